@@ -1,0 +1,57 @@
+// Program entry: reads the command line and starts the one-shot run.
+#include <string>
+#include <vector>
+
+#include "app/cmdline.h"
+#include "app/oneshot.h"
+#include "platform/console.h"
+
+namespace {
+
+const char kUsage[] =
+    "Usage: trelvar [options]\n"
+    "Analyses web server access logs and writes HTML reports.\n"
+    "\n"
+    "  -console               analyse one site and exit, writing progress to standard output\n"
+    "  -analyze:NAME          the site to analyse (\"all\": the default site)\n"
+    "  -outputdir:FOLDER      output folder of the reports (windowed application)\n"
+    "  -logpath:PATH          log files to read (windowed application)\n"
+    "  -reportfile:FILE       report definitions to use (windowed application)\n"
+    "  -periodtype:TYPE       all, between, last or none\n"
+    "  -periodfrom:DATE       start of the period, yyyy-mm-dd [hh:nn[:ss]]\n"
+    "  -periodto:DATE         end of the period, yyyy-mm-dd [hh:nn[:ss]]\n"
+    "  -periodlast:N          length of a \"last\" period\n"
+    "  -periodmeasure:UNIT    unit of a \"last\" period: 0 hours, 1 days, 2 months, 3 years\n"
+    "  -exit                  accepted for compatibility; changes nothing\n"
+    "  -h, --help             show this text and exit\n"
+    "  --version              show the version and exit\n"
+    "\n"
+    "Run as a CGI program (SERVER_SOFTWARE set), the output is an HTML page.\n"
+    "TRELVAR_DATA_DIR selects the data folder.\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace trelvar;
+  platform::IgnoreBrokenPipe();
+  std::vector<std::string> args(argv + 1, argv + argc);
+  for (const std::string& a : args) {
+    if (a == "--help" || a == "-h") {
+      platform::WriteStdout(kUsage);
+      return 0;
+    }
+    if (a == "--version") {
+      platform::WriteStdout(std::string("Trelvar ") + TRELVAR_VERSION + "\n");
+      return 0;
+    }
+  }
+
+  TCmdLine cmd;
+  const std::string error = cmd.Parse(args);
+  if (!error.empty()) platform::WriteStderr(error + "\n");
+
+  if (cmd.console) return RunOneShot(cmd);
+  platform::WriteStderr(
+      "This build of Trelvar has no windowed application; use -console for an analysis run.\n");
+  return 2;
+}

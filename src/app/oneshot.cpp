@@ -1,0 +1,96 @@
+#include "app/oneshot.h"
+
+#include <memory>
+
+#include "app/context.h"
+#include "app/output.h"
+#include "config/errors.h"
+#include "config/text_helpers.h"
+#include "config/translator.h"
+#include "platform/console.h"
+#include "platform/system.h"
+
+namespace trelvar {
+
+namespace {
+
+bool ServerSoftwareSet(std::string& value) {
+  return GetEnvText("SERVER_SOFTWARE", value) && !Trim(value).empty();
+}
+
+void WriteResponseHead(const std::string& server_software) {
+  if (!Contains(LowerCase(server_software), "apache")) OutputLine("HTTP/1.0 200 OK");
+  OutputLine("Content-Type: text/html");
+  OutputLine("");
+  OutputLine("<html>");
+  OutputLine("<head>");
+  OutputLine("<title>Trelvar</title>");
+  OutputLine("</head>");
+  OutputLine("<body>");
+}
+
+// The steps of the run that may raise; everything they create lives in `ctx`.
+void RunSteps(const TCmdLine& cmd, std::unique_ptr<TAppContext>& ctx, bool& head_written) {
+  SetRunMode(TRunMode::Console);
+  ctx = std::make_unique<TAppContext>(TFolders::Resolve());
+  ctx->random.seed(platform::ClockSeed());
+
+  ctx->translator =
+      std::make_unique<TLangTranslator>(ctx->folders.Program(), platform::UserLocaleName());
+  ctx->translator->SetFolder("Language");
+
+  std::string server_software;
+  const bool web = ServerSoftwareSet(server_software);
+  SetRunMode(web ? TRunMode::Web : TRunMode::Console);
+  if (web) {
+    WriteResponseHead(server_software);
+    head_written = true;
+  }
+  OutputLine("<h1>Trelvar</h1>");
+
+  if (RunMode() == TRunMode::Web) {
+    std::string server_name;
+    GetEnvText("SERVER_NAME", server_name);
+    OutputLine("<P>" + Translate(206, "Server name:") + " " + server_name + "</P>");
+  }
+  (void)cmd;
+}
+
+}  // namespace
+
+int RunOneShot(const TCmdLine& cmd) {
+  SetOwnConsole(false);
+  if (!platform::StdoutIsOpen()) SetOwnConsole(platform::OpenTerminalAsStdout());
+
+  int status = 0;
+  std::unique_ptr<TAppContext> ctx;
+  bool head_written = false;
+  std::string error_line;
+  try {
+    RunSteps(cmd, ctx, head_written);
+  } catch (const Exception& e) {
+    error_line = ErrorLine(e);
+  } catch (const std::exception& e) {
+    error_line = "<P>" + std::string(e.what()) + " Exception</P>";
+  }
+  if (!error_line.empty()) {
+    // An error before the run chose its mode still owes a web server a
+    // complete response.
+    std::string server_software;
+    if (!head_written && ServerSoftwareSet(server_software)) {
+      SetRunMode(TRunMode::Web);
+      WriteResponseHead(server_software);
+    }
+    OutputLine(error_line);
+    status = 1;
+  }
+
+  ctx.reset();
+  if (RunMode() != TRunMode::Console) {
+    OutputLine("</body>");
+    OutputLine("</html>");
+  }
+  return status;
+}
+
+}  // namespace trelvar

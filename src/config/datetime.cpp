@@ -1,0 +1,234 @@
+#include "config/datetime.h"
+
+#include <array>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+
+#include "config/errors.h"
+
+namespace trelvar {
+
+namespace {
+
+// Days from 1970-01-01 of a proleptic Gregorian date (H. Hinnant's method).
+long long DaysFromCivil(long long y, unsigned m, unsigned d) {
+  y -= m <= 2;
+  const long long era = (y >= 0 ? y : y - 399) / 400;
+  const unsigned yoe = static_cast<unsigned>(y - era * 400);
+  const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + static_cast<long long>(doe) - 719468;
+}
+
+void CivilFromDays(long long z, int& year, int& month, int& day) {
+  z += 719468;
+  const long long era = (z >= 0 ? z : z - 146096) / 146097;
+  const unsigned doe = static_cast<unsigned>(z - era * 146097);
+  const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const unsigned mp = (5 * doy + 2) / 153;
+  day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+  month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+  year = static_cast<int>(static_cast<long long>(yoe) + era * 400 + (month <= 2));
+}
+
+const long long kEpochOffset = DaysFromCivil(1899, 12, 30);
+
+std::string Pad(int value, int width) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%0*d", width, value);
+  return buf;
+}
+
+}  // namespace
+
+bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+
+int DaysInMonth(int year, int month) {
+  static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (month < 1 || month > 12) return 0;
+  return month == 2 && IsLeapYear(year) ? 29 : kDays[month - 1];
+}
+
+bool TryEncodeDate(int year, int month, int day, TDateTime& out) {
+  if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 ||
+      day > DaysInMonth(year, month))
+    return false;
+  out = static_cast<double>(DaysFromCivil(year, static_cast<unsigned>(month),
+                                          static_cast<unsigned>(day)) -
+                            kEpochOffset);
+  return true;
+}
+
+TDateTime EncodeDate(int year, int month, int day) {
+  TDateTime r = 0;
+  if (!TryEncodeDate(year, month, day, r))
+    throw EConvertError(InvalidDateTimeMessage(Pad(year, 4) + "-" + Pad(month, 2) + "-" +
+                                               Pad(day, 2)));
+  return r;
+}
+
+TDateTime EncodeTime(int hour, int minute, int second, int millisecond) {
+  return (((hour * 60.0 + minute) * 60.0 + second) * 1000.0 + millisecond) / 86400000.0;
+}
+
+TDateParts DecodeDateTime(TDateTime value) {
+  TDateParts p;
+  if (!std::isfinite(value)) return p;
+  double days = std::floor(value);
+  long long ms = std::llround((value - days) * 86400000.0);
+  if (ms >= 86400000) {
+    ms -= 86400000;
+    days += 1;
+  }
+  CivilFromDays(static_cast<long long>(days) + kEpochOffset, p.year, p.month, p.day);
+  p.hour = static_cast<int>(ms / 3600000);
+  p.minute = static_cast<int>(ms / 60000 % 60);
+  p.second = static_cast<int>(ms / 1000 % 60);
+  p.millisecond = static_cast<int>(ms % 1000);
+  return p;
+}
+
+int DayOfWeek(TDateTime value) {
+  long long d = static_cast<long long>(std::floor(value));
+  return static_cast<int>(((d + 6) % 7 + 7) % 7) + 1;
+}
+
+TDateTime FromLocalTime(const platform::TLocalTime& t) {
+  TDateTime d = 0;
+  if (!TryEncodeDate(t.year, t.month, t.day, d)) return 0;
+  return d + EncodeTime(t.hour, t.minute, t.second, t.millisecond);
+}
+
+TDateTime Now() { return FromLocalTime(platform::LocalNow()); }
+
+TDateTime Today() { return std::floor(Now()); }
+
+const std::string& ShortMonthName(int month) {
+  static const std::array<std::string, 13> kNames = {
+      "", "Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  return kNames[month >= 1 && month <= 12 ? month : 0];
+}
+
+const std::string& LongMonthName(int month) {
+  static const std::array<std::string, 13> kNames = {
+      "",     "January", "February",  "March",   "April",    "May",     "June",
+      "July", "August",  "September", "October", "November", "December"};
+  return kNames[month >= 1 && month <= 12 ? month : 0];
+}
+
+const std::string& ShortDayName(int day) {
+  static const std::array<std::string, 8> kNames = {"",    "Sun", "Mon", "Tue",
+                                                    "Wed", "Thu", "Fri", "Sat"};
+  return kNames[day >= 1 && day <= 7 ? day : 0];
+}
+
+const std::string& LongDayName(int day) {
+  static const std::array<std::string, 8> kNames = {
+      "", "Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
+  return kNames[day >= 1 && day <= 7 ? day : 0];
+}
+
+std::string FormatDateTime(const std::string& pattern, TDateTime value) {
+  const TDateParts p = DecodeDateTime(value);
+  std::string out;
+  size_t i = 0;
+  while (i < pattern.size()) {
+    const char c = pattern[i];
+    if (c == '"' || c == '\'') {
+      size_t end = pattern.find(c, i + 1);
+      if (end == std::string::npos) end = pattern.size();
+      out += pattern.substr(i + 1, end - i - 1);
+      i = end + 1;
+      continue;
+    }
+    const char lc = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    size_t run = 1;
+    while (i + run < pattern.size() &&
+           std::tolower(static_cast<unsigned char>(pattern[i + run])) == lc)
+      ++run;
+    switch (lc) {
+      case 'y':
+        out += run <= 2 ? Pad(p.year % 100, 2) : Pad(p.year, 4);
+        break;
+      case 'm':
+        out += run == 1   ? std::to_string(p.month)
+               : run == 2 ? Pad(p.month, 2)
+               : run == 3 ? ShortMonthName(p.month)
+                          : LongMonthName(p.month);
+        break;
+      case 'd':
+        out += run == 1   ? std::to_string(p.day)
+               : run == 2 ? Pad(p.day, 2)
+               : run == 3 ? ShortDayName(DayOfWeek(value))
+                          : LongDayName(DayOfWeek(value));
+        break;
+      case 'h':
+        out += run == 1 ? std::to_string(p.hour) : Pad(p.hour, 2);
+        break;
+      case 'n':
+        out += run == 1 ? std::to_string(p.minute) : Pad(p.minute, 2);
+        break;
+      case 's':
+        out += run == 1 ? std::to_string(p.second) : Pad(p.second, 2);
+        break;
+      default:
+        out.append(run, c);
+        break;
+    }
+    i += run;
+  }
+  return out;
+}
+
+std::string DateToStr(TDateTime value) { return FormatDateTime("yyyy-mm-dd", value); }
+
+std::string DateTimeToStr(TDateTime value) {
+  return FormatDateTime("yyyy-mm-dd hh:nn:ss", value);
+}
+
+bool TryStrToDateTime(const std::string& text, TDateTime& out) {
+  size_t i = 0;
+  const size_t n = text.size();
+  auto skip_blanks = [&] {
+    while (i < n && (text[i] == ' ' || text[i] == '\t')) ++i;
+  };
+  // Reads 1..max_digits digits.
+  auto number = [&](size_t max_digits, int& v) {
+    size_t start = i;
+    v = 0;
+    while (i < n && i - start < max_digits && std::isdigit(static_cast<unsigned char>(text[i])))
+      v = v * 10 + (text[i++] - '0');
+    return i > start;
+  };
+  int y, m, d, h = 0, mi = 0, s = 0;
+  skip_blanks();
+  size_t year_start = i;
+  if (!number(4, y) || i - year_start != 4) return false;
+  if (i >= n || text[i++] != '-' || !number(2, m)) return false;
+  if (i >= n || text[i++] != '-' || !number(2, d)) return false;
+  TDateTime date = 0;
+  if (!TryEncodeDate(y, m, d, date)) return false;
+  skip_blanks();
+  if (i < n) {
+    if (i > 0 && text[i - 1] != ' ' && text[i - 1] != '\t') return false;
+    if (!number(2, h) || i >= n || text[i++] != ':' || !number(2, mi)) return false;
+    if (i < n && text[i] == ':') {
+      ++i;
+      if (!number(2, s)) return false;
+    }
+    skip_blanks();
+    if (i != n || h > 23 || mi > 59 || s > 59) return false;
+  }
+  out = date + EncodeTime(h, mi, s);
+  return true;
+}
+
+TDateTime StrToDateTime(const std::string& text) {
+  TDateTime r = 0;
+  if (!TryStrToDateTime(text, r)) throw EConvertError(InvalidDateTimeMessage(text));
+  return r;
+}
+
+}  // namespace trelvar

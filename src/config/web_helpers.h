@@ -1,0 +1,60 @@
+// Texts of the web: URL decoding and splitting, user agents, HTTP status,
+// month and day names, durations and date patterns in paths.
+//
+// Pure functions, thread-safe.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "config/datetime.h"
+
+namespace trelvar {
+
+// The host of our own download site: a URL naming it gets an "a" appended
+// before it is split, so that its bare folder addresses keep a document.
+inline constexpr std::string_view kDownloadSiteHost = "download.trelvar.org";
+
+// "+" to blank, the four entities, then repeated percent passes; a pair
+// after "%" that is not hexadecimal stops the decoding there.
+std::string DecodeUrlText(std::string text);
+
+// Everything after the last "/".
+std::string UrlLastPart(std::string_view text);
+
+struct TSplitURL {
+  std::string site;       // scheme "//" host[:port], lower-cased
+  std::string path;       // up to and including the last "/"
+  std::string document;   // after the last "/"
+  std::string query;      // from the first "?", "?" included
+  std::string extension;  // of the document, with its dot
+  std::string top_level;  // the site after its last "." without the port
+  std::string port;
+};
+TSplitURL SplitUrl(std::string text);
+
+// "jan".."dec" in any case give 0..11; anything else 255.
+int MonthIndex(std::string_view name);
+// 1..7 give "Sun".."Sat"; anything else "-".
+std::string DayName(int n);
+
+// "Code 200 OK" and so on; "Code " + text for other numbers; "" for an
+// empty text or one that is not a number.
+std::string StatusText(std::string_view code);
+
+struct TAgentInfo {
+  std::string browser;
+  std::string browser_version;   // one character, or empty
+  std::string platform;
+  std::string platform_version;
+};
+TAgentInfo DetectAgent(std::string agent);
+
+// "1 hour, 30 mins, 0 secs, 0 msecs." with leading zero units removed.
+std::string DurationText(double days);
+
+// Replaces every "<pattern>" with `now` formatted by that date pattern.
+std::string ExpandDatePatterns(std::string_view text, TDateTime now);
+std::string ExpandDatePatterns(std::string_view text);
+
+}  // namespace trelvar

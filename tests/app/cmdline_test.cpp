@@ -1,0 +1,91 @@
+#include "app/cmdline.h"
+
+#include <gtest/gtest.h>
+
+namespace trelvar {
+namespace {
+
+TEST(TCmdLine, DefaultsWithoutArguments) {
+  TCmdLine c;
+  EXPECT_EQ(c.Parse({}), "");
+  EXPECT_FALSE(c.has_parameters);
+  EXPECT_FALSE(c.console);
+  EXPECT_EQ(c.period_type, TPeriodType::None);
+  EXPECT_EQ(c.period_to, Today());
+  EXPECT_EQ(c.period_from, Today() - 30);
+  EXPECT_EQ(c.period_count, 30);
+  EXPECT_EQ(c.period_unit, 1);
+}
+
+TEST(TCmdLine, PrefixesInAnyCaseValuesKeepTheirCase) {
+  TCmdLine c;
+  EXPECT_EQ(c.Parse({"-CONSOLE", "-Analyze:My Site", "-outputdir:/srv/Out:put",
+                     "-logpath:C:\\Logs\\ex*.log", "-reportfile:Rep.ini", "-exitnow", "console",
+                     "-unknown:1"}),
+            "");
+  EXPECT_TRUE(c.has_parameters);
+  EXPECT_TRUE(c.console);
+  EXPECT_EQ(c.site_name, "My Site");
+  EXPECT_EQ(c.output_folder, "/srv/Out:put");  // only the first ":" separates
+  EXPECT_EQ(c.log_path, "C:\\Logs\\ex*.log");  // a drive letter keeps its ":"
+  EXPECT_EQ(c.report_file, "Rep.ini");
+}
+
+TEST(TCmdLine, ConsoleWordWithoutDashIsIgnored) {
+  TCmdLine c;
+  c.Parse({"console", "-consoleX"});
+  EXPECT_TRUE(c.console);  // "-consoleX" begins with "-console"
+  TCmdLine d;
+  d.Parse({"console"});
+  EXPECT_FALSE(d.console);
+  EXPECT_TRUE(d.has_parameters);
+}
+
+TEST(TCmdLine, AnalyzeAllSelectsNoSiteByName) {
+  TCmdLine c;
+  c.Parse({"-analyze:First", "-analyze:All"});
+  EXPECT_EQ(c.site_name, "First");
+  TCmdLine d;
+  d.Parse({"-analyze:ALL"});
+  EXPECT_EQ(d.site_name, "");
+}
+
+TEST(TCmdLine, PeriodOptions) {
+  EXPECT_EQ(PeriodTypeFromText("all"), TPeriodType::All);
+  EXPECT_EQ(PeriodTypeFromText("between"), TPeriodType::Between);
+  EXPECT_EQ(PeriodTypeFromText("last"), TPeriodType::Last);
+  EXPECT_EQ(PeriodTypeFromText("Last"), TPeriodType::None);
+  EXPECT_EQ(PeriodTypeFromText("none"), TPeriodType::None);
+
+  TCmdLine c;
+  EXPECT_EQ(c.Parse({"-periodtype:between", "-periodfrom:2026-01-02", "-periodto:2026-02-03 12:30",
+                     "-periodlast:7", "-periodmeasure:3"}),
+            "");
+  EXPECT_EQ(c.period_type, TPeriodType::Between);
+  EXPECT_EQ(c.period_from, EncodeDate(2026, 1, 2));
+  EXPECT_EQ(c.period_to, EncodeDate(2026, 2, 3) + EncodeTime(12, 30, 0));
+  EXPECT_EQ(c.period_count, 7);
+  EXPECT_EQ(c.period_unit, 3);
+  TCmdLine d;
+  d.Parse({"-periodtype:Last"});
+  EXPECT_EQ(d.period_type, TPeriodType::None);
+}
+
+TEST(TCmdLine, ConversionErrorStopsTheParse) {
+  TCmdLine c;
+  const std::string error =
+      c.Parse({"-logpath:/var/log", "-periodlast:abc", "-console", "-periodmeasure:2"});
+  EXPECT_EQ(error,
+            "Error during processing command line parameters: \n'abc' is not a valid integer value");
+  EXPECT_EQ(c.log_path, "/var/log");
+  EXPECT_FALSE(c.console);
+  EXPECT_EQ(c.period_unit, 1);
+
+  TCmdLine d;
+  EXPECT_EQ(d.Parse({"-periodfrom:31.12.2026"}),
+            "Error during processing command line parameters: \n"
+            "'31.12.2026' is not a valid date and time");
+}
+
+}  // namespace
+}  // namespace trelvar

@@ -1,0 +1,121 @@
+// The one-shot run, end to end: build/trelvar started as a child process
+// with a fresh data folder.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "test_support.h"
+
+namespace trelvar {
+namespace {
+
+using test::kUnset;
+using test::RunProgram;
+
+const std::string kBinary = TRELVAR_BINARY;
+
+std::map<std::string, std::string> Env(const test::TTempDir& data,
+                                       std::map<std::string, std::string> extra = {}) {
+  std::map<std::string, std::string> env = {{"TRELVAR_DATA_DIR", data.path()},
+                                            {"LC_ALL", "en_US.UTF-8"},
+                                            {"SERVER_SOFTWARE", kUnset},
+                                            {"SERVER_NAME", kUnset}};
+  for (auto& [k, v] : extra) env[k] = v;
+  return env;
+}
+
+TEST(OneShotRun, ConsoleRunWritesPlainLinesAndSucceeds) {
+  test::TTempDir data;
+  auto r = RunProgram(kBinary, {"-console"}, Env(data));
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "Trelvar\n");
+  EXPECT_EQ(r.err, "");
+
+  // A blank server software is no web server.
+  r = RunProgram(kBinary, {"-Console"}, Env(data, {{"SERVER_SOFTWARE", "   "}}));
+  EXPECT_EQ(r.out, "Trelvar\n");
+}
+
+TEST(OneShotRun, WebModeUnderApacheLeavesTheStatusLineToTheServer) {
+  test::TTempDir data;
+  auto r = RunProgram(kBinary, {"-console"},
+                      Env(data, {{"SERVER_SOFTWARE", "Apache/2.4.62 (Debian)"},
+                                 {"SERVER_NAME", "logs.example.org"}}));
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out,
+            "Content-Type: text/html\r\n\r\n<html>\r\n<head>\r\n<title>Trelvar</title>\r\n"
+            "</head>\r\n<body>\r\n<h1>Trelvar</h1>\r\n"
+            "<P>Server name: logs.example.org</P>\r\n</body>\r\n</html>\r\n");
+}
+
+TEST(OneShotRun, WebModeUnderOtherServersStartsWithTheStatusLine) {
+  test::TTempDir data;
+  auto r = RunProgram(kBinary, {"-console"}, Env(data, {{"SERVER_SOFTWARE", "nginx/1.22"}}));
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out.rfind("HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<html>", 0), 0u)
+      << r.out;
+  EXPECT_NE(r.out.find("<P>Server name: </P>\r\n"), std::string::npos);  // no SERVER_NAME
+}
+
+TEST(OneShotRun, GermanLocaleTranslatesTheRun) {
+  test::TTempDir data;
+  auto r = RunProgram(kBinary, {"-console"},
+                      Env(data, {{"SERVER_SOFTWARE", "lighttpd"}, {"SERVER_NAME", "x"},
+                                 {"LC_ALL", "de_DE.UTF-8"}}));
+  EXPECT_NE(r.out.find("<P>Servername: x</P>"), std::string::npos) << r.out;
+}
+
+TEST(OneShotRun, ErrorLineThenClosingLinesAndFailureStatus) {
+  // A copy of the program with a language file that cannot be read.
+  test::TTempDir prog, data;
+  std::filesystem::copy_file(kBinary, prog / "trelvar");
+  std::filesystem::create_directories(prog / "Language");
+  std::filesystem::create_symlink("/proc/self/mem", prog / "Language/broken.lng");
+  auto r = RunProgram(prog / "trelvar", {"-console"},
+                      Env(data, {{"SERVER_SOFTWARE", "Apache"}}));
+  EXPECT_EQ(r.status, 1);
+  const std::string error_line =
+      "<P>Cannot open file \"" + prog.path() + "Language/broken.lng\" EInOutError</P>\r\n";
+  EXPECT_NE(r.out.find(error_line + "</body>\r\n</html>\r\n"), std::string::npos) << r.out;
+
+  r = RunProgram(prog / "trelvar", {"-console"}, Env(data));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "Cannot open file \"" + prog.path() + "Language/broken.lng\" EInOutError\n");
+}
+
+TEST(OneShotRun, CommandLineErrorGoesToStandardErrorAndTheRunGoesOn) {
+  test::TTempDir data;
+  auto r = RunProgram(kBinary, {"-console", "-periodlast:many"}, Env(data));
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err,
+            "Error during processing command line parameters: \n"
+            "'many' is not a valid integer value\n");
+  EXPECT_EQ(r.out, "Trelvar\n");
+}
+
+TEST(OneShotRun, ClosedStandardOutputDoesNotBreakTheRun) {
+  test::TTempDir data;
+  auto r = RunProgram(kBinary, {"-console"}, Env(data), /*close_stdout=*/true);
+  EXPECT_EQ(r.status, 0);
+}
+
+TEST(ProgramEntry, WithoutConsoleHelpAndVersion) {
+  test::TTempDir data;
+  auto r = RunProgram(kBinary, {}, Env(data));
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("no windowed application"), std::string::npos);
+
+  r = RunProgram(kBinary, {"--help"}, Env(data));
+  EXPECT_EQ(r.status, 0);
+  for (const char* option : {"-console", "-analyze:", "-outputdir:", "-logpath:", "-reportfile:",
+                             "-periodtype:", "-periodfrom:", "-periodto:", "-periodlast:",
+                             "-periodmeasure:", "-exit", "--version"})
+    EXPECT_NE(r.out.find(option), std::string::npos) << option;
+
+  r = RunProgram(kBinary, {"-console", "--version"}, Env(data));
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out.rfind("Trelvar ", 0), 0u);
+}
+
+}  // namespace
+}  // namespace trelvar

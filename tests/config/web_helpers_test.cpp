@@ -1,0 +1,192 @@
+#include "config/web_helpers.h"
+
+#include <gtest/gtest.h>
+
+namespace trelvar {
+namespace {
+
+TEST(DecodeUrlText, PlusEntitiesAndPercentEscapes) {
+  struct Case {
+    const char* in;
+    const char* out;
+  } cases[] = {
+      {"a+b", "a b"},
+      {"a%20b", "a b"},
+      {"end%21", "end!"},                 // escape in the last three characters
+      {"%41%42%43", "ABC"},
+      {"100%zz%20", "100%zz%20"},         // non-hex pair stops the decoding
+      {"%20%zz", " %zz"},
+      {"50%", "50%"},                     // fewer than two characters follow
+      {"5%2", "5%2"},
+      {"%2541", "A"},                     // a decoded "%" is decoded again
+      {"&quot;x&quot; &amp; &lt;b&gt;", "\"x\" & <b>"},
+      {"&amp;amp;", "&"},
+      {"caf%C3%A9", "caf\xc3\xa9"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(DecodeUrlText(c.in), c.out) << c.in;
+}
+
+TEST(DecodeUrlText, HostileInputEnds) {
+  // Chains of "%25" shrink by two characters per pass.
+  std::string chain = "%";
+  for (int i = 0; i < 3000; ++i) chain += "25";
+  EXPECT_EQ(DecodeUrlText(chain), "%");
+  EXPECT_EQ(DecodeUrlText(std::string(100000, '%')), std::string(100000, '%'));
+}
+
+TEST(SplitUrl, FullUrlWithPortPathAndQuery) {
+  TSplitURL u = SplitUrl("HTTP://WWW.Example.COM:8080/a/b/c.html?x=1");
+  EXPECT_EQ(u.site, "http://www.example.com:8080");
+  EXPECT_EQ(u.path, "/a/b/");
+  EXPECT_EQ(u.document, "c.html");
+  EXPECT_EQ(u.query, "?x=1");
+  EXPECT_EQ(u.extension, ".html");
+  EXPECT_EQ(u.top_level, "com");
+  EXPECT_EQ(u.port, "8080");
+}
+
+TEST(SplitUrl, PathsBareNamesAndSpecialHost) {
+  TSplitURL u = SplitUrl("/Dir/Index.HTM");
+  EXPECT_EQ(u.site, "");
+  EXPECT_EQ(u.path, "/Dir/");
+  EXPECT_EQ(u.document, "Index.HTM");
+  EXPECT_EQ(u.extension, ".HTM");
+
+  u = SplitUrl("www.example.org");  // a bare name is the site
+  EXPECT_EQ(u.site, "www.example.org");
+  EXPECT_EQ(u.path, "");
+  EXPECT_EQ(u.document, "");
+  EXPECT_EQ(u.top_level, "org");
+
+  u = SplitUrl("http://localhost/?q=a/b");
+  EXPECT_EQ(u.site, "http://localhost");
+  EXPECT_EQ(u.path, "/");
+  EXPECT_EQ(u.query, "?q=a/b");
+  // Without a dot the whole site is the top-level part, cut at its ":".
+  EXPECT_EQ(u.top_level, "http");
+  EXPECT_EQ(SplitUrl("http://localhost:8080/").port, "8080");
+
+  u = SplitUrl("http://" + std::string(kDownloadSiteHost) + "/files/");
+  EXPECT_EQ(u.document, "a");
+  EXPECT_EQ(u.path, "/files/");
+}
+
+TEST(WebTexts, MonthsDaysAndStatus) {
+  EXPECT_EQ(MonthIndex("Jan"), 0);
+  EXPECT_EQ(MonthIndex("DEC"), 11);
+  EXPECT_EQ(MonthIndex("January"), 255);
+  EXPECT_EQ(DayName(1), "Sun");
+  EXPECT_EQ(DayName(7), "Sat");
+  EXPECT_EQ(DayName(0), "-");
+  EXPECT_EQ(DayName(8), "-");
+  EXPECT_EQ(StatusText("200"), "Code 200 OK");
+  EXPECT_EQ(StatusText("302"), "Code 302 Moved Temporarily");
+  EXPECT_EQ(StatusText("414"), "Code 414 Request-URI Too Large");
+  EXPECT_EQ(StatusText("505"), "Code 505 HTTP Version Not Supported");
+  EXPECT_EQ(StatusText("299"), "Code 299");
+  EXPECT_EQ(StatusText(""), "");
+  EXPECT_EQ(StatusText("abc"), "");
+}
+
+TEST(DetectAgent, Browsers) {
+  struct Case {
+    const char* agent;
+    const char* browser;
+    const char* version;
+  } cases[] = {
+      {"Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1)", "MS Internet Explorer", "6"},
+      {"Mozilla/4.0+(compatible;+MSIE+5.5;+Windows+98)", "MS Internet Explorer", "5"},
+      {"Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) "
+       "Chrome/120.0 Safari/537.36",
+       "Chrome", "1"},
+      {"Mozilla/5.0 (Macintosh) AppleWebKit/605 (KHTML, like Gecko) Version/17 Safari/605",
+       "Safari", "6"},
+      {"Mozilla/5.0 (X11; Linux x86_64; rv:121.0) Gecko/20100101 Firefox/121.0", "Firefox", "1"},
+      {"Mozilla/4.75 [en] (X11; U; Linux)", "Netscape", "4"},
+      {"Mozilla/5.0 (Windows; U) Gecko Netscape/7.1", "Netscape", "7"},
+      {"Mozilla/4.0 (compatible; WebTV/2.6)", "WebTV", "2"},
+      {"Mozilla/4.0 (compatible; AOL 9.0; Windows)", "AOL", "9"},
+      {"Mozilla/5.0 (compatible; Googlebot/2.1)", "Other Mozilla compatible Agents", ""},
+      {"Microsoft Internet Explorer/4.0b1 (Windows 95)", "MS Internet Explorer", "4"},
+      {"IWENG/1.2.003", "AOL", "1"},
+      {"Opera/9.80 (Windows NT 6.1)", "Opera", ""},
+      {"curl 8.0", "curl", ""},
+      {"Something(x)", "Something", ""},
+      {"agent", "agent", ""},
+      {"", "", ""},
+  };
+  for (const Case& c : cases) {
+    TAgentInfo a = DetectAgent(c.agent);
+    EXPECT_EQ(a.browser, c.browser) << c.agent;
+    EXPECT_EQ(a.browser_version, c.version) << c.agent;
+  }
+}
+
+TEST(DetectAgent, PlatformsInTableOrder) {
+  struct Case {
+    const char* agent;
+    const char* platform;
+    const char* version;
+  } cases[] = {
+      {"Mozilla/4.0 (compatible; MSIE 5.5; Windows 98; Win 9x 4.90)", "Windows", "ME"},
+      {"Mozilla/4.7 [de] (Win98; I)", "Windows", "98"},
+      {"Mozilla/3.0 (WIN95)", "Windows", "95"},
+      {"Mozilla/4.0 (WinNT)", "Windows", "NT"},
+      {"Mozilla/2.0 (Win16)", "Windows", "3.1/95 (16-bit)"},
+      {"Mozilla/3.0 (Win32)", "Windows", "95/NT (32-bit)"},
+      {"Mozilla/4.0 (compatible; MSIE 5.0; Windows NT 5.0)", "Windows", "2000"},
+      {"Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1)", "Windows", "XP"},
+      {"Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.2)", "Windows",
+       "Server 2003 or Windows XP x64 Edition"},
+      {"Mozilla/4.0 (compatible; MSIE 7.0; Windows NT 6.0)", "Windows", "Vista"},
+      {"Mozilla/5.0 (Windows NT 6.1; rv:2.0)", "Windows", "Windows 7"},
+      {"Mozilla/5.0 (Windows NT 10.0; Win64; x64)", "Windows", "NT"},
+      {"Mozilla/4.0 (Windows ME)", "Windows", "ME"},
+      {"Mozilla/2.0 (Windows 3.1)", "Windows", "3.1"},
+      {"Mozilla/4.0 (Windows; 32bit)", "Windows", "95/NT (32-bit)"},
+      {"Mozilla/4.0 (Windows)", "Windows", "3.1/95 (16-bit)"},
+      {"Mozilla/4.0 (X Window)", "X Windows", ""},
+      {"Mozilla/4.0 (compatible; MSIE 5.0; Mac_PowerPC)", "Macintosh", "(PowerPC)"},
+      {"Mozilla/5.0 (Macintosh; Intel Mac OS X 10_15)", "Macintosh", "(68K)"},
+      {"Mozilla/3.0 (Amiga)", "Amiga", ""},
+      {"Mozilla/4.0 (OS/2)", "OS/2", ""},
+      {"Mozilla/4.0 (X11; HP-UX)", "UNIX", "(HP-UX)"},
+      {"Mozilla/5.0 (X11; Linux x86_64)", "UNIX", "(Linux)"},
+      {"Mozilla/4.0 (X11; SunOS 5.8)", "UNIX", "(SunOS)"},
+      {"Mozilla/4.0 (X11; FreeBSD)", "UNIX", "(Other/Unspecified)"},
+      {"IWENG/1.2", "Windows", "3.1/95 (16-bit)"},
+      {"Lynx/2.8.3rel.1", "UNIX", "(Other/Unspecified)"},
+      {"Mozilla/4.0 (compatible; WebTV/2.6)", "WebTV", ""},
+      {"Mozilla/5.0 (Linux; Android 14)", "Unknown Platform", ""},
+  };
+  for (const Case& c : cases) {
+    TAgentInfo a = DetectAgent(c.agent);
+    EXPECT_EQ(a.platform, c.platform) << c.agent;
+    EXPECT_EQ(a.platform_version, c.version) << c.agent;
+  }
+}
+
+TEST(DurationText, UnitsPluralsAndLeadingZeros) {
+  const double ms = 1.0 / 86400000.0;
+  EXPECT_EQ(DurationText(1.5 / 24), "1 hour, 30 mins, 0 secs, 0 msecs.");
+  EXPECT_EQ(DurationText((3 * 60 + 5) * 1000 * ms + 20 * ms), "3 mins, 5 secs, 20 msecs.");
+  EXPECT_EQ(DurationText(2 + 1.0 / 24 + 1000 * ms + ms), "2 days, 1 hour, 0 mins, 1 sec, 1 msec.");
+  EXPECT_EQ(DurationText(1), "1 day, 0 hours, 0 mins, 0 secs, 0 msecs.");
+  EXPECT_EQ(DurationText(0), "0 msecs.");
+  EXPECT_EQ(DurationText(0.2 * ms), "0 msecs.");
+}
+
+TEST(ExpandDatePatterns, EveryPatternLetter) {
+  const TDateTime t = EncodeDate(2024, 3, 5) + EncodeTime(7, 8, 9);  // a Tuesday
+  EXPECT_EQ(ExpandDatePatterns("ex<yymmdd>.log", t), "ex240305.log");
+  EXPECT_EQ(ExpandDatePatterns("<yyyy>-<m>-<d>", t), "2024-3-5");
+  EXPECT_EQ(ExpandDatePatterns("<mmm>/<mmmm>", t), "Mar/March");
+  EXPECT_EQ(ExpandDatePatterns("<ddd> <dddd> <dd>", t), "Tue Tuesday 05");
+  EXPECT_EQ(ExpandDatePatterns("<hh>:<nn>:<ss> <h>.<n>.<s>", t), "07:08:09 7.8.9");
+  EXPECT_EQ(ExpandDatePatterns("no patterns", t), "no patterns");
+  EXPECT_EQ(ExpandDatePatterns("open <yyyy", t), "open <yyyy");
+  EXPECT_EQ(ExpandDatePatterns("<>x", t), "x");
+}
+
+}  // namespace
+}  // namespace trelvar

@@ -38,22 +38,40 @@ void RunSteps(const TCmdLine& cmd, std::unique_ptr<TAppContext>& ctx, bool& head
   ctx->translator =
       std::make_unique<TLangTranslator>(ctx->folders.Program(), platform::UserLocaleName());
   ctx->translator->SetFolder("Language");
+  ctx->formats = std::make_unique<TLogFmts>();
+  ctx->settings =
+      std::make_unique<TMainSettings>(ctx->folders, *ctx->formats, ctx->translator.get());
+  ctx->sites = std::make_unique<TWS>(ctx->folders);
+  ctx->sites->LoadFromFile();
+
+  const std::string& wanted =
+      !cmd.site_name.empty() ? cmd.site_name : ctx->settings->default_site;
+  if (!wanted.empty()) ctx->sites->SelectSiteByName(wanted);
+  const TWebSite* site = ctx->sites->Current();
 
   std::string server_software;
-  const bool web = ServerSoftwareSet(server_software);
+  const bool web = ServerSoftwareSet(server_software) || (site != nullptr && site->app_type == 0);
   SetRunMode(web ? TRunMode::Web : TRunMode::Console);
   if (web) {
     WriteResponseHead(server_software);
     head_written = true;
   }
   OutputLine("<h1>Trelvar</h1>");
+  if (site != nullptr)
+    OutputLine("<P>" + Translate(205, "Analyzing site:") + " " + site->name + "</P>");
 
   if (RunMode() == TRunMode::Web) {
     std::string server_name;
     GetEnvText("SERVER_NAME", server_name);
     OutputLine("<P>" + Translate(206, "Server name:") + " " + server_name + "</P>");
   }
-  (void)cmd;
+  if (site == nullptr) {
+    if (wanted.empty())
+      throw EInvalidOperation(Translate(
+          1000, "No site to analyse: name one with -analyze: or set default_site in main.ini"));
+    throw EListError(Translate(1001, "No site to analyse: there is no site named") + " \"" +
+                     wanted + "\"");
+  }
 }
 
 }  // namespace

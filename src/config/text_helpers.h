@@ -62,6 +62,10 @@ struct TKeyValue {
 };
 TKeyValue SplitKeyValue(std::string_view line);
 
+// The lines of a text file; CR LF, LF and CR all end a line. A final line
+// end does not start another line.
+std::vector<std::string> SplitTextLines(std::string_view text);
+
 // Removes every run from "<" to the next ">"; a "<" without ">" goes alone.
 std::string StripTags(std::string_view text);
 

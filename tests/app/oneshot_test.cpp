@@ -24,16 +24,45 @@ std::map<std::string, std::string> Env(const test::TTempDir& data,
   return env;
 }
 
-TEST(OneShotRun, ConsoleRunWritesPlainLinesAndSucceeds) {
+TEST(OneShotRun, ConsoleRunSeedsTheDataFolderAndAnalysesTheDefaultSite) {
   test::TTempDir data;
   auto r = RunProgram(kBinary, {"-console"}, Env(data));
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, "Trelvar\n");
+  EXPECT_EQ(r.out.rfind("Trelvar\nAnalyzing site: Sample site\n", 0), 0u) << r.out;
   EXPECT_EQ(r.err, "");
+  for (const char* file : {"main.ini", "websites.ini", "ex0012.log"})
+    EXPECT_TRUE(std::filesystem::exists(data / file)) << file;
+  EXPECT_FALSE(std::filesystem::exists(data / "main.ini.bak"));  // the run never writes settings
 
   // A blank server software is no web server.
   r = RunProgram(kBinary, {"-Console"}, Env(data, {{"SERVER_SOFTWARE", "   "}}));
-  EXPECT_EQ(r.out, "Trelvar\n");
+  EXPECT_EQ(r.out.rfind("Trelvar\n", 0), 0u);
+}
+
+TEST(OneShotRun, UnknownOrMissingSiteEndsWithAnErrorLine) {
+  test::TTempDir data;
+  auto r = RunProgram(kBinary, {"-console", "-analyze:No Such Site"}, Env(data));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out,
+            "Trelvar\nNo site to analyse: there is no site named \"No Such Site\" EListError\n");
+
+  test::WriteFile(data / "main.ini", "default_site=\r\n");
+  r = RunProgram(kBinary, {"-console", "-analyze:all"}, Env(data));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.out.find("No site to analyse: name one with -analyze: or set default_site"),
+            std::string::npos)
+      << r.out;
+}
+
+TEST(OneShotRun, CgiSiteAnswersAsAWebProgramWithoutAWebServer) {
+  test::TTempDir data;
+  test::WriteFile(data / "websites.ini",
+                  "name=Shop\r\nlogpath=ex0012.log\r\napptype=CGI\r\nformat=MS IIS 5.0\r\n");
+  auto r = RunProgram(kBinary, {"-console", "-analyze:Shop"}, Env(data));
+  EXPECT_EQ(r.out.rfind("HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n", 0), 0u) << r.out;
+  EXPECT_NE(r.out.find("<P>Analyzing site: Shop</P>\r\n<P>Server name: </P>"),
+            std::string::npos);
+  EXPECT_EQ(r.out.substr(r.out.size() - 18), "</body>\r\n</html>\r\n");
 }
 
 TEST(OneShotRun, WebModeUnderApacheLeavesTheStatusLineToTheServer) {
@@ -44,7 +73,7 @@ TEST(OneShotRun, WebModeUnderApacheLeavesTheStatusLineToTheServer) {
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out,
             "Content-Type: text/html\r\n\r\n<html>\r\n<head>\r\n<title>Trelvar</title>\r\n"
-            "</head>\r\n<body>\r\n<h1>Trelvar</h1>\r\n"
+            "</head>\r\n<body>\r\n<h1>Trelvar</h1>\r\n<P>Analyzing site: Sample site</P>\r\n"
             "<P>Server name: logs.example.org</P>\r\n</body>\r\n</html>\r\n");
 }
 
@@ -62,7 +91,9 @@ TEST(OneShotRun, GermanLocaleTranslatesTheRun) {
   auto r = RunProgram(kBinary, {"-console"},
                       Env(data, {{"SERVER_SOFTWARE", "lighttpd"}, {"SERVER_NAME", "x"},
                                  {"LC_ALL", "de_DE.UTF-8"}}));
-  EXPECT_NE(r.out.find("<P>Servername: x</P>"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("<P>Analysiere Site: Sample site</P>\r\n<P>Servername: x</P>"),
+            std::string::npos)
+      << r.out;
 }
 
 TEST(OneShotRun, ErrorLineThenClosingLinesAndFailureStatus) {
@@ -90,7 +121,7 @@ TEST(OneShotRun, CommandLineErrorGoesToStandardErrorAndTheRunGoesOn) {
   EXPECT_EQ(r.err,
             "Error during processing command line parameters: \n"
             "'many' is not a valid integer value\n");
-  EXPECT_EQ(r.out, "Trelvar\n");
+  EXPECT_EQ(r.out.rfind("Trelvar\n", 0), 0u);
 }
 
 TEST(OneShotRun, ClosedStandardOutputDoesNotBreakTheRun) {

@@ -1,0 +1,205 @@
+#include "config/main_settings.h"
+
+#include "config/errors.h"
+#include "config/safe_file.h"
+#include "config/text_helpers.h"
+#include "config/translator.h"
+#include "platform/files.h"
+#include "sites/log_formats.h"
+
+namespace trelvar {
+
+namespace {
+
+const char kFileName[] = "main.ini";
+const char kDefaultPageExtensions[] =
+    ".htm.html.asp.aspx.jsp.php.php3.php4.stm.jhtml.cfm.shtm.shtml.dll";
+const char* const kUnitWords[4] = {"hours", "days", "months", "years"};
+
+// A number is true when not 0; otherwise "true" or "false" (lower case,
+// since values are lower-cased before).
+bool TryReadBool(const std::string& value, bool& out) {
+  int64_t n = 0;
+  if (TryStrToInt64(value, n)) {
+    out = n != 0;
+    return true;
+  }
+  if (value == "true" || value == "false") {
+    out = value == "true";
+    return true;
+  }
+  return false;
+}
+
+std::string BoolNumber(bool b) { return b ? "-1" : "0"; }
+
+}  // namespace
+
+const char* PeriodUnitWord(int unit) { return unit >= 0 && unit < 4 ? kUnitWords[unit] : "days"; }
+
+const char* PeriodTypeWord(TPeriodType type) {
+  switch (type) {
+    case TPeriodType::All: return "all";
+    case TPeriodType::Between: return "between";
+    case TPeriodType::Last: return "last";
+    default: return "none";
+  }
+}
+
+TMainSettings::TMainSettings(const TFolders& folders, TLogFmts& formats,
+                             TLangTranslator* translator)
+    : analyze_period_from(Today() - 30),
+      analyze_period_to(Today()),
+      mail_subject(Translate(245, "Reports")),
+      web_page_extensions(kDefaultPageExtensions),
+      vis_path_extensions(std::string(".zip.exe") + kDefaultPageExtensions),
+      folders_(folders),
+      formats_(formats),
+      translator_(translator) {
+  Load();
+}
+
+void TMainSettings::Load() { Load(folders_.Data() + kFileName); }
+
+void TMainSettings::Load(const std::string& path) {
+  folders_.EnsureDataFile(folders_.Data() + "ex0012.log");
+  folders_.EnsureDataFile(path);
+  LoadFromText(ReadFileText(path));
+}
+
+void TMainSettings::LoadFromText(const std::string& text) {
+  complete_ = false;  // until the last line is read
+  mail_message.clear();
+  int mail_lines = 0;
+  for (const std::string& line : SplitTextLines(text)) {
+    if (line.empty() || line[0] == '#') continue;
+    const TKeyValue kv = SplitKeyValue(line);
+    const std::string& key = kv.key;
+    if (key.empty()) continue;
+
+    // Values taken as they stand.
+    if (key == "default_site") { default_site = kv.value; continue; }
+    if (key == "mailsubject") { mail_subject = kv.value; continue; }
+    if (key == "mailmessage") {
+      if (mail_lines++ > 0) mail_message += "\r\n";
+      mail_message += kv.value;
+      continue;
+    }
+    if (key == "logformat") { formats_.AddFormatLine(kv.value); continue; }
+    if (key == "searchengine") { engines_.AddEngineLine(kv.value); continue; }
+    if (key == "language") {
+      if (translator_ != nullptr) translator_->SetLanguage(kv.value);
+      continue;
+    }
+
+    const std::string value = LowerCase(kv.value);
+    // Numbers, booleans and dates tolerate blanks around them.
+    const std::string number = Trim(value);
+    bool b = false;
+    int n = 0;
+    TDateTime d = 0;
+    // Booleans that turn false when they do not convert.
+    if (key == "autostartbrowser") { auto_start_browser = TryReadBool(number, b) && b; continue; }
+    if (key == "shownavigationbar") { show_navigation_bar = TryReadBool(number, b) && b; continue; }
+    // Values that keep their previous value when they do not convert.
+    if (key == "reversednslookup") { if (TryReadBool(number, b)) reverse_dns_lookup = b; continue; }
+    if (key == "analyzeperiodlast") { if (TryStrToInt(number, n)) analyze_period_last = n; continue; }
+    if (key == "dnslookupthreads") { if (TryStrToInt(number, n)) dns_lookup_threads = n; continue; }
+    if (key == "approximatetolerance") {
+      if (TryStrToInt(number, n)) approximate_tolerance = n < 0 ? 100 : n;
+      continue;
+    }
+    if (key == "smtpport") { if (TryStrToInt(number, n)) smtp_port = n; continue; }
+    if (key == "analyzeperiodfrom") { if (TryStrToDateTime(number, d)) analyze_period_from = d; continue; }
+    if (key == "analyzeperiodto") { if (TryStrToDateTime(number, d)) analyze_period_to = d; continue; }
+    if (key == "analyzeperiodtype") { analyze_period_type = PeriodTypeFromText(value); continue; }
+    if (key == "analyzeperiodmeasure") {
+      for (int u = 0; u < 4; ++u)
+        if (value == kUnitWords[u]) analyze_period_measure = u;
+      continue;
+    }
+    if (key == "smtpserver") { smtp_server = value; continue; }
+    if (key == "mailsender") { mail_sender = value; continue; }
+    if (key == "maildefreciever") { mail_def_reciever = value; continue; }
+    if (key == "mailuserid") { mail_user_id = value; continue; }
+    if (key == "webpageextensions") { web_page_extensions = value; continue; }
+    if (key == "vispathextensions") { vis_path_extensions = value; continue; }
+    // Values whose conversion error ends the reading.
+    if (key == "timeoffset") { time_offset = StrToInt(number); continue; }
+    bool* strict = key == "showtimerange"              ? &show_time_range
+                   : key == "showdeveloperinformation" ? &show_developer_information
+                   : key == "autorecognizelogformat"   ? &auto_recognize_log_format
+                   : key == "approximateanalysis"      ? &approximate_analysis
+                   : key == "cleanoutputfolder"        ? &clean_output_folder
+                   : key == "incrementalanalysis"      ? &incremental_analysis
+                   : key == "autoexportintoexcel"      ? &auto_export_into_excel
+                   : key == "showreportcategories"     ? &show_report_categories
+                   : key == "showresultsinbrowser"     ? &show_results_in_browser
+                   : key == "casesensitiveurls"        ? &case_sensitive_urls
+                                                       : nullptr;
+    if (strict != nullptr) {
+      if (!TryReadBool(number, b)) throw EConvertError(InvalidBooleanMessage(kv.value));
+      *strict = b;
+    }
+  }
+  complete_ = true;
+}
+
+std::string TMainSettings::SaveToText() const {
+  std::string out;
+  auto line = [&](const char* key, const std::string& value) {
+    out += std::string(key) + "=" + value + "\r\n";
+  };
+  line("default_site", default_site);
+  line("AutoStartBrowser", BoolNumber(auto_start_browser));
+  line("ShowNavigationBar", BoolNumber(show_navigation_bar));
+  for (const TLogFmts::TEntry& e : formats_.Entries())
+    line("LogFormat", e.name + ";" + e.line_template);
+  for (size_t i = 0; i < engines_.EngineCount(); ++i) out += engines_.EngineLine(i) + "\r\n";
+  line("AnalyzePeriodType", PeriodTypeWord(analyze_period_type));
+  line("AnalyzePeriodFrom", DateToStr(analyze_period_from));
+  line("AnalyzePeriodTo", DateToStr(analyze_period_to));
+  line("AnalyzePeriodLast", std::to_string(analyze_period_last));
+  line("AnalyzePeriodMeasure", PeriodUnitWord(analyze_period_measure));
+  line("ReverseDNSLookup", BoolNumber(reverse_dns_lookup));
+  line("DNSLookupThreads", std::to_string(dns_lookup_threads));
+  line("ShowReportCategories", BoolNumber(show_report_categories));
+  line("ShowTimeRange", BoolNumber(show_time_range));
+  line("ShowDeveloperInformation", BoolNumber(show_developer_information));
+  line("AutoRecognizeLogFormat", BoolNumber(auto_recognize_log_format));
+  line("IncrementalAnalysis", BoolNumber(incremental_analysis));
+  line("ApproximateAnalysis", BoolNumber(approximate_analysis));
+  line("ApproximateTolerance", std::to_string(approximate_tolerance));
+  line("ShowResultsInBrowser", BoolNumber(show_results_in_browser));
+  line("CleanOutputFolder", BoolNumber(clean_output_folder));
+  line("SmtpServer", smtp_server);
+  line("SmtpPort", std::to_string(smtp_port));
+  line("MailSender", mail_sender);
+  line("MailDefReciever", mail_def_reciever);
+  line("MailUserID", mail_user_id);
+  line("MailSubject", mail_subject);
+  const std::vector<std::string> body = SplitTextLines(mail_message);
+  if (body.empty()) line("MailMessage", "");
+  for (const std::string& b : body) line("MailMessage", b);
+  line("AutoExportIntoExcel", BoolNumber(auto_export_into_excel));
+  line("WebPageExtensions", web_page_extensions);
+  line("VisPathExtensions", vis_path_extensions);
+  line("Language", translator_ != nullptr ? translator_->CurrentLanguage() : "");
+  line("TimeOffset", std::to_string(time_offset));
+  line("CaseSensitiveURLs", BoolNumber(case_sensitive_urls));
+  return out;
+}
+
+void TMainSettings::Save() { Save(folders_.Data() + kFileName); }
+
+void TMainSettings::Save(const std::string& path) {
+  if (!complete_)
+    throw EInvalidOperation("The settings were read incompletely from " + path +
+                            "; it is not overwritten until it has been read completely");
+  const std::string text = SaveToText();
+  folders_.EnsureDataFile(path);
+  platform::ForceFolders(ExtractFileDir(path));
+  SaveTextFile(path, text);
+}
+
+}  // namespace trelvar

@@ -1,0 +1,163 @@
+// Recognition of a log file's format from its first lines.
+#include <algorithm>
+
+#include "app/output.h"
+#include "app/ui_host.h"
+#include "config/text_helpers.h"
+#include "config/translator.h"
+#include "platform/files.h"
+#include "sites/log_formats.h"
+
+namespace trelvar {
+
+namespace {
+
+constexpr size_t kSampleLines = 15;
+
+bool Has(const std::string& text, std::string_view part) {
+  return text.find(part) != std::string::npos;
+}
+
+// An information message: a dialog, or nothing in console mode.
+void Notice(bool show, bool console, const std::string& text) {
+  if (show && !console) UiHost().ShowMessage(text);
+}
+
+// The template a W3C "#Fields:" or Netscape "format=" header describes.
+std::string HeaderTemplate(const std::vector<std::string>& sample, bool netscape) {
+  const std::string prefix = netscape ? "format" : "#Fields:";
+  std::string fields;
+  for (const std::string& line : sample) {
+    if (line.rfind(prefix, 0) == 0) {
+      fields = line.size() > prefix.size() + 1 ? line.substr(prefix.size() + 1) : "";
+      break;
+    }
+  }
+  // Every single blank cuts, so two blanks in a row give an empty piece.
+  std::string result;
+  size_t start = 0;
+  for (;;) {
+    const size_t blank = fields.find(' ', start);
+    const std::string piece = fields.substr(start, blank - start);
+    if (start > 0) result += ' ';
+    result += netscape ? NetscapeVarToken(piece) : W3CFieldToken(piece);
+    if (blank == std::string::npos) break;
+    start = blank + 1;
+  }
+  return result;
+}
+
+// The Apache family, from the first line's double quotes.
+std::string ApacheFormat(const std::string& first) {
+  switch (CountChar('"', first)) {
+    case 2: {
+      const size_t words = SplitQuoted(first, " ").size();
+      return words == 7 ? "Apache common" : words == 8 ? "NSCA Common"
+                                                       : "Apache common with Virtual host";
+    }
+    case 4:
+      return "Apache combined 3";
+    // A combined line followed by one more quoted field (a cookie, a
+    // forwarded-for address) is the combined layout with a trailer too.
+    case 6:
+    case 8: {
+      size_t q1 = first.find('"');
+      size_t q2 = first.find('"', q1 + 1);
+      size_t q3 = first.find('"', q2 + 1);
+      const std::string between = first.substr(q2 + 1, q3 - q2 - 1);
+      if (CountChar(' ', between) >= 4) return "Apache combined 2";
+      size_t q6 = q3;
+      for (int i = 3; i < 6; ++i) q6 = first.find('"', q6 + 1);
+      return q6 + 1 < first.size() ? "Apache combined 4" : "Apache combined";
+    }
+    default:
+      return "";
+  }
+}
+
+}  // namespace
+
+std::vector<std::string> TLogFmts::CollectHeaderSample(const TLineSource& next_line) {
+  std::vector<std::string> sample;
+  int counted = 0;
+  std::string line;
+  while (sample.size() < kSampleLines && next_line(line)) {
+    // Blank lines carry nothing (a split line break gives one).
+    if (line.empty() || Has(line, "INIT:")) continue;
+    ++counted;
+    if (counted >= 2 && sample.empty() && !Has(line, "#Software: Microsoft")) continue;
+    sample.push_back(line);
+    // An IIS process-accounting block is not the log's own header.
+    if (Has(line, "#SubComponent: Process Accounting") && Has(sample.front(), "#Software: Microsoft"))
+      sample.clear();
+  }
+  return sample;
+}
+
+std::string TLogFmts::RecognizeSample(const std::vector<std::string>& sample,
+                                      const std::string& path, bool show, bool console) {
+  std::string text;
+  for (const std::string& line : sample) text += line + "\r\n";
+  const std::string first = sample.empty() ? "" : sample.front();
+  const std::string last = sample.empty() ? "" : sample.back();
+
+  std::string base;
+  if (Has(text, "#Software: Microsoft Internet Information Server 7.") ||
+      Has(text, "#Software: Microsoft Internet Information Services 7."))
+    base = "MS IIS 7.0 Custom";
+  else if (Has(text, "#Software: Microsoft Internet Information Server 6.") ||
+           Has(text, "#Software: Microsoft Internet Information Services 6.") ||
+           Has(text, "#Software: H-Sphere log plugin"))
+    base = "MS IIS 6.0 Custom";
+  else if (Has(text, "#Software: Microsoft Internet Information Services 5."))
+    base = "MS IIS 5.0 Custom";
+  else if (Has(text, "#Software: Microsoft Internet Information Server 4."))
+    base = "MS IIS 4.0 Custom";
+  else if (Has(text, "format=%"))
+    base = "Netscape iPlanet Custom";
+
+  if (!base.empty()) {
+    const std::string candidate = MakeFreeName(base);
+    const std::string line_template = HeaderTemplate(sample, candidate.rfind("Netscape", 0) == 0);
+    const std::string existing = FindNameByTemplate(line_template);
+    if (!existing.empty()) {
+      Notice(show, console,
+             Translate(266, "This log format is already in our list. It is") + " " + existing);
+      return existing;
+    }
+    AddFormatLine(candidate + ";" + line_template);
+    Notice(show, console,
+           Translate(265, "We recognized your log format and saved it as") + " " + candidate);
+    return candidate;
+  }
+
+  std::string name;
+  if (Has(text, "] \"")) {
+    name = ApacheFormat(first);
+  } else if (Has(last, ", ")) {
+    const auto words = SplitQuoted(last, " ");
+    if (words.size() == 15 && Has(words[13], "/")) name = "MS IIS 6.0 Short";
+  }
+  if (name.empty() && !Has(text, "] \"") && CountChar('"', first) == 10 && Has(first, "[") &&
+      Has(first, "]"))
+    name = "Blogware";
+
+  if (!name.empty()) {
+    Notice(show, console, Translate(269, "We recognized your log format as") + " " + name);
+    return name;
+  }
+  if (show) {
+    const std::string unknown = Translate(270, "We can not recognize your log format type for file");
+    const std::string support = Translate(271, "Please, contact our support.");
+    if (console) {
+      OutputLine("<p>" + unknown + "</p>");
+      OutputLine("<p>" + path + "</p>");
+      OutputLine("<p>" + support + "</p>");
+    } else {
+      UiHost().ShowMessage(unknown + "\n" + support);
+    }
+  }
+  return "";
+}
+
+}  // namespace trelvar

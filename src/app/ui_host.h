@@ -10,6 +10,15 @@
 
 namespace trelvar {
 
+// Something that takes a turn whenever pending events run: the progress
+// reporter's once-a-second tick in runs without windows. Tick() is called
+// once per log line, so it must return at once when nothing is due.
+class TUiTicker {
+ public:
+  virtual ~TUiTicker() = default;
+  virtual void Tick() = 0;
+};
+
 class TUiHost {
  public:
   virtual ~TUiHost() = default;
@@ -25,6 +34,9 @@ class TUiHost {
   virtual void StatusLine(const std::string& text) = 0;
   // An information message with an OK button.
   virtual void ShowMessage(const std::string& text) = 0;
+  // Registers the one ticker that ProcessMessages gives a turn (not owned;
+  // null removes it). Hosts with timers of their own ignore it.
+  virtual void SetTicker(TUiTicker* ticker) { (void)ticker; }
 };
 
 // The host of console and CGI runs: standard output, no windows; messages
@@ -32,11 +44,18 @@ class TUiHost {
 class THeadlessHost : public TUiHost {
  public:
   void WriteStdout(const std::string& text) override;
-  void ProcessMessages() override {}
+  // Without windows the only pending event is the ticker's turn.
+  void ProcessMessages() override {
+    if (ticker_ != nullptr) ticker_->Tick();
+  }
   bool MainWindowEnabled() const override { return true; }
   void SetMainWindowEnabled(bool) override {}
   void StatusLine(const std::string&) override {}
   void ShowMessage(const std::string& text) override;
+  void SetTicker(TUiTicker* ticker) override { ticker_ = ticker; }
+
+ private:
+  TUiTicker* ticker_ = nullptr;
 };
 
 // The installed host; a headless one until another is installed.

@@ -276,12 +276,17 @@ std::string DurationText(double days) {
 }
 
 std::string ExpandDatePatterns(std::string_view text, TDateTime now) {
+  return ExpandDatePatterns(text, now, '<', '>');
+}
+
+std::string ExpandDatePatterns(std::string_view text, TDateTime now, char open_char,
+                               char close_char) {
   std::string out;
   size_t i = 0;
   while (i < text.size()) {
-    size_t open = text.find('<', i);
+    size_t open = text.find(open_char, i);
     if (open == std::string_view::npos) break;
-    size_t close = text.find('>', open + 1);
+    size_t close = text.find(close_char, open + 1);
     if (close == std::string_view::npos) break;
     out.append(text.substr(i, open - i));
     out += FormatDateTime(std::string(text.substr(open + 1, close - open - 1)), now);

@@ -56,5 +56,7 @@ std::string DurationText(double days);
 // Replaces every "<pattern>" with `now` formatted by that date pattern.
 std::string ExpandDatePatterns(std::string_view text, TDateTime now);
 std::string ExpandDatePatterns(std::string_view text);
+// The same with other brackets around the patterns, such as "(" and ")".
+std::string ExpandDatePatterns(std::string_view text, TDateTime now, char open, char close);
 
 }  // namespace trelvar

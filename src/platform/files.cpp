@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <vector>
 
 namespace trelvar::platform {
@@ -119,6 +120,93 @@ std::vector<TFolderEntry> ListFolder(const std::string& folder, const std::strin
   std::sort(result.begin(), result.end(),
             [](const TFolderEntry& a, const TFolderEntry& b) { return a.name < b.name; });
   return result;
+}
+
+bool ListFolderChecked(const std::string& folder, const std::string& pattern,
+                       std::vector<TFolderEntry>& entries, int& error_number) {
+  entries.clear();
+  error_number = 0;
+  DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
+  if (dir == nullptr) {
+    error_number = errno;
+    return false;
+  }
+  std::string base = folder.empty() || folder.back() == '/' ? folder : folder + "/";
+  for (;;) {
+    errno = 0;
+    struct dirent* e = readdir(dir);
+    if (e == nullptr) {
+      error_number = errno;
+      break;
+    }
+    std::string name = e->d_name;
+    if (name == "." || name == "..") continue;
+    if (fnmatch(pattern.c_str(), name.c_str(), 0) != 0) continue;
+    entries.push_back({name, IsFolder(base + name)});
+  }
+  closedir(dir);
+  std::sort(entries.begin(), entries.end(),
+            [](const TFolderEntry& a, const TFolderEntry& b) { return a.name < b.name; });
+  return error_number == 0;
+}
+
+std::string SystemErrorText(int error_number) {
+  char buffer[256];
+  // The GNU strerror_r returns the text, which need not be in `buffer`.
+  return strerror_r(error_number, buffer, sizeof buffer);
+}
+
+TReadOnlyFile::~TReadOnlyFile() { Close(); }
+
+bool TReadOnlyFile::Open(const std::string& path) {
+  Close();
+  error_ = 0;
+  position_ = 0;
+  size_ = 0;
+  // Non-blocking so that a FIFO cannot hold the open; cleared below.
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) {
+    error_ = errno;
+    return false;
+  }
+  struct stat st;
+  if (fstat(fd, &st) != 0) {
+    error_ = errno;
+    close(fd);
+    return false;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    error_ = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    close(fd);
+    return false;
+  }
+  int flags = fcntl(fd, F_GETFL);
+  if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  fd_ = fd;
+  size_ = static_cast<int64_t>(st.st_size);
+  return true;
+}
+
+void TReadOnlyFile::Close() {
+  if (fd_ >= 0) close(fd_);
+  fd_ = -1;
+}
+
+int64_t TReadOnlyFile::Read(char* dest, size_t capacity) {
+  if (fd_ < 0) {
+    error_ = EBADF;
+    return -1;
+  }
+  for (;;) {
+    ssize_t n = read(fd_, dest, capacity);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      error_ = errno;
+      return -1;
+    }
+    position_ += n;
+    return n;
+  }
 }
 
 bool ReadWholeFile(const std::string& path, std::string& out) {

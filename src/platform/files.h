@@ -52,6 +52,44 @@ struct TFolderEntry {
 // for a folder that does not exist.
 std::vector<TFolderEntry> ListFolder(const std::string& folder, const std::string& pattern);
 
+// The same listing for callers that must tell a failed search from an
+// empty one: false, with the errno in `error_number`, when the folder
+// cannot be opened or read; `entries` then holds what was read so far.
+bool ListFolderChecked(const std::string& folder, const std::string& pattern,
+                       std::vector<TFolderEntry>& entries, int& error_number);
+
+// The system's text for an errno value ("Permission denied").
+std::string SystemErrorText(int error_number);
+
+// A regular file opened for reading only, read in caller-sized blocks
+// straight from the descriptor. Folders, FIFOs and devices are refused, so
+// that opening never blocks. Not thread-safe; closed when it goes.
+class TReadOnlyFile {
+ public:
+  TReadOnlyFile() = default;
+  ~TReadOnlyFile();
+  TReadOnlyFile(const TReadOnlyFile&) = delete;
+  TReadOnlyFile& operator=(const TReadOnlyFile&) = delete;
+
+  // False, with Error() set, when the path cannot be opened or is not a
+  // regular file (EISDIR for a folder, EINVAL for other kinds).
+  bool Open(const std::string& path);
+  void Close();
+  bool IsOpen() const { return fd_ >= 0; }
+  // Up to `capacity` bytes into `dest`: the count, 0 at the end, -1 on a
+  // read error (Error() set).
+  int64_t Read(char* dest, size_t capacity);
+  int64_t Size() const { return size_; }          // bytes when it was opened
+  int64_t Position() const { return position_; }  // bytes read so far
+  int Error() const { return error_; }
+
+ private:
+  int fd_ = -1;
+  int64_t size_ = 0;
+  int64_t position_ = 0;
+  int error_ = 0;
+};
+
 // Reads the whole file into `out`; false when it cannot be opened or read
 // (a folder cannot).
 bool ReadWholeFile(const std::string& path, std::string& out);

@@ -1,0 +1,122 @@
+// trelvar-bench: runs the named measurements (all without names) and
+// prints a table of seconds and ratios against the reference tools.
+//
+//   trelvar-bench [--list] [--size-mb=N] [--repeat=N] [--plain=FILE]
+//                 [--gzip=FILE] [--dir=FOLDER] [--keep] [measurement ...]
+//
+// Build it as Release or RelWithDebInfo; a debug or sanitizer build
+// measures the instrumentation.
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "bench_registry.h"
+
+namespace {
+
+void Usage() {
+  std::cout << "usage: trelvar-bench [options] [measurement ...]\n"
+               "  --list          list the measurements\n"
+               "  --size-mb=N     size of generated sample logs (default 256)\n"
+               "  --repeat=N      runs per timing, the best counts (default 3)\n"
+               "  --plain=FILE    use FILE as the plain sample log\n"
+               "  --gzip=FILE     use FILE as the gzip sample log\n"
+               "  --dir=FOLDER    where the temporary work folder is made (default $TMPDIR or /tmp)\n"
+               "  --keep          keep the generated files\n";
+}
+
+bool Value(const std::string& arg, const std::string& name, std::string& value) {
+  if (arg.rfind(name + "=", 0) != 0) return false;
+  value = arg.substr(name.size() + 1);
+  return true;
+}
+
+void PrintRows(const std::vector<bench::TBenchRow>& rows) {
+  std::printf("\n%-11s %-23s %9s %10s %9s %-13s %9s %7s %7s\n", "measurement", "subject",
+              "size MB", "lines", "seconds", "reference", "ref s", "ratio", "goal");
+  for (const bench::TBenchRow& r : rows) {
+    const double ratio = r.reference_seconds > 0 ? r.seconds / r.reference_seconds : 0;
+    std::string goal = "-";
+    if (r.goal_ratio > 0) {
+      char text[32];
+      std::snprintf(text, sizeof text, "<=%.2f%s", r.goal_ratio,
+                    ratio <= r.goal_ratio ? "" : " MISSED");
+      goal = text;
+    }
+    std::printf("%-11s %-23s %9.1f %10lld %9.3f %-13s %9.3f %7.2f %7s\n", r.measurement.c_str(),
+                r.subject.c_str(), r.size_mb, static_cast<long long>(r.items), r.seconds,
+                r.reference.c_str(), r.reference_seconds, ratio, goal.c_str());
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  bench::TBenchOptions options;
+  std::vector<std::string> names;
+  std::string base;
+  if (const char* tmp = std::getenv("TMPDIR")) base = tmp;
+  if (base.empty()) base = "/tmp";
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    std::string value;
+    if (arg == "--help" || arg == "-h") {
+      Usage();
+      return 0;
+    } else if (arg == "--list") {
+      for (const auto& [name, m] : bench::Measurements())
+        std::cout << name << "  " << m.description << "\n";
+      return 0;
+    } else if (Value(arg, "--size-mb", value)) {
+      options.size_mb = std::atoll(value.c_str());
+    } else if (Value(arg, "--repeat", value)) {
+      options.repeat = std::atoi(value.c_str());
+    } else if (Value(arg, "--plain", value)) {
+      options.files["plain"] = value;
+    } else if (Value(arg, "--gzip", value)) {
+      options.files["gzip"] = value;
+    } else if (Value(arg, "--dir", value)) {
+      base = value;
+    } else if (arg == "--keep") {
+      options.keep = true;
+    } else if (!arg.empty() && arg[0] == '-') {
+      std::cerr << "unknown option " << arg << "\n";
+      Usage();
+      return 2;
+    } else if (bench::Measurements().count(arg) == 0) {
+      std::cerr << "unknown measurement " << arg << " (see --list)\n";
+      return 2;
+    } else {
+      names.push_back(arg);
+    }
+  }
+  if (options.size_mb < 1) options.size_mb = 1;
+  if (names.empty())
+    for (const auto& [name, m] : bench::Measurements()) names.push_back(name);
+
+  std::string tmpl = base + "/trelvar-bench-XXXXXX";
+  if (mkdtemp(tmpl.data()) == nullptr) {
+    std::perror("mkdtemp");
+    return 1;
+  }
+  options.work_dir = tmpl + "/";
+
+  std::vector<bench::TBenchRow> rows;
+  bool ok = true;
+  for (const std::string& name : names) {
+    std::cerr << "measuring " << name << " ...\n";
+    if (!bench::Measurements().at(name).run(options, rows)) ok = false;
+  }
+  PrintRows(rows);
+
+  if (options.keep) {
+    std::cout << "\nfiles kept in " << options.work_dir << "\n";
+  } else {
+    std::error_code ec;
+    std::filesystem::remove_all(options.work_dir, ec);
+  }
+  return ok ? 0 : 1;
+}

@@ -1,0 +1,87 @@
+// TFileChooser: a site's log path as one stream of lines.
+//
+// SetLogPath expands a ";" list of files, folders ("dir/") and wildcard
+// patterns, with date patterns in "<...>" and "(...)", into a list of
+// files; StartFiles opens the first, ReadLine hands out the lines of one
+// file after the other and sets AllDone when none is left. The first piece
+// of the list is taken from the data folder unless it is absolute (begins
+// with "/"); "\" in the pieces is read as "/". Before each file is opened
+// the OnFileStart handler may look at it and refuse it. With more than one
+// file, the start of each is announced on the output channel as
+// "Processing file (i of n): path". ProgressKB counts kilobytes read for
+// the progress display.
+//
+// The chooser owns its list and its reader. Failure: a listed file that is
+// missing when its turn comes raises EInOutError "Log file <path> not
+// found"; a folder that cannot be searched raises EInOutError "#errno:
+// message:\n pattern" from SetLogPath; reader errors pass through (see
+// file_parser.h). Not thread-safe.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "config/datetime.h"
+#include "config/folders.h"
+#include "logread/file_parser.h"
+
+namespace trelvar {
+
+class TFileChooser {
+ public:
+  // Called before a file is opened; clearing `accept` skips the file.
+  using TFileStartEvent =
+      std::function<void(TFileChooser& chooser, const std::string& path, bool& accept)>;
+
+  // `folders` gives the data folder for a relative first piece.
+  explicit TFileChooser(TFolders folders);
+  ~TFileChooser();
+  TFileChooser(const TFileChooser&) = delete;
+  TFileChooser& operator=(const TFileChooser&) = delete;
+
+  // Builds the file list; date patterns take the local time `now`.
+  void SetLogPath(const std::string& list);
+  void SetLogPath(const std::string& list, TDateTime now);
+
+  void StartFiles();
+  // The next line of the stream, reusing the capacity of `line` (the fast
+  // form); empty once AllDone is set.
+  void ReadLine(std::string& line);
+  std::string ReadLine();
+
+  // Kilobytes of the finished files plus those read of the current one.
+  int64_t ProgressKB() const;
+
+  void SetOnFileStart(TFileStartEvent handler) { on_file_start_ = std::move(handler); }
+
+  bool AllDone() const { return all_done_; }
+  const std::vector<std::string>& Files() const { return files_; }
+  int Count() const { return static_cast<int>(files_.size()); }
+  int CurrentIndex() const { return index_; }  // -1 before the first file
+  const std::string& CurrentPath() const { return current_path_; }
+  int64_t TotalKB() const { return total_kb_; }
+  // The reader of the current file, or null before StartFiles.
+  const TFileParser* CurrentReader() const { return reader_.get(); }
+
+ private:
+  void AddPiece(const std::string& piece);
+  void AddFile(const std::string& path);
+  bool Accepts(const std::string& path);
+  void CheckExists(const std::string& path) const;
+  void Announce() const;
+
+  TFolders folders_;
+  int index_ = -1;
+  std::unique_ptr<TFileParser> reader_;
+  int64_t total_kb_ = 1;  // never 0: it is a progress bar's maximum
+  int64_t finished_kb_ = 0;
+  TFileStartEvent on_file_start_;
+  bool all_done_ = false;
+  std::vector<std::string> files_;
+  std::string current_path_;
+};
+
+}  // namespace trelvar

@@ -1,0 +1,349 @@
+#include "logread/file_parser.h"
+
+#include <zlib.h>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include <algorithm>
+#include <cstring>
+
+#include "app/output.h"
+#include "config/errors.h"
+#include "config/folders.h"
+#include "config/text_helpers.h"
+
+namespace trelvar {
+
+namespace {
+
+// Large blocks keep system calls and inflate calls rare; the lines that
+// come out do not depend on the block size.
+constexpr size_t kPlainBufferSize = 256 * 1024;
+constexpr size_t kGzipBufferSize = 256 * 1024;
+constexpr size_t kGzipInputSize = 64 * 1024;
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// TFileParser
+
+TFileParser::TFileParser() : TFileParser(kPlainBufferSize) {}
+
+TFileParser::TFileParser(size_t buffer_size) : buffer_size_(buffer_size) {}
+
+TFileParser::~TFileParser() { TFileParser::Close(); }
+
+void TFileParser::Open(const std::string& path) {
+  Close();
+  at_end_ = false;
+  path_ = path;
+  ResetBuffer();
+  if (!file_.Open(path)) {
+    at_end_ = true;
+    throw EInOutError(CannotOpenFileMessage(path));
+  }
+  opened_ = true;
+}
+
+void TFileParser::Close() {
+  file_.Close();
+  begin_ = end_ = 0;
+  pending_lf_ = false;
+  opened_ = false;
+  at_end_ = true;
+}
+
+int64_t TFileParser::Size() const { return file_.Size(); }
+
+int64_t TFileParser::Position() const { return file_.Position(); }
+
+void TFileParser::ResetBuffer() {
+  if (buffer_.empty()) buffer_.resize(buffer_size_);
+  begin_ = end_ = 0;
+  next_cr_ = next_lf_ = -1;
+  pending_lf_ = false;
+}
+
+void TFileParser::Filled(size_t count) {
+  begin_ = 0;
+  end_ = std::min(count, buffer_.size());
+  next_cr_ = next_lf_ = -1;
+}
+
+bool TFileParser::FillBuffer() {
+  if (!opened_) return true;
+  const int64_t n = file_.Read(buffer_.data(), buffer_.size());
+  if (n < 0) {
+    throw EInOutError("Cannot read file \"" + path_ + "\": " +
+                      platform::SystemErrorText(file_.Error()));
+  }
+  Filled(static_cast<size_t>(n));
+  return n == 0;
+}
+
+#if defined(__SSE2__)
+namespace {
+
+// Offset of the first CR or LF in [p, p + n), or n: one pass for both
+// characters, 64 bytes a step.
+size_t FindCrOrLf(const char* p, size_t n) {
+  const __m128i cr = _mm_set1_epi8('\r');
+  const __m128i lf = _mm_set1_epi8('\n');
+  auto hits = [&](size_t at) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at));
+    return _mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf));
+  };
+  size_t i = 0;
+  for (; i + 64 <= n; i += 64) {
+    const __m128i a = hits(i), b = hits(i + 16), c = hits(i + 32), d = hits(i + 48);
+    if (_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(a, b), _mm_or_si128(c, d))) == 0) continue;
+    const uint64_t mask = static_cast<uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(a))) |
+                          static_cast<uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(b))) << 16 |
+                          static_cast<uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(c))) << 32 |
+                          static_cast<uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(d))) << 48;
+    return i + static_cast<size_t>(__builtin_ctzll(mask));
+  }
+  for (; i + 16 <= n; i += 16) {
+    const int mask = _mm_movemask_epi8(hits(i));
+    if (mask != 0) return i + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+  }
+  for (; i < n; ++i)
+    if (p[i] == '\r' || p[i] == '\n') return i;
+  return n;
+}
+
+}  // namespace
+#endif
+
+size_t TFileParser::FindBreak() {
+  const char* data = buffer_.data();
+#if defined(__SSE2__)
+  return begin_ + FindCrOrLf(data + begin_, end_ - begin_);
+#else
+  const auto b = static_cast<int64_t>(begin_);
+  if (next_cr_ < b) {
+    const void* p = std::memchr(data + begin_, '\r', end_ - begin_);
+    next_cr_ = p != nullptr ? static_cast<const char*>(p) - data : static_cast<int64_t>(end_);
+  }
+  if (next_lf_ < b) {
+    const void* p = std::memchr(data + begin_, '\n', end_ - begin_);
+    next_lf_ = p != nullptr ? static_cast<const char*>(p) - data : static_cast<int64_t>(end_);
+  }
+  return static_cast<size_t>(std::min(next_cr_, next_lf_));
+#endif
+}
+
+void TFileParser::ReadLine(std::string& line) {
+  line.clear();
+  bool skipping = false;  // inside a line that is too long
+  for (;;) {
+    if (begin_ == end_) {
+      if (FillBuffer()) {
+        at_end_ = true;
+        if (skipping) line.clear();
+        return;
+      }
+      continue;
+    }
+    if (pending_lf_) {
+      // The CR that ended the last line was the last byte of a buffer.
+      pending_lf_ = false;
+      if (buffer_[begin_] == '\n') {
+        ++begin_;
+        continue;
+      }
+    }
+    const size_t brk = FindBreak();
+    const size_t count = brk - begin_;
+    const bool too_long = skipping || line.size() + count >= kMaxLineLength;
+    if (brk == end_) {
+      if (!too_long) {
+        line.append(buffer_.data() + begin_, count);
+      } else {
+        skipping = true;
+        line.clear();
+      }
+      begin_ = end_;
+      continue;
+    }
+    if (!too_long) line.append(buffer_.data() + begin_, count);
+    begin_ = brk + 1;
+    if (buffer_[brk] == '\r') {
+      if (begin_ < end_) {
+        if (buffer_[begin_] == '\n') ++begin_;
+      } else {
+        pending_lf_ = true;
+      }
+    }
+    if (!too_long) return;
+    skipping = false;
+    line.clear();
+  }
+}
+
+std::string TFileParser::ReadLine() {
+  std::string line;
+  ReadLine(line);
+  return line;
+}
+
+// ---------------------------------------------------------------------------
+// TZlibFileParser
+
+TZlibFileParser::TZlibFileParser()
+    : TFileParser(kGzipBufferSize), stream_(std::make_unique<z_stream>()),
+      input_(kGzipInputSize) {}
+
+TZlibFileParser::~TZlibFileParser() { TZlibFileParser::Close(); }
+
+void TZlibFileParser::Open(const std::string& path) {
+  Close();
+  SetPath(path);
+  ResetBuffer();
+  SetAtEnd(false);
+  transparent_ = input_done_ = member_done_ = finished_ = error_pending_ = false;
+  // A gzip file that cannot be read yields no lines; the warning keeps the
+  // loss visible.
+  if (!File().Open(path)) {
+    SetAtEnd(true);
+    OutputLine("<p>" + CannotOpenFileMessage(path) + "</p>");
+    return;
+  }
+  *stream_ = z_stream{};
+  // 16 + window bits: a gzip header and trailer are expected.
+  if (inflateInit2(stream_.get(), 16 + MAX_WBITS) != Z_OK) {
+    File().Close();
+    SetAtEnd(true);
+    OutputLine("<p>GZ stream error</p>");
+    return;
+  }
+  inflating_ = true;
+  SetOpened(true);
+
+  // A file without the gzip magic is plain text under a ".gz" name and is
+  // passed through, as zlib's own gzip reader does.
+  if (!NeedInput()) return;
+  z_stream& zs = *stream_;
+  if (zs.avail_in == 0) {
+    finished_ = true;
+  } else if (zs.avail_in < 2 || zs.next_in[0] != 0x1f || zs.next_in[1] != 0x8b) {
+    transparent_ = true;
+  }
+}
+
+void TZlibFileParser::Close() {
+  if (inflating_) inflateEnd(stream_.get());
+  inflating_ = false;
+  TFileParser::Close();
+}
+
+int64_t TZlibFileParser::Size() const { return File().Size(); }
+
+int64_t TZlibFileParser::Position() const {
+  // Bytes of the compressed file taken by the inflater so far.
+  return File().Position() - static_cast<int64_t>(inflating_ ? stream_->avail_in : 0);
+}
+
+bool TZlibFileParser::StreamError() {
+  finished_ = true;
+  error_pending_ = false;
+  OutputLine("<p>GZ stream error</p>");
+  SetAtEnd(true);
+  return true;
+}
+
+bool TZlibFileParser::NeedInput() {
+  z_stream& zs = *stream_;
+  if (zs.avail_in > 0 || input_done_) return true;
+  const int64_t n = File().Read(input_.data(), input_.size());
+  if (n < 0) {
+    StreamError();
+    return false;
+  }
+  if (n == 0) input_done_ = true;
+  zs.next_in = reinterpret_cast<Bytef*>(input_.data());
+  zs.avail_in = static_cast<uInt>(n);
+  return true;
+}
+
+bool TZlibFileParser::FillBuffer() {
+  if (!Opened() || finished_) return true;
+  if (error_pending_) return StreamError();
+  z_stream& zs = *stream_;
+  char* out = Buffer();
+  const size_t capacity = BufferCapacity();
+
+  if (transparent_) {
+    if (!NeedInput()) return true;
+    if (zs.avail_in == 0) {
+      finished_ = true;
+      return true;
+    }
+    const size_t n = std::min<size_t>(zs.avail_in, capacity);
+    std::memcpy(out, zs.next_in, n);
+    zs.next_in += n;
+    zs.avail_in -= static_cast<uInt>(n);
+    Filled(n);
+    return false;
+  }
+
+  zs.next_out = reinterpret_cast<Bytef*>(out);
+  zs.avail_out = static_cast<uInt>(capacity);
+  for (;;) {
+    if (!NeedInput()) return true;
+    if (member_done_) {
+      // After a complete member: another member, or the end. Bytes that
+      // are not a gzip header (padding, garbage) are ignored.
+      if (zs.avail_in == 0) {
+        finished_ = true;
+        break;
+      }
+      if (zs.next_in[0] != 0x1f || (zs.avail_in >= 2 && zs.next_in[1] != 0x8b)) {
+        finished_ = true;
+        break;
+      }
+      inflateReset(&zs);
+      member_done_ = false;
+    }
+    const int ret = inflate(&zs, Z_NO_FLUSH);
+    if (ret == Z_STREAM_END) {
+      member_done_ = true;
+    } else if (ret == Z_BUF_ERROR || ret == Z_OK) {
+      // No room or no input. Without input at the end of the file the
+      // stream is cut short.
+      if (zs.avail_out != 0 && zs.avail_in == 0 && input_done_) {
+        error_pending_ = true;
+        break;
+      }
+    } else {
+      error_pending_ = true;
+      break;
+    }
+    if (zs.avail_out == 0) break;
+  }
+  const size_t produced = capacity - zs.avail_out;
+  if (produced == 0) {
+    if (error_pending_) return StreamError();
+    finished_ = true;
+    return true;
+  }
+  Filled(produced);
+  return false;
+}
+
+// ---------------------------------------------------------------------------
+
+bool IsGzipPath(const std::string& path) {
+  const std::string name = ExtractFileName(path);
+  const size_t dot = name.rfind('.');
+  return dot != std::string::npos && UpperCase(name.substr(dot)) == ".GZ";
+}
+
+std::unique_ptr<TFileParser> CreateFileParser(const std::string& path) {
+  if (IsGzipPath(path)) return std::make_unique<TZlibFileParser>();
+  return std::make_unique<TFileParser>();
+}
+
+}  // namespace trelvar

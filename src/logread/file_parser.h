@@ -1,0 +1,132 @@
+// Line readers of log files: TFileParser for plain text, TZlibFileParser
+// for gzip-compressed files.
+//
+// A reader hands out the lines of one file without their line breaks. A
+// lone LF, a lone CR and a CR LF pair are each one break, also when a pair
+// is split between two reads (no empty line appears there). At the end the
+// last unterminated piece is returned (empty when the file ended with a
+// break) and AtEnd() becomes true. A line of kMaxLineLength characters or
+// more is dropped whole and the next one returned. Bytes are passed through
+// unchanged, NUL bytes included.
+//
+// The readers differ only in how they fill their buffer; the split runs in
+// the base class over the buffer directly (one call per line, none per
+// byte), keeping an offset into the buffer instead of erasing its front.
+//
+// Failure: a plain file that cannot be opened raises EInOutError ("Cannot
+// open file ..."), a read error EInOutError. A gzip file that cannot be
+// opened yields no lines and a warning line on the output channel; a
+// damaged or truncated gzip stream writes "<p>GZ stream error</p>" and ends
+// that file. Not thread-safe.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/files.h"
+
+struct z_stream_s;
+
+namespace trelvar {
+
+class TFileParser {
+ public:
+  // Lines this long or longer are dropped.
+  static constexpr size_t kMaxLineLength = 10241;
+
+  TFileParser();
+  virtual ~TFileParser();
+  TFileParser(const TFileParser&) = delete;
+  TFileParser& operator=(const TFileParser&) = delete;
+
+  virtual void SetAtEnd(bool at_end) { at_end_ = at_end; }
+  virtual void Open(const std::string& path);
+  virtual void Close();
+  // Size of the file and bytes read from it so far.
+  virtual int64_t Size() const;
+  virtual int64_t Position() const;
+
+  // The next line into `line`, reusing its capacity (the fast form).
+  void ReadLine(std::string& line);
+  std::string ReadLine();
+
+  bool AtEnd() const { return at_end_; }
+  bool Opened() const { return opened_; }
+  const std::string& Path() const { return path_; }
+
+ protected:
+  explicit TFileParser(size_t buffer_size);
+
+  // Refills the buffer, which is empty when this is called: puts the bytes
+  // at Buffer() and reports their count with Filled(). True when nothing
+  // was read (end of file, or an error that ended it).
+  virtual bool FillBuffer();
+
+  char* Buffer() { return buffer_.data(); }
+  size_t BufferCapacity() const { return buffer_.size(); }
+  void Filled(size_t count);
+  // Empties the buffer and forgets a CR waiting for its LF.
+  void ResetBuffer();
+  void SetOpened(bool opened) { opened_ = opened; }
+  void SetPath(const std::string& path) { path_ = path; }
+  platform::TReadOnlyFile& File() { return file_; }
+  const platform::TReadOnlyFile& File() const { return file_; }
+
+ private:
+  size_t FindBreak();
+
+  platform::TReadOnlyFile file_;
+  size_t buffer_size_;
+  std::vector<char> buffer_;  // made at the first Open
+  size_t begin_ = 0;  // first byte not handed out yet
+  size_t end_ = 0;    // end of the bytes in the buffer
+  // Where SSE2 is missing, two memchr searches find the break: these cache
+  // the offsets of the next CR and LF at or after begin_ (end_ when there
+  // is none; -1 when unknown), so each byte is searched once per kind.
+  int64_t next_cr_ = -1;
+  int64_t next_lf_ = -1;
+  bool pending_lf_ = false;  // the last break was a CR at the buffer's end
+  bool opened_ = false;
+  bool at_end_ = true;
+  std::string path_;
+};
+
+class TZlibFileParser : public TFileParser {
+ public:
+  TZlibFileParser();
+  ~TZlibFileParser() override;
+
+  void Open(const std::string& path) override;
+  void Close() override;
+  // Of the compressed file.
+  int64_t Size() const override;
+  int64_t Position() const override;
+
+ protected:
+  bool FillBuffer() override;
+
+ private:
+  // Ends the file with the stream error line.
+  bool StreamError();
+  // Reads the next block of the compressed file when the last is used up.
+  bool NeedInput();
+
+  std::unique_ptr<z_stream_s> stream_;
+  std::vector<char> input_;
+  bool inflating_ = false;    // the stream is initialised
+  bool transparent_ = false;  // no gzip header: the bytes are passed through
+  bool input_done_ = false;   // the file has no more bytes
+  bool member_done_ = false;  // the last gzip member ended cleanly
+  bool finished_ = false;     // nothing more will come
+  bool error_pending_ = false;  // reported once the bytes before it are out
+};
+
+// True when the file is read with the gzip reader: its extension is ".gz"
+// in any letter case.
+bool IsGzipPath(const std::string& path);
+// A reader for the file's kind, not opened.
+std::unique_ptr<TFileParser> CreateFileParser(const std::string& path);
+
+}  // namespace trelvar

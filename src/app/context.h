@@ -3,7 +3,8 @@
 // The program entry (or the windowed application's Open command) creates
 // one context and passes it by reference; subsystems reach the shared
 // objects through it instead of through globals. The run creates the
-// members in the order its steps give and frees them in reverse.
+// members in the order its steps give; the destructor frees them in the
+// reverse order, dependants first.
 #pragma once
 
 #include <memory>
@@ -12,6 +13,10 @@
 #include "config/folders.h"
 #include "config/main_settings.h"
 #include "config/translator.h"
+#include "logread/log_line.h"
+#include "reports/chart_service.h"
+#include "reports/progress.h"
+#include "reports/report_set.h"
 #include "sites/log_formats.h"
 #include "sites/sites_registry.h"
 
@@ -20,8 +25,10 @@ namespace trelvar {
 struct TAppContext {
   explicit TAppContext(TFolders f) : folders(std::move(f)) {}
   ~TAppContext() {
-    // Dependants before what they depend on.
+    report_set.reset();
     sites.reset();
+    progress.reset();
+    chart.reset();
     settings.reset();
     formats.reset();
     translator.reset();
@@ -33,7 +40,12 @@ struct TAppContext {
   std::unique_ptr<TLangTranslator> translator;
   std::unique_ptr<TLogFmts> formats;
   std::unique_ptr<TMainSettings> settings;
+  std::unique_ptr<TfrmTempChart> chart;
+  std::unique_ptr<TfrmProg> progress;
+  // The line the reports read; filled by the line parser.
+  TCurrentLine current_line;
   std::unique_ptr<TWS> sites;
+  std::unique_ptr<TRepParser> report_set;
 };
 
 }  // namespace trelvar

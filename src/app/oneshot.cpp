@@ -3,6 +3,8 @@
 #include <memory>
 
 #include "app/context.h"
+#include "app/ui_host.h"
+#include "automation/analysis_job.h"
 #include "app/output.h"
 #include "config/errors.h"
 #include "config/text_helpers.h"
@@ -41,6 +43,9 @@ void RunSteps(const TCmdLine& cmd, std::unique_ptr<TAppContext>& ctx, bool& head
   ctx->formats = std::make_unique<TLogFmts>();
   ctx->settings =
       std::make_unique<TMainSettings>(ctx->folders, *ctx->formats, ctx->translator.get());
+  ctx->chart = std::make_unique<TfrmTempChart>(ctx->folders.Program(), ctx->random);
+  ctx->progress = std::make_unique<TfrmProg>(UiHost());
+  ctx->current_line.Clear();
   ctx->sites = std::make_unique<TWS>(ctx->folders);
   ctx->sites->LoadFromFile();
 
@@ -72,6 +77,7 @@ void RunSteps(const TCmdLine& cmd, std::unique_ptr<TAppContext>& ctx, bool& head
     throw EListError(Translate(1001, "No site to analyse: there is no site named") + " \"" +
                      wanted + "\"");
   }
+  AnalyzeSite(*ctx, cmd, site->name, false);
 }
 
 }  // namespace

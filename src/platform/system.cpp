@@ -1,6 +1,7 @@
 #include "platform/system.h"
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -119,6 +120,27 @@ TLocalTime LocalNow() {
   struct timespec ts;
   clock_gettime(CLOCK_REALTIME, &ts);
   return LocalTimeOfUnix(ts.tv_sec, static_cast<int>(ts.tv_nsec / 1000000));
+}
+
+bool OpenWithDefaultHandler(const std::string& path) {
+  auto set = [](const char* name) {
+    const char* v = std::getenv(name);
+    return v != nullptr && *v != '\0';
+  };
+  if (!set("DISPLAY") && !set("WAYLAND_DISPLAY")) return false;
+  const pid_t child = fork();
+  if (child < 0) return false;
+  if (child == 0) {
+    // A grandchild runs the handler, so nobody waits for it and no zombie stays.
+    if (fork() == 0) {
+      setsid();
+      execlp("xdg-open", "xdg-open", path.c_str(), static_cast<char*>(nullptr));
+    }
+    _exit(0);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  return true;
 }
 
 int64_t MonotonicMilliseconds() {

@@ -40,6 +40,11 @@ struct TLocalTime {
 TLocalTime LocalNow();
 TLocalTime LocalTimeOfUnix(int64_t seconds, int milliseconds = 0);
 
+// Hands a file to the desktop's default handler (xdg-open), detached and
+// never waited for; does nothing without a graphical session
+// (DISPLAY / WAYLAND_DISPLAY unset). True when the handler was started.
+bool OpenWithDefaultHandler(const std::string& path);
+
 // Milliseconds of a steady clock, for measuring spans.
 int64_t MonotonicMilliseconds();
 // A value that differs from run to run, for seeding random numbers.

@@ -5,6 +5,7 @@
 #include "app/ui_host.h"
 #include "config/text_helpers.h"
 #include "config/translator.h"
+#include "logread/file_parser.h"
 #include "platform/files.h"
 #include "sites/log_formats.h"
 
@@ -76,6 +77,31 @@ std::string ApacheFormat(const std::string& first) {
 }
 
 }  // namespace
+
+std::string TLogFmts::Recognize(const std::string& path, bool show, bool console) {
+  std::string result;
+  try {
+    if (!platform::IsRegularFile(path)) {
+      if (show)
+        UiHost().ShowMessage(Translate(267, "Your log file") + "\n\n" + path + "\n\n" +
+                           Translate(259, "not found") + "\n\n" +
+                           Translate(268, "Please specify correct log path"));
+      return result;
+    }
+    std::unique_ptr<TFileParser> reader = CreateFileParser(path);
+    reader->Open(path);
+    const std::vector<std::string> sample = CollectHeaderSample([&](std::string& line) {
+      if (reader->AtEnd()) return false;
+      reader->ReadLine(line);
+      return !(reader->AtEnd() && line.empty());
+    });
+    reader->Close();
+    result = RecognizeSample(sample, path, show, console);
+  } catch (...) {
+    // A file that cannot be read is simply not recognised.
+  }
+  return result;
+}
 
 std::vector<std::string> TLogFmts::CollectHeaderSample(const TLineSource& next_line) {
   std::vector<std::string> sample;

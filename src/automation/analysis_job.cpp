@@ -1,0 +1,98 @@
+#include "automation/analysis_job.h"
+
+#include "app/context.h"
+#include "app/output.h"
+#include "app/ui_host.h"
+#include "config/text_helpers.h"
+#include "config/translator.h"
+#include "platform/files.h"
+
+namespace trelvar {
+
+void ComputeAnalysisPeriod(const TCmdLine& cmd, bool& use_period, TDateTime& from,
+                           TDateTime& to) {
+  switch (cmd.period_type) {
+    case TPeriodType::Between:
+      use_period = true;
+      from = cmd.period_from;
+      to = cmd.period_to;
+      break;
+    case TPeriodType::Last: {
+      static const double kUnitDays[4] = {1.0 / 24, 1, 30.6, 365.25};
+      const int unit = cmd.period_unit >= 0 && cmd.period_unit < 4 ? cmd.period_unit : 1;
+      use_period = true;
+      to = Now();
+      from = to - cmd.period_count * kUnitDays[unit];
+      break;
+    }
+    case TPeriodType::All:
+      use_period = false;
+      break;
+    case TPeriodType::None:
+      break;  // the period stays as it is
+  }
+}
+
+TAnalysisResult AnalyzeSite(TAppContext& ctx, const TCmdLine& cmd, const std::string& site_name,
+                            bool announce) {
+  TAnalysisResult result;
+  for (int pass = 0; pass < 2; ++pass) {
+    TWebSite* site = ctx.sites->GetSiteByName(site_name);
+    if (site == nullptr) return result;
+    result.found = true;
+    if (announce)
+      OutputLine("<P>" + Translate(205, "Analyzing site:") + " " + site->name + "</P>");
+    if (ctx.report_set == nullptr) ctx.report_set = std::make_unique<TRepParser>(ctx);
+    TRepParser& set = *ctx.report_set;
+    set.Clear();
+    ctx.sites->SelectSiteByName(site_name);
+
+    set.log_format = ctx.formats->GetTemplate(site->format);
+    set.log_path = !cmd.log_path.empty() ? cmd.log_path : site->log_path;
+    set.SetSiteName(site->name);
+    set.SetWebPath(ToSlashDir(site->output_uri));
+    std::string folder = ToNativeDir(!cmd.output_folder.empty() ? cmd.output_folder
+                                                                : site->output_folder);
+    if (folder.empty() || folder[0] != '/') folder = ToNativeDir(ctx.folders.Data() + folder);
+    set.SetOutputFolder(folder);
+    set.PrepareOutputDir();
+    result.report_file =
+        folder + (platform::PathExists(folder + "index.htm") ? "index.htm" : "indexdetails.htm");
+    ComputeAnalysisPeriod(cmd, set.use_period, set.period_from, set.period_to);
+    set.LoadReportFile(!cmd.report_file.empty() ? cmd.report_file : site->report_file);
+    OutputLine("<P>" + Translate(233, "Report file=") + result.report_file + "</P>");
+    OutputLine("<P>" + Translate(234, "Initializing...") + "</P>");
+
+    set.LoadValueFiles();
+    const int outcome = set.Parse();
+    if (outcome == 2 && pass == 0) {
+      OutputLine("<p>" +
+                 Translate(236, "Date in the log file reffers to date that earlier than start "
+                                "time of cache") +
+                 "</p>");
+      OutputLine("<p>" + Translate(237, "Deleting cache...") + "</p>");
+      platform::RemoveFile(set.CachePath());
+      platform::RemoveFile(set.CachePath() + "_");
+      OutputLine("<p></p>");
+      OutputLine("<p>" + Translate(238, "Analysis restarted") + "</p>");
+      announce = true;
+      continue;
+    }
+    if (outcome != 0) {
+      UiHost().SetMainWindowEnabled(true);
+      OutputLine("<P>" + Translate(235, "Aborted") + "</P>");
+      return result;
+    }
+    OutputLine("<P>" + Translate(239, "Creating reports...") + "</P>");
+    if (!set.Display()) {
+      UiHost().SetMainWindowEnabled(true);
+      OutputLine("<P>" + Translate(235, "Aborted") + "</P>");
+      return result;
+    }
+    result.completed = true;
+    return result;
+  }
+  return result;
+}
+
+}  // namespace trelvar

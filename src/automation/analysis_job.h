@@ -1,0 +1,34 @@
+// The analysis of one site: from the site record to the finished pages.
+//
+// Shared by the one-shot run and the windowed application's job: it
+// prepares the report set from the site (log format and path, output
+// folder, report file, value files, period, honouring the command line's
+// -logpath:, -outputdir:, -reportfile: and period options), runs the pass,
+// deletes the cache and runs once more when the log is older than the
+// cache, and writes the pages. Progress goes to the output channel; errors
+// propagate to the caller, which reports them.
+#pragma once
+
+#include <string>
+
+#include "app/cmdline.h"
+
+namespace trelvar {
+
+struct TAppContext;
+
+struct TAnalysisResult {
+  bool found = false;      // the site exists
+  bool completed = false;  // the pages were written
+  std::string report_file;
+};
+
+// `announce` writes the "Analyzing site:" line (the one-shot run has
+// written it already).
+TAnalysisResult AnalyzeSite(TAppContext& ctx, const TCmdLine& cmd, const std::string& site_name,
+                            bool announce);
+
+// The report set's period from the command line's period options.
+void ComputeAnalysisPeriod(const TCmdLine& cmd, bool& use_period, TDateTime& from, TDateTime& to);
+
+}  // namespace trelvar

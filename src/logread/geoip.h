@@ -1,0 +1,43 @@
+// TGeoIP: the country of a client IPv4 address, from a legacy GeoIP
+// Country database ("GeoIP.dat", a bit-wise tree of 6-byte nodes).
+//
+// The database is read into memory once when it is opened; lookups walk at
+// most 32 nodes of it. A text that is no dotted IPv4 address is looked up
+// as 0.0.0.0. A damaged or truncated database gives "N/A" where the walk
+// leaves the file, and leaf indices past the known table give "N/A".
+// Immutable after OpenDatabase; lookups are thread-safe.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace trelvar {
+
+class TGeoIP {
+ public:
+  // Raises EInOutError when the file cannot be read.
+  void OpenDatabase(const std::string& path);
+  // From bytes already in memory (tests).
+  void OpenData(std::string data) { data_ = std::move(data); }
+
+  static bool IsValidAddress(std::string_view text);
+  static uint32_t AddressToNumber(std::string_view text);
+  // The country index the tree gives for a number.
+  int CountryIndex(uint32_t number) const;
+  std::string CountryName(std::string_view address) const;
+
+  static const char* NameOfIndex(int index);
+
+  // Branch values from here on are leaves.
+  static constexpr uint32_t kCountryBegin = 16776960;
+
+ private:
+  std::string data_;
+};
+
+// Where the program looks for the database: beside the program, else the
+// one of the geoip-database package; "" when neither exists.
+std::string FindGeoIpDatabase(const std::string& program_folder);
+
+}  // namespace trelvar

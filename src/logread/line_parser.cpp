@@ -1,0 +1,362 @@
+#include "logread/line_parser.h"
+
+#include "app/output.h"
+#include "app/ui_host.h"
+#include "config/errors.h"
+#include "config/main_settings.h"
+#include "config/text_helpers.h"
+#include "reports/progress.h"
+#include "sites/log_formats.h"
+#include "sites/website.h"
+
+namespace trelvar {
+
+namespace {
+
+// Remembered splits and agents are dropped wholesale beyond this many, so
+// that a log of endless distinct values cannot grow them without bound.
+constexpr size_t kMemoLimit = 200000;
+
+bool StartsWith(const std::string& text, std::string_view prefix) {
+  return text.size() >= prefix.size() && text.compare(0, prefix.size(), prefix) == 0;
+}
+
+void TrimInPlace(std::string& s) {
+  size_t end = s.size();
+  while (end > 0 && static_cast<unsigned char>(s[end - 1]) <= 32) --end;
+  s.erase(end);
+  size_t begin = 0;
+  while (begin < s.size() && static_cast<unsigned char>(s[begin]) <= 32) ++begin;
+  s.erase(0, begin);
+}
+
+// The trimmed text as a whole number; raises EConvertError otherwise.
+int FieldNumber(const std::string& text) { return StrToInt(Trim(text)); }
+
+std::string ReplaceAllNoCase(const std::string& text, const std::string& find,
+                             const std::string& replacement) {
+  if (find.empty()) return text;
+  const std::string lower_text = LowerCase(text);
+  const std::string lower_find = LowerCase(find);
+  std::string out;
+  size_t i = 0;
+  for (size_t p; (p = lower_text.find(lower_find, i)) != std::string::npos; i = p + find.size()) {
+    out.append(text, i, p - i);
+    out += replacement;
+  }
+  out.append(text, i, std::string::npos);
+  return out;
+}
+
+}  // namespace
+
+TLineParser::TLineParser(const TEnvironment& env)
+    : env_(env), chooser_(env.folders != nullptr ? *env.folders : TFolders("", "")) {
+  chooser_.SetOnFileStart([this](TFileChooser&, const std::string& path, bool& accept) {
+    FileStarting(path);
+    accept = true;
+  });
+}
+
+TLineParser::~TLineParser() = default;
+
+void TLineParser::CompileTemplate() { template_.Compile(active_template_); }
+
+void TLineParser::ResetTemplate() {
+  active_template_ = site_template_;
+  CompileTemplate();
+}
+
+void TLineParser::SetPeriod(bool on, TDateTime from, TDateTime to) {
+  period_on_ = on;
+  period_from_ = from;
+  period_to_ = to;
+}
+
+void TLineParser::SetDoneRange(TDateTime from, TDateTime to) {
+  done_from_ = from;
+  done_to_ = to;
+}
+
+void TLineParser::FileStarting(const std::string& path) {
+  active_template_ = site_template_;
+  if (env_.settings != nullptr && env_.settings->auto_recognize_log_format &&
+      env_.formats != nullptr) {
+    const std::string name = env_.formats->Recognize(path, true, true);
+    if (!name.empty()) {
+      OutputLine("<p>Log file " + path + " recognized as " + name + "</p>");
+      active_template_ = env_.formats->GetTemplate(name);
+    }
+  }
+  CompileTemplate();
+  file_name_ = LowerCase(ExtractFileName(path));
+  // A new file does not inherit the date of the previous one.
+  for (std::string& d : default_date_) d.clear();
+  previous_was_date_header_ = false;
+  if (on_file_start_) on_file_start_(path);
+}
+
+void TLineParser::BeginScan(const std::string& log_path) {
+  chooser_.SetLogPath(log_path);
+  const std::string caption = "Scanning log file(s)  ..";
+  if (env_.progress != nullptr) {
+    env_.progress->Start(caption, chooser_.TotalKB());
+    env_.progress->SetUnitLabelVisible(true);
+  }
+  if (RunMode() == TRunMode::Windowed) {
+    UiHost().SetMainWindowEnabled(false);
+    if (env_.progress != nullptr) env_.progress->Show();
+  } else {
+    OutputLine("<P><b>" + caption + "</b></P>");
+  }
+  OutputLine("<P>Scanning log files...</P>");
+  chooser_.StartFiles();
+  if (dns_needed_ && env_.settings != nullptr && env_.settings->reverse_dns_lookup)
+    OutputLine("<p>WinSocket initialized</p>");
+  FillCache();
+}
+
+TLineParser::TParsed TLineParser::NewLine() {
+  if (free_lines_.empty()) return std::make_unique<TLineParserLogLine>();
+  TParsed p = std::move(free_lines_.back());
+  free_lines_.pop_back();
+  return p;
+}
+
+void TLineParser::Recycle(TParsed p) {
+  if (p != nullptr && free_lines_.size() < 64) free_lines_.push_back(std::move(p));
+}
+
+const TSplitURL& TLineParser::SplitCached(const std::string& url) {
+  auto it = url_cache_.find(url);
+  if (it != url_cache_.end()) return it->second;
+  if (url_cache_.size() >= kMemoLimit) url_cache_.clear();
+  return url_cache_.emplace(url, SplitUrl(url)).first->second;
+}
+
+const TAgentInfo& TLineParser::AgentCached(const std::string& agent) {
+  auto it = agent_cache_.find(agent);
+  if (it != agent_cache_.end()) return it->second;
+  if (agent_cache_.size() >= kMemoLimit) agent_cache_.clear();
+  return agent_cache_.emplace(agent, DetectAgent(agent)).first->second;
+}
+
+bool TLineParser::ApplyFilters(TLineParserLogLine& p) {
+  if (env_.site == nullptr) return true;
+  for (TSiteFilter& f : env_.site->filters) {
+    std::string& field = p.fields[static_cast<size_t>(f.line_field)];
+    if (!ConditionHolds(f.condition, field, f.value,
+                        f.value_list.has_value() ? &*f.value_list : nullptr))
+      continue;
+    if (f.action == kSkipLine) return false;
+    // Field references: "<" + parameter key + ">" is the line's value.
+    std::string action;
+    const std::string& a = f.action_value;
+    for (size_t i = 0; i < a.size();) {
+      const size_t open = a.find('<', i);
+      const size_t close = open == std::string::npos ? open : a.find('>', open + 1);
+      if (close == std::string::npos) {
+        action.append(a, i, std::string::npos);
+        break;
+      }
+      action.append(a, i, open - i);
+      const std::string name = a.substr(open + 1, close - open - 1);
+      const uint8_t code = SiteParamFromKey(name);
+      if (code == 0) throw EConvertError("Unknown log param: " + name);
+      action += p.fields[static_cast<size_t>(SiteParamLineField(code))];
+      i = close + 1;
+    }
+    const size_t at = f.value.empty() ? std::string::npos : field.find(f.value);
+    switch (f.action) {
+      case kAssign: field = action; break;
+      case kReplaceLeft:
+        field = action + (at == std::string::npos ? field : field.substr(at + f.value.size()));
+        break;
+      case kReplaceRight:
+        field = (at == std::string::npos ? field : field.substr(0, at)) + action;
+        break;
+      case kReplaceAll: field = ReplaceAllNoCase(field, f.value, action); break;
+      case kAddRight: field += action; break;
+      default: break;
+    }
+  }
+  return true;
+}
+
+bool TLineParser::IsPageExtension(const std::string& extension) const {
+  if (extension.empty()) return true;
+  // The list is kept in lower case.
+  const std::string ext = LowerCase(extension);
+  if (env_.settings == nullptr) return false;
+  // Whole extensions only: ".js" is no page because ".jsp" is one.
+  const std::string& list = env_.settings->web_page_extensions;
+  for (size_t at = list.find(ext); at != std::string::npos; at = list.find(ext, at + 1)) {
+    const size_t end = at + ext.size();
+    if (end == list.size() || list[end] == '.') return true;
+  }
+  return false;
+}
+
+bool TLineParser::BuildDate(TLineParserLogLine& p) {
+  auto& f = p.fields;
+  try {
+    if (f[kFieldDay].empty() && (StartsWith(file_name_, "ex") || StartsWith(file_name_, "in"))) {
+      f[kFieldYear] = file_name_.substr(2, 2);
+      f[kFieldMonth] = file_name_.substr(4, 2);
+      f[kFieldDay] = file_name_.substr(6, 2);
+    }
+    if (template_.UsesMonthName()) f[kFieldMonth] = std::to_string(MonthIndex(f[kFieldMonthName]) + 1);
+    int year = FieldNumber(f[kFieldYear]);
+    int month = FieldNumber(f[kFieldMonth]);
+    if (year > 99 && year < 200) {  // years since 1900, with a month from 0
+      year += 1900;
+      ++month;
+    }
+    // Two-digit years: 00 to 69 are this century, 70 to 99 the last.
+    if (year < 70) year += 2000;
+    else if (year < 100) year += 1900;
+    f[kFieldYear] = std::to_string(year);
+    f[kFieldMonth] = std::to_string(month);
+    TDateTime t = EncodeDate(year, month, FieldNumber(f[kFieldDay]));
+    const int hour = FieldNumber(f[kFieldHour]), min = FieldNumber(f[kFieldMin]),
+              sec = FieldNumber(f[kFieldSec]);
+    if (hour < 0 || hour > 23 || min < 0 || min > 59 || sec < 0 || sec > 59)
+      throw EConvertError(InvalidDateTimeMessage(f[kFieldHour] + ":" + f[kFieldMin] + ":" +
+                                                 f[kFieldSec]));
+    t += EncodeTime(hour, min, sec);
+    if (env_.settings != nullptr && env_.settings->time_offset != 0)
+      t += env_.settings->time_offset / 1440.0;
+    p.line.timestamp = t;
+  } catch (const EConvertError& e) {
+    if (error_log_ != nullptr)
+      *error_log_ << "ADDPAR: " << e.Message() << "<BR>\r\n" << raw_ << "<BR>\r\n<BR>\r\n";
+    return false;
+  }
+
+  if (env_.settings != nullptr && !env_.settings->case_sensitive_urls)
+    f[kFieldHref] = LowerCase(f[kFieldHref]);
+  p.line.request = SplitCached(f[kFieldHref]);
+  if (!p.line.request.query.empty()) f[kFieldUriQuery] = p.line.request.query;
+  p.line.referrer = SplitCached(f[kFieldReferrer]);
+  p.line.is_hit = IsPageExtension(p.line.request.extension);
+  p.line.day_of_week = std::to_string(DayOfWeek(p.line.timestamp));
+  if (!f[kFieldAgent].empty()) {
+    const TAgentInfo& a = AgentCached(f[kFieldAgent]);
+    p.line.browser = a.browser;
+    p.line.browser_version = a.browser_version;
+    p.line.platform = a.platform;
+    p.line.platform_version = a.platform_version;
+  } else {
+    p.line.browser.clear();
+    p.line.browser_version.clear();
+    p.line.platform.clear();
+    p.line.platform_version.clear();
+  }
+  return true;
+}
+
+TLineParser::TParsed TLineParser::ParseNextLine() {
+  TParsed p = NewLine();
+  while (!chooser_.AllDone()) {
+    if (env_.progress != nullptr) {
+      env_.progress->SetPosition(chooser_.ProgressKB());
+      if (env_.progress->FileName() != chooser_.CurrentPath())
+        env_.progress->SetFileName(chooser_.CurrentPath());
+    }
+    UiHost().ProcessMessages();
+    if (RunMode() == TRunMode::Windowed && env_.progress != nullptr &&
+        env_.progress->IsCancelled())
+      break;
+
+    if (previous_was_date_header_ && raw_.size() >= 17) {
+      default_date_[0] = raw_.substr(7, 4);
+      default_date_[1] = raw_.substr(12, 2);
+      default_date_[2] = raw_.substr(15, 2);
+    }
+    // Reading may start the next file, which resets the default date.
+    chooser_.ReadLine(raw_);
+    for (int i = 0; i < kCurrentFieldCount; ++i) p->fields[static_cast<size_t>(i)].clear();
+    p->fields[kFieldYear] = default_date_[0];
+    p->fields[kFieldMonth] = default_date_[1];
+    p->fields[kFieldDay] = default_date_[2];
+    TrimInPlace(raw_);
+    previous_was_date_header_ = StartsWith(raw_, "#Date: ");
+    if (raw_.size() < 33 || raw_[0] == ':' || raw_[0] == '#' || StartsWith(raw_, "INIT:") ||
+        raw_.find("Periodic-Log") != std::string::npos)
+      continue;
+    p->fields[kFieldRawLine] = raw_;
+    if (!template_.Cut(raw_, p->fields)) continue;
+
+    bool keep;
+    try {
+      keep = ApplyFilters(*p);
+    } catch (const Exception&) {
+      break;  // this call delivers nothing; the next goes on
+    }
+    if (!BuildDate(*p) || !keep) continue;
+    default_date_[0] = p->fields[kFieldYear];
+    default_date_[1] = p->fields[kFieldMonth];
+    default_date_[2] = p->fields[kFieldDay];
+
+    const TDateTime t = p->line.timestamp;
+    if (period_on_ && (t < period_from_ || t > period_to_)) continue;
+    if (env_.settings != nullptr && env_.settings->incremental_analysis && done_to_ != 0 &&
+        done_from_ <= t && t <= done_to_)
+      continue;
+    return p;
+  }
+  Recycle(std::move(p));
+  return nullptr;
+}
+
+void TLineParser::FillCache() {
+  if (TParsed p = ParseNextLine()) ready_lines_.push_back(std::move(p));
+}
+
+void TLineParser::CleanCache() {
+  // Lines whose address is resolved move on in their order; without reverse
+  // DNS nothing ever waits.
+  while (!waiting_lines_.empty() && waiting_lines_.front()->dns_done) {
+    ready_lines_.push_back(std::move(waiting_lines_.front()));
+    waiting_lines_.pop_front();
+  }
+}
+
+bool TLineParser::GetLine() {
+  try {
+    if (ready_lines_.empty()) {
+      FillCache();
+      CleanCache();
+    }
+    if (ready_lines_.empty()) return false;
+    TParsed p = std::move(ready_lines_.front());
+    ready_lines_.pop_front();
+
+    // User domain and site: the last one and two dot-suffixes of field 17.
+    const std::string& user = p->fields[kFieldUserName];
+    std::string& domain = p->fields[kFieldUserDomain];
+    std::string& site = p->fields[kFieldUserSite];
+    domain.clear();
+    site.clear();
+    if (const size_t last = user.rfind('.'); last != std::string::npos) {
+      domain = user.substr(last);
+      const size_t before = last == 0 ? std::string::npos : user.rfind('.', last - 1);
+      if (before != std::string::npos) site = user.substr(before);
+    }
+    TCurrentLine& current = *env_.current;
+    for (int i = 0; i < kCurrentFieldCount; ++i)
+      current.fields[static_cast<size_t>(i)].swap(p->fields[static_cast<size_t>(i)]);
+    std::swap(current.line, p->line);
+    Recycle(std::move(p));
+    FillCache();
+    return true;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+bool TLineParser::Finished() const {
+  return chooser_.AllDone() && ready_lines_.empty() && waiting_lines_.empty();
+}
+
+}  // namespace trelvar

@@ -1,0 +1,128 @@
+// TLineParser: turns the lines of a site's log files into parsed lines.
+//
+// It reads raw lines through its file chooser, skips header and junk
+// lines, cuts the fields by the compiled template of the format in use
+// (recognising each file's format when the settings ask for it), applies
+// the site's filters, builds the timestamp, splits the request and
+// referrer, sets the hit flag, detects browser and platform and drops
+// lines outside the analysis period or inside the range the cache already
+// holds. GetLine delivers the next line into the run's TCurrentLine.
+//
+// Lines pass through two queues: WaitingLines (lines whose client address
+// is being resolved by reverse DNS) and ReadyLines. Without reverse DNS
+// every parsed line goes straight to ReadyLines, so lines come out in file
+// order.
+//
+// Failure: lines that fit no template are skipped silently; lines whose
+// date cannot be built go to the error log ("ADDPAR: ..."); errors of the
+// chooser (a vanished file) propagate from BeginScan and GetLine's
+// refills... except that GetLine itself swallows errors and returns false.
+// Owned by the analysis driver for one pass. Main thread only.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "config/folders.h"
+#include "logread/file_chooser.h"
+#include "logread/line_template.h"
+#include "logread/log_line.h"
+
+namespace trelvar {
+
+class TLogFmts;
+class TMainSettings;
+class TfrmProg;
+struct TWebSite;
+
+class TLineParser {
+ public:
+  // What the parser uses of the run. `formats`, `site` and `progress` may
+  // be null (no recognition, no filters, no progress).
+  struct TEnvironment {
+    const TFolders* folders = nullptr;
+    const TMainSettings* settings = nullptr;
+    TLogFmts* formats = nullptr;
+    TWebSite* site = nullptr;
+    TfrmProg* progress = nullptr;
+    TCurrentLine* current = nullptr;
+  };
+
+  explicit TLineParser(const TEnvironment& env);
+  ~TLineParser();
+  TLineParser(const TLineParser&) = delete;
+  TLineParser& operator=(const TLineParser&) = delete;
+
+  void SetSiteTemplate(std::string t) { site_template_ = std::move(t); }
+  const std::string& ActiveTemplate() const { return active_template_; }
+  void CompileTemplate();
+  void ResetTemplate();
+  // The field codes of the compiled template.
+  std::vector<int> FieldCodes() const { return template_.FieldCodes(); }
+
+  void SetPeriod(bool on, TDateTime from, TDateTime to);
+  void SetDoneRange(TDateTime from, TDateTime to);
+  void SetDnsNeeded(bool needed) { dns_needed_ = needed; }
+  bool DnsNeeded() const { return dns_needed_; }
+  // Where lines whose date cannot be built are written; may be null.
+  void SetErrorLog(std::ostream* log) { error_log_ = log; }
+  // The driver's handler, called after the parser's own per-file work.
+  void SetOnFileStart(std::function<void(const std::string& path)> handler) {
+    on_file_start_ = std::move(handler);
+  }
+
+  void BeginScan(const std::string& log_path);
+  bool GetLine();
+  bool Finished() const;
+
+  const TFileChooser& Chooser() const { return chooser_; }
+
+ private:
+  using TParsed = std::unique_ptr<TLineParserLogLine>;
+
+  void FileStarting(const std::string& path);
+  TParsed ParseNextLine();
+  bool ApplyFilters(TLineParserLogLine& p);
+  bool BuildDate(TLineParserLogLine& p);
+  bool IsPageExtension(const std::string& ext) const;
+  void FillCache();
+  void CleanCache();
+  TParsed NewLine();
+  void Recycle(TParsed p);
+  const TSplitURL& SplitCached(const std::string& url);
+  const TAgentInfo& AgentCached(const std::string& agent);
+
+  TEnvironment env_;
+  TFileChooser chooser_;
+  std::string site_template_;
+  std::string active_template_;
+  TLineTemplate template_;
+  std::string file_name_;  // of the current file, lower-cased
+
+  bool period_on_ = false;
+  TDateTime period_from_ = 0, period_to_ = 0;
+  TDateTime done_from_ = 0, done_to_ = 0;
+  bool dns_needed_ = false;
+  std::ostream* error_log_ = nullptr;
+  std::function<void(const std::string&)> on_file_start_;
+
+  // The date of lines without date fields: from "#Date: " or the last line.
+  std::array<std::string, 3> default_date_;
+  std::string raw_;  // the raw line being parsed
+  bool previous_was_date_header_ = false;
+
+  std::deque<TParsed> ready_lines_;
+  std::deque<TParsed> waiting_lines_;
+  std::vector<TParsed> free_lines_;  // parsed lines kept for reuse
+
+  // Repeating URLs and agents are split and detected once.
+  std::unordered_map<std::string, TSplitURL> url_cache_;
+  std::unordered_map<std::string, TAgentInfo> agent_cache_;
+};
+
+}  // namespace trelvar

@@ -1,0 +1,83 @@
+// TVisLine: groups the page hits of an analysis into visits.
+//
+// A visit is the run of page hits from one client address whose gaps stay
+// below 30 minutes. The driver clears Done before each line; the first
+// report that needs visits calls Update, the others read the result:
+// OpenVisits (still running) and FinishedVisits (finished at this line:
+// the first page hit of any client more than 30 minutes after the visit's
+// last hit). Lines without the hit flag only empty FinishedVisits.
+//
+// Open visits are found through a per-address index, so a line costs the
+// same however many clients are open. Owns its visits. Main thread only.
+#pragma once
+
+#include <map>
+#include <set>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "logread/log_line.h"
+
+namespace trelvar {
+
+struct TVisPageTable {
+  std::string url;  // field 3, decoded
+  TSplitURL split;  // of the undecoded field 3
+  TDateTime time_spent = 0;
+  int timed_count = 0;
+};
+
+struct TVisPathTable {
+  std::string address;
+  std::string referrer;
+  TSplitURL referrer_split;
+  TDateTime first_request = 0;
+  TDateTime last_request = 0;
+  std::string agent;
+  std::string user_name;
+  std::string browser, browser_version, platform, platform_version;
+  std::string day_of_week;
+  std::vector<TVisPageTable> hits;
+};
+
+class TVisLine {
+ public:
+  static constexpr TDateTime kTimeout = 1.0 / 48;  // 30 minutes
+
+  explicit TVisLine(const TCurrentLine& current) : current_(current) {}
+
+  // Brings the tracker up to date for the current line.
+  void Update();
+  bool Done() const { return done_; }
+  void SetDone(bool done) { done_ = done; }
+  // Update unless already done for this line.
+  void EnsureUpdated() {
+    if (!done_) Update();
+  }
+
+  using TVisits = std::vector<std::unique_ptr<TVisPathTable>>;
+  const TVisits& FinishedVisits() const { return finished_; }
+  // Open visits in the order they were started.
+  std::vector<const TVisPathTable*> OpenVisits() const;
+  size_t OpenCount() const { return open_.size(); }
+
+  static TDateTime VisitDuration(const TVisPathTable& visit);
+  void Clear();
+
+ private:
+  // Open visits by the serial of their start (list order), with indexes by
+  // address and by last request (in milliseconds, so that a gap of exactly
+  // 30 minutes is exactly the timeout).
+  const TCurrentLine& current_;
+  std::map<uint64_t, std::unique_ptr<TVisPathTable>> open_;
+  std::set<std::pair<int64_t, uint64_t>> by_last_;
+  std::unordered_map<std::string, std::vector<uint64_t>> by_address_;
+  std::unordered_map<uint64_t, int64_t> last_ms_;
+  TVisits finished_;
+  uint64_t next_serial_ = 0;
+  bool done_ = false;
+};
+
+}  // namespace trelvar

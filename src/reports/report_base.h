@@ -1,0 +1,153 @@
+// The report family: TCustomWReport and TCustomFiltredRep.
+//
+// A report is configured by a block of definition lines ("name=...",
+// "limit=..."), is offered every accepted log line (ProcessLine), and at
+// the end appends its HTML section to the shared details page (Display).
+// TCustomFiltredRep adds per-report filters, so that a report counts only
+// the lines or visits that satisfy its own conditions.
+//
+// Reports reach the shared state of the analysis (current line, visit
+// tracker, country lookup, chart service, settings, details page, output
+// folder) through the TReportContext their owner gives them; they hold no
+// locks and are used by the analysis thread only. Errors of one report are
+// raised to the driver, which logs them and goes on with the next report.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "logread/log_line.h"
+#include "sites/conditions.h"
+
+namespace trelvar {
+
+class TFolders;
+class TGeoIP;
+class TMainSettings;
+class TReportsCache;
+class TVisLine;
+class TfrmTempChart;
+struct TVisPathTable;
+
+// What reports use of the analysis; owned by the report set.
+struct TReportContext {
+  const TFolders* folders = nullptr;
+  const TMainSettings* settings = nullptr;
+  const TCurrentLine* current = nullptr;
+  TVisLine* visits = nullptr;
+  const TGeoIP* geoip = nullptr;      // null without a country database
+  TfrmTempChart* chart = nullptr;     // null: reports draw no charts
+  std::string details_page;           // the text of "indexdetails.htm"
+  std::string output_folder;          // ends in "/"
+  std::string site_name;
+
+  // Appends text and CR LF to the details page.
+  void AppendDetails(const std::string& text) {
+    details_page += text;
+    details_page += "\r\n";
+  }
+};
+
+class TCustomWReport {
+ public:
+  explicit TCustomWReport(TReportContext& ctx);
+  virtual ~TCustomWReport();
+  TCustomWReport(const TCustomWReport&) = delete;
+  TCustomWReport& operator=(const TCustomWReport&) = delete;
+
+  // The sixteen operations of every report, in their fixed order.
+  virtual void AddDebugText(const std::string& text);
+  // (the constructor is the virtual constructor)
+  virtual std::unique_ptr<TCustomWReport> Clone() const = 0;
+  virtual void LoadParam(const std::string& line);
+  virtual void LoadParams(const std::string& text);
+  virtual std::string SaveParams(bool short_form);
+  virtual void ProcessLine() = 0;
+  virtual void Display() = 0;
+  virtual void ExportCsv() {}
+  virtual void Clear() = 0;
+  virtual std::string TypeCaption() const = 0;
+  virtual void CheckLogFields(const std::vector<int>& fields);
+  virtual bool UsesReverseDns() const { return false; }
+  virtual void Compact() {}
+  virtual void SaveToCache(TReportsCache& cache) { (void)cache; }
+  virtual void LoadFromCache(TReportsCache& cache) { (void)cache; }
+
+  // ReportName with every blank turned into "_": the section's anchor.
+  std::string AnchorName() const;
+  std::string DetailsLink() const { return page_file + "#" + AnchorName(); }
+  void AddDefinitionLine(const std::string& line) { definition_text += line + "\r\n"; }
+
+  // The value of a parameter in the current line. The reference stays
+  // valid until the next call.
+  const std::string& LineValue(uint8_t code);
+
+  // The section head: anchor, name and remarks.
+  void AppendSectionHead();
+  void AppendDetails(const std::string& text) { ctx_.AppendDetails(text); }
+  TReportContext& Context() const { return ctx_; }
+
+  std::string page_file = "indexdetails.htm";
+  std::string debug_text;
+  std::string report_type = "custom";
+  std::string report_name;
+  int category_no = 0;
+  std::string definition_text;
+  std::string remarks;
+  bool is_supported = true;
+  std::string unsupported_text;
+  bool show_footer = true;
+
+ protected:
+  // Copies what Clone copies of this level into `to`.
+  void CopyTo(TCustomWReport& to) const;
+
+  TReportContext& ctx_;
+  std::string scratch_;  // derived values of LineValue
+};
+
+// One report filter: which value is tested, how, against what.
+struct TReportFilter {
+  uint8_t kind = 0;  // ReportParam
+  uint8_t condition = kIncludes;
+  std::string value;
+  std::string value_lower;  // for URL parameters when URLs ignore case
+  std::optional<TValueList> list;
+};
+
+class TCustomFiltredRep : public TCustomWReport {
+ public:
+  using TCustomWReport::TCustomWReport;
+
+  void LoadParam(const std::string& line) override;
+  std::string SaveParams(bool short_form) override;
+  void Clear() override;
+
+  // Every filter accepts the current line.
+  bool PassesFilters();
+  // Every filter accepts the visit (a visit-length filter once, the others
+  // on any of its hits).
+  bool PassesVisitFilters(const TVisPathTable& visit);
+  bool FilterMatches(TReportFilter& filter, const std::string& text) const;
+  // Reloads the value lists of the file-based filters.
+  void LoadFilterLists();
+
+  std::vector<TReportFilter> filters;
+
+ protected:
+  void CopyTo(TCustomFiltredRep& to) const;
+};
+
+// Cell texts of collected values for HTML tables and CSV files.
+std::string HtmlCell(uint8_t code, const std::string& value);
+std::string CsvCell(uint8_t code, const std::string& value);
+// Escapes "&", "<", ">" and '"' for HTML.
+std::string HtmlEscape(const std::string& text);
+// The text as the inside of a double-quoted JavaScript string that cannot
+// end its script element.
+std::string JsEscape(const std::string& text);
+
+}  // namespace trelvar

@@ -1,0 +1,536 @@
+#include "reports/report_set.h"
+
+#include <fstream>
+#include <sstream>
+
+#include "app/context.h"
+#include "app/output.h"
+#include "app/ui_host.h"
+#include "config/errors.h"
+#include "config/safe_file.h"
+#include "config/text_helpers.h"
+#include "config/translator.h"
+#include "logread/line_parser.h"
+#include "platform/files.h"
+#include "platform/system.h"
+#include "reports/chart_service.h"
+#include "reports/progress.h"
+#include "reports/report_types.h"
+#include "reports/reports_cache.h"
+#include "reports/standard_reports.h"
+
+namespace trelvar {
+
+namespace {
+
+const char kHeadHtml[] =
+    "<HTML>\r\n<HEAD>\r\n<LINK HREF=\"zeb.css\" rel=STYLESHEET type=text/css>\r\n"
+    "<META http-equiv=\"Pragma\" content=\"no-cache\">\r\n"
+    "<META http-equiv=\"Cache-Control\" content=\"no-cache\">\r\n</HEAD>\r\n<BODY>\r\n";
+
+// The project's own pages for the navigation bar and the developer line.
+const char kHomePage[] = "https://trelvar.org/";
+const char kDownloadPage[] = "https://trelvar.org/download/";
+const char kFeedbackPage[] = "https://trelvar.org/feedback/";
+
+const char* const kSupportFiles[] = {"zeb.css",   "progress.gif", "index.htm",
+                                     "blank.gif", "minus.gif",    "plus.gif",
+                                     "report.gif", "folder.gif",  "tree.js"};
+
+// Short date and long time; the time goes when it is exactly midnight.
+std::string DateTimeText(TDateTime t) {
+  const TDateParts p = DecodeDateTime(t);
+  if (p.hour == 0 && p.minute == 0 && p.second == 0 && p.millisecond == 0) return DateToStr(t);
+  return DateTimeToStr(t);
+}
+
+void WritePage(const std::string& path, const std::string& text) {
+  if (!platform::WriteNewFile(path, text, 0644)) throw EFCreateError(CannotCreateFileMessage(path));
+}
+
+bool Windowed() { return RunMode() == TRunMode::Windowed; }
+
+}  // namespace
+
+TRepParser::TRepParser(TAppContext& app) : app_(app) {
+  ctx_.folders = &app.folders;
+  ctx_.settings = app.settings.get();
+  ctx_.current = &app.current_line;
+  ctx_.chart = app.chart.get();
+  visits_ = std::make_unique<TVisLine>(app.current_line);
+  ctx_.visits = visits_.get();
+  const std::string db = FindGeoIpDatabase(app.folders.Program());
+  if (!db.empty()) {
+    try {
+      geoip_ = std::make_unique<TGeoIP>();
+      geoip_->OpenDatabase(db);
+    } catch (const Exception&) {
+      geoip_.reset();  // an unreadable database is no database
+    }
+  }
+  ctx_.geoip = geoip_.get();
+}
+
+TRepParser::~TRepParser() { Clear(); }
+
+void TRepParser::SetOutputFolder(const std::string& folder) {
+  ctx_.output_folder = ToNativeDir(folder);
+  if (ctx_.chart != nullptr) ctx_.chart->SetOutputFolder(ctx_.output_folder);
+}
+
+std::string TRepParser::CachePath() const {
+  return app_.folders.Data() + "Cache/" + ctx_.site_name + ".cache";
+}
+
+// --- report definitions -------------------------------------------------------
+
+void TRepParser::CreateReport(const std::string& type_key, const std::string& block) {
+  if (block.empty()) return;
+  const TReportType* type = FindReportType(type_key);
+  if (type == nullptr) return;
+  std::unique_ptr<TCustomWReport> r = type->create(ctx_);
+  r->LoadParams(block);
+  if (type_key == "exp_rep") exp_report = r.get();
+  reports.push_back(std::move(r));
+}
+
+void TRepParser::LoadFromText(const std::string& text) {
+  std::string type_key, block;
+  bool open = false;
+  for (const std::string& line : SplitTextLines(text)) {
+    if (line.empty() || line[0] == '#') continue;
+    if (line.rfind("category=", 0) == 0) {
+      AddCategory(line.substr(9));
+    } else if (line.rfind("type=", 0) == 0) {
+      if (open) CreateReport(type_key, block);
+      type_key = line.substr(5);
+      block.clear();
+      open = true;
+    } else if (open) {
+      block += (block.empty() ? "" : "\r\n") + line;
+    }
+  }
+  if (open) CreateReport(type_key, block);
+}
+
+void TRepParser::LoadReportFile(const std::string& name) {
+  const std::string path = app_.folders.DataPath(name.empty() ? "reports.ini" : name);
+  app_.folders.EnsureDataFile(app_.folders.Data() + "spiders.ini");
+  app_.folders.EnsureDataFile(path);
+  LoadFromText(ReadFileText(path));
+}
+
+std::string TRepParser::SaveToText() {
+  std::string out = "\r\n";
+  for (const TRepCategory& c : categories) out += "category=" + c.name + "\r\n";
+  out += "\r\n";
+  for (auto& r : reports) out += "\r\n" + r->SaveParams(false);
+  return out;
+}
+
+void TRepParser::SaveReportFile(const std::string& name) {
+  const std::string path = app_.folders.DataPath(name.empty() ? "reports.ini" : name);
+  SaveTextFile(path, SaveToText());
+}
+
+// --- the list of reports ------------------------------------------------------
+
+int TRepParser::FindPrRep(int n) const {
+  for (size_t i = 0; i < reports.size(); ++i)
+    if (dynamic_cast<const TPrRep*>(reports[i].get()) != nullptr && n-- == 0)
+      return static_cast<int>(i);
+  return -1;
+}
+
+void TRepParser::Clear() {
+  ctx_.details_page.clear();
+  for (auto& r : reports) r->Clear();
+  reports.clear();
+  categories.clear();
+  exp_report = nullptr;
+}
+
+TCustomWReport* TRepParser::GetReportByName(const std::string& name) const {
+  const int i = GetReportIndex(name);
+  return i < 0 ? nullptr : reports[static_cast<size_t>(i)].get();
+}
+
+TCustomWReport* TRepParser::GetReportByIndex(int index) const {
+  return index < 0 || static_cast<size_t>(index) >= reports.size()
+             ? nullptr
+             : reports[static_cast<size_t>(index)].get();
+}
+
+int TRepParser::GetReportIndex(const std::string& name) const {
+  for (size_t i = 0; i < reports.size(); ++i)
+    if (reports[i]->report_name == name) return static_cast<int>(i);
+  return -1;
+}
+
+void TRepParser::RemoveReport(const std::string& name) { RemoveReportByIndex(GetReportIndex(name)); }
+
+void TRepParser::RemoveReportByIndex(int index) {
+  TCustomWReport* r = GetReportByIndex(index);
+  if (r == nullptr) return;
+  if (r == exp_report) exp_report = nullptr;
+  r->Clear();
+  reports.erase(reports.begin() + index);
+}
+
+std::string TRepParser::AddNewReport() {
+  const std::string base = Translate(386, "New report");
+  int n = 1;
+  while (GetReportIndex(base + " " + std::to_string(n)) >= 0) ++n;
+  auto r = std::make_unique<TPrRep>(ctx_);
+  r->report_name = base + " " + std::to_string(n);
+  reports.push_back(std::move(r));
+  return base + " " + std::to_string(n);
+}
+
+void TRepParser::AddReport(std::unique_ptr<TCustomWReport> report) {
+  auto taken = [&](const std::string& name) {
+    for (auto& r : reports)
+      if (SameText(r->report_name, name)) return true;
+    return false;
+  };
+  if (taken(report->report_name)) {
+    const std::string base = report->report_name;
+    int n = 1;
+    while (taken(base + std::to_string(n))) ++n;
+    report->report_name = base + std::to_string(n);
+  }
+  reports.push_back(std::move(report));
+}
+
+void TRepParser::MoveReport(const std::string& name, const std::string& target_name) {
+  const int from = GetReportIndex(name);
+  const int to = GetReportIndex(target_name);
+  if (from < 0) throw EListError(ListIndexMessage(from));
+  if (to < 0) throw EListError(ListIndexMessage(to));
+  auto r = std::move(reports[static_cast<size_t>(from)]);
+  reports.erase(reports.begin() + from);
+  reports.insert(reports.begin() + to, std::move(r));
+}
+
+void TRepParser::SetNewRepCatNo(int old_no, int new_no) {
+  for (auto& r : reports)
+    if (r->category_no == old_no) r->category_no = new_no;
+}
+
+void TRepParser::LoadValueFiles() {
+  if (app_.sites != nullptr) app_.sites->PrepareSiteValueFiles();
+  for (auto& r : reports) {
+    if (auto* f = dynamic_cast<TCustomFiltredRep*>(r.get())) {
+      try {
+        f->LoadFilterLists();
+      } catch (const std::exception&) {
+        OutputLine("<P>" + Translate(387, "Error in report:") + " " + r->report_name + "</P>");
+      }
+    }
+    UiHost().ProcessMessages();
+  }
+}
+
+// --- the pass -----------------------------------------------------------------
+
+void TRepParser::CheckReports() {
+  const std::vector<int> fields =
+      line_parser_ != nullptr ? line_parser_->FieldCodes() : std::vector<int>{};
+  bool dns = false;
+  for (auto& r : reports) {
+    r->CheckLogFields(fields);
+    if (!r->is_supported) OutputLine(r->unsupported_text);
+    else if (r->UsesReverseDns()) dns = true;
+  }
+  if (line_parser_ != nullptr) line_parser_->SetDnsNeeded(dns);
+  if (app_.settings->reverse_dns_lookup && !dns)
+    OutputLine("<p>" + Translate(369,
+                                 "Reverse DNS lookup is not used in this analysis because there "
+                                 "are no reports using it.</p>"));
+}
+
+void TRepParser::ProcessReports(std::ostream& errors) {
+  visits_->SetDone(false);
+  for (size_t i = 0; i < reports.size(); ++i) {
+    TCustomWReport& r = *reports[i];
+    if (!r.is_supported) continue;
+    try {
+      r.ProcessLine();
+    } catch (const std::exception& e) {
+      errors << "PROCREP (#" << i << ") " << e.what() << "<BR>\r\n";
+    }
+  }
+}
+
+int TRepParser::Parse() {
+  const std::string error_path = ctx_.output_folder + "err_rep.htm";
+  std::ofstream errors(error_path, std::ios::binary | std::ios::trunc);
+  if (!errors) throw EFCreateError(CannotCreateFileMessage(error_path));
+
+  const TMainSettings& settings = *app_.settings;
+  TfrmProg* progress = app_.progress.get();
+  start_time = Now();
+  first_line_time = last_line_time = cache_first_time = cache_last_time = 0;
+  visits_->Clear();
+
+  if (settings.incremental_analysis) {
+    TReportsCache cache(progress);
+    if (cache.Load(CachePath(), reports, settings.approximate_tolerance,
+                   settings.approximate_analysis, period_to, period_from, use_period)) {
+      cache_first_time = first_line_time = cache.FirstLineTime();
+      cache_last_time = last_line_time = cache.LastLineTime();
+    }
+  }
+
+  TLineParser::TEnvironment env;
+  env.folders = &app_.folders;
+  env.settings = &settings;
+  env.formats = app_.formats.get();
+  env.site = app_.sites != nullptr ? app_.sites->Current() : nullptr;
+  env.progress = progress;
+  env.current = &app_.current_line;
+  auto parser = std::make_unique<TLineParser>(env);
+  line_parser_ = parser.get();
+  parser->SetSiteTemplate(log_format);
+  parser->SetPeriod(use_period, period_from, period_to);
+  parser->SetDoneRange(cache_first_time, cache_last_time);
+  parser->SetOnFileStart([this](const std::string&) { CheckReports(); });
+  if (!settings.auto_recognize_log_format) {
+    parser->ResetTemplate();
+    CheckReports();
+  }
+
+  int result = 0;
+  try {
+    app_.current_line.Clear();
+    parser->SetErrorLog(&errors);
+    parser->BeginScan(log_path);
+    int64_t approximate_count = 0;
+    bool first = true;
+    while (!parser->Finished()) {
+      const bool got = parser->GetLine();
+      if (Windowed() && progress != nullptr && progress->IsCancelled()) {
+        UiHost().SetMainWindowEnabled(true);
+        result = 1;
+        break;
+      }
+      if (!got) continue;
+      if (progress != nullptr && progress->BarMaximum() > 0)
+        progress->SetFraction(static_cast<double>(progress->Position()) / progress->BarMaximum());
+
+      const TDateTime t = app_.current_line.line.timestamp;
+      if (settings.incremental_analysis && cache_last_time != 0 && t < cache_first_time) {
+        line_parser_ = nullptr;
+        return 2;
+      }
+      if (first) {
+        if (first_line_time == 0) first_line_time = t;
+        if (last_line_time == 0) last_line_time = t;
+        first = false;
+      } else if (t < first_line_time) {
+        first_line_time = t;
+      } else if (t > last_line_time) {
+        last_line_time = t;
+      }
+      try {
+        ProcessReports(errors);
+        if (settings.approximate_analysis && ++approximate_count >= settings.approximate_tolerance) {
+          approximate_count = 0;
+          for (auto& r : reports) r->Compact();
+        }
+      } catch (const std::exception& e) {
+        errors << "PROCREP" << e.what() << "<BR>\r\n";
+      }
+    }
+  } catch (...) {
+    line_parser_ = nullptr;
+    throw;
+  }
+  line_parser_ = nullptr;
+  parser.reset();
+
+  if (settings.incremental_analysis && result != 1) {
+    OutputLine(Translate(370, "Saving cache..."));
+    TReportsCache cache(progress);
+    cache.Save(CachePath(), reports, settings.approximate_tolerance, settings.approximate_analysis,
+               period_to, period_from, use_period, last_line_time, first_line_time);
+  }
+  return result;
+}
+
+// --- the output folder ----------------------------------------------------------
+
+void TRepParser::PrepareOutputDir() {
+  const std::string& folder = ctx_.output_folder;
+  if (!platform::IsFolder(folder)) {
+    if (!platform::ForceFolders(folder)) throw EFCreateError(CannotCreateFileMessage(folder));
+    OutputLine("<P>" + Translate(373, "Output directory") + " (" + folder + ") " +
+               Translate(374, "was automatically created") + "</P>");
+  }
+  if (app_.settings->clean_output_folder) {
+    for (const platform::TFolderEntry& e : platform::ListFolder(folder, "*")) {
+      if (e.is_folder) continue;
+      const std::string lower = LowerCase(e.name);
+      bool keep = lower.size() >= 4 && lower.compare(lower.size() - 4, 4, ".log") == 0;
+      for (const char* kept : {"zeb.css", "progress.gif", "index.htm", "blank.gif", "minus.gif",
+                               "report.gif", "folder.gif", "tree.js"})
+        if (lower == kept) keep = true;
+      if (!keep) platform::RemoveFile(folder + e.name);
+    }
+    OutputLine("<P>" + Translate(373, "Output directory") + " (" + folder + ") " +
+               Translate(375, "was automatically cleaned") + "</P>");
+  }
+  for (const char* name : kSupportFiles) {
+    const std::string target = folder + name;
+    const std::string source = app_.folders.Defaults() + "zeb_out/" + name;
+    if (platform::PathExists(target) || !platform::IsRegularFile(source)) continue;
+    if (platform::CopyFile(source, target))
+      OutputLine("<P>" + Translate(371, "Needed file") + " " + name + " " +
+                 Translate(372, "was automatically copied into output directory") + "</P>");
+  }
+}
+
+std::string TRepParser::TimeRangeText() const {
+  const TDateTime from = use_period ? period_from : first_line_time;
+  const TDateTime to = use_period ? period_to : last_line_time;
+  return "<p align=center>" + Translate(378, "Time range:") + " " + DateTimeText(from) + " - " +
+         DateTimeText(to) + "<br>" + Translate(379, "Generated at") + " " + DateTimeText(Now()) +
+         "</p>";
+}
+
+bool TRepParser::Display() {
+  const TMainSettings& settings = *app_.settings;
+  TfrmProg* progress = app_.progress.get();
+  ctx_.AppendDetails("");
+  ctx_.AppendDetails(kHeadHtml);
+
+  const std::string bar =
+      "<p align=\"center\"><table width=\"77%\" border=\"0\" cellspacing=\"2\" align=\"center\" "
+      "cellpadding=\"1\" bgcolor=\"#000000\">  <tr class=\"PageHeader\">    <td width=\"25%\"><a "
+      "class=\"headerlink\" href=\"index.htm\">" +
+      Translate(261, "Home") + "</a></td>" +
+      "    <td width=\"25%\"><a class=\"headerlink\" href=\"" + kDownloadPage + "\">" +
+      Translate(263, "Download") + "</a></td>" +
+      "    <td width=\"25%\"><a class=\"headerlink\" href=\"" + kFeedbackPage + "\">" +
+      Translate(264, "Feedback") + "</a></td>" + "    </tr>" + "  </table>";
+  std::string page_end = "</BODY></HTML>";
+  if (settings.show_navigation_bar) {
+    ctx_.AppendDetails(bar);
+    page_end = bar + page_end;
+  }
+  const TWebSite* site = app_.sites != nullptr ? app_.sites->Current() : nullptr;
+  ctx_.AppendDetails("<H1><CENTER>Trelvar</CENTER></H1>");
+  ctx_.AppendDetails("<H1><CENTER>" + Translate(376, "Site:") + " " +
+                     HtmlEscape(site != nullptr ? site->name : ctx_.site_name) + "</CENTER></H1>");
+  if (settings.show_developer_information)
+    ctx_.AppendDetails("<P><CENTER>" + Translate(377, "Developer:") + " <a href=\"" + kHomePage +
+                       "\">Trelvar</a></CENTER><P>");
+  if (settings.show_time_range) ctx_.AppendDetails(TimeRangeText());
+
+  const std::string caption = Translate(380, "Creating tables...");
+  if (progress != nullptr) {
+    progress->SetInfoCaption(caption);
+    progress->ClearFileName();
+    progress->SetBarMaximum(static_cast<int64_t>(reports.size()));
+    progress->SetUnitLabelVisible(false);
+    progress->SetPosition(0);
+  }
+  if (!Windowed()) OutputLine("<p><b>" + caption + "</b></p>");
+
+  std::string list = kHeadHtml;
+  for (size_t i = 0; i < reports.size(); ++i) {
+    UiHost().ProcessMessages();
+    if (Windowed() && progress != nullptr && progress->IsCancelled()) {
+      UiHost().SetMainWindowEnabled(true);
+      return false;
+    }
+    TCustomWReport& r = *reports[i];
+    if (!r.is_supported) continue;
+    if (Windowed() && progress != nullptr) progress->SetFileName(r.report_name);
+    try {
+      r.Display();
+    } catch (const std::exception& e) {
+      OutputLine("<P>Error in report: " + r.report_name + " - " + e.what() + "</P>");
+    }
+    if (!settings.show_report_categories)
+      list += "<p class=\"listlink\"><img src=\"report.gif\" ALIGN=\"middle\" alt=\"\" "
+              "style=\"border: 0px none;\" >&nbsp;<A HREF=\"" +
+              HtmlEscape(r.DetailsLink()) + "\" target=\"details\">" + HtmlEscape(r.report_name) +
+              "</A></p>\n";
+    if (progress != nullptr) progress->SetPosition(static_cast<int64_t>(i));
+  }
+  if (settings.show_report_categories) {
+    list += "<script src=\"tree.js\"></script><script language=\"JavaScript\">reportstree = new "
+            "CTree(\"reportstree\");reportstree.bAutoClose = false;reportstree.stTarget = "
+            "\"details\";";
+    for (size_t k = 0; k < categories.size(); ++k) {
+      const std::string node = "f" + std::to_string(k);
+      list += node + " = reportstree.AddNode(null, \"" + JsEscape(categories[k].name) + "\", \"\");";
+      for (auto& r : reports)
+        if (r->is_supported && r->category_no == static_cast<int>(k))
+          list += "reportstree.AddNode(" + node + ", \"" + JsEscape(r->report_name) + "\", \"" +
+                  JsEscape(r->DetailsLink()) + "\");";
+    }
+    list += "document.write(reportstree.GetHTMLCode());</script>";
+  }
+  list += "</BODY></HTML>";
+
+  const std::string folder = ctx_.output_folder;
+  if (platform::FileSize(folder + "err_rep.htm") > 0)
+    ctx_.AppendDetails("<A HREF=\"err_rep.htm\">" + Translate(381, "Errors in log file") + "</A>");
+  ctx_.AppendDetails(page_end);
+  WritePage(folder + "indexdetails.htm", ctx_.details_page);
+  WritePage(folder + "indexlist.htm", list);
+
+  if (progress != nullptr) progress->StopTimer();
+  if (settings.auto_export_into_excel && !ExcelExport()) return false;
+
+  OutputLine("<P>" + Translate(382, "Processed in") + " " + DurationText(Now() - start_time) +
+             "</P>");
+  const std::string index = platform::PathExists(folder + "index.htm") ? "index.htm"
+                                                                       : "indexdetails.htm";
+  switch (RunMode()) {
+    case TRunMode::Web:
+      OutputLine("<p><b>" + Translate(383, "Ready!") + "</b>&nbsp;<a href=\"/" + web_path_ +
+                 index + "\">" + Translate(384, "See report") + "</a><p>");
+      break;
+    case TRunMode::Windowed:
+      OutputLine(Translate(385, "Done!"));
+      UiHost().SetMainWindowEnabled(true);
+      if (progress != nullptr) progress->Hide();
+      break;
+    case TRunMode::Console:
+      OutputLine("<P>" + Translate(383, "Ready!") + " " + Translate(384, "See report") + ": " +
+                 folder + index + "</P>");
+      if (settings.auto_start_browser) platform::OpenWithDefaultHandler(folder + index);
+      break;
+  }
+  return true;
+}
+
+bool TRepParser::ExcelExport() {
+  TfrmProg* progress = app_.progress.get();
+  const std::string caption = Translate(388, "Exporting reports into MS Excel...");
+  if (progress != nullptr) {
+    progress->SetInfoCaption(caption);
+    progress->SetBarMaximum(static_cast<int64_t>(reports.size()));
+    progress->SetUnitLabelVisible(false);
+  }
+  OutputLine("<p>" + caption + "</p>");
+  for (size_t i = 0; i < reports.size(); ++i) {
+    if (progress != nullptr) progress->SetPosition(static_cast<int64_t>(i));
+    UiHost().ProcessMessages();
+    if (Windowed() && progress != nullptr && progress->IsCancelled()) {
+      UiHost().SetMainWindowEnabled(true);
+      return false;
+    }
+    try {
+      reports[i]->ExportCsv();
+    } catch (const std::exception& e) {
+      OutputLine("<P>Error in report: " + reports[i]->report_name + " - " + e.what() + "</P>");
+    }
+  }
+  return true;
+}
+
+}  // namespace trelvar

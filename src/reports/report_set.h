@@ -1,0 +1,112 @@
+// TRepParser: the report set of the run and the analysis driver.
+//
+// It owns the configured reports and categories (read from and written to
+// "reports.ini" or a site's own report file), runs one analysis pass over
+// a site's log lines by driving the line parser and offering every
+// accepted line to every supported report, and writes the output folder:
+// the details page with every report's section, the list page with links
+// or a category tree, the error page of bad lines and the CSV files.
+//
+// It owns the shared state the reports reach through their TReportContext:
+// the visit tracker, the country lookup (when a database exists), the
+// details page and the output folder. Errors of one report never stop a
+// pass: they go to "err_rep.htm" (during the pass) or to the output channel
+// (while writing pages). Errors of the files themselves (reports.ini, the
+// pages, a vanished log file) propagate. Main thread only.
+#pragma once
+
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "config/datetime.h"
+#include "logread/geoip.h"
+#include "logread/visit_tracker.h"
+#include "reports/report_base.h"
+
+namespace trelvar {
+
+struct TAppContext;
+class TLineParser;
+
+struct TRepCategory {
+  std::string name;
+};
+
+class TRepParser {
+ public:
+  using TReports = std::vector<std::unique_ptr<TCustomWReport>>;
+
+  explicit TRepParser(TAppContext& app);
+  ~TRepParser();
+  TRepParser(const TRepParser&) = delete;
+  TRepParser& operator=(const TRepParser&) = delete;
+
+  void LoadReports() { LoadReportFile(""); }
+  void SaveReports() { SaveReportFile(""); }
+  // A report file of the data folder ("" means "reports.ini").
+  void LoadReportFile(const std::string& name);
+  void SaveReportFile(const std::string& name);
+  // Reads report definitions from text (what LoadReportFile does after opening).
+  void LoadFromText(const std::string& text);
+  std::string SaveToText();
+
+  int FindPrRep(int n) const;
+  void Clear();
+  // 0 done, 1 cancelled, 2 the log holds lines older than the cache.
+  int Parse();
+  void PrepareOutputDir();
+  bool Display();
+  bool ExcelExport();
+  void LoadValueFiles();
+
+  TCustomWReport* GetReportByName(const std::string& name) const;
+  TCustomWReport* GetReportByIndex(int index) const;
+  int GetReportIndex(const std::string& name) const;
+  void RemoveReport(const std::string& name);
+  void RemoveReportByIndex(int index);
+  std::string AddNewReport();
+  void AddReport(std::unique_ptr<TCustomWReport> report);
+  void MoveReport(const std::string& name, const std::string& target_name);
+  void AddCategory(const std::string& name) { categories.push_back({name}); }
+  void SetNewRepCatNo(int old_no, int new_no);
+
+  // The output folder (ends in "/") and its web path (ends in "/").
+  void SetOutputFolder(const std::string& folder);
+  const std::string& OutputFolder() const { return ctx_.output_folder; }
+  void SetWebPath(const std::string& path) { web_path_ = path; }
+  void SetSiteName(const std::string& name) { ctx_.site_name = name; }
+  const std::string& SiteName() const { return ctx_.site_name; }
+  // The cache files of the site: data file and index file.
+  std::string CachePath() const;
+
+  TReportContext& Context() { return ctx_; }
+  const std::string& DetailsPage() const { return ctx_.details_page; }
+
+  TDateTime start_time = 0;
+  TDateTime first_line_time = 0, last_line_time = 0;
+  std::string log_format;
+  std::string log_path;
+  TReports reports;
+  std::vector<TRepCategory> categories;
+  TCustomWReport* exp_report = nullptr;
+  bool use_period = false;
+  TDateTime period_from = 0, period_to = 0;
+  TDateTime cache_last_time = 0, cache_first_time = 0;
+
+ private:
+  void CheckReports();
+  void ProcessReports(std::ostream& errors);
+  void CreateReport(const std::string& type_key, const std::string& block);
+  std::string TimeRangeText() const;
+
+  TAppContext& app_;
+  TReportContext ctx_;
+  std::unique_ptr<TVisLine> visits_;
+  std::unique_ptr<TGeoIP> geoip_;
+  TLineParser* line_parser_ = nullptr;  // only while Parse runs
+  std::string web_path_;
+};
+
+}  // namespace trelvar

@@ -1,0 +1,45 @@
+#include "reports/report_types.h"
+
+#include "reports/standard_reports.h"
+
+namespace trelvar {
+
+namespace {
+
+template <typename T>
+std::unique_ptr<TCustomWReport> Make(TReportContext& ctx) {
+  return std::make_unique<T>(ctx);
+}
+
+}  // namespace
+
+const std::vector<TReportType>& ReportTypes() {
+  static const std::vector<TReportType> kTypes = {
+      {"basic", &TPrRep::StaticTypeCaption, &Make<TPrRep>},
+      {"search_phrases", &TSearchPhrases::StaticTypeCaption, &Make<TSearchPhrases>},
+      {"search_words", &TSearchWords::StaticTypeCaption, &Make<TSearchWords>},
+      {"search_engines", &reports::TSearchEngines::StaticTypeCaption,
+       &Make<reports::TSearchEngines>},
+      {"terminal", &TTerminalRep::StaticTypeCaption, &Make<TTerminalRep>},
+  };
+  return kTypes;
+}
+
+const TReportType* FindReportType(std::string_view key) {
+  for (const TReportType& t : ReportTypes())
+    if (key == t.key) return &t;
+  return nullptr;
+}
+
+std::string GetReportTypeName(std::string_view key) {
+  const TReportType* t = FindReportType(key);
+  return t == nullptr ? "" : t->caption();
+}
+
+std::string GetReportType(std::string_view caption) {
+  for (const TReportType& t : ReportTypes())
+    if (caption == t.caption()) return t.key;
+  return "";
+}
+
+}  // namespace trelvar

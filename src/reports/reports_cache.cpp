@@ -1,0 +1,213 @@
+#include "reports/reports_cache.h"
+
+#include <cstring>
+
+#include "app/output.h"
+#include "app/ui_host.h"
+#include "config/errors.h"
+#include "config/folders.h"
+#include "config/safe_file.h"
+#include "platform/files.h"
+#include "reports/progress.h"
+#include "reports/report_base.h"
+
+namespace trelvar {
+
+namespace {
+
+template <typename T>
+void AppendLittleEndian(std::string& out, T value) {
+  unsigned char bytes[sizeof(T)];
+  std::memcpy(bytes, &value, sizeof(T));  // the machine is little-endian (x86-64, arm64)
+  out.append(reinterpret_cast<const char*>(bytes), sizeof(T));
+}
+
+// Writes `text` to `path` through a temporary file; false on failure.
+bool WriteTemp(const std::string& path, const std::string& text) {
+  return platform::WriteNewFile(path + ".tmp", text, 0644);
+}
+
+}  // namespace
+
+void TReportsCache::WriteInteger(int32_t value) {
+  AppendLittleEndian(out_, value);
+  written_ += 4;
+}
+
+void TReportsCache::WriteByte(uint8_t value) {
+  out_ += static_cast<char>(value);
+  written_ += 1;
+}
+
+void TReportsCache::WriteReal(double value) {
+  AppendLittleEndian(out_, value);
+  written_ += 8;
+}
+
+void TReportsCache::WriteString(const std::string& value) {
+  WriteInteger(static_cast<int32_t>(value.size()));
+  out_ += value;
+  written_ += value.size();
+}
+
+void TReportsCache::Need(size_t bytes) const {
+  if (bytes > limit_ - pos_) throw EInOutError("Cache data ends too soon");
+}
+
+int32_t TReportsCache::ReadInteger() {
+  Need(4);
+  int32_t v;
+  std::memcpy(&v, in_.data() + pos_, 4);
+  pos_ += 4;
+  return v;
+}
+
+uint8_t TReportsCache::ReadByte() {
+  Need(1);
+  return static_cast<uint8_t>(in_[pos_++]);
+}
+
+double TReportsCache::ReadReal() {
+  Need(8);
+  double v;
+  std::memcpy(&v, in_.data() + pos_, 8);
+  pos_ += 8;
+  return v;
+}
+
+std::string TReportsCache::ReadString() {
+  const int32_t n = ReadInteger();
+  if (n < 0) throw EInOutError("Cache data holds a negative length");
+  Need(static_cast<size_t>(n));
+  std::string s = in_.substr(pos_, static_cast<size_t>(n));
+  pos_ += static_cast<size_t>(n);
+  return s;
+}
+
+bool TReportsCache::Cancelled() const {
+  UiHost().ProcessMessages();
+  return progress_ != nullptr && progress_->IsCancelled();
+}
+
+bool TReportsCache::Save(const std::string& path, TReports& reports, int tolerance,
+                         bool approximate, TDateTime period_to, TDateTime period_from,
+                         bool use_period, TDateTime last_line_time, TDateTime first_line_time) {
+  try {
+    out_.clear();
+    WriteString(kMagic);
+    WriteReal(first_line_time);
+    WriteReal(last_line_time);
+    WriteBool(use_period);
+    WriteReal(period_from);
+    WriteReal(period_to);
+    WriteBool(approximate);
+    WriteInteger(tolerance);
+    WriteInteger(static_cast<int32_t>(reports.size()));
+    for (auto& r : reports) WriteString(r->SaveParams(true));
+
+    if (progress_ != nullptr) {
+      progress_->Start("Saving cache...", static_cast<int64_t>(reports.size()));
+      progress_->ClearFileName();
+      progress_->SetUnitLabelVisible(false);
+    }
+    std::string index;
+    for (size_t i = 0; i < reports.size(); ++i) {
+      if (progress_ != nullptr) progress_->SetPosition(static_cast<int64_t>(i));
+      if (Cancelled()) return false;
+      written_ = 0;
+      reports[i]->SaveToCache(*this);
+      AppendLittleEndian(index, static_cast<int32_t>(written_));
+    }
+    platform::ForceFolders(ExtractFileDir(path));
+    // Both files are complete before either replaces its old copy.
+    if (!WriteTemp(path, out_) || !WriteTemp(path + "_", index) ||
+        !platform::RenameFile(path + "_.tmp", path + "_") ||
+        !platform::RenameFile(path + ".tmp", path)) {
+      platform::RemoveFile(path + ".tmp");
+      platform::RemoveFile(path + "_.tmp");
+      return false;
+    }
+    return true;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+bool TReportsCache::Load(const std::string& path, TReports& reports, int tolerance,
+                         bool approximate, TDateTime period_to, TDateTime period_from,
+                         bool use_period) {
+  if (!platform::IsRegularFile(path) || !platform::IsRegularFile(path + "_")) {
+    OutputLine("Cache not found. Analysis started from beginning");
+    return false;
+  }
+  auto clear_all = [&] {
+    for (auto& r : reports) r->Clear();
+  };
+  try {
+    OutputLine("Loading cache...");
+    in_ = ReadFileText(path);
+    const std::string index = ReadFileText(path + "_");
+    pos_ = 0;
+    limit_ = in_.size();
+    const auto mismatch = [] {
+      OutputLine("<p>Cache does not match. Analysis started from beginning.</p>");
+      return false;
+    };
+    if (ReadString() != kMagic) return mismatch();
+    const TDateTime first = ReadReal();
+    const TDateTime last = ReadReal();
+    const bool stored_use_period = ReadBool();
+    const TDateTime stored_from = ReadReal();
+    const TDateTime stored_to = ReadReal();
+    const bool stored_approximate = ReadBool();
+    const int32_t stored_tolerance = ReadInteger();
+    if (stored_use_period != use_period || stored_approximate != approximate) return mismatch();
+    if (use_period && (stored_from != period_from || stored_to > period_to)) return mismatch();
+    if (approximate && stored_tolerance != tolerance) return mismatch();
+    const int32_t count = ReadInteger();
+    if (count < 0 || static_cast<size_t>(count) > reports.size() ||
+        static_cast<size_t>(count) * 4 > index.size())
+      return mismatch();
+    std::vector<std::string> definitions;
+    for (int32_t j = 0; j < count; ++j) definitions.push_back(ReadString());
+
+    if (progress_ != nullptr) {
+      progress_->Start("Loading cache...", count);
+      progress_->ClearFileName();
+      progress_->SetUnitLabelVisible(false);
+    }
+    std::vector<std::string> current;
+    for (auto& r : reports) current.push_back(r->SaveParams(true));
+    for (int32_t j = 0; j < count; ++j) {
+      if (progress_ != nullptr) progress_->SetPosition(j);
+      if (Cancelled()) {
+        clear_all();
+        return false;
+      }
+      int32_t length;
+      std::memcpy(&length, index.data() + 4 * static_cast<size_t>(j), 4);
+      if (length < 0 || static_cast<size_t>(length) > in_.size() - pos_)
+        throw EInOutError("Cache index does not fit its data");
+      const size_t block_end = pos_ + static_cast<size_t>(length);
+      for (size_t i = 0; i < reports.size(); ++i) {
+        if (current[i] != definitions[static_cast<size_t>(j)]) continue;
+        limit_ = block_end;
+        reports[i]->LoadFromCache(*this);
+        limit_ = in_.size();
+        break;
+      }
+      pos_ = block_end;
+    }
+    first_line_time_ = first;
+    last_line_time_ = last;
+    period_from_ = stored_from;
+    period_to_ = stored_to;
+    return true;
+  } catch (const std::exception&) {
+    OutputLine("Cache load error. Analysis started from beginning");
+    clear_all();
+    return false;
+  }
+}
+
+}  // namespace trelvar

@@ -1,0 +1,74 @@
+// TReportsCache: the saved state of an incremental analysis.
+//
+// A site's cache is two files in the data folder's "Cache" folder: the
+// data file (a header saying under which settings the data was collected,
+// the short definitions of the reports, then one block per report written
+// by the report itself) and the index file (the byte length of each
+// block). All numbers are little-endian: integers 4 bytes, reals IEEE
+// doubles, strings a 4-byte count and the bytes.
+//
+// Save builds both files in memory and replaces them together through
+// temporary names and renames, so a cancelled or failed save leaves the
+// previous pair as it was. Load reads both files whole, refuses a cache
+// from other settings, and gives each report only its own block: reading
+// past a block or past the index is an error, after which every report is
+// cleared. One object serves one load or one save. Main thread only.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "config/datetime.h"
+
+namespace trelvar {
+
+class TCustomWReport;
+class TfrmProg;
+
+class TReportsCache {
+ public:
+  using TReports = std::vector<std::unique_ptr<TCustomWReport>>;
+
+  explicit TReportsCache(TfrmProg* progress = nullptr) : progress_(progress) {}
+
+  void WriteInteger(int32_t value);
+  void WriteByte(uint8_t value);
+  void WriteBool(bool value) { WriteByte(value ? 1 : 0); }
+  void WriteReal(double value);
+  void WriteString(const std::string& value);
+  // Raise EInOutError when the block or the file ends too soon.
+  int32_t ReadInteger();
+  uint8_t ReadByte();
+  bool ReadBool() { return ReadByte() != 0; }
+  double ReadReal();
+  std::string ReadString();
+
+  bool Load(const std::string& path, TReports& reports, int tolerance, bool approximate,
+            TDateTime period_to, TDateTime period_from, bool use_period);
+  bool Save(const std::string& path, TReports& reports, int tolerance, bool approximate,
+            TDateTime period_to, TDateTime period_from, bool use_period,
+            TDateTime last_line_time, TDateTime first_line_time);
+
+  TDateTime FirstLineTime() const { return first_line_time_; }
+  TDateTime LastLineTime() const { return last_line_time_; }
+  TDateTime PeriodFrom() const { return period_from_; }
+  TDateTime PeriodTo() const { return period_to_; }
+
+  static constexpr const char* kMagic = "ZEB 1.4 cache";
+
+ private:
+  void Need(size_t bytes) const;
+  bool Cancelled() const;
+
+  TfrmProg* progress_;
+  std::string out_;        // the data file being written
+  size_t written_ = 0;     // bytes written since the last reset
+  std::string in_;         // the data file being read
+  size_t pos_ = 0;
+  size_t limit_ = 0;       // end of the block being read
+  TDateTime first_line_time_ = 0, last_line_time_ = 0, period_from_ = 0, period_to_ = 0;
+};
+
+}  // namespace trelvar

@@ -1,0 +1,325 @@
+// TStandardRep: settings, rows, sorting, table, CSV file and cache block
+// shared by the basic, terminal and search reports.
+#include "reports/standard_reports.h"
+
+#include <algorithm>
+#include <charconv>
+#include <limits>
+
+#include "config/errors.h"
+#include "config/text_helpers.h"
+#include "config/translator.h"
+#include "platform/files.h"
+#include "reports/chart_service.h"
+#include "reports/reports_cache.h"
+
+namespace trelvar {
+
+std::string ShareText(int64_t part, int64_t base) {
+  const double share = base > 0 ? static_cast<double>(part) * 100.0 / static_cast<double>(base) : 0;
+  char buffer[64];
+  // to_chars ignores the locale: the decimal separator is always ".".
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, share,
+                                    std::chars_format::fixed, 2);
+  return std::string(buffer, result.ptr);
+}
+
+std::string ChartLabel(const std::string& value) {
+  constexpr int kMaxCharacters = 20;
+  // Characters, not bytes: a UTF-8 sequence is never cut in two.
+  int characters = 0;
+  for (size_t i = 0; i < value.size(); ++i) {
+    if ((static_cast<unsigned char>(value[i]) & 0xC0) == 0x80) continue;
+    if (characters == kMaxCharacters) return value.substr(0, i) + "...";
+    ++characters;
+  }
+  return value;
+}
+
+TStandardRep::TStandardRep(TReportContext& ctx) : TCustomFiltredRep(ctx) {}
+
+TStandardRep::~TStandardRep() = default;
+
+std::unique_ptr<TCustomWReport> TStandardRep::Clone() const {
+  std::unique_ptr<TStandardRep> copy = NewInstance();
+  CopyFields(*copy);
+  return copy;
+}
+
+void TStandardRep::CopyFields(TStandardRep& to) const {
+  TCustomFiltredRep::CopyTo(to);
+  // The sort direction stays the one of the new report's constructor.
+  to.limit = limit;
+  to.show_percent = show_percent;
+  to.pages_only = pages_only;
+  to.sort_by_value = sort_by_value;
+  to.show_table = show_table;
+  to.show_chart = show_chart;
+  to.chart_type = chart_type;
+  to.column_caption = column_caption;
+}
+
+void TStandardRep::LoadParam(const std::string& line) {
+  TCustomFiltredRep::LoadParam(line);
+  const TKeyValue kv = SplitKeyValue(line);
+  const std::string word = LowerCase(Trim(kv.value));
+  if (kv.key == "limit") limit = StrToInt(Trim(kv.value));
+  else if (kv.key == "percentage") show_percent = word == "true";
+  else if (kv.key == "sortby") sort_by_value = word != "name";
+  else if (kv.key == "sortorder") ascending = word != "descending";
+  else if (kv.key == "show_table") show_table = word != "false";
+  else if (kv.key == "show_chart") show_chart = word != "false";
+  else if (kv.key == "chart_type") chart_type = kv.value;
+}
+
+std::string TStandardRep::SaveParams(bool short_form) {
+  TCustomFiltredRep::SaveParams(short_form);
+  AddDefinitionLine("limit=" + std::to_string(limit));
+  if (!short_form) AddDefinitionLine("percentage=" + BoolText(show_percent));
+  AddDefinitionLine(std::string("sortby=") + (sort_by_value ? "value" : "name"));
+  AddDefinitionLine(std::string("sortorder=") + (ascending ? "ascending" : "descending"));
+  if (!short_form) {
+    AddDefinitionLine("show_table=" + BoolText(show_table));
+    AddDefinitionLine("show_chart=" + BoolText(show_chart));
+    AddDefinitionLine("chart_type=" + chart_type);
+  }
+  return definition_text;
+}
+
+// --- rows ----------------------------------------------------------------------
+
+TStandardRow* TStandardRep::Find(std::string_view value) {
+  const auto it = index_.find(value);
+  return it == index_.end() ? nullptr : it->second;
+}
+
+const TStandardRow* TStandardRep::FindRow(std::string_view value) const {
+  const auto it = index_.find(value);
+  return it == index_.end() ? nullptr : it->second;
+}
+
+TStandardRow& TStandardRep::AddRow(std::string value) {
+  auto row = std::make_unique<TStandardRow>();
+  row->value = std::move(value);
+  TStandardRow& added = *row;
+  rows_.push_back(std::move(row));
+  // A value that is there already keeps its first row, as a search from
+  // the start of the list would find.
+  index_.emplace(std::string_view(added.value), &added);
+  return added;
+}
+
+void TStandardRep::CountValue(const std::string& text) {
+  if (text.empty()) return;
+  if (TStandardRow* row = Find(text)) {
+    if (row->count < std::numeric_limits<int32_t>::max()) ++row->count;
+    return;
+  }
+  AddRow(text).count = 1;
+}
+
+void TStandardRep::Truncate(size_t keep) {
+  if (keep >= rows_.size()) return;
+  rows_.resize(keep);
+  index_.clear();
+  for (const auto& row : rows_) index_.emplace(std::string_view(row->value), row.get());
+}
+
+void TStandardRep::Clear() {
+  index_.clear();
+  rows_.clear();
+}
+
+void TStandardRep::SortRows() {
+  using TRowPtr = std::unique_ptr<TStandardRow>;
+  if (sort_by_value) {
+    if (ascending)
+      std::stable_sort(rows_.begin(), rows_.end(),
+                       [](const TRowPtr& a, const TRowPtr& b) { return a->count < b->count; });
+    else
+      std::stable_sort(rows_.begin(), rows_.end(),
+                       [](const TRowPtr& a, const TRowPtr& b) { return a->count > b->count; });
+  } else {
+    // std::string compares bytes as unsigned characters.
+    if (ascending)
+      std::stable_sort(rows_.begin(), rows_.end(),
+                       [](const TRowPtr& a, const TRowPtr& b) { return a->value > b->value; });
+    else
+      std::stable_sort(rows_.begin(), rows_.end(),
+                       [](const TRowPtr& a, const TRowPtr& b) { return a->value < b->value; });
+  }
+}
+
+size_t TStandardRep::ShownCount() const {
+  if (limit <= 0) return rows_.size();
+  return std::min(rows_.size(), static_cast<size_t>(limit));
+}
+
+int64_t TStandardRep::ShareBase(bool use_visitors) const {
+  int64_t base = 0;
+  const size_t shown = ShownCount();
+  for (size_t i = 0; i < shown; ++i) base += use_visitors ? rows_[i]->visitors : rows_[i]->count;
+  return base;
+}
+
+int64_t TStandardRep::SumOfCounts(size_t rows) const {
+  int64_t sum = 0;
+  for (size_t i = 0; i < rows && i < rows_.size(); ++i) sum += rows_[i]->count;
+  return sum;
+}
+
+// --- output --------------------------------------------------------------------
+
+void TStandardRep::DrawChart(bool use_visitors) {
+  const int64_t base = ShareBase(use_visitors);
+  if (!show_chart || base <= 0 || ctx_.chart == nullptr) return;
+  const size_t shown = ShownCount();
+  TfrmTempChart& chart = *ctx_.chart;
+  chart.BeginChart(report_name, chart_type, false, static_cast<int>(shown));
+  for (size_t i = 0; i < shown; ++i) {
+    const TStandardRow& row = *rows_[i];
+    const int64_t part = use_visitors ? row.visitors : row.count;
+    std::string label = ChartLabel(row.value);
+    if (chart_type != "pie") label += " (" + ShareText(part, base) + "%)";
+    chart.AddChartPoint(label, static_cast<double>(part) * 100.0 / static_cast<double>(base));
+  }
+  ctx_.details_page += chart.FinishChart();
+}
+
+void TStandardRep::Display() {
+  AppendSectionHead();
+  SortRows();
+  if (rows_.empty()) {
+    AppendDetails("<P>" + Translate(285, "No data") + "</P>");
+    return;
+  }
+  DrawChart(false);
+  if (!show_table) return;
+  const size_t shown = ShownCount();
+  const int64_t base = ShareBase(false);
+  AppendDetails("<P><TABLE border=0 cellPadding=1 cellSpacing=1 width=\"500\">");
+  AppendDetails("<TR><TH>" + column_caption + "</TH>");
+  AppendDetails("<TH>" + Translate(287, "Hits") + "</TH>");
+  if (show_percent) AppendDetails("<TH>" + Translate(288, "Percent") + "</TH>");
+  AppendDetails("</TR>");
+  for (size_t i = 0; i < shown; ++i) {
+    const TStandardRow& row = *rows_[i];
+    std::string line = "<TR " + RowClass(static_cast<long long>(i)) + "><TD WIDTH=\"100%\">" +
+                       HtmlEscape(row.value) + "</TD><TD align=\"right\">" +
+                       std::to_string(row.count) + "</TD>";
+    if (show_percent) line += "<TD align=\"right\">" + ShareText(row.count, base) + "%</TD>";
+    AppendDetails(line + "</TR>");
+  }
+  if (show_footer) {
+    const std::string c = " colspan=\"" + std::to_string(show_percent ? 2 : 1) + "\" ";
+    const std::string subtotal = Translate(291, "Subtotal number of");
+    const std::string above = Translate(292, "s above");
+    const std::string total = Translate(293, "Total number of");
+    const std::string in_log = Translate(294, "s in log file");
+    AppendDetails("<tr class=\"RowOddTotal\"><td>" + subtotal + " " + Translate(304, "page") +
+                  above + "</td><td" + c + " align=\"right\">" + std::to_string(shown) +
+                  "</td></tr>");
+    AppendDetails("<tr class=\"RowEvenTotal\"><td>" + total + " " + column_caption + in_log +
+                  "</td><td " + c + " align=\"right\">" + std::to_string(rows_.size()) +
+                  "</td></tr>");
+    AppendDetails("<tr class=\"RowOddTotal\" " + c + "><td>" + subtotal + " " + column_caption +
+                  above + "</td><td " + c + " align=\"right\">" +
+                  std::to_string(SumOfCounts(shown)) + "</td></tr>");
+    AppendDetails("<tr class=\"RowEvenTotal\" " + c + "><td>" + total + " " + column_caption +
+                  in_log + "</td><td " + c + " align=\"right\">" +
+                  std::to_string(SumOfCounts(rows_.size())) + "</td></tr>");
+  }
+  AppendDetails("</TABLE></P>");
+}
+
+std::string TStandardRep::CsvPath() const {
+  return ctx_.output_folder + ReplaceChar(report_name, '/', '_') + ".csv";
+}
+
+void TStandardRep::WriteCsvFile(const std::string& text) const {
+  // Written beside and renamed over, so a broken write never leaves half a
+  // file under the report's name.
+  const std::string path = CsvPath();
+  const std::string temp = path + ".tmp";
+  if (!platform::WriteNewFile(temp, text, 0644) || !platform::RenameFile(temp, path)) {
+    platform::RemoveFile(temp);
+    throw EFCreateError(CannotCreateFileMessage(path));
+  }
+}
+
+void TStandardRep::ExportCsv() {
+  SortRows();
+  std::string out = report_name + "\r\n";
+  if (rows_.empty()) {
+    out += "<P>" + Translate(285, "No data") + "</P>\r\n";
+    WriteCsvFile(out);
+    return;
+  }
+  const size_t shown = ShownCount();
+  const int64_t base = ShareBase(false);
+  out += column_caption + ";" + Translate(295, "Value");
+  if (show_percent) out += ";" + Translate(288, "Percent");
+  out += "\r\n";
+  for (size_t i = 0; i < shown; ++i) {
+    const TStandardRow& row = *rows_[i];
+    out += row.value + ";" + std::to_string(row.count);
+    if (show_percent) out += ";" + ShareText(row.count, base);
+    out += "\r\n";
+  }
+  if (show_footer) {
+    const std::string subtotal = Translate(291, "Subtotal number of");
+    const std::string above = Translate(292, "s above");
+    const std::string total = Translate(293, "Total number of");
+    const std::string in_log = Translate(294, "s in log file");
+    out += subtotal + " " + Translate(304, "page") + above + ";" + std::to_string(shown) + "\r\n";
+    out += total + " " + column_caption + in_log + ";" + std::to_string(rows_.size()) + "\r\n";
+    out += subtotal + " " + column_caption + above + ";" + std::to_string(SumOfCounts(shown)) +
+           "\r\n";
+    out += total + " " + column_caption + in_log + ";" +
+           std::to_string(SumOfCounts(rows_.size())) + "\r\n";
+  }
+  WriteCsvFile(out);
+}
+
+// --- cache ---------------------------------------------------------------------
+
+void TStandardRep::SaveToCache(TReportsCache& cache) {
+  cache.WriteInteger(static_cast<int32_t>(rows_.size()));
+  for (const auto& row : rows_) {
+    cache.WriteString(row->value);
+    cache.WriteInteger(row->count);
+    cache.WriteInteger(row->visitors);
+    cache.WriteReal(row->real);
+    cache.WriteInteger(row->total_kb);
+    cache.WriteInteger(row->max_kb);
+  }
+}
+
+void TStandardRep::LoadFromCache(TReportsCache& cache) {
+  Clear();
+  try {
+    const int32_t count = cache.ReadInteger();
+    if (count < 0) throw EInOutError("Cache block holds a negative row count");
+    // No reservation by the stored count: a damaged count must not allocate.
+    for (int32_t i = 0; i < count; ++i) {
+      std::string value = cache.ReadString();
+      TStandardRow row;
+      row.count = cache.ReadInteger();
+      row.visitors = cache.ReadInteger();
+      row.real = cache.ReadReal();
+      row.total_kb = cache.ReadInteger();
+      row.max_kb = cache.ReadInteger();
+      TStandardRow& added = AddRow(std::move(value));
+      added.count = row.count;
+      added.visitors = row.visitors;
+      added.real = row.real;
+      added.total_kb = row.total_kb;
+      added.max_kb = row.max_kb;
+    }
+  } catch (...) {
+    Clear();
+    throw;
+  }
+}
+
+}  // namespace trelvar

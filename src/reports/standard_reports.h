@@ -1,0 +1,209 @@
+// The table reports that count how often each distinct value occurs.
+//
+// TStandardRep holds what they share: the presentation settings (row
+// limit, percentage column, sort, table, chart), the rows, their sorting,
+// the HTML table, the CSV export and the cache block. Its families:
+//   TPrRep ("basic")            one parameter of the lines (href, country...)
+//   TTerminalRep ("terminal")   entry and/or exit pages of finished visits
+//   TSearchPhrases              search phrases found in referrers
+//   TSearchWords                the words of those phrases
+//   reports::TSearchEngines     the search engines of the referrers
+//
+// Rows keep the order in which their values first came (until a sort) and
+// are found through a hash index on their value, so counting a line costs
+// the same however many rows there are. Each report owns its rows; Clear
+// drops them (and keeps filters and settings).
+//
+// Errors: a bytes field that is not a number raises EConvertError from the
+// basic report's ProcessLine; a CSV file that cannot be written raises
+// EFCreateError; a cache block that ends too soon raises EInOutError after
+// emptying the report. Main thread only.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "reports/report_base.h"
+
+namespace trelvar {
+
+// One distinct value and what was counted for it.
+struct TStandardRow {
+  std::string value;
+  int32_t count = 0;
+  int32_t visitors = 0;  // basic report on "country": visits that ended
+  double real = 0;       // unused; carried through the cache
+  int32_t total_kb = 0;
+  int32_t max_kb = 0;    // largest kilobytes of one line
+};
+
+class TStandardRep : public TCustomFiltredRep {
+ public:
+  explicit TStandardRep(TReportContext& ctx);
+  ~TStandardRep() override;
+
+  // A new report of the same class with the settings and filters (not the
+  // rows, the category or the sort direction) of this one.
+  std::unique_ptr<TCustomWReport> Clone() const override;
+  void LoadParam(const std::string& line) override;
+  std::string SaveParams(bool short_form) override;
+  void Display() override;
+  void ExportCsv() override;
+  void Clear() override;
+  void SaveToCache(TReportsCache& cache) override;
+  void LoadFromCache(TReportsCache& cache) override;
+
+  // Sorts the rows by the current sort settings (stable).
+  void SortRows();
+  // Nothing for an empty text; else the value's row counts one more, or a
+  // row with count 1 is appended.
+  void CountValue(const std::string& text);
+
+  using TRows = std::vector<std::unique_ptr<TStandardRow>>;
+  const TRows& Rows() const { return rows_; }
+  // The row of exactly this value, or null.
+  const TStandardRow* FindRow(std::string_view value) const;
+  // Rows shown in table, chart and export: all of them when limit is 0.
+  size_t ShownCount() const;
+  // The CSV file ExportCsv writes: output folder + name ("/" as "_") + ".csv".
+  std::string CsvPath() const;
+
+  int32_t limit = 7;
+  bool show_percent = true;
+  bool pages_only = false;
+  bool sort_by_value = true;
+  bool ascending = false;
+  bool show_table = true;
+  bool show_chart = true;
+  std::string chart_type = "pie";
+  std::string column_caption;
+
+ protected:
+  TStandardRow* Find(std::string_view value);
+  TStandardRow& AddRow(std::string value);
+  // Keeps the first `keep` rows and drops the others.
+  void Truncate(size_t keep);
+
+  // A fresh report of the concrete class (the virtual constructor).
+  virtual std::unique_ptr<TStandardRep> NewInstance() const = 0;
+  // Copies what Clone copies; subclasses add their own fields.
+  virtual void CopyFields(TStandardRep& to) const;
+
+  // The chart of the shown rows; `use_visitors` takes visitors for counts.
+  void DrawChart(bool use_visitors);
+  // The shown rows' counts (or visitors) summed.
+  int64_t ShareBase(bool use_visitors) const;
+  int64_t SumOfCounts(size_t rows) const;
+  void WriteCsvFile(const std::string& text) const;
+
+ private:
+  TRows rows_;
+  std::unordered_map<std::string_view, TStandardRow*> index_;  // views into rows_
+};
+
+// "basic": counts one parameter of the lines.
+class TPrRep : public TStandardRep {
+ public:
+  explicit TPrRep(TReportContext& ctx);
+  static std::string StaticTypeCaption();
+
+  void LoadParam(const std::string& line) override;
+  std::string SaveParams(bool short_form) override;
+  void ProcessLine() override;
+  void Display() override;
+  void ExportCsv() override;
+  std::string TypeCaption() const override { return StaticTypeCaption(); }
+  void CheckLogFields(const std::vector<int>& fields) override;
+  bool UsesReverseDns() const override;
+  // With approximate analysis: a long row list is cut to its best rows.
+  void Compact() override;
+
+  uint8_t param = 4;  // ReportParam, "href"
+
+ protected:
+  std::unique_ptr<TStandardRep> NewInstance() const override;
+  void CopyFields(TStandardRep& to) const override;
+
+ private:
+  bool CountsKilobytes() const;
+  int32_t LineKilobytes() const;
+  void CountFinishedVisitors();
+};
+
+// "terminal": the entry or exit pages of the visits.
+class TTerminalRep : public TStandardRep {
+ public:
+  explicit TTerminalRep(TReportContext& ctx);
+  static std::string StaticTypeCaption();
+
+  void LoadParam(const std::string& line) override;
+  std::string SaveParams(bool short_form) override;
+  void ProcessLine() override;
+  std::string TypeCaption() const override { return StaticTypeCaption(); }
+  void CheckLogFields(const std::vector<int>& fields) override;
+
+  bool is_entry_page = false;
+  bool is_exit_page = false;
+
+ protected:
+  std::unique_ptr<TStandardRep> NewInstance() const override;
+  void CopyFields(TStandardRep& to) const override;
+};
+
+// "search_phrases": the decoded, lower-cased search phrase of referrers.
+class TSearchPhrases : public TStandardRep {
+ public:
+  explicit TSearchPhrases(TReportContext& ctx);
+  static std::string StaticTypeCaption();
+
+  void ProcessLine() override;
+  std::string TypeCaption() const override { return StaticTypeCaption(); }
+  void CheckLogFields(const std::vector<int>& fields) override;
+
+ protected:
+  std::unique_ptr<TStandardRep> NewInstance() const override;
+  // The search phrase of the current line's referrer ("" when none).
+  std::string LinePhrase() const;
+};
+
+// "search_words": every word of the search phrases, without double quotes.
+class TSearchWords : public TSearchPhrases {
+ public:
+  explicit TSearchWords(TReportContext& ctx);
+  static std::string StaticTypeCaption();
+
+  void ProcessLine() override;
+  std::string TypeCaption() const override { return StaticTypeCaption(); }
+
+ protected:
+  std::unique_ptr<TStandardRep> NewInstance() const override;
+};
+
+namespace reports {
+
+// "search_engines": the engine of every referrer that carries a query.
+// (search::TSearchEngines is the catalogue it asks.)
+class TSearchEngines : public TSearchPhrases {
+ public:
+  explicit TSearchEngines(TReportContext& ctx);
+  static std::string StaticTypeCaption();
+
+  void ProcessLine() override;
+  std::string TypeCaption() const override { return StaticTypeCaption(); }
+
+ protected:
+  std::unique_ptr<TStandardRep> NewInstance() const override;
+};
+
+}  // namespace reports
+
+// A share in percent with exactly two decimals and ".", e.g. "33.33".
+std::string ShareText(int64_t part, int64_t base);
+// A chart label: cut to 20 characters plus "..." when longer.
+std::string ChartLabel(const std::string& value);
+
+}  // namespace trelvar

@@ -1,0 +1,233 @@
+// TPrRep, the basic report: counts one parameter of the lines, with
+// kilobytes for the URL and host parameters and visitors for countries.
+#include "reports/standard_reports.h"
+
+#include <cmath>
+#include <limits>
+
+#include "config/errors.h"
+#include "config/main_settings.h"
+#include "config/text_helpers.h"
+#include "config/translator.h"
+#include "logread/geoip.h"
+#include "logread/visit_tracker.h"
+#include "reports/report_params.h"
+
+namespace trelvar {
+
+namespace {
+
+std::string_view TrimView(std::string_view text) {
+  while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ') text.remove_prefix(1);
+  while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ') text.remove_suffix(1);
+  return text;
+}
+
+int32_t Saturated(int64_t value) {
+  if (value > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
+  if (value < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
+  return static_cast<int32_t>(value);
+}
+
+}  // namespace
+
+TPrRep::TPrRep(TReportContext& ctx) : TStandardRep(ctx) {
+  report_type = "basic";
+  report_name = StaticTypeCaption();
+  limit = 10;
+  show_percent = false;
+  show_chart = false;
+  pages_only = true;
+}
+
+std::string TPrRep::StaticTypeCaption() { return Translate(354, "Basic Report"); }
+
+std::unique_ptr<TStandardRep> TPrRep::NewInstance() const { return std::make_unique<TPrRep>(ctx_); }
+
+void TPrRep::CopyFields(TStandardRep& to) const {
+  TStandardRep::CopyFields(to);
+  static_cast<TPrRep&>(to).param = param;
+}
+
+void TPrRep::LoadParam(const std::string& line) {
+  TStandardRep::LoadParam(line);
+  const TKeyValue kv = SplitKeyValue(line);
+  if (kv.key == "param") param = ParamFromKey(kv.value);
+  else if (kv.key == "pagesonly") pages_only = LowerCase(Trim(kv.value)) == "true";
+}
+
+std::string TPrRep::SaveParams(bool short_form) {
+  TStandardRep::SaveParams(short_form);
+  AddDefinitionLine("param=" + ParamKey(param));
+  AddDefinitionLine("pagesonly=" + BoolText(pages_only));
+  return definition_text;
+}
+
+bool TPrRep::CountsKilobytes() const {
+  return param == kParamHost || param == kParamIp || param == kParamHref || param == kParamSite ||
+         param == kParamPath;
+}
+
+int32_t TPrRep::LineKilobytes() const {
+  const std::string_view bytes = TrimView(ctx_.current->fields[kFieldBytes]);
+  if (bytes.empty() || bytes == "-") return 0;
+  // Read as 64 bits: downloads past 2 GB are numbers too.
+  int64_t value = 0;
+  if (!TryStrToInt64(bytes, value)) throw EConvertError(InvalidIntegerMessage(std::string(bytes)));
+  return Saturated(value / 1024);
+}
+
+void TPrRep::ProcessLine() {
+  if (pages_only && !ctx_.current->line.is_hit) return;
+  if (!PassesFilters()) return;
+  const bool with_kb = CountsKilobytes();
+  // Only the parameters that show kilobytes read the bytes field, so a
+  // strange bytes field cannot cost, say, a browser report its lines.
+  const int32_t kb = with_kb ? LineKilobytes() : 0;
+  const std::string& value = LineValue(param);
+  if (TStandardRow* row = Find(value)) {
+    if (row->count < std::numeric_limits<int32_t>::max()) ++row->count;
+    if (with_kb) {
+      row->total_kb = Saturated(static_cast<int64_t>(row->total_kb) + kb);
+      if (kb > row->max_kb) row->max_kb = kb;
+    }
+  } else {
+    TStandardRow& added = AddRow(value);
+    added.count = 1;
+    added.total_kb = kb;
+    added.max_kb = kb;
+  }
+  if (param == kParamCountry) CountFinishedVisitors();
+}
+
+void TPrRep::CountFinishedVisitors() {
+  if (ctx_.visits == nullptr) return;
+  ctx_.visits->EnsureUpdated();
+  for (const auto& visit : ctx_.visits->FinishedVisits()) {
+    const std::string country =
+        ctx_.geoip != nullptr ? ctx_.geoip->CountryName(visit->address) : "N/A";
+    if (TStandardRow* row = Find(country))
+      if (row->visitors < std::numeric_limits<int32_t>::max()) ++row->visitors;
+  }
+}
+
+void TPrRep::CheckLogFields(const std::vector<int>& fields) {
+  is_supported = IsParamSupported(fields, param);
+  unsupported_text = is_supported ? "" : UnsupportedWarning(param, report_name);
+}
+
+bool TPrRep::UsesReverseDns() const {
+  return param == kParamUserName || param == kParamUserDomain || param == kParamUserSite;
+}
+
+void TPrRep::Compact() {
+  // A limit of 0 wants every row: there is nothing to cut down to.
+  if (limit <= 0) return;
+  const int64_t tolerance = ctx_.settings != nullptr ? ctx_.settings->approximate_tolerance : 100;
+  const int64_t threshold = (tolerance + 100) * limit;
+  if (threshold <= 0 || static_cast<int64_t>(Rows().size()) < threshold) return;
+  SortRows();
+  Truncate(static_cast<size_t>(threshold / 10));
+}
+
+void TPrRep::Display() {
+  AppendSectionHead();
+  SortRows();
+  if (Rows().empty()) {
+    AppendDetails("<P>" + Translate(285, "No data") + "</P>");
+    return;
+  }
+  const bool country = param == kParamCountry;
+  const bool with_kb = CountsKilobytes();
+  DrawChart(country);
+  if (!show_table) return;
+  const size_t shown = ShownCount();
+  const int64_t base = ShareBase(country);
+  const std::string caption = ParamCaption(param);
+  AppendDetails("<P><TABLE border=0 cellPadding=1 cellSpacing=1 width=\"500\">");
+  AppendDetails("<TR><TH>" + Translate(286, "Param:") + " " + caption + "</TH>");
+  AppendDetails("<TH>" + Translate(287, "Hits") + "</TH>");
+  if (country) AppendDetails("<TH>" + Translate(413, "Visitors") + "</TH>");
+  if (show_percent) AppendDetails("<TH>" + Translate(288, "Percent") + "</TH>");
+  if (with_kb)
+    AppendDetails("<TH>" + Translate(289, "KBytes") + "</TH><TH>" + Translate(290, "Downloads") +
+                  "</TH>");
+  AppendDetails("</TR>");
+  for (size_t i = 0; i < shown; ++i) {
+    const TStandardRow& row = *Rows()[i];
+    std::string line = "<TR " + RowClass(static_cast<long long>(i)) + "><TD WIDTH=\"100%\">" +
+                       HtmlCell(param, row.value) + "</TD><TD align=\"right\">" +
+                       std::to_string(row.count) + "</TD>";
+    if (country) line += "<TD align=\"right\">" + std::to_string(row.visitors) + "</TD>";
+    if (show_percent)
+      line += "<TD align=\"right\">" + ShareText(country ? row.visitors : row.count, base) +
+              "%</TD>";
+    if (with_kb) {
+      const long long downloads =
+          row.max_kb < 1 ? 0
+                         : static_cast<long long>(std::nearbyint(static_cast<double>(row.total_kb) /
+                                                                 static_cast<double>(row.max_kb)));
+      line += "<TD align=\"right\">" + std::to_string(row.total_kb) + "</TD><TD align=\"right\">" +
+              std::to_string(downloads) + "</TD>";
+    }
+    AppendDetails(line + "</TR>");
+  }
+  if (show_footer) {
+    const int columns = 1 + (show_percent ? 1 : 0) + (country ? 1 : 0) + (with_kb ? 2 : 0);
+    const std::string c = " colspan=\"" + std::to_string(columns) + "\" ";
+    const std::string subtotal = Translate(291, "Subtotal number of");
+    const std::string above = Translate(292, "s above");
+    const std::string total = Translate(293, "Total number of");
+    const std::string in_log = Translate(294, "s in log file");
+    AppendDetails("<tr class=\"RowOddTotal\"><td>" + subtotal + " " + caption + above +
+                  "</td><td" + c + " align=\"right\">" + std::to_string(shown) + "</td></tr>");
+    AppendDetails("<tr class=\"RowEvenTotal\"><td>" + total + " " + caption + in_log +
+                  "</td><td " + c + " align=\"right\">" + std::to_string(Rows().size()) +
+                  "</td></tr>");
+    AppendDetails("<tr class=\"RowOddTotal\" " + c + "><td>" + subtotal + " " + caption + above +
+                  "</td><td " + c + " align=\"right\">" + std::to_string(SumOfCounts(shown)) +
+                  "</td></tr>");
+    AppendDetails("<tr class=\"RowEvenTotal\" " + c + "><td>" + total + " " + caption + in_log +
+                  "</td><td " + c + " align=\"right\">" +
+                  std::to_string(SumOfCounts(Rows().size())) + "</td></tr>");
+  }
+  AppendDetails("</TABLE></P>");
+}
+
+void TPrRep::ExportCsv() {
+  SortRows();
+  std::string out = report_name + "\r\n";
+  if (Rows().empty()) {
+    WriteCsvFile(out + Translate(285, "No data") + "\r\n");
+    return;
+  }
+  const bool with_kb = CountsKilobytes();
+  const size_t shown = ShownCount();
+  const int64_t base = ShareBase(false);
+  const std::string caption = ParamCaption(param);
+  out += Translate(286, "Param:") + " " + caption + ";" + Translate(295, "Value");
+  if (show_percent) out += ";" + Translate(288, "Percent");
+  if (with_kb) out += ";" + Translate(289, "KBytes");
+  out += "\r\n";
+  for (size_t i = 0; i < shown; ++i) {
+    const TStandardRow& row = *Rows()[i];
+    out += CsvCell(param, row.value) + ";" + std::to_string(row.count);
+    if (show_percent) out += ";" + ShareText(row.count, base) + "%";
+    if (with_kb) out += ";" + std::to_string(row.total_kb);
+    out += "\r\n";
+  }
+  if (show_footer) {
+    const std::string subtotal = Translate(291, "Subtotal number of");
+    const std::string above = Translate(292, "s above");
+    const std::string total = Translate(293, "Total number of");
+    const std::string in_log = Translate(294, "s in log file");
+    out += subtotal + " " + caption + above + ";" + std::to_string(shown) + "\r\n";
+    out += total + " " + caption + in_log + ";" + std::to_string(Rows().size()) + "\r\n";
+    out += subtotal + " " + caption + above + ";" + std::to_string(SumOfCounts(shown)) + "\r\n";
+    out += total + " " + caption + in_log + ";" + std::to_string(SumOfCounts(Rows().size())) +
+           "\r\n";
+  }
+  WriteCsvFile(out);
+}
+
+}  // namespace trelvar

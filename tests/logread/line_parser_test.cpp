@@ -1,0 +1,219 @@
+#include "logread/line_parser.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "config/main_settings.h"
+#include "sites/log_formats.h"
+#include "sites/website.h"
+#include "test_support.h"
+
+namespace trelvar {
+namespace {
+
+const char kCommonTemplate[] =
+    "<ip> <nil> <nil> [<day>/<month_>/<year>:<hour>:<min>:<sec> <nil>] \"<method> <href> "
+    "<version>\" <status> <bytes>";
+
+struct ParserTest : ::testing::Test {
+  test::TTempDir dir;
+  TFolders folders{dir / "prog", dir / "data"};
+  TLogFmts formats;
+  std::unique_ptr<TMainSettings> settings;
+  TCurrentLine current;
+  TWebSite site;
+  std::ostringstream errors;
+  test::TCaptureHost host{TRunMode::Console};
+
+  void Settings(const std::string& main_ini) {
+    test::WriteFile(dir / "data/main.ini", "AutoRecognizeLogFormat=0\r\n" + main_ini);
+    settings = std::make_unique<TMainSettings>(folders, formats, nullptr);
+  }
+
+  // Parses `log` (written to `file`) and returns every delivered line.
+  std::vector<TCurrentLine> Run(const std::string& line_template, const std::string& log,
+                                const std::string& file = "access.log") {
+    if (!settings) Settings("");
+    test::WriteFile(dir / ("data/" + file), log);
+    TLineParser::TEnvironment env;
+    env.folders = &folders;
+    env.settings = settings.get();
+    env.formats = &formats;
+    env.site = &site;
+    env.current = &current;
+    TLineParser parser(env);
+    parser.SetSiteTemplate(line_template);
+    parser.ResetTemplate();
+    parser.SetErrorLog(&errors);
+    parser.BeginScan(file);
+    std::vector<TCurrentLine> lines;
+    for (int guard = 0; !parser.Finished() && guard < 100000; ++guard)
+      if (parser.GetLine()) lines.push_back(current);
+    return lines;
+  }
+};
+
+TEST_F(ParserTest, CombinedStyleLine) {
+  Settings("WebPageExtensions=.htm.html\r\n");
+  auto lines = Run(kCommonTemplate,
+                   "10.0.0.1 - - [07/Dec/2005:13:05:01 +0100] \"GET /a/b.htm?x=1 HTTP/1.0\" 200 512\r\n");
+  ASSERT_EQ(lines.size(), 1u);
+  const TCurrentLine& l = lines[0];
+  EXPECT_EQ(l.fields[kFieldIp], "10.0.0.1");
+  EXPECT_EQ(l.fields[kFieldMonth], "12");
+  EXPECT_EQ(l.fields[kFieldYear], "2005");
+  EXPECT_EQ(l.line.timestamp, EncodeDate(2005, 12, 7) + EncodeTime(13, 5, 1));
+  EXPECT_EQ(l.fields[kFieldHref], "/a/b.htm?x=1");
+  EXPECT_EQ(l.fields[kFieldUriQuery], "?x=1");
+  EXPECT_EQ(l.line.request.site, "");
+  EXPECT_EQ(l.line.request.path, "/a/");
+  EXPECT_EQ(l.line.request.extension, ".htm");
+  EXPECT_TRUE(l.line.is_hit);
+  EXPECT_EQ(l.line.day_of_week, "4");  // a Wednesday
+  EXPECT_EQ(l.fields[kFieldBytes], "512");
+}
+
+TEST_F(ParserTest, SkipRulesAndRejectedLines) {
+  const std::string good =
+      "10.0.0.1 - - [07/Dec/2005:13:05:01 +0100] \"GET /index.htm HTTP/1.0\" 200 512";
+  auto lines = Run(kCommonTemplate,
+                   "\r\n#comment " + good + "\r\n:colon " + good + "\r\nINIT: " + good +
+                       "\r\nx Periodic-Log " + good + "\r\n" + "10.0.0.1 - - [07/Dec/2005:1]\r\n" +
+                       "no template fits this line at all here\r\n" + good + "\r\n");
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0].fields[kFieldHref], "/index.htm");
+
+  // A line of 32 characters is skipped even when it fits.
+  EXPECT_TRUE(Run("<ip> <href>", std::string("1.2.3.4 /") + std::string(23, 'a') + "\r\n").empty());
+  EXPECT_EQ(Run("<ip> <href>", std::string("1.2.3.4 /") + std::string(24, 'a') + "\r\n").size(), 0u)
+      << "no date fields: the date cannot be built";
+  // Two tokens in a row reject every line.
+  EXPECT_TRUE(Run("<ip><href>", good + "\r\n").empty());
+}
+
+TEST_F(ParserTest, DatesFromHeadersFileNamesAndYearRules) {
+  const char w3c[] = "<hour>:<min>:<sec> <ip> <method> <href> <status>";
+  auto lines = Run(w3c,
+                   "#Software: Microsoft Internet Information Services 5.0\r\n"
+                   "#Date: 2005-12-07 00:00:00\r\n"
+                   "10:00:00 192.168.0.1 GET /index.htm 200\r\n");
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0].line.timestamp, EncodeDate(2005, 12, 7) + EncodeTime(10, 0, 0));
+
+  lines = Run(w3c, "10:00:00 192.168.0.1 GET /index.htm 200\r\n", "ex051208.log");
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0].line.timestamp, EncodeDate(2005, 12, 8) + EncodeTime(10, 0, 0));
+
+  // Years since 1900 come with a zero-based month.
+  lines = Run("<ip> <year>-<month>-<day> <hour>:<min>:<sec> <href>",
+              "10.1.1.1 105-11-07 08:00:00 /index.htm?long=enough\r\n");
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0].line.timestamp, EncodeDate(2005, 12, 7) + EncodeTime(8, 0, 0));
+  lines = Run("<ip> <month>/<day>/<year> <hour>:<min>:<sec> <href>",
+              "10.1.1.1 03/20/01 07:55:20 /DeptLogo.gif\r\n10.1.1.1 03/20/99 07:55:20 /DeptLogo.gif\r\n");
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0].fields[kFieldYear], "2001");
+  EXPECT_EQ(lines[1].fields[kFieldYear], "1999");
+}
+
+TEST_F(ParserTest, ImpossibleDatesGoToTheErrorLog) {
+  const std::string t = "<ip> <year>-<month>-<day> <hour>:<min>:<sec> <href>";
+  auto lines = Run(t,
+                   "10.1.1.1 2005-13-07 08:00:00 /index.htm?a=1\r\n"
+                   "10.1.1.1 2005-12-32 08:00:00 /index.htm?a=2\r\n"
+                   "10.1.1.1 2005-12-07 25:00:00 /index.htm?a=3\r\n"
+                   "10.1.1.1 20x5-12-07 08:00:00 /index.htm?a=4\r\n"
+                   "10.1.1.1 2005-12-07 08:00:00 /index.htm?a=5\r\n");
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0].fields[kFieldUriQuery], "?a=5");
+  const std::string log = errors.str();
+  EXPECT_NE(log.find("ADDPAR: "), std::string::npos);
+  EXPECT_NE(log.find("10.1.1.1 2005-13-07 08:00:00 /index.htm?a=1<BR>\r\n<BR>\r\n"), std::string::npos);
+  EXPECT_NE(log.find("'20x5' is not a valid integer value<BR>"), std::string::npos);
+}
+
+TEST_F(ParserTest, SiteFiltersChangeAndDropLines) {
+  auto filter = [](const char* param, uint8_t condition, const char* value, uint8_t action,
+                   const char* action_value) {
+    TSiteFilter f;
+    f.parameter = SiteParamFromKey(param);
+    f.line_field = SiteParamLineField(f.parameter);
+    f.condition = condition;
+    f.value = value;
+    f.action = action;
+    f.action_value = action_value;
+    return f;
+  };
+  site.filters = {filter("href", kEquals, "/index.htm", kAssign, "/"),
+                  filter("referrer", kIncludes, "-", kAssign, "<ip> via <method>"),
+                  filter("href", kIncludes, "/old/", kReplaceAll, "/new/"),
+                  filter("href", kIncludes, "?", kReplaceRight, ""),
+                  filter("ip", kEquals, "10.0.0.9", kSkipLine, "")};
+  const std::string t = "<ip> <hour>:<min>:<sec> <method> <href> <referrer>";
+  auto lines = Run(t,
+                   "#Date: 2005-12-07 00:00:00\r\n"
+                   "10.0.0.1 10:00:00 GET /index.htm -\r\n"
+                   "10.0.0.2 10:00:01 GET /Old/x/old/a.htm?x=1 http://example.com/\r\n"
+                   "10.0.0.9 10:00:02 GET /index.htm -\r\n");
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0].fields[kFieldHref], "/");
+  EXPECT_EQ(lines[0].fields[kFieldReferrer], "10.0.0.1 via GET");
+  EXPECT_EQ(lines[1].fields[kFieldHref], "/new/x/new/a.htm");  // replaced in any case
+  EXPECT_EQ(lines[1].fields[kFieldReferrer], "http://example.com/");
+
+  // A reference to something that is no field drops that line only.
+  site.filters = {filter("referrer", kIncludes, "-", kAssign, "<nothing>")};
+  lines = Run(t, "#Date: 2005-12-07 00:00:00\r\n10.0.0.1 10:00:00 GET /a.htm -\r\n"
+                 "10.0.0.2 10:00:01 GET /b.htm http://x/\r\n");
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0].fields[kFieldHref], "/b.htm");
+}
+
+TEST_F(ParserTest, PeriodOffsetAndUrlCase) {
+  Settings("TimeOffset=-60\r\nCaseSensitiveURLs=0\r\n");
+  const std::string t = "<ip> <year>-<month>-<day> <hour>:<min>:<sec> <href>";
+  auto lines = Run(t, "10.1.1.1 2005-12-07 00:30:00 /Index.HTM?Q=A\r\n");
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_NEAR(lines[0].line.timestamp, EncodeDate(2005, 12, 6) + EncodeTime(23, 30, 0), 1e-9);
+  EXPECT_EQ(lines[0].fields[kFieldHref], "/index.htm?q=a");
+}
+
+TEST_F(ParserTest, UserDomainAndSiteFromTheUserName) {
+  const std::string t = "<ip> <year>-<month>-<day> <hour>:<min>:<sec> <username> <href>";
+  auto lines = Run(t, "10.1.1.1 2005-12-07 10:00:00 dial-1.pool.example.co.uk /a.htm\r\n"
+                      "10.1.1.1 2005-12-07 10:00:00 localhost-name /a.htm\r\n");
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0].fields[kFieldUserDomain], ".uk");
+  EXPECT_EQ(lines[0].fields[kFieldUserSite], ".co.uk");
+  EXPECT_EQ(lines[1].fields[kFieldUserDomain], "");
+}
+
+TEST_F(ParserTest, PagesAreWholeExtensionsOfTheList) {
+  const std::string t = "<ip> <year>-<month>-<day> <hour>:<min>:<sec> <href>";
+  auto lines = Run(t, "10.1.1.1 2005-12-07 10:00:00 /scripts/menu.js\r\n"
+                      "10.1.1.1 2005-12-07 10:00:00 /INDEX.HTM\r\n"
+                      "10.1.1.1 2005-12-07 10:00:00 /page.php\r\n"
+                      "10.1.1.1 2005-12-07 10:00:00 /images/a.gif\r\n"
+                      "10.1.1.1 2005-12-07 10:00:00 /folder/\r\n");
+  ASSERT_EQ(lines.size(), 5u);
+  EXPECT_FALSE(lines[0].line.is_hit);  // ".js" is no page because ".jsp" is one
+  EXPECT_TRUE(lines[1].line.is_hit);
+  EXPECT_TRUE(lines[2].line.is_hit);
+  EXPECT_FALSE(lines[3].line.is_hit);
+  EXPECT_TRUE(lines[4].line.is_hit);
+}
+
+TEST(LineTemplate, CompileRules) {
+  TLineTemplate t;
+  t.Compile("<IP> <unknown> [<Month_>] <href");
+  EXPECT_EQ(t.FieldCodes(), (std::vector<int>{kFieldIp, kFieldNil, kFieldMonthName, kFieldNil}));
+  EXPECT_TRUE(t.UsesMonthName());
+  std::string many;
+  for (int i = 0; i < 80; ++i) many += "<ip> ";
+  t.Compile(many);
+  EXPECT_EQ(t.ElementCount(), TLineTemplate::kMaxElements);
+}
+
+}  // namespace
+}  // namespace trelvar

@@ -34,6 +34,9 @@ class TUiHost {
   virtual void StatusLine(const std::string& text) = 0;
   // An information message with an OK button.
   virtual void ShowMessage(const std::string& text) = 0;
+  // An error message with an OK button; hosts without their own error
+  // dialog show it as a message.
+  virtual void ShowError(const std::string& text) { ShowMessage(text); }
   // Registers the one ticker that ProcessMessages gives a turn (not owned;
   // null removes it). Hosts with timers of their own ignore it.
   virtual void SetTicker(TUiTicker* ticker) { (void)ticker; }

@@ -306,7 +306,6 @@ int TRepParser::Parse() {
     parser->SetErrorLog(&errors);
     parser->BeginScan(log_path);
     int64_t approximate_count = 0;
-    bool first = true;
     while (!parser->Finished()) {
       const bool got = parser->GetLine();
       if (Windowed() && progress != nullptr && progress->IsCancelled()) {
@@ -323,15 +322,10 @@ int TRepParser::Parse() {
         line_parser_ = nullptr;
         return 2;
       }
-      if (first) {
-        if (first_line_time == 0) first_line_time = t;
-        if (last_line_time == 0) last_line_time = t;
-        first = false;
-      } else if (t < first_line_time) {
-        first_line_time = t;
-      } else if (t > last_line_time) {
-        last_line_time = t;
-      }
+      // The first new line after a cache widens the range too, or the next
+      // incremental pass would count it again.
+      if (first_line_time == 0 || t < first_line_time) first_line_time = t;
+      if (last_line_time == 0 || t > last_line_time) last_line_time = t;
       try {
         ProcessReports(errors);
         if (settings.approximate_analysis && ++approximate_count >= settings.approximate_tolerance) {

@@ -83,7 +83,7 @@ std::string TLogFmts::Recognize(const std::string& path, bool show, bool console
   try {
     if (!platform::IsRegularFile(path)) {
       if (show)
-        UiHost().ShowMessage(Translate(267, "Your log file") + "\n\n" + path + "\n\n" +
+        UiHost().ShowError(Translate(267, "Your log file") + "\n\n" + path + "\n\n" +
                            Translate(259, "not found") + "\n\n" +
                            Translate(268, "Please specify correct log path"));
       return result;

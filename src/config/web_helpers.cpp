@@ -19,6 +19,8 @@ bool IsHexPair(std::string_view pair) {
 }  // namespace
 
 std::string DecodeUrlText(std::string text) {
+  // Most texts hold nothing to decode.
+  if (text.find_first_of("+&%") == std::string::npos) return text;
   text = ReplaceChar(std::move(text), '+', ' ');
   text = ReplaceAll("&quot;", "\"", std::move(text));
   text = ReplaceAll("&amp;", "&", std::move(text));
@@ -82,11 +84,15 @@ TSplitURL SplitUrl(std::string text) {
 }
 
 int MonthIndex(std::string_view name) {
-  static const char* const kMonths[12] = {"jan", "feb", "mar", "apr", "may", "jun",
-                                          "jul", "aug", "sep", "oct", "nov", "dec"};
-  const std::string lower = LowerCase(name);
+  static const char kMonths[] = "janfebmaraprmayjunjulaugsepoctnovdec";
+  if (name.size() != 3) return 255;
+  char lower[3];
+  for (int i = 0; i < 3; ++i) {
+    const char c = name[static_cast<size_t>(i)];
+    lower[i] = c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+  }
   for (int i = 0; i < 12; ++i)
-    if (lower == kMonths[i]) return i;
+    if (std::string_view(lower, 3) == std::string_view(kMonths + 3 * i, 3)) return i;
   return 255;
 }
 

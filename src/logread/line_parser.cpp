@@ -31,7 +31,22 @@ void TrimInPlace(std::string& s) {
 }
 
 // The trimmed text as a whole number; raises EConvertError otherwise.
-int FieldNumber(const std::string& text) { return StrToInt(Trim(text)); }
+int FieldNumber(const std::string& text) {
+  // Plain digits, the usual case, need no general conversion.
+  if (!text.empty() && text.size() <= 9) {
+    int v = 0;
+    bool digits = true;
+    for (char c : text) {
+      if (c < '0' || c > '9') {
+        digits = false;
+        break;
+      }
+      v = v * 10 + (c - '0');
+    }
+    if (digits) return v;
+  }
+  return StrToInt(Trim(text));
+}
 
 std::string ReplaceAllNoCase(const std::string& text, const std::string& find,
                              const std::string& replacement) {
@@ -50,6 +65,11 @@ std::string ReplaceAllNoCase(const std::string& text, const std::string& find,
 
 }  // namespace
 
+const TSplitRef& EmptySplit() {
+  static const TSplitRef kEmpty = std::make_shared<const TSplitURL>();
+  return kEmpty;
+}
+
 TLineParser::TLineParser(const TEnvironment& env)
     : env_(env), chooser_(env.folders != nullptr ? *env.folders : TFolders("", "")) {
   chooser_.SetOnFileStart([this](TFileChooser&, const std::string& path, bool& accept) {
@@ -60,7 +80,20 @@ TLineParser::TLineParser(const TEnvironment& env)
 
 TLineParser::~TLineParser() = default;
 
-void TLineParser::CompileTemplate() { template_.Compile(active_template_); }
+void TLineParser::CompileTemplate() {
+  template_.Compile(active_template_);
+  // The fields a line of this template can carry: its tokens, what the
+  // filters write and what the parser derives.
+  live_fields_.fill(false);
+  for (int code : template_.FieldCodes()) live_fields_[static_cast<size_t>(code)] = true;
+  if (env_.site != nullptr)
+    for (const TSiteFilter& f : env_.site->filters)
+      if (f.line_field < kCurrentFieldCount) live_fields_[static_cast<size_t>(f.line_field)] = true;
+  for (int code : {kFieldYear, kFieldMonth, kFieldDay, kFieldUriQuery, kFieldUserDomain,
+                   kFieldUserSite})
+    live_fields_[static_cast<size_t>(code)] = true;
+  clear_current_ = true;
+}
 
 void TLineParser::ResetTemplate() {
   active_template_ = site_template_;
@@ -92,7 +125,6 @@ void TLineParser::FileStarting(const std::string& path) {
   file_name_ = LowerCase(ExtractFileName(path));
   // A new file does not inherit the date of the previous one.
   for (std::string& d : default_date_) d.clear();
-  previous_was_date_header_ = false;
   if (on_file_start_) on_file_start_(path);
 }
 
@@ -127,18 +159,35 @@ void TLineParser::Recycle(TParsed p) {
   if (p != nullptr && free_lines_.size() < 64) free_lines_.push_back(std::move(p));
 }
 
-const TSplitURL& TLineParser::SplitCached(const std::string& url) {
+const TSplitRef& TLineParser::SplitCached(const std::string& url) {
+  // Neighbouring lines often repeat a URL (a referrer above all).
+  for (const auto* last : {last_url_[0], last_url_[1]})
+    if (last != nullptr && last->first == url) return last->second;
   auto it = url_cache_.find(url);
-  if (it != url_cache_.end()) return it->second;
-  if (url_cache_.size() >= kMemoLimit) url_cache_.clear();
-  return url_cache_.emplace(url, SplitUrl(url)).first->second;
+  if (it != url_cache_.end()) {
+    last_url_[1] = last_url_[0];
+    last_url_[0] = &*it;
+    return it->second;
+  }
+  if (url_cache_.size() >= kMemoLimit) {
+    url_cache_.clear();
+    last_url_[0] = last_url_[1] = nullptr;
+  }
+  auto added = url_cache_.emplace(url, MakeSplit(url)).first;
+  last_url_[1] = last_url_[0];
+  last_url_[0] = &*added;
+  return added->second;
 }
 
 const TAgentInfo& TLineParser::AgentCached(const std::string& agent) {
+  if (last_agent_ != nullptr && last_agent_->first == agent) return last_agent_->second;
   auto it = agent_cache_.find(agent);
-  if (it != agent_cache_.end()) return it->second;
-  if (agent_cache_.size() >= kMemoLimit) agent_cache_.clear();
-  return agent_cache_.emplace(agent, DetectAgent(agent)).first->second;
+  if (it == agent_cache_.end()) {
+    if (agent_cache_.size() >= kMemoLimit) agent_cache_.clear();
+    it = agent_cache_.emplace(agent, DetectAgent(agent)).first;
+  }
+  last_agent_ = &*it;
+  return it->second;
 }
 
 bool TLineParser::ApplyFilters(TLineParserLogLine& p) {
@@ -229,16 +278,17 @@ bool TLineParser::BuildDate(TLineParserLogLine& p) {
     p.line.timestamp = t;
   } catch (const EConvertError& e) {
     if (error_log_ != nullptr)
-      *error_log_ << "ADDPAR: " << e.Message() << "<BR>\r\n" << raw_ << "<BR>\r\n<BR>\r\n";
+      *error_log_ << "ADDPAR: " << e.Message() << "<BR>\r\n" << p.fields[kFieldRawLine]
+                  << "<BR>\r\n<BR>\r\n";
     return false;
   }
 
   if (env_.settings != nullptr && !env_.settings->case_sensitive_urls)
     f[kFieldHref] = LowerCase(f[kFieldHref]);
   p.line.request = SplitCached(f[kFieldHref]);
-  if (!p.line.request.query.empty()) f[kFieldUriQuery] = p.line.request.query;
+  if (!p.line.request->query.empty()) f[kFieldUriQuery] = p.line.request->query;
   p.line.referrer = SplitCached(f[kFieldReferrer]);
-  p.line.is_hit = IsPageExtension(p.line.request.extension);
+  p.line.is_hit = IsPageExtension(p.line.request->extension);
   p.line.day_of_week = std::to_string(DayOfWeek(p.line.timestamp));
   if (!f[kFieldAgent].empty()) {
     const TAgentInfo& a = AgentCached(f[kFieldAgent]);
@@ -268,24 +318,25 @@ TLineParser::TParsed TLineParser::ParseNextLine() {
         env_.progress->IsCancelled())
       break;
 
-    if (previous_was_date_header_ && raw_.size() >= 17) {
-      default_date_[0] = raw_.substr(7, 4);
-      default_date_[1] = raw_.substr(12, 2);
-      default_date_[2] = raw_.substr(15, 2);
-    }
     // Reading may start the next file, which resets the default date.
-    chooser_.ReadLine(raw_);
-    for (int i = 0; i < kCurrentFieldCount; ++i) p->fields[static_cast<size_t>(i)].clear();
+    std::string& raw = p->fields[kFieldRawLine];
+    chooser_.ReadLine(raw);
+    TrimInPlace(raw);
+    if (StartsWith(raw, "#Date: ") && raw.size() >= 17) {
+      // The date of the lines that follow (characters 8-11, 13-14, 16-17).
+      default_date_[0] = raw.substr(7, 4);
+      default_date_[1] = raw.substr(12, 2);
+      default_date_[2] = raw.substr(15, 2);
+    }
+    if (raw.size() < 33 || raw[0] == ':' || raw[0] == '#' || StartsWith(raw, "INIT:") ||
+        raw.find("Periodic-Log") != std::string::npos)
+      continue;
+    for (size_t i = 0; i < kCurrentFieldCount; ++i)
+      if (live_fields_[i]) p->fields[i].clear();
     p->fields[kFieldYear] = default_date_[0];
     p->fields[kFieldMonth] = default_date_[1];
     p->fields[kFieldDay] = default_date_[2];
-    TrimInPlace(raw_);
-    previous_was_date_header_ = StartsWith(raw_, "#Date: ");
-    if (raw_.size() < 33 || raw_[0] == ':' || raw_[0] == '#' || StartsWith(raw_, "INIT:") ||
-        raw_.find("Periodic-Log") != std::string::npos)
-      continue;
-    p->fields[kFieldRawLine] = raw_;
-    if (!template_.Cut(raw_, p->fields)) continue;
+    if (!template_.Cut(raw, p->fields)) continue;
 
     bool keep;
     try {
@@ -344,9 +395,15 @@ bool TLineParser::GetLine() {
       if (before != std::string::npos) site = user.substr(before);
     }
     TCurrentLine& current = *env_.current;
-    for (int i = 0; i < kCurrentFieldCount; ++i)
-      current.fields[static_cast<size_t>(i)].swap(p->fields[static_cast<size_t>(i)]);
-    std::swap(current.line, p->line);
+    if (clear_current_) {
+      for (std::string& f : current.fields) f.clear();
+      clear_current_ = false;
+    }
+    // Only the fields this format can fill are handed over; the others
+    // stay empty.
+    for (size_t i = 0; i < kCurrentFieldCount; ++i)
+      if (live_fields_[i]) current.fields[i].assign(p->fields[i]);
+    current.line.CopyFrom(p->line);
     Recycle(std::move(p));
     FillCache();
     return true;

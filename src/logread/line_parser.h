@@ -94,7 +94,7 @@ class TLineParser {
   void CleanCache();
   TParsed NewLine();
   void Recycle(TParsed p);
-  const TSplitURL& SplitCached(const std::string& url);
+  const TSplitRef& SplitCached(const std::string& url);
   const TAgentInfo& AgentCached(const std::string& agent);
 
   TEnvironment env_;
@@ -103,6 +103,8 @@ class TLineParser {
   std::string active_template_;
   TLineTemplate template_;
   std::string file_name_;  // of the current file, lower-cased
+  std::array<bool, kCurrentFieldCount> live_fields_{};
+  bool clear_current_ = true;
 
   bool period_on_ = false;
   TDateTime period_from_ = 0, period_to_ = 0;
@@ -113,16 +115,16 @@ class TLineParser {
 
   // The date of lines without date fields: from "#Date: " or the last line.
   std::array<std::string, 3> default_date_;
-  std::string raw_;  // the raw line being parsed
-  bool previous_was_date_header_ = false;
 
   std::deque<TParsed> ready_lines_;
   std::deque<TParsed> waiting_lines_;
   std::vector<TParsed> free_lines_;  // parsed lines kept for reuse
 
   // Repeating URLs and agents are split and detected once.
-  std::unordered_map<std::string, TSplitURL> url_cache_;
+  std::unordered_map<std::string, TSplitRef> url_cache_;
   std::unordered_map<std::string, TAgentInfo> agent_cache_;
+  const std::pair<const std::string, TSplitRef>* last_url_[2] = {nullptr, nullptr};
+  const std::pair<const std::string, TAgentInfo>* last_agent_ = nullptr;
 };
 
 }  // namespace trelvar

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <array>
+#include <memory>
 #include <string>
 
 #include "config/datetime.h"
@@ -46,16 +47,38 @@ enum TFieldCode : int {
 inline constexpr int kParsedFieldCount = 25;
 inline constexpr int kCurrentFieldCount = 24;  // the raw line is not published
 
+// A split URL shared by every line of the same URL (splits are remembered).
+using TSplitRef = std::shared_ptr<const TSplitURL>;
+// The split of the empty URL.
+const TSplitRef& EmptySplit();
+inline TSplitRef MakeSplit(const std::string& url) {
+  return std::make_shared<const TSplitURL>(SplitUrl(url));
+}
+
 struct TLogLine {
   TDateTime timestamp = 0;
   std::string day_of_week;  // "1" (Sunday) .. "7"
-  TSplitURL request;
-  TSplitURL referrer;
+  TSplitRef request = EmptySplit();
+  TSplitRef referrer = EmptySplit();
   bool is_hit = false;
   std::string browser;
   std::string browser_version;  // one character
   std::string platform;
   std::string platform_version;
+
+  // Takes over the values of `other`, reusing this line's storage (short
+  // texts copy faster than they swap).
+  void CopyFrom(const TLogLine& other) {
+    timestamp = other.timestamp;
+    day_of_week.assign(other.day_of_week);
+    request = other.request;
+    referrer = other.referrer;
+    is_hit = other.is_hit;
+    browser.assign(other.browser);
+    browser_version.assign(other.browser_version);
+    platform.assign(other.platform);
+    platform_version.assign(other.platform_version);
+  }
 };
 
 struct TLineParserLogLine {

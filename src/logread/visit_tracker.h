@@ -24,7 +24,7 @@ namespace trelvar {
 
 struct TVisPageTable {
   std::string url;  // field 3, decoded
-  TSplitURL split;  // of the undecoded field 3
+  TSplitRef split;  // of the undecoded field 3
   TDateTime time_spent = 0;
   int timed_count = 0;
 };
@@ -32,7 +32,7 @@ struct TVisPageTable {
 struct TVisPathTable {
   std::string address;
   std::string referrer;
-  TSplitURL referrer_split;
+  TSplitRef referrer_split = EmptySplit();
   TDateTime first_request = 0;
   TDateTime last_request = 0;
   std::string agent;

@@ -12,6 +12,16 @@
 
 namespace trelvar {
 
+const char* TReportContext::CountryOf(const std::string& address) {
+  if (geoip == nullptr) return "N/A";
+  auto it = country_memo.find(address);
+  if (it != country_memo.end()) return it->second;
+  if (country_memo.size() >= 200000) country_memo.clear();
+  const char* name = TGeoIP::NameOfIndex(geoip->CountryIndex(TGeoIP::AddressToNumber(address)));
+  country_memo.emplace(address, name);
+  return name;
+}
+
 TCustomWReport::TCustomWReport(TReportContext& ctx) : ctx_(ctx) {}
 
 TCustomWReport::~TCustomWReport() = default;
@@ -84,15 +94,15 @@ const std::string& TCustomWReport::LineValue(uint8_t code) {
     case kParamHost: return field(kFieldHost);
     case kParamIp: return field(kFieldIp);
     case kParamCountry:
-      scratch_ = ctx_.geoip != nullptr ? ctx_.geoip->CountryName(field(kFieldIp)) : "N/A";
+      scratch_ = ctx_.CountryOf(field(kFieldIp));
       return scratch_;
     case kParamHref: return field(kFieldHref);
-    case kParamSite: return l.request.site;
-    case kParamPath: return l.request.path;
+    case kParamSite: return l.request->site;
+    case kParamPath: return l.request->path;
     case kParamReferrer: return field(kFieldReferrer);
-    case kParamRefSite: return l.referrer.site;
-    case kParamRefPath: return l.referrer.path;
-    case kParamRefDomain: return l.referrer.top_level;
+    case kParamRefSite: return l.referrer->site;
+    case kParamRefPath: return l.referrer->path;
+    case kParamRefDomain: return l.referrer->top_level;
     case kParamYear: return field(kFieldYear);
     case kParamMonth: return field(kFieldMonth);
     case kParamDay: return field(kFieldDay);
@@ -112,7 +122,7 @@ const std::string& TCustomWReport::LineValue(uint8_t code) {
       return scratch_;
     case kParamMethod: return field(kFieldMethod);
     case kParamUriQuery: return field(kFieldUriQuery);
-    case kParamFileExt: return l.request.extension;
+    case kParamFileExt: return l.request->extension;
     case kParamBytes: return field(kFieldBytes);
     case kParamCookie: return field(kFieldCookie);
     case kParamStatus: return field(kFieldStatus);
@@ -196,13 +206,13 @@ bool TCustomFiltredRep::PassesVisitFilters(const TVisPathTable& visit) {
       switch (f.kind) {
         case kParamHost: case kParamIp: value = visit.address; break;
         case kParamHref: value = hit.url; break;
-        case kParamSite: value = hit.split.site; break;
-        case kParamPath: value = hit.split.path; break;
+        case kParamSite: value = hit.split->site; break;
+        case kParamPath: value = hit.split->path; break;
         case kParamReferrer: value = visit.referrer; break;
-        case kParamRefSite: value = visit.referrer_split.site; break;
-        case kParamRefPath: value = visit.referrer_split.path; break;
-        case kParamRefDomain: value = visit.referrer_split.top_level; break;
-        case kParamFileExt: value = visit.referrer_split.extension; break;
+        case kParamRefSite: value = visit.referrer_split->site; break;
+        case kParamRefPath: value = visit.referrer_split->path; break;
+        case kParamRefDomain: value = visit.referrer_split->top_level; break;
+        case kParamFileExt: value = visit.referrer_split->extension; break;
         case kParamDayOfWeek: value = visit.day_of_week; break;
         case kParamAgent: value = visit.agent; break;
         case kParamBrowser: value = visit.browser; break;

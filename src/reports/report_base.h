@@ -17,6 +17,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "logread/log_line.h"
@@ -43,6 +44,11 @@ struct TReportContext {
   std::string details_page;           // the text of "indexdetails.htm"
   std::string output_folder;          // ends in "/"
   std::string site_name;
+
+  // The country of a client address ("N/A" without a database); repeated
+  // addresses are looked up once.
+  const char* CountryOf(const std::string& address);
+  std::unordered_map<std::string, const char*> country_memo;
 
   // Appends text and CR LF to the details page.
   void AppendDetails(const std::string& text) {

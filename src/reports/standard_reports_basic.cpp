@@ -104,9 +104,7 @@ void TPrRep::CountFinishedVisitors() {
   if (ctx_.visits == nullptr) return;
   ctx_.visits->EnsureUpdated();
   for (const auto& visit : ctx_.visits->FinishedVisits()) {
-    const std::string country =
-        ctx_.geoip != nullptr ? ctx_.geoip->CountryName(visit->address) : "N/A";
-    if (TStandardRow* row = Find(country))
+    if (TStandardRow* row = Find(ctx_.CountryOf(visit->address)))
       if (row->visitors < std::numeric_limits<int32_t>::max()) ++row->visitors;
   }
 }

@@ -90,7 +90,7 @@ std::unique_ptr<TStandardRep> TSearchPhrases::NewInstance() const {
 
 std::string TSearchPhrases::LinePhrase() const {
   if (ctx_.settings == nullptr) return "";
-  const TSplitURL& referrer = ctx_.current->line.referrer;
+  const TSplitURL& referrer = *ctx_.current->line.referrer;
   if (referrer.query.empty()) return "";
   const std::string raw = ctx_.settings->SearchEngines().SearchPhrase(referrer.site, referrer.query);
   if (raw.empty()) return "";
@@ -143,7 +143,7 @@ std::unique_ptr<TStandardRep> TSearchEngines::NewInstance() const {
 
 void TSearchEngines::ProcessLine() {
   if (!PassesFilters() || ctx_.settings == nullptr) return;
-  const TSplitURL& referrer = ctx_.current->line.referrer;
+  const TSplitURL& referrer = *ctx_.current->line.referrer;
   if (referrer.query.empty()) return;
   CountValue(ctx_.settings->SearchEngines().EngineOf(referrer.site));
 }

@@ -66,9 +66,9 @@ TEST_F(ParserTest, CombinedStyleLine) {
   EXPECT_EQ(l.line.timestamp, EncodeDate(2005, 12, 7) + EncodeTime(13, 5, 1));
   EXPECT_EQ(l.fields[kFieldHref], "/a/b.htm?x=1");
   EXPECT_EQ(l.fields[kFieldUriQuery], "?x=1");
-  EXPECT_EQ(l.line.request.site, "");
-  EXPECT_EQ(l.line.request.path, "/a/");
-  EXPECT_EQ(l.line.request.extension, ".htm");
+  EXPECT_EQ(l.line.request->site, "");
+  EXPECT_EQ(l.line.request->path, "/a/");
+  EXPECT_EQ(l.line.request->extension, ".htm");
   EXPECT_TRUE(l.line.is_hit);
   EXPECT_EQ(l.line.day_of_week, "4");  // a Wednesday
   EXPECT_EQ(l.fields[kFieldBytes], "512");

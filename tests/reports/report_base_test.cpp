@@ -89,7 +89,7 @@ TEST_F(ReportBaseTest, LineValuesAndFilters) {
   current.fields[kFieldAgent] = "GoogleBot";
   current.line.browser = "Netscape";
   current.line.browser_version = "4";
-  current.line.request = SplitUrl("http://www.example.com/a/b.htm");
+  current.line.request = MakeSplit("http://www.example.com/a/b.htm");
   TCountingReport r(ctx);
   EXPECT_EQ(r.LineValue(kParamBrowserVersion), "Netscape 4");
   EXPECT_EQ(r.LineValue(kParamPath), "/a/");
@@ -116,8 +116,8 @@ TEST_F(ReportBaseTest, LineValuesAndFilters) {
 TEST_F(ReportBaseTest, VisitFilters) {
   TVisPathTable visit;
   visit.address = "1.2.3.4";
-  visit.hits.push_back({"/a.htm", SplitUrl("/a.htm"), 0, 0});
-  visit.hits.push_back({"/b.htm", SplitUrl("/b.htm"), 0, 0});
+  visit.hits.push_back({"/a.htm", MakeSplit("/a.htm"), 0, 0});
+  visit.hits.push_back({"/b.htm", MakeSplit("/b.htm"), 0, 0});
   TCountingReport r(ctx);
   r.LoadParams("filter=href;equals;/b.htm\r\nfilter=visit_length;equals;2\r\nfilter=ip;includes;1.2");
   EXPECT_TRUE(r.PassesVisitFilters(visit));

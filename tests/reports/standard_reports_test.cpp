@@ -91,8 +91,8 @@ struct StandardTest : ::testing::Test {
     current.fields[kFieldReferrer] = l.referrer;
     current.line.is_hit = l.hit;
     current.line.timestamp = EncodeDate(2005, 12, 7) + EncodeTime(l.minute / 60, l.minute % 60, 0);
-    current.line.request = SplitUrl(l.href);
-    current.line.referrer = SplitUrl(l.referrer);
+    current.line.request = MakeSplit(l.href);
+    current.line.referrer = MakeSplit(l.referrer);
     visits.SetDone(false);
     for (TCustomWReport* r : reports) r->ProcessLine();
   }

@@ -407,6 +407,8 @@ bool TLineParser::GetLine() {
     Recycle(std::move(p));
     FillCache();
     return true;
+  } catch (const EInOutError&) {
+    throw;  // a log file that vanished or cannot be read ends the pass
   } catch (const std::exception&) {
     return false;
   }

@@ -14,9 +14,9 @@
 // order.
 //
 // Failure: lines that fit no template are skipped silently; lines whose
-// date cannot be built go to the error log ("ADDPAR: ..."); errors of the
-// chooser (a vanished file) propagate from BeginScan and GetLine's
-// refills... except that GetLine itself swallows errors and returns false.
+// date cannot be built go to the error log ("ADDPAR: ..."); a line whose
+// filters fail is dropped; errors of the log files themselves (a vanished
+// or unreadable file, EInOutError) propagate from BeginScan and GetLine.
 // Owned by the analysis driver for one pass. Main thread only.
 #pragma once
 

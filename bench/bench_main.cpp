@@ -1,11 +1,12 @@
 // trelvar-bench: runs the named measurements (all without names) and
 // prints a table of seconds and ratios against the reference tools.
 //
-//   trelvar-bench [--list] [--size-mb=N] [--repeat=N] [--plain=FILE]
-//                 [--gzip=FILE] [--dir=FOLDER] [--keep] [measurement ...]
+//   trelvar-bench [--list] [--size-mb=N] [--lines=N] [--repeat=N] [--plain=FILE]
+//                 [--gzip=FILE] [--tools=LIST] [--dir=FOLDER] [--keep] [measurement ...]
 //
 // Build it as Release or RelWithDebInfo; a debug or sanitizer build
 // measures the instrumentation.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -21,9 +22,12 @@ void Usage() {
   std::cout << "usage: trelvar-bench [options] [measurement ...]\n"
                "  --list          list the measurements\n"
                "  --size-mb=N     size of generated sample logs (default 256)\n"
+               "  --lines=N       lines of the generated analysis logs (default 1000000)\n"
                "  --repeat=N      runs per timing, the best counts (default 3)\n"
                "  --plain=FILE    use FILE as the plain sample log\n"
                "  --gzip=FILE     use FILE as the gzip sample log\n"
+               "  --tools=LIST    reference analysers to time, comma-separated\n"
+               "                  (default analog,webalizer,goaccess; empty for none)\n"
                "  --dir=FOLDER    where the temporary work folder is made (default $TMPDIR or /tmp)\n"
                "  --keep          keep the generated files\n";
 }
@@ -34,10 +38,11 @@ bool Value(const std::string& arg, const std::string& name, std::string& value) 
   return true;
 }
 
-void PrintRows(const std::vector<bench::TBenchRow>& rows) {
+void PrintRatioRows(const std::vector<bench::TBenchRow>& rows) {
   std::printf("\n%-11s %-23s %9s %10s %9s %-13s %9s %7s %7s\n", "measurement", "subject",
               "size MB", "lines", "seconds", "reference", "ref s", "ratio", "goal");
   for (const bench::TBenchRow& r : rows) {
+    if (r.throughput) continue;
     const double ratio = r.reference_seconds > 0 ? r.seconds / r.reference_seconds : 0;
     std::string goal = "-";
     if (r.goal_ratio > 0) {
@@ -50,6 +55,40 @@ void PrintRows(const std::vector<bench::TBenchRow>& rows) {
                 r.subject.c_str(), r.size_mb, static_cast<long long>(r.items), r.seconds,
                 r.reference.c_str(), r.reference_seconds, ratio, goal.c_str());
   }
+}
+
+void PrintThroughputRows(const std::vector<bench::TBenchRow>& rows) {
+  std::printf("\n%-12s %-26s %8s %9s %9s %10s %8s  %s\n", "measurement", "subject", "size MB",
+              "lines", "seconds", "lines/s", "peak MB", "goals / ratios");
+  for (const bench::TBenchRow& r : rows) {
+    if (!r.throughput) continue;
+    if (r.seconds <= 0) {
+      std::printf("%-12s %-26s %8s %9s %9s %10s %8s  %s\n", r.measurement.c_str(),
+                  r.subject.c_str(), "-", "-", "-", "-", "-", r.verdict.c_str());
+      continue;
+    }
+    std::printf("%-12s %-26s %8.1f %9lld %9.3f %10.0f %8.1f  %s\n", r.measurement.c_str(),
+                r.subject.c_str(), r.size_mb, static_cast<long long>(r.items), r.seconds,
+                static_cast<double>(r.items) / r.seconds, r.peak_mb, r.verdict.c_str());
+  }
+}
+
+void PrintRows(const std::vector<bench::TBenchRow>& rows) {
+  bool ratio = false, throughput = false;
+  for (const bench::TBenchRow& r : rows) (r.throughput ? throughput : ratio) = true;
+  if (ratio) PrintRatioRows(rows);
+  if (throughput) PrintThroughputRows(rows);
+}
+
+std::vector<std::string> SplitList(const std::string& text) {
+  std::vector<std::string> items;
+  size_t start = 0;
+  while (start <= text.size()) {
+    const size_t comma = std::min(text.find(',', start), text.size());
+    if (comma > start) items.push_back(text.substr(start, comma - start));
+    start = comma + 1;
+  }
+  return items;
 }
 
 }  // namespace
@@ -72,6 +111,10 @@ int main(int argc, char** argv) {
       return 0;
     } else if (Value(arg, "--size-mb", value)) {
       options.size_mb = std::atoll(value.c_str());
+    } else if (Value(arg, "--lines", value)) {
+      options.lines = std::atoll(value.c_str());
+    } else if (Value(arg, "--tools", value)) {
+      options.tools = SplitList(value);
     } else if (Value(arg, "--repeat", value)) {
       options.repeat = std::atoi(value.c_str());
     } else if (Value(arg, "--plain", value)) {
@@ -94,6 +137,7 @@ int main(int argc, char** argv) {
     }
   }
   if (options.size_mb < 1) options.size_mb = 1;
+  if (options.lines < 1) options.lines = 1;
   if (names.empty())
     for (const auto& [name, m] : bench::Measurements()) names.push_back(name);
 

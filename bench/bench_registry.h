@@ -21,6 +21,10 @@ struct TBenchOptions {
   int repeat = 3;           // runs per timing; the best counts
   std::map<std::string, std::string> files;  // given sample files by kind ("plain", "gzip")
   bool keep = false;        // leave generated files behind
+  int64_t lines = 1000000;  // request lines of the generated analysis logs
+  // Reference analysers the analysis measurement times ("analog", "webalizer",
+  // "goaccess"); empty: none.
+  std::vector<std::string> tools = {"analog", "webalizer", "goaccess"};
 };
 
 // One row of the result table.
@@ -33,6 +37,11 @@ struct TBenchRow {
   std::string reference;    // what it is compared with
   double reference_seconds = 0;
   double goal_ratio = 0;    // seconds / reference_seconds must not exceed it; 0: no goal
+  // Throughput rows (a whole program over a log) go to a table of their own
+  // with lines per second, the peak memory and a verdict text.
+  bool throughput = false;
+  double peak_mb = 0;
+  std::string verdict;      // goals met or missed, ratios, "not installed"
 };
 
 struct TMeasurement {

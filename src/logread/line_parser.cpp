@@ -287,10 +287,10 @@ bool TLineParser::BuildDate(TLineParserLogLine& p) {
     f[kFieldHref] = LowerCase(f[kFieldHref]);
   p.line.request = SplitCached(f[kFieldHref]);
   if (!p.line.request->query.empty()) f[kFieldUriQuery] = p.line.request->query;
-  p.line.referrer = SplitCached(f[kFieldReferrer]);
+  p.line.referrer = need_referrer_split_ ? SplitCached(f[kFieldReferrer]) : EmptySplit();
   p.line.is_hit = IsPageExtension(p.line.request->extension);
   p.line.day_of_week = std::to_string(DayOfWeek(p.line.timestamp));
-  if (!f[kFieldAgent].empty()) {
+  if (need_agent_ && !f[kFieldAgent].empty()) {
     const TAgentInfo& a = AgentCached(f[kFieldAgent]);
     p.line.browser = a.browser;
     p.line.browser_version = a.browser_version;

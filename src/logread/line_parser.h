@@ -68,6 +68,12 @@ class TLineParser {
   void SetPeriod(bool on, TDateTime from, TDateTime to);
   void SetDoneRange(TDateTime from, TDateTime to);
   void SetDnsNeeded(bool needed) { dns_needed_ = needed; }
+  // Whether anything reads the referrer's split and the browser and
+  // platform of the lines; what nobody reads is not worked out.
+  void SetDerivedNeeds(bool referrer_split, bool agent) {
+    need_referrer_split_ = referrer_split;
+    need_agent_ = agent;
+  }
   bool DnsNeeded() const { return dns_needed_; }
   // Where lines whose date cannot be built are written; may be null.
   void SetErrorLog(std::ostream* log) { error_log_ = log; }
@@ -110,6 +116,8 @@ class TLineParser {
   TDateTime period_from_ = 0, period_to_ = 0;
   TDateTime done_from_ = 0, done_to_ = 0;
   bool dns_needed_ = false;
+  bool need_referrer_split_ = true;
+  bool need_agent_ = true;
   std::ostream* error_log_ = nullptr;
   std::function<void(const std::string&)> on_file_start_;
 

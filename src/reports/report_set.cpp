@@ -15,6 +15,7 @@
 #include "platform/system.h"
 #include "reports/chart_service.h"
 #include "reports/progress.h"
+#include "reports/report_params.h"
 #include "reports/report_types.h"
 #include "reports/reports_cache.h"
 #include "reports/standard_reports.h"
@@ -242,7 +243,27 @@ void TRepParser::CheckReports() {
     if (!r->is_supported) OutputLine(r->unsupported_text);
     else if (r->UsesReverseDns()) dns = true;
   }
-  if (line_parser_ != nullptr) line_parser_->SetDnsNeeded(dns);
+  if (line_parser_ != nullptr) {
+    line_parser_->SetDnsNeeded(dns);
+    // Basic reports say exactly which line values they read; every other
+    // report may read them all.
+    bool referrer = false, agent = false;
+    auto reads = [&](uint8_t code) {
+      if (code == kParamRefSite || code == kParamRefPath || code == kParamRefDomain)
+        referrer = true;
+      if (code >= kParamBrowser && code <= kParamPlatformVersion) agent = true;
+    };
+    for (auto& r : reports) {
+      const auto* basic = dynamic_cast<const TPrRep*>(r.get());
+      if (basic == nullptr) {
+        referrer = agent = true;
+        break;
+      }
+      reads(basic->param);
+      for (const TReportFilter& f : basic->filters) reads(f.kind);
+    }
+    line_parser_->SetDerivedNeeds(referrer, agent);
+  }
   if (app_.settings->reverse_dns_lookup && !dns)
     OutputLine("<p>" + Translate(369,
                                  "Reverse DNS lookup is not used in this analysis because there "

@@ -89,13 +89,11 @@ std::string TStandardRep::SaveParams(bool short_form) {
 // --- rows ----------------------------------------------------------------------
 
 TStandardRow* TStandardRep::Find(std::string_view value) {
-  const auto it = index_.find(value);
-  return it == index_.end() ? nullptr : it->second;
+  return index_.Find(value);
 }
 
 const TStandardRow* TStandardRep::FindRow(std::string_view value) const {
-  const auto it = index_.find(value);
-  return it == index_.end() ? nullptr : it->second;
+  return index_.Find(value);
 }
 
 TStandardRow& TStandardRep::AddRow(std::string value) {
@@ -105,7 +103,7 @@ TStandardRow& TStandardRep::AddRow(std::string value) {
   rows_.push_back(std::move(row));
   // A value that is there already keeps its first row, as a search from
   // the start of the list would find.
-  index_.emplace(std::string_view(added.value), &added);
+  index_.Insert(&added);
   return added;
 }
 
@@ -121,12 +119,12 @@ void TStandardRep::CountValue(const std::string& text) {
 void TStandardRep::Truncate(size_t keep) {
   if (keep >= rows_.size()) return;
   rows_.resize(keep);
-  index_.clear();
-  for (const auto& row : rows_) index_.emplace(std::string_view(row->value), row.get());
+  index_.Clear();
+  for (const auto& row : rows_) index_.Insert(row.get());
 }
 
 void TStandardRep::Clear() {
-  index_.clear();
+  index_.Clear();
   rows_.clear();
 }
 

@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "reports/report_base.h"
+#include "reports/row_index.h"
 
 namespace trelvar {
 
@@ -102,7 +103,7 @@ class TStandardRep : public TCustomFiltredRep {
 
  private:
   TRows rows_;
-  std::unordered_map<std::string_view, TStandardRow*> index_;  // views into rows_
+  TRowIndex<TStandardRow> index_;  // rows by value
 };
 
 // "basic": counts one parameter of the lines.

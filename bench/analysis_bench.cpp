@@ -1,0 +1,389 @@
+// Whole analyses: the built program's one-shot console run over generated
+// logs, once with the shipped report set and once with a single basic
+// report, and the established analysers (analog, webalizer, goaccess) over
+// the same combined log. Each run gets a fresh folder; the best wall time
+// of --repeat runs counts, and the highest peak memory.
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "analysis_log_generator.h"
+#include "bench_registry.h"
+#include "child_process.h"
+
+namespace bench {
+
+namespace {
+
+constexpr double kShippedGoal = 300000;   // lines per second with the shipped reports
+constexpr double kBasicGoal = 1000000;    // lines per second with one basic report
+constexpr double kPeakGoalMb = 300;       // peak memory for a million lines
+constexpr int64_t kPeakGoalLines = 1000000;
+
+constexpr const char* kBasicReport =
+    "category=All\r\ntype=basic\r\nname=Pages\r\nparam=href\r\npagesonly=false\r\n"
+    "show_chart=false\r\n";
+
+bool ReadText(const std::string& path, std::string& text) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  std::ostringstream buffer;
+  buffer << in.rdbuf();
+  text = buffer.str();
+  return !in.bad();
+}
+
+bool WriteText(const std::string& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << text;
+  return static_cast<bool>(out.flush());
+}
+
+bool NonEmptyFile(const std::string& path) {
+  std::error_code ec;
+  return std::filesystem::is_regular_file(path, ec) && std::filesystem::file_size(path, ec) > 0;
+}
+
+double FileMb(const std::string& path) {
+  std::error_code ec;
+  const auto size = std::filesystem::file_size(path, ec);
+  return ec ? 0 : static_cast<double>(size) / (1024.0 * 1024.0);
+}
+
+// The generated log of `layout`, made once a run in the work folder.
+std::string GeneratedLog(const TBenchOptions& options, TAnalysisLogLayout layout) {
+  const bool w3c = layout == TAnalysisLogLayout::kW3cExtended;
+  const std::string path = options.work_dir + (w3c ? "analysis-w3c.log" : "analysis-combined.log");
+  if (std::filesystem::exists(path)) return path;
+  std::cerr << "writing " << options.lines << (w3c ? " W3C" : " combined") << " log lines to "
+            << path << " ...\n";
+  if (!WriteAnalysisLog(path, options.lines, layout)) {
+    std::cerr << "cannot write " << path << "\n";
+    return "";
+  }
+  return path;
+}
+
+// The number that follows `label` (after blanks) at one of its places in
+// `text`, digits grouped by "," allowed; -1 when there is none.
+int64_t NumberAfter(const std::string& text, const std::string& label) {
+  for (size_t at = text.find(label); at != std::string::npos; at = text.find(label, at + 1)) {
+    size_t i = at + label.size();
+    while (i < text.size() && text[i] == ' ') ++i;
+    int64_t value = -1;
+    for (; i < text.size(); ++i) {
+      if (text[i] >= '0' && text[i] <= '9')
+        value = (value < 0 ? 0 : value * 10) + (text[i] - '0');
+      else if (text[i] != ',' || value < 0)
+        break;
+    }
+    if (value >= 0) return value;
+  }
+  return -1;
+}
+
+// The number just before `label` ("20000 records in 1 seconds"), or -1.
+int64_t NumberBefore(const std::string& text, const std::string& label) {
+  const size_t at = text.find(label);
+  if (at == std::string::npos) return -1;
+  size_t begin = at;
+  while (begin > 0 && text[begin - 1] >= '0' && text[begin - 1] <= '9') --begin;
+  return begin == at ? -1 : std::atoll(text.substr(begin, at - begin).c_str());
+}
+
+// The largest of the "Total number of ... in log file" figures of the
+// report page: the hits of a report that counts every line.
+int64_t LargestTotal(const std::string& page) {
+  int64_t largest = -1;
+  const std::string label = "Total number of ";
+  for (size_t at = page.find(label); at != std::string::npos; at = page.find(label, at + 1)) {
+    const size_t cell = page.find("align=\"right\">", at);
+    const size_t row_end = page.find("</tr>", at);
+    if (cell == std::string::npos || (row_end != std::string::npos && cell > row_end)) continue;
+    largest = std::max(largest, NumberAfter(page.substr(cell, 40), "align=\"right\">"));
+  }
+  return largest;
+}
+
+// The best of `repeat` runs, each in a fresh folder. `run` prepares the
+// folder, starts the program and checks its output; it returns "" when the
+// run is good, else what went wrong.
+struct TTiming {
+  bool ok = false;
+  double seconds = 0;
+  double peak_mb = 0;
+  std::string problem;
+  std::string note;  // what the last good run's check found
+};
+
+TTiming Time(const TBenchOptions& options, const std::string& tag,
+             const std::function<std::string(const std::string& folder, TChildResult& result,
+                                             std::string& note)>& run) {
+  TTiming timing;
+  for (int i = 0; i < std::max(options.repeat, 1); ++i) {
+    const std::string folder = options.work_dir + tag + "-" + std::to_string(i + 1) + "/";
+    std::error_code ec;
+    std::filesystem::remove_all(folder, ec);
+    std::filesystem::create_directories(folder, ec);
+    if (ec) {
+      timing.problem = "cannot create " + folder;
+      return timing;
+    }
+    TChildResult result;
+    std::string note;
+    const std::string problem = run(folder, result, note);
+    if (!problem.empty()) {
+      timing.ok = false;
+      timing.problem = problem + (options.keep ? " (see " + folder + ")" : " (--keep keeps its files)");
+      return timing;
+    }
+    if (!timing.ok || result.seconds < timing.seconds) timing.seconds = result.seconds;
+    timing.peak_mb = std::max(timing.peak_mb, result.peak_mb);
+    timing.ok = true;
+    timing.note = note;
+    if (!options.keep) std::filesystem::remove_all(folder, ec);
+  }
+  return timing;
+}
+
+// One analysis by the built program in `folder` as its data folder.
+std::string RunTrelvar(const std::string& program_folder, const std::string& log, int64_t lines,
+                       bool shipped, bool recognise, const std::string& folder,
+                       TChildResult& result, std::string& note) {
+  std::string main_ini;
+  if (!ReadText(program_folder + "Default/main.ini", main_ini))
+    return "cannot read " + program_folder + "Default/main.ini";
+  if (!main_ini.empty() && main_ini.back() != '\n') main_ini += "\r\n";
+  main_ini += std::string("default_site=Bench\r\nAutoStartBrowser=0\r\nAutoRecognizeLogFormat=") +
+              (recognise ? "-1" : "0") + "\r\n";
+  std::string reports = kBasicReport;
+  if (shipped && !ReadText(program_folder + "Default/reports.ini", reports))
+    return "cannot read " + program_folder + "Default/reports.ini";
+  const std::string absolute_log = std::filesystem::absolute(log).string();
+  if (!WriteText(folder + "main.ini", main_ini) ||
+      !WriteText(folder + "websites.ini", "name=Bench\r\nlogpath=" + absolute_log +
+                                              "\r\noutputdir=out\r\nformat=Apache combined\r\n") ||
+      !WriteText(folder + "reports.ini", reports))
+    return "cannot write the settings into " + folder;
+
+  TChildSpec spec;
+  spec.argv = {program_folder + "trelvar", "-console"};
+  spec.cwd = folder;
+  std::string data_dir = folder;
+  data_dir.pop_back();  // the program adds the "/"
+  // The C locale keeps the texts English, which the check below reads.
+  spec.set_env = {{"TRELVAR_DATA_DIR", data_dir}, {"LC_ALL", "C"}};
+  // A web server's variable would make it answer as CGI; a display would
+  // let it open a browser.
+  spec.unset_env = {"SERVER_SOFTWARE", "DISPLAY", "WAYLAND_DISPLAY"};
+  spec.output_path = folder + "console.txt";
+  result = RunChild(spec);
+  if (!result.ok()) return "trelvar " + result.Failure();
+
+  std::string console;
+  ReadText(spec.output_path, console);
+  if (console.find("Processed in") == std::string::npos)
+    return "trelvar did not finish its analysis";
+  // Error lines end in the error's class name (EInOutError, EConvertError, Exception).
+  if (console.find("Exception") != std::string::npos || console.find("rror") != std::string::npos)
+    return "trelvar reported an error";
+  if (recognise && console.find("recognized as") == std::string::npos)
+    return "trelvar did not recognise the log format";
+  if (!NonEmptyFile(folder + "out/indexdetails.htm")) return "trelvar wrote no report page";
+  std::string details;
+  ReadText(folder + "out/indexdetails.htm", details);
+  const int64_t counted = LargestTotal(details);
+  if (counted != lines)
+    return "trelvar counted " + std::to_string(counted) + " of " + std::to_string(lines) +
+           " lines";
+  note = "counted " + std::to_string(counted);
+  return "";
+}
+
+struct TTool {
+  const char* name;
+  // Prepares `folder` and returns the command line.
+  std::function<std::vector<std::string>(const std::string& log, const std::string& folder)>
+      command;
+  // The number of requests the tool says it read, -1 when it does not say.
+  std::function<int64_t(const std::string& folder, const std::string& console)> counted;
+};
+
+const std::vector<TTool>& Tools() {
+  static const std::vector<TTool> tools = {
+      {"analog",
+       [](const std::string& log, const std::string& folder) {
+         // Only this file: -G leaves the system's configuration out.
+         WriteText(folder + "analog.cfg", "LOGFORMAT COMBINED\nLOGFILE " + log + "\nOUTFILE " +
+                                              folder + "analog.html\n");
+         return std::vector<std::string>{"analog", "-G", "+g" + folder + "analog.cfg"};
+       },
+       [](const std::string& folder, const std::string&) -> int64_t {
+         std::string html;
+         if (!ReadText(folder + "analog.html", html)) return -1;
+         const int64_t good = NumberAfter(html, "Successful requests:</span>");
+         const int64_t failed = NumberAfter(html, "Failed requests:</span>");
+         const int64_t redirected = NumberAfter(html, "Redirected requests:</span>");
+         if (good < 0) return -1;
+         return good + std::max<int64_t>(failed, 0) + std::max<int64_t>(redirected, 0);
+       }},
+      {"webalizer",
+       [](const std::string& log, const std::string& folder) {
+         // A webalizer.conf in the working folder replaces the system's.
+         WriteText(folder + "webalizer.conf",
+                   "LogType clf\nHostName www.trelvar-sample.com\nIncremental no\n"
+                   "PageType htm*\nPageType php\nSearchEngine .google. q=\n"
+                   "SearchEngine bing.com q=\nSearchEngine yahoo.com p=\n"
+                   "SearchEngine duckduckgo.com q=\nSearchEngine yandex. text=\n");
+         std::filesystem::create_directories(folder + "webalizer");
+         return std::vector<std::string>{"webalizer", "-c", folder + "webalizer.conf", "-F", "clf",
+                                         "-n", "www.trelvar-sample.com", "-o",
+                                         folder + "webalizer", log};
+       },
+       [](const std::string& folder, const std::string& console) -> int64_t {
+         if (!NonEmptyFile(folder + "webalizer/index.html")) return -1;
+         return NumberBefore(console, " records");
+       }},
+      {"goaccess",
+       [](const std::string& log, const std::string& folder) {
+         return std::vector<std::string>{"goaccess", log, "--log-format=COMBINED", "-o",
+                                         folder + "goaccess.html", "--no-global-config",
+                                         "--no-progress"};
+       },
+       [](const std::string& folder, const std::string&) -> int64_t {
+         std::string html;
+         if (!ReadText(folder + "goaccess.html", html)) return -1;
+         return NumberAfter(html, "\"total_requests\":");  // the figure, not the heading
+       }},
+  };
+  return tools;
+}
+
+std::string Verdict(double lines_per_second, double goal, double peak_mb, double peak_goal) {
+  char text[160];
+  std::snprintf(text, sizeof text, "lines/s >= %.0f %s; peak < %.0f MB %s", goal,
+                lines_per_second >= goal ? "PASS" : "FAIL", peak_goal,
+                peak_mb < peak_goal ? "PASS" : "FAIL");
+  return text;
+}
+
+bool Analysis(const TBenchOptions& options, std::vector<TBenchRow>& rows, bool w3c) {
+  const std::string measurement = w3c ? "analysis-w3c" : "analysis";
+  const std::string log =
+      GeneratedLog(options, w3c ? TAnalysisLogLayout::kW3cExtended
+                                : TAnalysisLogLayout::kApacheCombined);
+  if (log.empty()) return false;
+  const std::string program_folder = OwnFolder();
+  if (FindProgram(program_folder + "trelvar").empty()) {
+    std::cerr << measurement << ": no program " << program_folder << "trelvar (build the target"
+              << " trelvar into the same folder)\n";
+    return false;
+  }
+  // The memory goal is set for a million lines; larger logs may use more.
+  const double peak_goal =
+      kPeakGoalMb * std::max(1.0, static_cast<double>(options.lines) / kPeakGoalLines);
+
+  bool ok = true;
+  double ours[2] = {0, 0};  // shipped set, basic report
+  for (int basic = 0; basic < 2; ++basic) {
+    const std::string tag = measurement + (basic != 0 ? "-basic" : "-shipped");
+    std::cerr << "  trelvar " << (basic != 0 ? "with one basic report" : "with the shipped reports")
+              << " ...\n";
+    const TTiming t =
+        Time(options, tag, [&](const std::string& folder, TChildResult& result, std::string& note) {
+          return RunTrelvar(program_folder, log, options.lines, basic == 0, w3c, folder, result,
+                            note);
+        });
+    TBenchRow row;
+    row.measurement = measurement;
+    row.subject = basic != 0 ? "trelvar, 1 basic report" : "trelvar, shipped reports";
+    row.size_mb = FileMb(log);
+    row.items = options.lines;
+    row.throughput = true;
+    if (!t.ok) {
+      row.verdict = "FAILED: " + t.problem;
+      ok = false;
+    } else {
+      row.seconds = t.seconds;
+      row.peak_mb = t.peak_mb;
+      row.verdict = Verdict(static_cast<double>(options.lines) / t.seconds,
+                            basic != 0 ? kBasicGoal : kShippedGoal, t.peak_mb, peak_goal);
+      ours[basic] = t.seconds;
+    }
+    rows.push_back(row);
+  }
+  if (w3c) return ok;
+
+  for (const TTool& tool : Tools()) {
+    if (std::find(options.tools.begin(), options.tools.end(), tool.name) == options.tools.end())
+      continue;
+    TBenchRow row;
+    row.measurement = measurement;
+    row.subject = tool.name;
+    row.size_mb = FileMb(log);
+    row.items = options.lines;
+    row.throughput = true;
+    if (FindProgram(tool.name).empty()) {
+      row.verdict = "not installed";
+      rows.push_back(row);
+      continue;
+    }
+    std::cerr << "  " << tool.name << " ...\n";
+    const std::string absolute_log = std::filesystem::absolute(log).string();
+    const TTiming t = Time(
+        options, measurement + "-" + tool.name,
+        [&](const std::string& folder, TChildResult& result, std::string& note) -> std::string {
+          TChildSpec spec;
+          spec.argv = tool.command(absolute_log, folder);
+          spec.cwd = folder;
+          spec.output_path = folder + "console.txt";
+          result = RunChild(spec);
+          if (!result.ok()) return std::string(tool.name) + " " + result.Failure();
+          std::string console;
+          ReadText(spec.output_path, console);
+          const int64_t counted = tool.counted(folder, console);
+          if (counted < 0) return std::string(tool.name) + " wrote no result it could be checked by";
+          // Tools drop lines they find odd; most must have been read.
+          if (counted < options.lines * 9 / 10)
+            return std::string(tool.name) + " read only " + std::to_string(counted) + " lines";
+          note = "counted " + std::to_string(counted);
+          return "";
+        });
+    if (!t.ok) {
+      row.verdict = "FAILED: " + t.problem;
+      ok = false;
+    } else {
+      row.seconds = t.seconds;
+      row.peak_mb = t.peak_mb;
+      char text[160];
+      std::snprintf(text, sizeof text, "ours/theirs: shipped %.2f, basic %.2f (%s)",
+                    ours[0] > 0 ? ours[0] / t.seconds : 0.0,
+                    ours[1] > 0 ? ours[1] / t.seconds : 0.0, t.note.c_str());
+      row.verdict = text;
+    }
+    rows.push_back(row);
+  }
+  return ok;
+}
+
+const TRegisterMeasurement kCombined(
+    {"analysis",
+     "trelvar -console over a generated combined log (shipped reports, one basic report) vs "
+     "analog, webalizer, goaccess",
+     [](const TBenchOptions& o, std::vector<TBenchRow>& rows) { return Analysis(o, rows, false); }});
+
+const TRegisterMeasurement kW3c(
+    {"analysis-w3c",
+     "trelvar -console over a generated IIS W3C log, its format recognised from the header",
+     [](const TBenchOptions& o, std::vector<TBenchRow>& rows) { return Analysis(o, rows, true); }});
+
+}  // namespace
+
+}  // namespace bench

@@ -173,22 +173,22 @@ std::string RunTrelvar(const std::string& program_folder, const std::string& log
       !WriteText(folder + "reports.ini", reports))
     return "cannot write the settings into " + folder;
 
-  TChildSpec spec;
-  spec.argv = {program_folder + "trelvar", "-console"};
-  spec.cwd = folder;
+  TChildRequest request;
+  request.argv = {program_folder + "trelvar", "-console"};
+  request.cwd = folder;
   std::string data_dir = folder;
   data_dir.pop_back();  // the program adds the "/"
   // The C locale keeps the texts English, which the check below reads.
-  spec.set_env = {{"TRELVAR_DATA_DIR", data_dir}, {"LC_ALL", "C"}};
+  request.set_env = {{"TRELVAR_DATA_DIR", data_dir}, {"LC_ALL", "C"}};
   // A web server's variable would make it answer as CGI; a display would
   // let it open a browser.
-  spec.unset_env = {"SERVER_SOFTWARE", "DISPLAY", "WAYLAND_DISPLAY"};
-  spec.output_path = folder + "console.txt";
-  result = RunChild(spec);
+  request.unset_env = {"SERVER_SOFTWARE", "DISPLAY", "WAYLAND_DISPLAY"};
+  request.output_path = folder + "console.txt";
+  result = RunChild(request);
   if (!result.ok()) return "trelvar " + result.Failure();
 
   std::string console;
-  ReadText(spec.output_path, console);
+  ReadText(request.output_path, console);
   if (console.find("Processed in") == std::string::npos)
     return "trelvar did not finish its analysis";
   // Error lines end in the error's class name (EInOutError, EConvertError, Exception).
@@ -340,14 +340,14 @@ bool Analysis(const TBenchOptions& options, std::vector<TBenchRow>& rows, bool w
     const TTiming t = Time(
         options, measurement + "-" + tool.name,
         [&](const std::string& folder, TChildResult& result, std::string& note) -> std::string {
-          TChildSpec spec;
-          spec.argv = tool.command(absolute_log, folder);
-          spec.cwd = folder;
-          spec.output_path = folder + "console.txt";
-          result = RunChild(spec);
+          TChildRequest request;
+          request.argv = tool.command(absolute_log, folder);
+          request.cwd = folder;
+          request.output_path = folder + "console.txt";
+          result = RunChild(request);
           if (!result.ok()) return std::string(tool.name) + " " + result.Failure();
           std::string console;
-          ReadText(spec.output_path, console);
+          ReadText(request.output_path, console);
           const int64_t counted = tool.counted(folder, console);
           if (counted < 0) return std::string(tool.name) + " wrote no result it could be checked by";
           // Tools drop lines they find odd; most must have been read.

@@ -57,10 +57,10 @@ std::string OwnFolder() {
   return self.parent_path().string() + "/";
 }
 
-TChildResult RunChild(const TChildSpec& spec) {
+TChildResult RunChild(const TChildRequest& request) {
   TChildResult result;
-  if (spec.argv.empty()) return result;
-  const std::string program = FindProgram(spec.argv[0]);
+  if (request.argv.empty()) return result;
+  const std::string program = FindProgram(request.argv[0]);
   if (program.empty()) return result;
 
   // Everything the child needs is made before the fork, so that the child
@@ -71,18 +71,18 @@ TChildResult RunChild(const TChildSpec& spec) {
     const size_t eq = entry.find('=');
     if (eq != std::string::npos) env[entry.substr(0, eq)] = entry.substr(eq + 1);
   }
-  for (const std::string& name : spec.unset_env) env.erase(name);
-  for (const auto& [name, value] : spec.set_env) env[name] = value;
+  for (const std::string& name : request.unset_env) env.erase(name);
+  for (const auto& [name, value] : request.set_env) env[name] = value;
   std::vector<std::string> env_texts;
   for (const auto& [name, value] : env) env_texts.push_back(name + "=" + value);
   std::vector<char*> envp;
   for (std::string& text : env_texts) envp.push_back(text.data());
   envp.push_back(nullptr);
-  std::vector<std::string> args = spec.argv;
+  std::vector<std::string> args = request.argv;
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);
-  const std::string output = spec.output_path.empty() ? "/dev/null" : spec.output_path;
+  const std::string output = request.output_path.empty() ? "/dev/null" : request.output_path;
 
   // The child reports a failed exec through this pipe; a successful exec
   // closes it unwritten.
@@ -100,7 +100,7 @@ TChildResult RunChild(const TChildSpec& spec) {
     const int out = open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const int in = open("/dev/null", O_RDONLY);
     if (out >= 0 && in >= 0 && dup2(in, 0) >= 0 && dup2(out, 1) >= 0 && dup2(out, 2) >= 0 &&
-        (spec.cwd.empty() || chdir(spec.cwd.c_str()) == 0))
+        (request.cwd.empty() || chdir(request.cwd.c_str()) == 0))
       execve(program.c_str(), argv.data(), envp.data());
     const int error = errno;
     ssize_t ignored = write(report[1], &error, sizeof error);

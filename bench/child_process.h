@@ -13,7 +13,7 @@
 
 namespace bench {
 
-struct TChildSpec {
+struct TChildRequest {
   std::vector<std::string> argv;  // argv[0]: a path, or a name looked up in PATH
   std::string cwd;                // working folder; "" keeps the bench's own
   std::vector<std::pair<std::string, std::string>> set_env;
@@ -32,7 +32,7 @@ struct TChildResult {
   std::string Failure() const;
 };
 
-TChildResult RunChild(const TChildSpec& spec);
+TChildResult RunChild(const TChildRequest& request);
 
 // The full path of an executable `name` found in PATH ("" when there is
 // none); a name holding "/" is returned when it is executable.

@@ -1,0 +1,126 @@
+#include "reports/report_set.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "app/context.h"
+#include "config/errors.h"
+#include "reports/report_types.h"
+#include "reports/standard_reports.h"
+#include "test_support.h"
+
+namespace trelvar {
+namespace {
+
+struct ReportSetTest : ::testing::Test {
+  test::TTempDir dir;
+  TAppContext app{TFolders(dir / "prog", dir / "data")};
+  std::unique_ptr<TRepParser> set;
+  test::TCaptureHost host{TRunMode::Console};
+
+  void SetUp() override {
+    test::WriteFile(dir / "data/main.ini", "CleanOutputFolder=-1\r\n");
+    app.formats = std::make_unique<TLogFmts>();
+    app.settings = std::make_unique<TMainSettings>(app.folders, *app.formats, nullptr);
+    set = std::make_unique<TRepParser>(app);
+  }
+};
+
+TEST_F(ReportSetTest, ReadingBlocksCategoriesAndUnknownTypes) {
+  set->LoadFromText(
+      "# comment\r\ncategory=Pages\r\ncategory=Visitors\r\n"
+      "type=basic\r\ntype=basic\r\nname=Second\r\ncategoryno=1\r\n"
+      "type=Basic\r\nname=Capital\r\n"
+      "type=nonsense\r\nname=Unknown\r\n"
+      "type=terminal\r\nname=Exits\r\nis_exit_page=true\r\n"
+      "type=basic\r\n");
+  ASSERT_EQ(set->reports.size(), 2u);  // empty blocks and unknown keys make nothing
+  EXPECT_EQ(set->reports[0]->report_name, "Second");
+  EXPECT_EQ(set->reports[0]->category_no, 1);
+  EXPECT_EQ(set->reports[1]->report_name, "Exits");
+  ASSERT_EQ(set->categories.size(), 2u);
+  EXPECT_EQ(set->categories[1].name, "Visitors");
+
+  const std::string text = set->SaveToText();
+  EXPECT_EQ(text.rfind("\r\ncategory=Pages\r\ncategory=Visitors\r\n\r\n\r\ntype=basic\r\nname=Second\r\n", 0),
+            0u)
+      << text;
+  TRepParser again(app);
+  again.LoadFromText(text);
+  ASSERT_EQ(again.reports.size(), 2u);
+  EXPECT_EQ(again.reports[1]->SaveParams(false), set->reports[1]->SaveParams(false));
+}
+
+TEST_F(ReportSetTest, ListOperations) {
+  set->AddNewReport();
+  set->AddNewReport();
+  set->AddNewReport();
+  set->RemoveReport("New report 2");
+  EXPECT_EQ(set->AddNewReport(), "New report 2");
+
+  auto visits = std::make_unique<TPrRep>(set->Context());
+  visits->report_name = "Visits";
+  set->AddReport(std::move(visits));
+  auto copy = set->GetReportByName("Visits")->Clone();
+  copy->report_name = "visits";
+  set->AddReport(std::move(copy));
+  EXPECT_EQ(set->reports.back()->report_name, "visits1");
+
+  EXPECT_EQ(set->GetReportIndex("New report 3"), 1);
+  set->MoveReport("visits1", "New report 1");
+  EXPECT_EQ(set->reports[0]->report_name, "visits1");
+  EXPECT_THROW(set->MoveReport("missing", "Visits"), EListError);
+  EXPECT_EQ(set->FindPrRep(0), 0);
+  EXPECT_EQ(set->FindPrRep(9), -1);
+  EXPECT_EQ(set->GetReportByIndex(99), nullptr);
+  set->RemoveReportByIndex(99);  // nothing
+  set->reports[2]->category_no = 3;
+  set->SetNewRepCatNo(3, 1);
+  EXPECT_EQ(set->reports[2]->category_no, 1);
+
+  EXPECT_EQ(GetReportTypeName("terminal"), "Terminal Report");
+  EXPECT_EQ(GetReportType("Search Words"), "search_words");
+  EXPECT_EQ(GetReportTypeName("Basic"), "");
+  set->Clear();
+  EXPECT_TRUE(set->reports.empty());
+  EXPECT_TRUE(set->categories.empty());
+}
+
+TEST_F(ReportSetTest, PrepareOutputDirCreatesCleansAndCopies) {
+  test::WriteFile(dir / "prog/Default/zeb_out/zeb.css", "css");
+  test::WriteFile(dir / "prog/Default/zeb_out/plus.gif", "gif");
+  set->SetOutputFolder(dir / "out");
+  set->PrepareOutputDir();
+  EXPECT_EQ(test::ReadFile(dir / "out/zeb.css"), "css");
+  EXPECT_NE(host.stdout_text.find("was automatically created"), std::string::npos);
+
+  test::WriteFile(dir / "out/zeb.css", "mine");
+  test::WriteFile(dir / "out/old.htm", "old");
+  test::WriteFile(dir / "out/access.log", "log");
+  test::WriteFile(dir / "out/plus.gif", "changed");
+  std::filesystem::create_directories(dir / "out/sub");
+  set->PrepareOutputDir();
+  EXPECT_EQ(test::ReadFile(dir / "out/zeb.css"), "mine");     // kept
+  EXPECT_EQ(test::ReadFile(dir / "out/plus.gif"), "gif");     // deleted and copied again
+  EXPECT_EQ(test::ReadFile(dir / "out/access.log"), "log");   // logs are kept
+  EXPECT_FALSE(std::filesystem::exists(dir / "out/old.htm"));
+  EXPECT_TRUE(std::filesystem::exists(dir / "out/sub"));
+  EXPECT_NE(host.stdout_text.find("Needed file plus.gif was automatically copied into output directory"),
+            std::string::npos);
+}
+
+TEST_F(ReportSetTest, ListPageWithoutCategoriesHoldsOnlyTheScript) {
+  set->LoadFromText("type=basic\r\nname=Pages\r\n");
+  set->SetOutputFolder(dir / "out");
+  set->PrepareOutputDir();
+  ASSERT_TRUE(set->Display());
+  const std::string list = test::ReadFile(dir / "out/indexlist.htm");
+  EXPECT_NE(list.find("reportstree.stTarget = \"details\";document.write(reportstree.GetHTMLCode());"),
+            std::string::npos)
+      << list;
+  EXPECT_EQ(list.find("Pages"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace trelvar

@@ -44,6 +44,10 @@ struct TReportContext {
   std::string details_page;           // the text of "indexdetails.htm"
   std::string output_folder;          // ends in "/"
   std::string site_name;
+  // The head and the end of every page of the output (the end carries the
+  // navigation bar when it is shown; set before reports display).
+  std::string page_head;
+  std::string page_foot = "</BODY></HTML>";
 
   // The country of a client address ("N/A" without a database); repeated
   // addresses are looked up once.

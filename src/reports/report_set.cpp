@@ -17,6 +17,7 @@
 #include "reports/progress.h"
 #include "reports/report_params.h"
 #include "reports/report_types.h"
+#include "reports/report_text.h"
 #include "reports/reports_cache.h"
 #include "reports/standard_reports.h"
 
@@ -38,13 +39,6 @@ const char* const kSupportFiles[] = {"zeb.css",   "progress.gif", "index.htm",
                                      "blank.gif", "minus.gif",    "plus.gif",
                                      "report.gif", "folder.gif",  "tree.js"};
 
-// Short date and long time; the time goes when it is exactly midnight.
-std::string DateTimeText(TDateTime t) {
-  const TDateParts p = DecodeDateTime(t);
-  if (p.hour == 0 && p.minute == 0 && p.second == 0 && p.millisecond == 0) return DateToStr(t);
-  return DateTimeToStr(t);
-}
-
 void WritePage(const std::string& path, const std::string& text) {
   if (!platform::WriteNewFile(path, text, 0644)) throw EFCreateError(CannotCreateFileMessage(path));
 }
@@ -58,6 +52,7 @@ TRepParser::TRepParser(TAppContext& app) : app_(app) {
   ctx_.settings = app.settings.get();
   ctx_.current = &app.current_line;
   ctx_.chart = app.chart.get();
+  ctx_.page_head = kHeadHtml;
   visits_ = std::make_unique<TVisLine>(app.current_line);
   ctx_.visits = visits_.get();
   const std::string db = FindGeoIpDatabase(app.folders.Program());
@@ -433,6 +428,7 @@ bool TRepParser::Display() {
     ctx_.AppendDetails(bar);
     page_end = bar + page_end;
   }
+  ctx_.page_foot = page_end;
   const TWebSite* site = app_.sites != nullptr ? app_.sites->Current() : nullptr;
   ctx_.AppendDetails("<H1><CENTER>Trelvar</CENTER></H1>");
   ctx_.AppendDetails("<H1><CENTER>" + Translate(376, "Site:") + " " +

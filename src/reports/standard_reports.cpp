@@ -11,6 +11,7 @@
 #include "config/translator.h"
 #include "platform/files.h"
 #include "reports/chart_service.h"
+#include "reports/report_text.h"
 #include "reports/reports_cache.h"
 
 namespace trelvar {
@@ -231,18 +232,11 @@ void TStandardRep::Display() {
 }
 
 std::string TStandardRep::CsvPath() const {
-  return ctx_.output_folder + ReplaceChar(report_name, '/', '_') + ".csv";
+  return ctx_.output_folder + SafeFileName(report_name) + ".csv";
 }
 
 void TStandardRep::WriteCsvFile(const std::string& text) const {
-  // Written beside and renamed over, so a broken write never leaves half a
-  // file under the report's name.
-  const std::string path = CsvPath();
-  const std::string temp = path + ".tmp";
-  if (!platform::WriteNewFile(temp, text, 0644) || !platform::RenameFile(temp, path)) {
-    platform::RemoveFile(temp);
-    throw EFCreateError(CannotCreateFileMessage(path));
-  }
+  WriteOutputFile(CsvPath(), text);
 }
 
 void TStandardRep::ExportCsv() {

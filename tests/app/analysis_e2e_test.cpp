@@ -4,40 +4,13 @@
 
 #include <filesystem>
 
+#include "analysis_run.h"
 #include "test_support.h"
 
 namespace trelvar {
 namespace {
 
-const std::string kBinary = TRELVAR_BINARY;
-const std::string kSource = TRELVAR_SOURCE_DIR;
-
-// A data folder with the shipped settings, one site and a report set.
-struct Analysis {
-  test::TTempDir dir;
-  std::string data = dir.path();
-  std::string out = dir / "out/";
-
-  Analysis(const std::string& format, const std::string& settings, const std::string& reports,
-           const std::string& log_path = "access.log") {
-    test::WriteFile(data + "main.ini", test::ReadFile(kSource + "/Default/main.ini") +
-                                           "default_site=T\r\nAutoRecognizeLogFormat=0\r\n"
-                                           "AutoStartBrowser=0\r\n" + settings);
-    test::WriteFile(data + "websites.ini", "name=T\r\nlogpath=" + log_path +
-                                               "\r\noutputdir=out\r\nformat=" + format + "\r\n");
-    test::WriteFile(data + "reports.ini", "category=All\r\n" + reports);
-  }
-  test::TRunResult Run(std::vector<std::string> args = {}) {
-    args.insert(args.begin(), "-console");
-    return test::RunProgram(kBinary, args,
-                            {{"TRELVAR_DATA_DIR", data},
-                             {"LC_ALL", "C"},
-                             {"SERVER_SOFTWARE", test::kUnset},
-                             {"DISPLAY", test::kUnset},
-                             {"WAYLAND_DISPLAY", test::kUnset}});
-  }
-  std::string Details() { return test::ReadFile(out + "indexdetails.htm"); }
-};
+using test::Analysis;
 
 std::string Basic(const std::string& name, const std::string& param, bool pages_only = false,
                   const std::string& extra = "") {

@@ -1,6 +1,9 @@
 #include "reports/report_types.h"
 
+#include "reports/cross_report.h"
 #include "reports/standard_reports.h"
+#include "reports/time_report.h"
+#include "reports/time_taken_report.h"
 
 namespace trelvar {
 
@@ -21,6 +24,9 @@ const std::vector<TReportType>& ReportTypes() {
       {"search_engines", &reports::TSearchEngines::StaticTypeCaption,
        &Make<reports::TSearchEngines>},
       {"terminal", &TTerminalRep::StaticTypeCaption, &Make<TTerminalRep>},
+      {"time_report", &TCustomTimeReport::StaticTypeCaption, &Make<TCustomTimeReport>},
+      {"time_taken", &TTimeTaken::StaticTypeCaption, &Make<TTimeTaken>},
+      {"cross", &TCrossRep::StaticTypeCaption, &Make<TCrossRep>},
   };
   return kTypes;
 }

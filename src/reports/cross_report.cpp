@@ -1,0 +1,464 @@
+// TCrossRep: the cross parameter table, counting pairs of values, its own
+// page and its cache block.
+#include "reports/cross_report.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "config/errors.h"
+#include "config/main_settings.h"
+#include "config/text_helpers.h"
+#include "config/translator.h"
+#include "config/web_helpers.h"
+#include "reports/report_text.h"
+#include "reports/reports_cache.h"
+#include "sites/search_engines.h"
+
+namespace trelvar {
+
+namespace {
+
+struct TCrossParamInfo {
+  const char* key;
+  const char* caption;
+};
+
+// By code; the captions are the report's own and not translated.
+const TCrossParamInfo kCrossParams[kCrossParamCount] = {
+    {"none", "none"},
+    {"host", "Host"},
+    {"ip", "IP"},
+    {"href", "href"},
+    {"site", "Site"},
+    {"path", "Path"},
+    {"referrer", "Referrer"},
+    {"ref_site", "Referrer site"},
+    {"ref_path", "Referrer path"},
+    {"ref_domain", "Referrer domain"},
+    {"year", "Year"},
+    {"month", "Month"},
+    {"day", "Day"},
+    {"hour", "Hour"},
+    {"min", "Min"},
+    {"sec", "Sec"},
+    {"month_", "Month_"},
+    {"day_of_week", "Day of week"},
+    {"agent", "Agent"},
+    {"browser", "Browser"},
+    {"browser_version", "Browser Version"},
+    {"platform", "Platform"},
+    {"platform_version", "Platform Version"},
+    {"method", "HTTP Method"},
+    {"uri_query", "Referrer ID (uri query)"},
+    {"file_ext", "File extension"},
+    {"bytes", "Bytes"},
+    {"cooki", "Cookie"},
+    {"status", "HTTP Status"},
+    {"username", "Username"},
+    {"search_engines", "Search engine"},
+    {"search_phrases", "Search phrase"},
+    {"search_words", "Search word"},
+    {"userdomain", "User domain"},
+    {"usersite", "User site"},
+};
+
+bool IsSearchParam(uint8_t code) {
+  return code == kCrossSearchEngines || code == kCrossSearchPhrases || code == kCrossSearchWords;
+}
+
+int32_t Incremented(int32_t value) {
+  return value < std::numeric_limits<int32_t>::max() ? value + 1 : value;
+}
+
+int32_t SaturatedSum(int64_t value) {
+  return value > std::numeric_limits<int32_t>::max() ? std::numeric_limits<int32_t>::max()
+                                                     : static_cast<int32_t>(value);
+}
+
+// The words of a phrase, without double quotes; empty words are left out.
+std::vector<std::string> Words(std::string phrase) {
+  std::vector<std::string> words;
+  while (!phrase.empty()) {
+    std::string word = RemoveChar(search::NextWord(phrase), '"');
+    if (!word.empty()) words.push_back(std::move(word));
+  }
+  return words;
+}
+
+// Entries shown of `size` under `limit` (0 or less: all of them).
+size_t Shown(size_t size, int32_t limit) {
+  return limit <= 0 ? size : std::min(size, static_cast<size_t>(limit));
+}
+
+// A share with two decimals; a share of nothing is no number.
+std::string Percent(int64_t part, int64_t base) {
+  if (base == 0) return Fixed(std::nan(""));
+  return Fixed(static_cast<double>(part) * 100.0 / static_cast<double>(base));
+}
+
+}  // namespace
+
+std::string CrossKey(uint8_t code) {
+  return code < kCrossParamCount ? kCrossParams[code].key : "none";
+}
+
+std::string CrossCaption(uint8_t code) {
+  return code < kCrossParamCount ? kCrossParams[code].caption : "none";
+}
+
+uint8_t CrossFromKey(std::string_view key) {
+  const std::string word = LowerCase(Trim(key));
+  for (uint8_t i = 1; i < kCrossParamCount; ++i)
+    if (word == kCrossParams[i].key) return i;
+  return kCrossNone;
+}
+
+// --- parents and children -----------------------------------------------------
+
+void TCrossRepParent::Count(const std::string& child) {
+  if (child.empty()) return;
+  if (auto it = by_text.find(child); it != by_text.end()) {
+    it->second->count = Incremented(it->second->count);
+  } else {
+    auto added = std::make_unique<TCrossRepChild>();
+    added->text = child;
+    added->count = 1;
+    by_text.emplace(added->text, added.get());
+    children.push_back(std::move(added));
+  }
+  total = Incremented(total);
+}
+
+void TCrossRepParent::Reindex() {
+  by_text.clear();
+  for (const auto& c : children) by_text.emplace(c->text, c.get());
+}
+
+// --- definition ----------------------------------------------------------------
+
+TCrossRep::TCrossRep(TReportContext& ctx) : TCustomFiltredRep(ctx) {
+  report_type = "cross";
+}
+
+TCrossRep::~TCrossRep() = default;
+
+std::string TCrossRep::StaticTypeCaption() { return Translate(351, "Cross report"); }
+
+std::unique_ptr<TCustomWReport> TCrossRep::Clone() const {
+  auto copy = std::make_unique<TCrossRep>(ctx_);
+  CopyTo(*copy);
+  copy->parent_param = parent_param;
+  copy->child_param = child_param;
+  copy->parent_by_value = parent_by_value;
+  copy->child_by_value = child_by_value;
+  copy->parent_limit = parent_limit;
+  copy->child_limit = child_limit;
+  return copy;
+}
+
+void TCrossRep::LoadParam(const std::string& line) {
+  TCustomFiltredRep::LoadParam(line);
+  const TKeyValue kv = SplitKeyValue(line);
+  const std::string& key = kv.key;
+  if (key == "parent_param") {
+    parent_param = CrossFromKey(kv.value);
+  } else if (key == "child_param") {
+    child_param = CrossFromKey(kv.value);
+  } else if (key == "parent_sortby" || key == "child_sortby") {
+    bool& by_value = key == "parent_sortby" ? parent_by_value : child_by_value;
+    if (kv.value == "name") by_value = false;
+    else if (kv.value == "value") by_value = true;
+  } else if (key == "parent_limit" || key == "child_limit") {
+    int value = 0;
+    if (TryStrToInt(Trim(kv.value), value))
+      (key == "parent_limit" ? parent_limit : child_limit) = value <= 0 ? 10 : value;
+  } else if (key == "pages_only") {
+    pages_only = TextBool(kv.value);
+  } else if (key == "percentage") {
+    show_percent = TextBool(kv.value);
+  }
+}
+
+std::string TCrossRep::SaveParams(bool short_form) {
+  TCustomFiltredRep::SaveParams(short_form);
+  AddDefinitionLine("parent_param=" + CrossKey(parent_param));
+  AddDefinitionLine("child_param=" + CrossKey(child_param));
+  AddDefinitionLine(std::string("parent_sortby=") + (parent_by_value ? "value" : "name"));
+  AddDefinitionLine(std::string("child_sortby=") + (child_by_value ? "value" : "name"));
+  AddDefinitionLine("parent_limit=" + std::to_string(parent_limit));
+  AddDefinitionLine("child_limit=" + std::to_string(child_limit));
+  AddDefinitionLine("pages_only=" + BoolText(pages_only));
+  AddDefinitionLine("percentage=" + BoolText(show_percent));
+  return definition_text;
+}
+
+bool TCrossRep::UsesReverseDns() const {
+  auto dns = [](uint8_t code) {
+    return code == kCrossUserName || code == kCrossUserDomain || code == kCrossUserSite;
+  };
+  return dns(parent_param) || dns(child_param);
+}
+
+// --- counting ------------------------------------------------------------------
+
+std::string TCrossRep::SearchPhrase() const {
+  if (ctx_.settings == nullptr) return "";
+  const TSplitURL& referrer = *ctx_.current->line.referrer;
+  const std::string raw = ctx_.settings->SearchEngines().SearchPhrase(referrer.site, referrer.query);
+  return raw.empty() ? "" : LowerCase(DecodeUrlText(raw));
+}
+
+std::string TCrossRep::CrossValue(uint8_t code) const {
+  const TCurrentLine& c = *ctx_.current;
+  const TLogLine& l = c.line;
+  auto field = [&](int f) { return c.fields[static_cast<size_t>(f)]; };
+  switch (code) {
+    case kCrossHost:
+    case kCrossIp: return field(kFieldIp);
+    case kCrossHref: return field(kFieldHref);
+    case kCrossSite: return l.request->site;
+    case kCrossPath: return l.request->path;
+    case kCrossReferrer: return field(kFieldReferrer);
+    case kCrossRefSite: return l.referrer->site;
+    case kCrossRefPath: return l.referrer->path;
+    case kCrossRefDomain: return l.referrer->top_level;
+    case kCrossDayOfWeek: return l.day_of_week;
+    case kCrossAgent: return field(kFieldAgent);
+    case kCrossBrowser: return l.browser;
+    case kCrossBrowserVersion: return l.browser + " " + l.browser_version;
+    case kCrossPlatform: return l.platform;
+    case kCrossPlatformVersion: return l.platform + " " + l.platform_version;
+    case kCrossMethod: return field(kFieldMethod);
+    case kCrossUriQuery: return field(kFieldUriQuery);
+    case kCrossFileExt: return l.request->extension;
+    case kCrossBytes: return field(kFieldBytes);
+    case kCrossCookie: return field(kFieldCookie);
+    case kCrossStatus: return field(kFieldStatus);
+    case kCrossUserName: return field(kFieldUserName);
+    case kCrossSearchEngines:
+      return ctx_.settings == nullptr ? "" : ctx_.settings->SearchEngines().EngineOf(l.referrer->site);
+    case kCrossSearchPhrases:
+    case kCrossSearchWords: return SearchPhrase();
+    case kCrossUserDomain: return field(kFieldUserDomain);
+    case kCrossUserSite: return field(kFieldUserSite);
+    default:
+      // Year to month name: raw fields 5 to 11.
+      if (code >= kCrossYear && code <= kCrossMonthName) return field(kFieldYear + (code - kCrossYear));
+      return "";
+  }
+}
+
+void TCrossRep::AddPair(const std::string& parent, const std::string& child) {
+  TCrossRepParent* p = nullptr;
+  if (auto it = by_text_.find(parent); it != by_text_.end()) {
+    p = it->second;
+  } else {
+    auto added = std::make_unique<TCrossRepParent>();
+    added->text = parent;
+    p = added.get();
+    by_text_.emplace(p->text, p);
+    parents_.push_back(std::move(added));
+  }
+  if (child_param == kCrossSearchWords) {
+    for (const std::string& word : Words(child)) p->Count(word);
+  } else {
+    p->Count(child);
+  }
+}
+
+void TCrossRep::ProcessLine() {
+  if (pages_only && !ctx_.current->line.is_hit) return;
+  if (!PassesFilters()) return;
+  if ((IsSearchParam(parent_param) || IsSearchParam(child_param)) &&
+      ctx_.current->line.referrer->query.empty())
+    return;
+  const std::string p = CrossValue(parent_param);
+  const std::string c = CrossValue(child_param);
+  if (p.empty() || c.empty()) return;
+  if (parent_param == kCrossSearchWords) {
+    for (const std::string& word : Words(p)) AddPair(word, c);
+  } else {
+    AddPair(p, c);
+  }
+}
+
+// --- sorting and compaction -------------------------------------------------------
+
+void TCrossRep::SortChildren(TCrossRepParent& parent) const {
+  using TPtr = std::unique_ptr<TCrossRepChild>;
+  if (child_by_value)
+    std::stable_sort(parent.children.begin(), parent.children.end(),
+                     [](const TPtr& a, const TPtr& b) { return a->count > b->count; });
+  else
+    std::stable_sort(parent.children.begin(), parent.children.end(),
+                     [](const TPtr& a, const TPtr& b) { return a->text < b->text; });
+}
+
+void TCrossRep::SortParents() {
+  using TPtr = std::unique_ptr<TCrossRepParent>;
+  if (parent_by_value)
+    std::stable_sort(parents_.begin(), parents_.end(),
+                     [](const TPtr& a, const TPtr& b) { return a->total > b->total; });
+  else
+    std::stable_sort(parents_.begin(), parents_.end(),
+                     [](const TPtr& a, const TPtr& b) { return a->text < b->text; });
+}
+
+void TCrossRep::SortAll() {
+  for (auto& p : parents_) SortChildren(*p);
+  SortParents();
+}
+
+void TCrossRep::ReindexParents() {
+  by_text_.clear();
+  for (const auto& p : parents_) by_text_.emplace(p->text, p.get());
+}
+
+void TCrossRep::Compact() {
+  const int64_t tolerance = ctx_.settings != nullptr ? ctx_.settings->approximate_tolerance : 100;
+  const int64_t child_threshold = (tolerance + 100) * child_limit;
+  if (child_threshold > 0) {
+    for (auto& p : parents_) {
+      if (static_cast<int64_t>(p->children.size()) < child_threshold) continue;
+      SortChildren(*p);
+      const size_t keep = static_cast<size_t>(child_threshold / 10);
+      if (keep >= p->children.size()) continue;
+      p->children.resize(keep);
+      p->Reindex();
+    }
+  }
+  const int64_t parent_threshold = (tolerance + 100) * parent_limit;
+  if (parent_threshold <= 0 || static_cast<int64_t>(parents_.size()) < parent_threshold) return;
+  SortParents();
+  const size_t keep = static_cast<size_t>(parent_threshold / 10);
+  if (keep >= parents_.size()) return;
+  parents_.resize(keep);
+  ReindexParents();
+}
+
+void TCrossRep::Clear() {
+  by_text_.clear();
+  parents_.clear();
+}
+
+// --- output --------------------------------------------------------------------
+
+void TCrossRep::Display() {
+  for (auto& p : parents_) {
+    SortChildren(*p);
+    int64_t sum = 0;
+    const size_t shown = Shown(p->children.size(), child_limit);
+    for (size_t i = 0; i < shown; ++i) sum += p->children[i]->count;
+    p->shown_total = SaturatedSum(sum);
+  }
+  SortParents();
+
+  // The page name comes from the report's name: SafeFileName keeps it
+  // inside the output folder.
+  page_file = SafeFileName(AnchorName() + ".htm");
+  AppendDetails("<h2><a href=\"" + HtmlEscape(page_file) + "\">" + report_name + "</a></h2>");
+  if (!remarks.empty()) AppendDetails("<P>" + remarks + "</P>");
+
+  std::string page = ctx_.page_head;
+  auto line = [&page](const std::string& text) { page += text + "\r\n"; };
+  line("<BR><a name=\"" + AnchorName() + "\"></a><h2>" + report_name + "</h2>");
+  line("<p><a href=\"indexdetails.htm\">Back to main page</a></p>");
+  if (parents_.empty()) {
+    line("<P>No data</P>");
+    line("</body></html>");
+    WriteOutputFile(ctx_.output_folder + page_file, page);
+    return;
+  }
+
+  const size_t parents_shown = Shown(parents_.size(), parent_limit);
+  int64_t base = 0, all_totals = 0;
+  for (size_t i = 0; i < parents_shown; ++i) base += parents_[i]->shown_total;
+  for (const auto& p : parents_) all_totals += p->total;
+  const std::string parent_caption = CrossCaption(parent_param);
+
+  line("<P><TABLE border=0 cellPadding=1 cellSpacing=1 width=\"500\">");
+  line("<TR><TH>" + parent_caption + " \\ " + CrossCaption(child_param) + "</TH>");
+  line("<TH>Value</TH>");
+  if (show_percent) line("<TH>Percent</TH>");
+  line("</TR>");
+  long long row = 0;
+  for (size_t i = 0; i < parents_shown; ++i) {
+    const TCrossRepParent& p = *parents_[i];
+    line("<TR " + RowClass(row++) + "><TD WIDTH=\"100%\"><b>" + HtmlEscape(p.text) +
+         "</b></td><td align=right><b>" + std::to_string(p.total) + "</b></td>");
+    if (show_percent) line("<TD align=right><b>" + Percent(p.shown_total, base) + "%</b></TD>");
+    line("</TR>");
+    const size_t children_shown = Shown(p.children.size(), child_limit);
+    for (size_t j = 0; j < children_shown; ++j) {
+      const TCrossRepChild& c = *p.children[j];
+      line("<TR " + RowClass(row++) + "><TD WIDTH=\"100%\">&nbsp;&nbsp;&nbsp;&nbsp;" +
+           HtmlEscape(c.text) + "</td><td align=right>" + std::to_string(c.count) + "</td>");
+      if (show_percent) line("<TD align=right>" + Percent(c.count, base) + "%</TD>");
+      line("</TR>");
+    }
+  }
+  if (show_footer) {
+    const std::string c = " colspan=\"" + std::to_string(show_percent ? 2 : 1) + "\" ";
+    const std::string& pc = parent_caption;
+    line("<tr class=\"RowOddTotal\"><td>Subtotal number of " + pc + "s above</td><td" + c +
+         " align=\"right\">" + std::to_string(parents_shown) + "</td></tr>");
+    line("<tr class=\"RowEvenTotal\"><td>Total number of " + pc + "s in log file</td><td " + c +
+         " align=\"right\">" + std::to_string(parents_.size()) + "</td></tr>");
+    line("<tr class=\"RowOddTotal\" " + c + "><td>Subtotal value of " + pc + "s above</td><td " +
+         c + " align=\"right\">" + std::to_string(base) + "</td></tr>");
+    line("<tr class=\"RowEvenTotal\" " + c + "><td>Total value of " + pc +
+         "s in log file</td><td " + c + " align=\"right\">" + std::to_string(all_totals) +
+         "</td></tr>");
+  }
+  line("</TABLE></P>");
+  line("</BODY></HTML>");
+  WriteOutputFile(ctx_.output_folder + page_file, page);
+}
+
+// --- cache ---------------------------------------------------------------------
+
+void TCrossRep::SaveToCache(TReportsCache& cache) {
+  cache.WriteInteger(static_cast<int32_t>(parents_.size()));
+  for (const auto& p : parents_) {
+    cache.WriteString(p->text);
+    cache.WriteInteger(p->total);
+    cache.WriteInteger(p->shown_total);
+    cache.WriteInteger(static_cast<int32_t>(p->children.size()));
+    for (const auto& c : p->children) {
+      cache.WriteString(c->text);
+      cache.WriteInteger(c->count);
+    }
+  }
+}
+
+void TCrossRep::LoadFromCache(TReportsCache& cache) {
+  // Only the collected parents go; filters and remarks stay the report's.
+  Clear();
+  try {
+    const int32_t count = cache.ReadInteger();
+    if (count < 0) throw EInOutError("Cache block holds a negative parent count");
+    for (int32_t i = 0; i < count; ++i) {
+      auto p = std::make_unique<TCrossRepParent>();
+      p->text = cache.ReadString();
+      p->total = cache.ReadInteger();
+      p->shown_total = cache.ReadInteger();
+      const int32_t children = cache.ReadInteger();
+      if (children < 0) throw EInOutError("Cache block holds a negative child count");
+      for (int32_t j = 0; j < children; ++j) {
+        auto c = std::make_unique<TCrossRepChild>();
+        c->text = cache.ReadString();
+        c->count = cache.ReadInteger();
+        p->children.push_back(std::move(c));
+      }
+      p->Reindex();
+      parents_.push_back(std::move(p));
+    }
+  } catch (...) {
+    Clear();
+    throw;
+  }
+  ReindexParents();
+}
+
+}  // namespace trelvar

@@ -1,0 +1,116 @@
+// TCustomTimeReport ("time_report"): one quantity of the traffic (requests,
+// hits, hosts, visitors or bytes) counted per calendar period (hour, day,
+// week, month, quarter or year), shown as a chart with a moving average and
+// as a table with a proportional bar per period, and exported as a
+// semicolon-separated file.
+//
+// The report owns its buckets. A line's period is computed from its time,
+// so its bucket is found through the last bucket used or an index by
+// period start: a line costs the same however many periods there are.
+// Buckets keep the order in which their periods first came until Display
+// or ExportCsv sorts them by start. Clear drops the buckets (filters and
+// settings stay).
+//
+// Errors: a bytes field that is not a number raises EConvertError from
+// ProcessLine (the driver logs it and goes on); a "ma_period" that is not a
+// number raises EConvertError from LoadParam; a CSV file that cannot be
+// written raises EFCreateError; a damaged cache block raises EInOutError
+// after emptying the report. Main thread only.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "config/datetime.h"
+#include "reports/report_base.h"
+
+namespace trelvar {
+
+enum TimeParam : uint8_t {
+  kTimeRequests = 0, kTimeHits = 1, kTimeHosts = 2, kTimeVisitors = 3,
+  kTimeKBytes = 4, kTimeMBytes = 5, kTimeGBytes = 6,
+};
+enum TimeDuration : uint8_t {
+  kDurationHour = 0, kDurationDay = 1, kDurationWeek = 2, kDurationMonth = 3,
+  kDurationQuarter = 4, kDurationYear = 5,
+};
+
+// "requests" .. "gbytes", "unknown" for any other code.
+std::string TimeParamText(uint8_t param);
+// "hour" .. "year", "unknown" for any other code.
+std::string TimeDurationText(uint8_t duration);
+// Trimmed, any case; unknown texts give visitors.
+uint8_t TimeParamFromText(std::string_view text);
+// Trimmed, any case ("quater" is a quarter too); unknown texts give day.
+uint8_t TimeDurationFromText(std::string_view text);
+
+// One period: [start, end) and what fell into it.
+struct TTimeBucket {
+  TDateTime start = 0;
+  TDateTime end = 0;
+  int32_t value = 0;
+};
+
+// The period of `duration` that holds the instant t (to the millisecond).
+TTimeBucket PeriodOf(uint8_t duration, TDateTime t);
+// The bucket's label: its start date, with the time unless it is midnight.
+std::string PeriodLabel(const TTimeBucket& bucket);
+
+class TCustomTimeReport : public TCustomFiltredRep {
+ public:
+  explicit TCustomTimeReport(TReportContext& ctx);
+  ~TCustomTimeReport() override;
+  static std::string StaticTypeCaption();
+
+  std::unique_ptr<TCustomWReport> Clone() const override;
+  void LoadParam(const std::string& line) override;
+  std::string SaveParams(bool short_form) override;
+  void ProcessLine() override;
+  void Display() override;
+  void ExportCsv() override;
+  void Clear() override;
+  std::string TypeCaption() const override { return StaticTypeCaption(); }
+  void SaveToCache(TReportsCache& cache) override;
+  void LoadFromCache(TReportsCache& cache) override;
+
+  // Adds v to the bucket of the period that holds t (a new bucket when
+  // none does yet).
+  void AddValue(TDateTime t, int32_t v);
+  using TBuckets = std::vector<std::unique_ptr<TTimeBucket>>;
+  const TBuckets& Buckets() const { return buckets_; }
+  // Sorts the buckets by start (stable).
+  void SortBuckets();
+  // The CSV file ExportCsv writes: output folder + name ("/" as "_") + ".csv".
+  std::string CsvPath() const;
+
+  uint8_t param = kTimeHits;
+  uint8_t duration = kDurationDay;
+  bool show_chart = true;
+  bool show_table = true;
+  std::string chart_type = "line";
+  bool use_min_y = false;
+  bool use_max_y = false;
+  int32_t min_y = 0;
+  int32_t max_y = 1000;
+  bool show_ma = true;
+  int32_t ma_period = 5;
+
+ private:
+  int32_t LineKilobytes() const;
+  void DrawChart();
+  std::string BarCell(int32_t value, int32_t maximum, bool have_image) const;
+  void Reindex();
+
+  TBuckets buckets_;
+  // Buckets by the millisecond of their start.
+  std::unordered_map<int64_t, TTimeBucket*> by_start_;
+  TTimeBucket* last_ = nullptr;
+  // Display turned the sums into megabytes or gigabytes already.
+  bool scaled_ = false;
+};
+
+}  // namespace trelvar

@@ -1,0 +1,240 @@
+// TTimeTaken: smallest processing time per URL, its table, CSV file and
+// cache block.
+#include "reports/time_taken_report.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "config/errors.h"
+#include "config/main_settings.h"
+#include "config/text_helpers.h"
+#include "config/translator.h"
+#include "reports/report_params.h"
+#include "reports/report_text.h"
+#include "reports/reports_cache.h"
+
+namespace trelvar {
+
+namespace {
+
+int32_t Saturated(int64_t value) {
+  if (value > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
+  if (value < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
+  return static_cast<int32_t>(value);
+}
+
+int FieldNumber(const std::string& field) { return StrToInt(Trim(field)); }
+
+// Letters compared as their lower-case forms (ASCII only).
+bool LessIgnoringCase(const std::string& a, const std::string& b) {
+  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    const auto lx = static_cast<unsigned char>(x >= 'A' && x <= 'Z' ? x + 32 : x);
+    const auto ly = static_cast<unsigned char>(y >= 'A' && y <= 'Z' ? y + 32 : y);
+    return lx < ly;
+  });
+}
+
+}  // namespace
+
+TTimeTaken::TTimeTaken(TReportContext& ctx) : TCustomFiltredRep(ctx) {
+  report_type = "time_taken";
+  report_name = StaticTypeCaption();
+}
+
+TTimeTaken::~TTimeTaken() = default;
+
+std::string TTimeTaken::StaticTypeCaption() { return Translate(368, "Time taken"); }
+
+std::unique_ptr<TCustomWReport> TTimeTaken::Clone() const {
+  auto copy = std::make_unique<TTimeTaken>(ctx_);
+  CopyTo(*copy);
+  copy->sort_by_time_taken = sort_by_time_taken;
+  copy->sort_descending = sort_descending;
+  return copy;
+}
+
+void TTimeTaken::LoadParam(const std::string& line) {
+  TCustomFiltredRep::LoadParam(line);
+  const TKeyValue kv = SplitKeyValue(line);
+  if (kv.key == "sort_by") {
+    if (kv.value == "href") sort_by_time_taken = false;
+    else if (kv.value == "time_taken") sort_by_time_taken = true;
+  } else if (kv.key == "sort_type") {
+    if (kv.value == "ascending") sort_descending = false;
+    else if (kv.value == "descending") sort_descending = true;
+  } else if (kv.key == "limit") {
+    int value = 0;
+    if (TryStrToInt(Trim(kv.value), value)) limit = value <= 0 ? 20 : value;
+  } else if (kv.key == "pages_only") {
+    pages_only = TextBool(kv.value);
+  }
+}
+
+std::string TTimeTaken::SaveParams(bool short_form) {
+  TCustomFiltredRep::SaveParams(short_form);
+  AddDefinitionLine(std::string("sort_by=") + (sort_by_time_taken ? "time_taken" : "href"));
+  AddDefinitionLine(std::string("sort_type=") + (sort_descending ? "descending" : "ascending"));
+  AddDefinitionLine("limit=" + std::to_string(limit));
+  AddDefinitionLine("pages_only=" + BoolText(pages_only));
+  return definition_text;
+}
+
+// --- counting ------------------------------------------------------------------
+
+void TTimeTaken::AddTime(const std::string& url, int32_t time_taken, TDateTime request_time) {
+  if (auto it = by_url_.find(url); it != by_url_.end()) {
+    TTimeTakenItem& item = *it->second;
+    if (time_taken < item.time_taken) {
+      item.time_taken = time_taken;
+      item.request_time = request_time;
+    }
+    return;
+  }
+  auto item = std::make_unique<TTimeTakenItem>();
+  item->url = url;
+  item->time_taken = time_taken;
+  item->request_time = request_time;
+  by_url_.emplace(item->url, item.get());
+  items_.push_back(std::move(item));
+}
+
+void TTimeTaken::ProcessLine() {
+  const TCurrentLine& c = *ctx_.current;
+  if (pages_only && !c.line.is_hit) return;
+  const std::string taken = Trim(c.fields[kFieldTimeTaken]);
+  int64_t t = 0;
+  if (!TryStrToInt64(taken, t)) throw EConvertError(InvalidIntegerMessage(taken));
+  const int year = FieldNumber(c.fields[kFieldYear]);
+  const int month = FieldNumber(c.fields[kFieldMonth]);
+  const int day = FieldNumber(c.fields[kFieldDay]);
+  const int hour = FieldNumber(c.fields[kFieldHour]);
+  const int minute = FieldNumber(c.fields[kFieldMin]);
+  const int second = FieldNumber(c.fields[kFieldSec]);
+  TDateTime date = 0;
+  if (!TryEncodeDate(year, month, day, date) || hour < 0 || hour > 23 || minute < 0 ||
+      minute > 59 || second < 0 || second > 59)
+    throw EConvertError(InvalidDateTimeMessage(
+        c.fields[kFieldYear] + "-" + c.fields[kFieldMonth] + "-" + c.fields[kFieldDay] + " " +
+        c.fields[kFieldHour] + ":" + c.fields[kFieldMin] + ":" + c.fields[kFieldSec]));
+  AddTime(c.fields[kFieldHref], Saturated(t), date + EncodeTime(hour, minute, second));
+}
+
+void TTimeTaken::CheckLogFields(const std::vector<int>& fields) {
+  is_supported = std::find(fields.begin(), fields.end(), kFieldTimeTaken) != fields.end();
+  unsupported_text = is_supported ? "" : UnsupportedWarning(kParamTimeTaken, report_name);
+}
+
+void TTimeTaken::Reindex() {
+  by_url_.clear();
+  for (const auto& item : items_) by_url_.emplace(item->url, item.get());
+}
+
+void TTimeTaken::Clear() {
+  by_url_.clear();
+  items_.clear();
+}
+
+void TTimeTaken::SortItems() {
+  using TPtr = std::unique_ptr<TTimeTakenItem>;
+  const bool by_time = sort_by_time_taken, descending = sort_descending;
+  std::stable_sort(items_.begin(), items_.end(), [&](const TPtr& a, const TPtr& b) {
+    const TTimeTakenItem& x = descending ? *b : *a;
+    const TTimeTakenItem& y = descending ? *a : *b;
+    return by_time ? x.time_taken < y.time_taken : LessIgnoringCase(x.url, y.url);
+  });
+}
+
+void TTimeTaken::Compact() {
+  if (limit <= 0) return;
+  const int64_t tolerance = ctx_.settings != nullptr ? ctx_.settings->approximate_tolerance : 100;
+  const int64_t threshold = (tolerance + 100) * limit;
+  if (threshold <= 0 || static_cast<int64_t>(items_.size()) < threshold) return;
+  SortItems();
+  const size_t keep = static_cast<size_t>(threshold / 10);
+  if (keep >= items_.size()) return;
+  items_.resize(keep);
+  Reindex();
+}
+
+size_t TTimeTaken::ShownCount() const {
+  if (limit <= 0) return items_.size();
+  return std::min(items_.size(), static_cast<size_t>(limit));
+}
+
+// --- output --------------------------------------------------------------------
+
+void TTimeTaken::Display() {
+  SortItems();
+  AppendSectionHead();
+  if (items_.empty()) {
+    AppendDetails("<P>" + Translate(285, "No data") + "</P>");
+    return;
+  }
+  AppendDetails("<P><TABLE border=0 cellPadding=1 cellSpacing=1 width=\"500\">");
+  AppendDetails("<TR><TH>" + Translate(405, "File") + "</TH>");
+  AppendDetails("<TH nowrap>" + Translate(406, "Time taken") + "</TH>");
+  AppendDetails("<TH nowrap>" + Translate(407, "Request time") + "</TH>");
+  AppendDetails("</TR>");
+  const size_t shown = ShownCount();
+  for (size_t i = 0; i < shown; ++i) {
+    const TTimeTakenItem& item = *items_[i];
+    AppendDetails("<TR " + RowClass(static_cast<long long>(i)) + "><TD align=left>" +
+                  HtmlEscape(item.url) + "</TD>");
+    AppendDetails("<td align=right nowrap>" + std::to_string(item.time_taken) + "</td>");
+    AppendDetails("<td align=center nowrap>" + DateTimeText(item.request_time) + "</td>");
+    AppendDetails("</TR>");
+  }
+  AppendDetails("</TABLE></P>");
+}
+
+std::string TTimeTaken::CsvPath() const {
+  return ctx_.output_folder + SafeFileName(report_name) + ".csv";
+}
+
+void TTimeTaken::ExportCsv() {
+  SortItems();
+  std::string out = report_name + "\r\n";
+  if (items_.empty()) {
+    out += Translate(285, "No data") + "\r\n";
+  } else {
+    out += Translate(405, "File") + ";" + Translate(406, "Time taken") + ";" +
+           Translate(407, "Request time") + "\r\n";
+    const size_t shown = ShownCount();
+    for (size_t i = 0; i < shown; ++i) {
+      const TTimeTakenItem& item = *items_[i];
+      out += item.url + ";" + std::to_string(item.time_taken) + ";" +
+             DateTimeText(item.request_time) + "\r\n";
+    }
+  }
+  WriteOutputFile(CsvPath(), out);
+}
+
+// --- cache ---------------------------------------------------------------------
+
+void TTimeTaken::SaveToCache(TReportsCache& cache) {
+  cache.WriteInteger(static_cast<int32_t>(items_.size()));
+  for (const auto& item : items_) {
+    cache.WriteString(item->url);
+    cache.WriteInteger(item->time_taken);
+    cache.WriteReal(item->request_time);
+  }
+}
+
+void TTimeTaken::LoadFromCache(TReportsCache& cache) {
+  Clear();
+  try {
+    const int32_t count = cache.ReadInteger();
+    if (count < 0) throw EInOutError("Cache block holds a negative item count");
+    for (int32_t i = 0; i < count; ++i) {
+      std::string url = cache.ReadString();
+      const int32_t taken = cache.ReadInteger();
+      const TDateTime time = cache.ReadReal();
+      AddTime(url, taken, time);
+    }
+  } catch (...) {
+    Clear();
+    throw;
+  }
+}
+
+}  // namespace trelvar

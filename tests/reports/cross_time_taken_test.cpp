@@ -526,7 +526,8 @@ TEST(CrossAnalysis, EnginesByPhrasesOnTheirOwnPage) {
   test::Analysis a("Apache combined", "",
                    "type=cross\r\nname=Top engines\r\n"
                    "type=cross\r\nname=Words\r\nparent_param=search_words\r\n"
-                   "child_param=search_engines\r\nfooter=false\r\npercentage=false\r\n");
+                   "child_param=search_engines\r\nfooter=false\r\npercentage=false\r\n"
+                   "type=cross\r\nname=Engine pages\r\nchild_param=href\r\n");
   test::WriteFile(a.data + "access.log", kSearchLog);
   auto r = a.Run();
   ASSERT_EQ(r.status, 0) << r.out << r.err;
@@ -572,6 +573,16 @@ TEST(CrossAnalysis, EnginesByPhrasesOnTheirOwnPage) {
             std::string::npos)
       << words;
   EXPECT_EQ(words.find("RowOddTotal"), std::string::npos);
+
+  // With one search parameter, a referrer without a query counts nowhere,
+  // although its site is a search engine's.
+  const std::string pages = test::ReadFile(a.out + "Engine_pages.htm");
+  EXPECT_NE(pages.find("<b>Google</b></td><td align=right><b>4</b></td>\r\n"
+                       "<TD align=right><b>80.00%</b></TD>\r\n</TR>\r\n"
+                       "<TR class=\"OddRaw\"><TD WIDTH=\"100%\">&nbsp;&nbsp;&nbsp;&nbsp;/a.htm</td>"
+                       "<td align=right>3</td>"),
+            std::string::npos)
+      << pages;
 }
 
 TEST(CachedAnalysis, TimeTakenAndCrossGiveTheSamePages) {

@@ -1,6 +1,8 @@
 #include "reports/report_types.h"
 
+#include "reports/referrer_reports.h"
 #include "reports/standard_reports.h"
+#include "reports/visit_reports.h"
 
 namespace trelvar {
 
@@ -21,6 +23,11 @@ const std::vector<TReportType>& ReportTypes() {
       {"search_engines", &reports::TSearchEngines::StaticTypeCaption,
        &Make<reports::TSearchEngines>},
       {"terminal", &TTerminalRep::StaticTypeCaption, &Make<TTerminalRep>},
+      {"timeonsite", &TTimeonsiteRep::StaticTypeCaption, &Make<TTimeonsiteRep>},
+      {"visitor_path", &TVisPathRep::StaticTypeCaption, &Make<TVisPathRep>},
+      {"common_path", &TCommonPathRep::StaticTypeCaption, &Make<TCommonPathRep>},
+      {"ref_analysis", &TRefAn::StaticTypeCaption, &Make<TRefAn>},
+      {"indirect_ref_analysis", &TIndirectRefAn::StaticTypeCaption, &Make<TIndirectRefAn>},
   };
   return kTypes;
 }

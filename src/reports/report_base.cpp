@@ -278,9 +278,6 @@ std::string JsEscape(const std::string& text) {
   return out;
 }
 
-namespace {
-
-// Only web addresses and relative ones become links.
 bool IsSafeLink(const std::string& url) {
   const size_t colon = url.find(':');
   if (colon == std::string::npos) return true;
@@ -288,6 +285,8 @@ bool IsSafeLink(const std::string& url) {
   const std::string scheme = LowerCase(url.substr(0, colon));
   return scheme == "http" || scheme == "https";
 }
+
+namespace {
 
 // Breaks the text after a break character so that no line is longer than
 // 80 columns where a break character allows it; each piece is escaped.

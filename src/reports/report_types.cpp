@@ -1,9 +1,11 @@
 #include "reports/report_types.h"
 
 #include "reports/cross_report.h"
+#include "reports/referrer_reports.h"
 #include "reports/standard_reports.h"
 #include "reports/time_report.h"
 #include "reports/time_taken_report.h"
+#include "reports/visit_reports.h"
 
 namespace trelvar {
 
@@ -27,6 +29,11 @@ const std::vector<TReportType>& ReportTypes() {
       {"time_report", &TCustomTimeReport::StaticTypeCaption, &Make<TCustomTimeReport>},
       {"time_taken", &TTimeTaken::StaticTypeCaption, &Make<TTimeTaken>},
       {"cross", &TCrossRep::StaticTypeCaption, &Make<TCrossRep>},
+      {"timeonsite", &TTimeonsiteRep::StaticTypeCaption, &Make<TTimeonsiteRep>},
+      {"visitor_path", &TVisPathRep::StaticTypeCaption, &Make<TVisPathRep>},
+      {"common_path", &TCommonPathRep::StaticTypeCaption, &Make<TCommonPathRep>},
+      {"ref_analysis", &TRefAn::StaticTypeCaption, &Make<TRefAn>},
+      {"indirect_ref_analysis", &TIndirectRefAn::StaticTypeCaption, &Make<TIndirectRefAn>},
   };
   return kTypes;
 }

@@ -1,0 +1,352 @@
+// The referrer analysis and the indirect referrer analysis.
+#include "reports/referrer_reports.h"
+
+#include <limits>
+
+#include "config/errors.h"
+#include "config/main_settings.h"
+#include "config/text_helpers.h"
+#include "config/translator.h"
+#include "config/web_helpers.h"
+#include "logread/visit_tracker.h"
+#include "reports/report_params.h"
+#include "reports/report_text.h"
+#include "reports/reports_cache.h"
+
+namespace trelvar {
+
+namespace {
+
+constexpr const char* kTableOpen = "<TABLE border=0 cellPadding=1 cellSpacing=1 width=\"500\">";
+
+void Increment(int32_t& n) {
+  if (n < std::numeric_limits<int32_t>::max()) ++n;
+}
+
+int32_t ReadCount(TReportsCache& cache) {
+  const int32_t n = cache.ReadInteger();
+  if (n < 0) throw EInOutError("Cache block holds a negative count");
+  return n;
+}
+
+// How many of `size` rows a limit shows (none for a limit below 1).
+size_t Shown(size_t size, int64_t limit) {
+  return limit > 0 ? std::min(size, static_cast<size_t>(limit)) : 0;
+}
+
+// The requested URL and the referrer must be in the log format; a later
+// missing field replaces the warning of an earlier one.
+void CheckReferrerFields(TCustomWReport& report, const std::vector<int>& fields) {
+  for (uint8_t param : {kParamHref, kParamReferrer}) {
+    if (IsParamSupported(fields, param)) continue;
+    report.is_supported = false;
+    report.unsupported_text = UnsupportedWarning(param, report.report_name);
+  }
+}
+
+int64_t Tolerance(const TReportContext& ctx) {
+  return ctx.settings != nullptr ? ctx.settings->approximate_tolerance : 100;
+}
+
+// A line that begins with `key` sets the limit from the rest of the line.
+void LineLimit(const std::string& line, std::string_view key, int32_t& target) {
+  if (line.compare(0, key.size(), key) == 0) target = StrToInt(Trim(line.substr(key.size())));
+}
+
+}  // namespace
+
+// --- referrer analysis ------------------------------------------------------------
+
+TRefAn::TRefAn(TReportContext& ctx) : TCustomWReport(ctx) {
+  report_type = "ref_analysis";
+  report_name = StaticTypeCaption();
+  page_file = "ref_an.htm";
+}
+
+TRefAn::~TRefAn() = default;
+
+std::string TRefAn::StaticTypeCaption() { return Translate(357, "Referrer Analysis"); }
+
+std::unique_ptr<TCustomWReport> TRefAn::Clone() const {
+  auto copy = std::make_unique<TRefAn>(ctx_);
+  CopyTo(*copy);
+  copy->max_ref_count = max_ref_count;
+  copy->max_href_count = max_href_count;
+  return copy;
+}
+
+void TRefAn::LoadParam(const std::string& line) {
+  TCustomWReport::LoadParam(line);
+  LineLimit(line, "max_ref_count=", max_ref_count);
+  LineLimit(line, "max_href_count=", max_href_count);
+}
+
+std::string TRefAn::SaveParams(bool short_form) {
+  TCustomWReport::SaveParams(short_form);
+  AddDefinitionLine("max_ref_count=" + std::to_string(max_ref_count));
+  AddDefinitionLine("max_href_count=" + std::to_string(max_href_count));
+  return definition_text;
+}
+
+void TRefAn::CheckLogFields(const std::vector<int>& fields) {
+  TCustomWReport::CheckLogFields(fields);
+  CheckReferrerFields(*this, fields);
+}
+
+void TRefAn::AddVisit(const TVisPathTable& visit) {
+  TRefAnRow& row = rows_.FindOrAdd(visit.referrer);
+  Increment(row.visits);
+  // A page requested twice in one visit counts twice.
+  for (const TVisPageTable& hit : visit.hits) Increment(row.pages.FindOrAdd(hit.url).hits);
+}
+
+void TRefAn::ProcessLine() {
+  if (ctx_.visits == nullptr || !ctx_.current->line.is_hit) return;
+  ctx_.visits->EnsureUpdated();
+  for (const auto& visit : ctx_.visits->FinishedVisits()) AddVisit(*visit);
+}
+
+void TRefAn::SortRows() {
+  rows_.StableSort([](const TRefAnRow& a, const TRefAnRow& b) {
+    if (a.visits != b.visits) return a.visits > b.visits;
+    return a.value > b.value;
+  });
+}
+
+void TRefAn::Compact() {
+  const int64_t base = Tolerance(ctx_) + 100;
+  const int64_t keep_refs = base * max_ref_count;
+  const int64_t keep_pages = base * max_href_count;
+  const bool many = keep_refs > 0 && static_cast<int64_t>(rows_.size()) >= keep_refs;
+  if (many) SortRows();
+  if (keep_pages > 0) {
+    for (const auto& row : rows_.Rows()) {
+      if (static_cast<int64_t>(row->pages.size()) < keep_pages) continue;
+      row->pages.StableSort(
+          [](const TRefAnPage& a, const TRefAnPage& b) { return a.hits > b.hits; });
+      row->pages.Truncate(static_cast<size_t>(keep_pages / 10));
+    }
+  }
+  if (many) rows_.Truncate(static_cast<size_t>(keep_refs / 10));
+}
+
+void TRefAn::Display() {
+  int64_t visits = 0;
+  for (const auto& row : rows_.Rows()) visits += row->visits;
+  if (visits > 0)
+    for (const auto& row : rows_.Rows()) row->share = static_cast<double>(row->visits) / visits;
+  SortRows();
+
+  AppendDetails("<h2><A HREF=\"" + page_file + "\">" + report_name + "</A>" + "</h2>");
+  debug_text.clear();
+  AddDebugText(ctx_.page_head);
+  AddDebugText("<BR><H1>" + report_name + "</H1>");
+  if (!remarks.empty()) AddDebugText("<p>" + remarks + "</p>");
+  AddDebugText(kTableOpen);
+  AddDebugText("<TR><TH>" + Translate(287, "Hits") + "</TH><TH>" + Translate(288, "Percent") +
+               "</TH><TH>" + Translate(248, "Page") + "</TH></TR>");
+  const size_t shown = Shown(rows_.size(), max_ref_count);
+  for (size_t i = 0; i < shown; ++i) {
+    TRefAnRow& row = *rows_.Rows()[i];
+    AddDebugText("<TR class=\"RowHeader\">");
+    AddDebugText("<TD align=\"right\">" + std::to_string(row.visits) + "</TD><TD align=\"right\">" +
+                 Fixed(row.share * 100) + "</TD>");
+    const std::string wrapped = WrapHtml(row.value, 75, "&/");
+    if (IsSafeLink(row.value))
+      AddDebugText("<TD><font color=\"green\"><a href=\"" + HtmlEscape(row.value) + "\">" +
+                   wrapped + "</a></font>");
+    else
+      AddDebugText("<TD><font color=\"green\">" + wrapped + "</font>");
+
+    int64_t hits = 0;
+    for (const auto& page : row.pages.Rows()) hits += page->hits;
+    if (hits > 0)
+      for (const auto& page : row.pages.Rows())
+        page->share = static_cast<double>(page->hits) / hits;
+    row.pages.StableSort([](const TRefAnPage& a, const TRefAnPage& b) { return a.hits > b.hits; });
+    const size_t pages = Shown(row.pages.size(), max_href_count);
+    for (size_t p = 0; p < pages; ++p) {
+      const TRefAnPage& page = *row.pages.Rows()[p];
+      AddDebugText("<TR class=\"OddRaw\"><TD align=\"right\">" + std::to_string(page.hits) +
+                   "</TD><TD align=\"right\">" + Fixed(page.share * 100) + "%</TD>" + "<TD>" +
+                   HtmlEscape(page.value) + "</TD></TR>");
+    }
+  }
+  AddDebugText("</TABLE></P>");
+  AddDebugText(ctx_.page_foot);
+  WriteOutputFile(ctx_.output_folder + page_file, debug_text);
+}
+
+void TRefAn::Clear() { rows_.Clear(); }
+
+void TRefAn::SaveToCache(TReportsCache& cache) {
+  cache.WriteInteger(static_cast<int32_t>(rows_.size()));
+  for (const auto& row : rows_.Rows()) {
+    cache.WriteString(row->value);
+    cache.WriteReal(row->share);
+    cache.WriteInteger(row->visits);
+    cache.WriteInteger(static_cast<int32_t>(row->pages.size()));
+    for (const auto& page : row->pages.Rows()) {
+      cache.WriteString(page->value);
+      cache.WriteInteger(page->hits);
+      cache.WriteReal(page->share);
+      cache.WriteInteger(page->extra);
+    }
+  }
+}
+
+void TRefAn::LoadFromCache(TReportsCache& cache) {
+  Clear();
+  try {
+    const int32_t count = ReadCount(cache);
+    for (int32_t i = 0; i < count; ++i) {
+      TRefAnRow& row = rows_.Add(cache.ReadString());
+      row.share = cache.ReadReal();
+      row.visits = cache.ReadInteger();
+      const int32_t pages = ReadCount(cache);
+      for (int32_t p = 0; p < pages; ++p) {
+        TRefAnPage& page = row.pages.Add(cache.ReadString());
+        page.hits = cache.ReadInteger();
+        page.share = cache.ReadReal();
+        page.extra = cache.ReadInteger();
+      }
+    }
+  } catch (...) {
+    Clear();
+    throw;
+  }
+}
+
+// --- indirect referrer analysis ------------------------------------------------------
+
+TIndirectRefAn::TIndirectRefAn(TReportContext& ctx) : TCustomWReport(ctx) {
+  report_type = "indirect_ref_analysis";
+  report_name = StaticTypeCaption();
+  page_file = "indir_ref_an.htm";
+}
+
+TIndirectRefAn::~TIndirectRefAn() = default;
+
+std::string TIndirectRefAn::StaticTypeCaption() {
+  return Translate(358, "Indirect Referrer Analysis");
+}
+
+std::unique_ptr<TCustomWReport> TIndirectRefAn::Clone() const {
+  auto copy = std::make_unique<TIndirectRefAn>(ctx_);
+  CopyTo(*copy);
+  return copy;
+}
+
+void TIndirectRefAn::CheckLogFields(const std::vector<int>& fields) {
+  TCustomWReport::CheckLogFields(fields);
+  CheckReferrerFields(*this, fields);
+}
+
+std::string TIndirectRefAn::ReferrerKey(const TVisPathTable& visit) {
+  // The tracker's split is used when it was made; the line parser leaves
+  // it out when no report reads referrer parts.
+  const TSplitRef& split = visit.referrer_split;
+  if (split != nullptr && (split != EmptySplit() || visit.referrer.empty()))
+    return split->site + split->path + split->document;
+  const TSplitURL own = SplitUrl(visit.referrer);
+  return own.site + own.path + own.document;
+}
+
+void TIndirectRefAn::AddVisit(const TVisPathTable& visit) {
+  const std::string key = ReferrerKey(visit);
+  for (const TVisPageTable& hit : visit.hits) {
+    TIndirRefAnTable& page = rows_.FindOrAdd(hit.url);
+    Increment(page.hits);
+    Increment(page.referrers.FindOrAdd(key).count);
+  }
+}
+
+void TIndirectRefAn::ProcessLine() {
+  if (ctx_.visits == nullptr || !ctx_.current->line.is_hit) return;
+  ctx_.visits->EnsureUpdated();
+  for (const auto& visit : ctx_.visits->FinishedVisits()) AddVisit(*visit);
+}
+
+void TIndirectRefAn::Compact() {
+  const int64_t keep = (Tolerance(ctx_) + 100) * kLimit;
+  const auto by_hits = [](const TIndirRefAnTable& a, const TIndirRefAnTable& b) {
+    return a.hits > b.hits;
+  };
+  const bool many = static_cast<int64_t>(rows_.size()) >= keep;
+  if (many) rows_.StableSort(by_hits);
+  for (const auto& page : rows_.Rows()) {
+    if (static_cast<int64_t>(page->referrers.size()) < keep) continue;
+    page->referrers.StableSort([](const TIndirRefAnReferrer& a, const TIndirRefAnReferrer& b) {
+      return a.count > b.count;
+    });
+    page->referrers.Truncate(static_cast<size_t>(keep / 10));
+  }
+  if (many) rows_.Truncate(static_cast<size_t>(keep / 10));
+}
+
+void TIndirectRefAn::Display() {
+  rows_.StableSort(
+      [](const TIndirRefAnTable& a, const TIndirRefAnTable& b) { return a.hits > b.hits; });
+  AppendDetails("<h2><A HREF=\"" + page_file + "\">" + report_name + "</A>" + "</h2>");
+  debug_text.clear();
+  AddDebugText(ctx_.page_head);
+  AddDebugText("<BR><H1>" + report_name + "</H1>");
+  if (!remarks.empty()) AddDebugText("<p>" + remarks + "</p>");
+  AddDebugText(kTableOpen);
+  AddDebugText("<TR><TH>" + Translate(248, "Page") + "</TH><TH>" + Translate(287, "Hits") +
+               "</TH></TR>");
+  const size_t shown = Shown(rows_.size(), kLimit);
+  for (size_t i = 0; i < shown; ++i) {
+    TIndirRefAnTable& page = *rows_.Rows()[i];
+    page.referrers.StableSort([](const TIndirRefAnReferrer& a, const TIndirRefAnReferrer& b) {
+      return a.count > b.count;
+    });
+    AddDebugText("<TR class=\"RowHeader\"><TD>Page " + HtmlEscape(page.value) + "</TD>");
+    AddDebugText("<TD align=\"right\">" + std::to_string(page.hits) + "</TD></TR>");
+    const size_t referrers = Shown(page.referrers.size(), kLimit);
+    for (size_t r = 0; r < referrers; ++r) {
+      const TIndirRefAnReferrer& ref = *page.referrers.Rows()[r];
+      AddDebugText("<TR class=\"OddRaw\"><TD>" + PathBreakHtml(ref.value) +
+                   "</TD><TD align=\"right\">" + std::to_string(ref.count) + "</TD></TR>");
+    }
+  }
+  AddDebugText("</TABLE></P>");
+  AddDebugText(ctx_.page_foot);
+  WriteOutputFile(ctx_.output_folder + page_file, debug_text);
+}
+
+void TIndirectRefAn::Clear() { rows_.Clear(); }
+
+void TIndirectRefAn::SaveToCache(TReportsCache& cache) {
+  cache.WriteInteger(static_cast<int32_t>(rows_.size()));
+  for (const auto& page : rows_.Rows()) {
+    cache.WriteString(page->value);
+    cache.WriteInteger(page->hits);
+    cache.WriteInteger(static_cast<int32_t>(page->referrers.size()));
+    for (const auto& ref : page->referrers.Rows()) {
+      cache.WriteString(ref->value);
+      cache.WriteInteger(ref->count);
+    }
+  }
+}
+
+void TIndirectRefAn::LoadFromCache(TReportsCache& cache) {
+  Clear();
+  try {
+    const int32_t count = ReadCount(cache);
+    for (int32_t i = 0; i < count; ++i) {
+      TIndirRefAnTable& page = rows_.Add(cache.ReadString());
+      page.hits = cache.ReadInteger();
+      const int32_t referrers = ReadCount(cache);
+      for (int32_t r = 0; r < referrers; ++r) {
+        TIndirRefAnReferrer& ref = page.referrers.Add(cache.ReadString());
+        ref.count = cache.ReadInteger();
+      }
+    }
+  } catch (...) {
+    Clear();
+    throw;
+  }
+}
+
+}  // namespace trelvar

@@ -1,0 +1,180 @@
+// The reports that relate finished visits to the referrer that brought
+// the visitor.
+//
+//   TRefAn ("ref_analysis", "ref_an.htm")             per referrer: the visits
+//       it started and the pages those visits requested.
+//   TIndirectRefAn ("indirect_ref_analysis", "indir_ref_an.htm")
+//       per page: the referrers (without query, site in lower case) of the
+//       visits that reached it, even from inside the site.
+//
+// Rows keep the order in which they first came (until a sort) and are
+// found through hash indexes: referrers and pages by their text, and inside
+// a row its nested rows (short lists are scanned, longer ones get an index
+// of their own), so accounting a visit costs the same however many rows
+// there are. Each report owns its rows; Clear drops them.
+//
+// Errors: a bad number after "max_ref_count=" or "max_href_count=" raises
+// EConvertError from LoadParam; a page that cannot be written raises
+// EFCreateError from Display; a damaged cache block raises EInOutError
+// after emptying the report. Main thread only.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "reports/report_base.h"
+#include "reports/row_index.h"
+
+namespace trelvar {
+
+// A list of rows that have a text `value`, in insertion order, found by
+// their text: short lists by a scan, longer ones through a hash index.
+template <typename Row>
+class TIndexedRows {
+ public:
+  using TRows = std::vector<std::unique_ptr<Row>>;
+
+  Row* Find(std::string_view value) const {
+    if (index_ != nullptr) return index_->Find(value);
+    for (const auto& row : rows_)
+      if (row->value == value) return row.get();
+    return nullptr;
+  }
+  Row& Add(std::string value) {
+    auto row = std::make_unique<Row>();
+    row->value = std::move(value);
+    Row& added = *row;
+    rows_.push_back(std::move(row));
+    if (index_ != nullptr) index_->Insert(&added);
+    else if (rows_.size() > kScanLimit) Reindex();
+    return added;
+  }
+  // The value's row, appended when there is none.
+  Row& FindOrAdd(std::string_view value) {
+    if (Row* row = Find(value)) return *row;
+    return Add(std::string(value));
+  }
+  template <typename Less>
+  void StableSort(Less less) {
+    std::stable_sort(rows_.begin(), rows_.end(),
+                     [&](const std::unique_ptr<Row>& a, const std::unique_ptr<Row>& b) {
+                       return less(*a, *b);
+                     });
+  }
+  // Keeps the first `keep` rows.
+  void Truncate(size_t keep) {
+    if (keep >= rows_.size()) return;
+    rows_.resize(keep);
+    Reindex();
+  }
+  void Clear() {
+    rows_.clear();
+    index_.reset();
+  }
+  const TRows& Rows() const { return rows_; }
+  size_t size() const { return rows_.size(); }
+
+ private:
+  static constexpr size_t kScanLimit = 8;
+  void Reindex() {
+    index_.reset();
+    if (rows_.size() <= kScanLimit) return;
+    index_ = std::make_unique<TRowIndex<Row>>();
+    for (const auto& row : rows_) index_->Insert(row.get());
+  }
+
+  TRows rows_;
+  std::unique_ptr<TRowIndex<Row>> index_;
+};
+
+// One page requested by the visits of a referrer.
+struct TRefAnPage {
+  std::string value;  // the URL (decoded, as the visit tracker keeps it)
+  int32_t hits = 0;
+  double share = 0;   // computed by Display
+  int32_t extra = 0;  // kept 0; carried through the cache
+};
+
+// One referrer and the visits it started.
+struct TRefAnRow {
+  std::string value;  // the referrer, as logged
+  double share = 0;   // computed by Display
+  int32_t visits = 0;
+  TIndexedRows<TRefAnPage> pages;
+};
+
+class TRefAn : public TCustomWReport {
+ public:
+  explicit TRefAn(TReportContext& ctx);
+  ~TRefAn() override;
+  static std::string StaticTypeCaption();
+
+  std::unique_ptr<TCustomWReport> Clone() const override;
+  void LoadParam(const std::string& line) override;
+  std::string SaveParams(bool short_form) override;
+  void ProcessLine() override;
+  void Display() override;
+  void Clear() override;
+  std::string TypeCaption() const override { return StaticTypeCaption(); }
+  void CheckLogFields(const std::vector<int>& fields) override;
+  void Compact() override;
+  void SaveToCache(TReportsCache& cache) override;
+  void LoadFromCache(TReportsCache& cache) override;
+
+  // Accounts one finished visit.
+  void AddVisit(const TVisPathTable& visit);
+  const TIndexedRows<TRefAnRow>& Rows() const { return rows_; }
+
+  int32_t max_ref_count = 20;
+  int32_t max_href_count = 10;
+
+ private:
+  void SortRows();
+  TIndexedRows<TRefAnRow> rows_;
+};
+
+// One referrer key of the visits that reached a page.
+struct TIndirRefAnReferrer {
+  std::string value;  // site (lower case), path and document of the referrer
+  int32_t count = 0;
+};
+
+// One page and the referrers of the visits that reached it.
+struct TIndirRefAnTable {
+  std::string value;  // the page URL (decoded, as the visit tracker keeps it)
+  int32_t hits = 0;
+  TIndexedRows<TIndirRefAnReferrer> referrers;
+};
+
+class TIndirectRefAn : public TCustomWReport {
+ public:
+  static constexpr int32_t kLimit = 15;
+
+  explicit TIndirectRefAn(TReportContext& ctx);
+  ~TIndirectRefAn() override;
+  static std::string StaticTypeCaption();
+
+  std::unique_ptr<TCustomWReport> Clone() const override;
+  void ProcessLine() override;
+  void Display() override;
+  void Clear() override;
+  std::string TypeCaption() const override { return StaticTypeCaption(); }
+  void CheckLogFields(const std::vector<int>& fields) override;
+  void Compact() override;
+  void SaveToCache(TReportsCache& cache) override;
+  void LoadFromCache(TReportsCache& cache) override;
+
+  void AddVisit(const TVisPathTable& visit);
+  const TIndexedRows<TIndirRefAnTable>& Rows() const { return rows_; }
+  // The referrer without its query: site (lower case), path and document.
+  static std::string ReferrerKey(const TVisPathTable& visit);
+
+ private:
+  TIndexedRows<TIndirRefAnTable> rows_;
+};
+
+}  // namespace trelvar

@@ -1,0 +1,587 @@
+// Time on site, visitor paths and common paths.
+#include "reports/visit_reports.h"
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <limits>
+#include <string_view>
+
+#include "config/errors.h"
+#include "config/main_settings.h"
+#include "config/text_helpers.h"
+#include "config/translator.h"
+#include "config/web_helpers.h"
+#include "reports/report_params.h"
+#include "reports/report_text.h"
+#include "reports/reports_cache.h"
+
+namespace trelvar {
+
+namespace {
+
+constexpr const char* kTableOpen = "<TABLE border=0 cellPadding=1 cellSpacing=1 width=\"500\">";
+
+// Times compare in whole milliseconds, so a gap of exactly 30 minutes is
+// exactly the timeout whatever the rounding of the day fractions.
+int64_t ToMs(TDateTime t) { return std::llround(t * 86400000.0); }
+
+void Increment(int32_t& n) {
+  if (n < std::numeric_limits<int32_t>::max()) ++n;
+}
+
+// A count read from the cache: never negative.
+int32_t ReadCount(TReportsCache& cache) {
+  const int32_t n = cache.ReadInteger();
+  if (n < 0) throw EInOutError("Cache block holds a negative count");
+  return n;
+}
+
+// Whether the extension is one of the "."-separated extensions of the
+// list, whole and without regard to case (".js" is not listed by ".jsp").
+bool ListedExtension(const std::string& list_lower, const std::string& extension) {
+  if (extension.empty()) return false;
+  const std::string ext = LowerCase(extension);
+  for (size_t at = list_lower.find(ext); at != std::string::npos;
+       at = list_lower.find(ext, at + 1)) {
+    const size_t end = at + ext.size();
+    if (end == list_lower.size() || list_lower[end] == '.') return true;
+  }
+  return false;
+}
+
+const std::string kDownloadExtensions = ".zip.exe";
+
+}  // namespace
+
+// --- time on site ----------------------------------------------------------------
+
+TTimeonsiteRep::TTimeonsiteRep(TReportContext& ctx) : TCustomFiltredRep(ctx) {
+  report_type = "timeonsite";
+  report_name = StaticTypeCaption();
+}
+
+std::string TTimeonsiteRep::StaticTypeCaption() { return Translate(367, "Time on site report"); }
+
+std::unique_ptr<TCustomWReport> TTimeonsiteRep::Clone() const {
+  auto copy = std::make_unique<TTimeonsiteRep>(ctx_);
+  CopyTo(*copy);
+  return copy;
+}
+
+void TTimeonsiteRep::ProcessLine() {
+  if (ctx_.visits == nullptr) return;
+  ctx_.visits->EnsureUpdated();
+  for (const auto& visit : ctx_.visits->FinishedVisits()) {
+    if (visit->hits.size() < 2) continue;
+    const TDateTime d = std::fabs(visit->last_request - visit->first_request);
+    if (d > max_time) max_time = d;
+    if (visit_count == 0 || d < min_time) min_time = d;
+    sum_time += d;
+    Increment(visit_count);
+  }
+}
+
+void TTimeonsiteRep::Display() {
+  AppendSectionHead();
+  AppendDetails(std::string("<P>") + kTableOpen);
+  AppendDetails("<TR><TH>" + Translate(29, "Parameter") + "</TH><TH>" + Translate(295, "Value") +
+                "</TH></TR>");
+  AppendDetails("<TR class=\"EvenRaw\"><TD>" + Translate(300, "Total counted visits") +
+                "</TD><TD>" + std::to_string(visit_count) + "</TD></TR>");
+  if (visit_count > 0) {
+    AppendDetails("<TR class=\"OddRaw\"><TD>" + Translate(301, "Average time (secs)") +
+                  "</TD><TD>" + Fixed(Seconds(sum_time / visit_count)) + "</TD></TR>");
+    AppendDetails("<TR class=\"EvenRaw\"><TD>" + Translate(302, "Min time (secs)") +
+                  "</TD><TD>" + Fixed(Seconds(min_time)) + "</TD></TR>");
+    AppendDetails("<TR  class=\"OddRaw\"><TD>" + Translate(303, "Max time (secs)") +
+                  "</TD><TD>" + Fixed(Seconds(max_time)) + "</TD></TR>");
+  }
+  AppendDetails("</TABLE></P>");
+}
+
+void TTimeonsiteRep::Clear() {
+  min_time = max_time = sum_time = 0;
+  visit_count = 0;
+}
+
+void TTimeonsiteRep::CheckLogFields(const std::vector<int>& fields) {
+  TCustomWReport::CheckLogFields(fields);
+  if (!IsParamSupported(fields, kParamHref)) {
+    is_supported = false;
+    unsupported_text = UnsupportedWarning(kParamHref, report_name);
+  }
+}
+
+void TTimeonsiteRep::SaveToCache(TReportsCache& cache) {
+  cache.WriteReal(min_time);
+  cache.WriteReal(max_time);
+  cache.WriteReal(sum_time);
+  cache.WriteInteger(visit_count);
+}
+
+void TTimeonsiteRep::LoadFromCache(TReportsCache& cache) {
+  Clear();
+  try {
+    const TDateTime min = cache.ReadReal(), max = cache.ReadReal(), sum = cache.ReadReal();
+    const int32_t count = ReadCount(cache);
+    min_time = min;
+    max_time = max;
+    sum_time = sum;
+    visit_count = count;
+  } catch (...) {
+    Clear();
+    throw;
+  }
+}
+
+// --- visitor paths ----------------------------------------------------------------
+
+TVisPathRep::TVisPathRep(TReportContext& ctx) : TCustomWReport(ctx) {
+  report_type = "visitor_path";
+  report_name = StaticTypeCaption();
+  page_file = "vis_paths.htm";
+}
+
+TVisPathRep::~TVisPathRep() = default;
+
+std::string TVisPathRep::StaticTypeCaption() { return Translate(356, "Visitor Paths"); }
+
+std::unique_ptr<TCustomWReport> TVisPathRep::Clone() const {
+  auto copy = std::make_unique<TVisPathRep>(ctx_);
+  CopyTo(*copy);
+  copy->sort_by_ip = sort_by_ip;
+  copy->limit = limit;
+  copy->timeout = timeout;
+  return copy;
+}
+
+void TVisPathRep::LoadParam(const std::string& line) {
+  TCustomWReport::LoadParam(line);
+  const TKeyValue kv = SplitKeyValue(line);
+  if (kv.key == "limit") limit = StrToInt(Trim(kv.value));
+  else if (kv.key == "sortby") sort_by_ip = LowerCase(Trim(kv.value)) == "ip";
+}
+
+std::string TVisPathRep::SaveParams(bool short_form) {
+  TCustomWReport::SaveParams(short_form);
+  AddDefinitionLine("limit=" + std::to_string(limit));
+  AddDefinitionLine(std::string("sortby=") + (sort_by_ip ? "ip" : "time"));
+  return definition_text;
+}
+
+void TVisPathRep::CheckLogFields(const std::vector<int>& fields) {
+  TCustomWReport::CheckLogFields(fields);
+  for (uint8_t param : {kParamHref, kParamIp, kParamAgent}) {
+    if (IsParamSupported(fields, param)) continue;
+    is_supported = false;
+    unsupported_text = UnsupportedWarning(param, report_name);
+  }
+}
+
+bool TVisPathRep::IsDownload(const std::string& extension) const {
+  return ListedExtension(kDownloadExtensions, extension);
+}
+
+bool TVisPathRep::IsPathPage(const TSplitURL& request) {
+  if (request.extension.empty() || request.document.empty()) return true;
+  if (ctx_.settings == nullptr) return false;
+  if (ctx_.settings->vis_path_extensions != extensions_source_) {
+    extensions_source_ = ctx_.settings->vis_path_extensions;
+    extensions_lower_ = LowerCase(extensions_source_);
+  }
+  return ListedExtension(extensions_lower_, request.extension);
+}
+
+TVisPathRep::TOwnVisit* TVisPathRep::FindVisit(const std::string& address, int64_t t_ms) {
+  auto it = by_address_.find(address);
+  if (it == by_address_.end()) return nullptr;
+  // The visits whose last request lies less than the timeout before t
+  // (later ones too, for lines that come out of order); the first created
+  // of them wins.
+  const int64_t timeout_ms = ToMs(timeout);
+  auto from = it->second.upper_bound({t_ms - timeout_ms, std::numeric_limits<uint64_t>::max()});
+  uint64_t best = std::numeric_limits<uint64_t>::max();
+  for (; from != it->second.end(); ++from) best = std::min(best, from->second);
+  if (best == std::numeric_limits<uint64_t>::max()) return nullptr;
+  return visits_.at(best).get();
+}
+
+TVisPathRep::TOwnVisit& TVisPathRep::AddVisit(TVisPathTable visit) {
+  auto v = std::make_unique<TOwnVisit>();
+  v->visit = std::move(visit);
+  v->serial = next_serial_++;
+  v->last_ms = ToMs(v->visit.last_request);
+  for (const TVisPageTable& hit : v->visit.hits)
+    if (IsDownload(SplitUrl(hit.url).extension)) v->downloads.insert(hit.url);
+  by_address_[v->visit.address].insert({v->last_ms, v->serial});
+  TOwnVisit& added = *v;
+  visits_.emplace(added.serial, std::move(v));
+  return added;
+}
+
+void TVisPathRep::SetLast(TOwnVisit& v, TDateTime t) {
+  auto& set = by_address_[v.visit.address];
+  set.erase({v.last_ms, v.serial});
+  v.visit.last_request = t;
+  v.last_ms = ToMs(t);
+  set.insert({v.last_ms, v.serial});
+}
+
+void TVisPathRep::RemoveOldest() {
+  auto oldest = visits_.begin();
+  const TOwnVisit& v = *oldest->second;
+  auto it = by_address_.find(v.visit.address);
+  it->second.erase({v.last_ms, v.serial});
+  if (it->second.empty()) by_address_.erase(it);
+  visits_.erase(oldest);
+}
+
+void TVisPathRep::ProcessLine() {
+  const TCurrentLine& c = *ctx_.current;
+  const TSplitURL& request = *c.line.request;
+  if (!IsPathPage(request)) return;
+  const TDateTime t = c.line.timestamp;
+  const std::string& address = c.fields[kFieldIp];
+  const std::string& url = c.fields[kFieldHref];
+
+  TOwnVisit* v = FindVisit(address, ToMs(t));
+  if (v == nullptr) {
+    TVisPathTable visit;
+    visit.address = address;
+    visit.referrer = c.fields[kFieldReferrer];
+    visit.first_request = visit.last_request = t;
+    visit.agent = c.fields[kFieldAgent];
+    visit.user_name = c.fields[kFieldUserName];
+    v = &AddVisit(std::move(visit));
+  }
+  // A download counts once per visit, pages every time.
+  if (IsDownload(request.extension) && !v->downloads.insert(url).second) return;
+
+  TVisPathTable& visit = v->visit;
+  if (!visit.hits.empty()) visit.hits.back().time_spent = t - visit.last_request;
+  SetLast(*v, t);
+  visit.hits.push_back({url, nullptr, 0, 0});
+
+  if (!sort_by_ip)
+    while (!visits_.empty() && static_cast<int64_t>(visits_.size()) > limit) RemoveOldest();
+}
+
+std::vector<const TVisPathTable*> TVisPathRep::Visits() const {
+  std::vector<const TVisPathTable*> list;
+  list.reserve(visits_.size());
+  for (const auto& [serial, v] : visits_) list.push_back(&v->visit);
+  return list;
+}
+
+void TVisPathRep::Display() {
+  std::vector<const TVisPathTable*> list = Visits();
+  if (sort_by_ip)
+    std::stable_sort(list.begin(), list.end(), [](const TVisPathTable* a, const TVisPathTable* b) {
+      return a->address < b->address;
+    });
+  AppendDetails("<h2><A HREF=\"" + page_file + "\">" + report_name + "</A>" + "</h2>");
+  debug_text.clear();
+  AddDebugText(ctx_.page_head);
+  AddDebugText("<BR><H1>" + report_name + "</H1>");
+  if (!remarks.empty()) AddDebugText("<p>" + remarks + "</p>");
+  AddDebugText(kTableOpen);
+  AddDebugText("<TR><TH>" + Translate(345, "User info and path") + "</TH><TH>" +
+               Translate(247, "Time (secs)") + "</TH></TR>");
+  for (const TVisPathTable* visit : list) {
+    AddDebugText("<TR class=\"RowHeader\"><TD>" + Translate(346, "Visitor"));
+    AddDebugText("<font color=\"blue\">");
+    const std::string user = Trim(visit->user_name);
+    if (!user.empty() && user != "-") AddDebugText(HtmlEscape(visit->user_name) + " ");
+    AddDebugText(HtmlEscape(visit->address) + "</font> " + Translate(347, "came at") + " " +
+                 DateTimeText(visit->first_request) + "<br>");
+    AddDebugText(Translate(348, "with agent") + " <I>" + HtmlEscape(DecodeUrlText(visit->agent)) +
+                 "</I><br>");
+    const TSplitURL referrer = SplitUrl(visit->referrer);
+    AddDebugText(Translate(349, "from") + " <font color=\"green\">" + HtmlEscape(referrer.site) +
+                 "</font>" +
+                 WrapHtml(DecodeUrlText(referrer.path + referrer.document + referrer.query), 70,
+                          "&-/=_") +
+                 " " + Translate(350, "and visited pages:") + "</TD><TD>&nbsp;</TD></TR>");
+    for (const TVisPageTable& hit : visit->hits)
+      AddDebugText("<TR class=\"OddRaw\"><TD>" + WrapHtml(hit.url, 70, "&-/=_") +
+                   "</TD><TD align=\"right\">" + Fixed(Seconds(hit.time_spent)) + "</TD></TR>");
+    AddDebugText("</P>");
+  }
+  AddDebugText("</TABLE></P>");
+  AddDebugText(ctx_.page_foot);
+  WriteOutputFile(ctx_.output_folder + page_file, debug_text);
+}
+
+void TVisPathRep::Clear() {
+  visits_.clear();
+  by_address_.clear();
+}
+
+void TVisPathRep::SaveToCache(TReportsCache& cache) {
+  cache.WriteInteger(static_cast<int32_t>(visits_.size()));
+  for (const auto& [serial, v] : visits_) {
+    const TVisPathTable& visit = v->visit;
+    cache.WriteString(visit.address);
+    cache.WriteString(visit.referrer);
+    cache.WriteReal(visit.first_request);
+    cache.WriteReal(visit.last_request);
+    cache.WriteString(visit.agent);
+    cache.WriteString(visit.user_name);
+    cache.WriteInteger(static_cast<int32_t>(visit.hits.size()));
+    for (const TVisPageTable& hit : visit.hits) {
+      cache.WriteString(hit.url);
+      cache.WriteReal(hit.time_spent);
+      cache.WriteInteger(hit.timed_count);
+    }
+  }
+}
+
+void TVisPathRep::LoadFromCache(TReportsCache& cache) {
+  Clear();
+  try {
+    const int32_t count = ReadCount(cache);
+    for (int32_t i = 0; i < count; ++i) {
+      TVisPathTable visit;
+      visit.address = cache.ReadString();
+      visit.referrer = cache.ReadString();
+      visit.first_request = cache.ReadReal();
+      visit.last_request = cache.ReadReal();
+      visit.agent = cache.ReadString();
+      visit.user_name = cache.ReadString();
+      const int32_t hits = ReadCount(cache);
+      for (int32_t h = 0; h < hits; ++h) {
+        TVisPageTable hit;
+        hit.url = cache.ReadString();
+        hit.time_spent = cache.ReadReal();
+        hit.timed_count = cache.ReadInteger();
+        visit.hits.push_back(std::move(hit));
+      }
+      AddVisit(std::move(visit));
+    }
+  } catch (...) {
+    Clear();
+    throw;
+  }
+}
+
+// --- common paths ------------------------------------------------------------------
+
+namespace {
+
+uint64_t SequenceHash(const std::vector<TVisPageTable>& pages) {
+  uint64_t h = pages.size();
+  for (const TVisPageTable& p : pages)
+    h = (h ^ std::hash<std::string_view>{}(p.url)) * 0x100000001b3ULL + 0x9e3779b97f4a7c15ULL;
+  return h;
+}
+
+bool SameSequence(const std::vector<TVisPageTable>& a, const std::vector<TVisPageTable>& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (a[i].url != b[i].url) return false;
+  return true;
+}
+
+}  // namespace
+
+TCommonPathRep::TCommonPathRep(TReportContext& ctx) : TCustomWReport(ctx) {
+  report_type = "common_path";
+  report_name = StaticTypeCaption();
+  page_file = "common_paths.htm";
+}
+
+TCommonPathRep::~TCommonPathRep() = default;
+
+std::string TCommonPathRep::StaticTypeCaption() { return Translate(362, "Common Paths"); }
+
+std::unique_ptr<TCustomWReport> TCommonPathRep::Clone() const {
+  auto copy = std::make_unique<TCommonPathRep>(ctx_);
+  CopyTo(*copy);
+  copy->limit = limit;
+  copy->total_visits = total_visits;
+  return copy;
+}
+
+void TCommonPathRep::LoadParam(const std::string& line) {
+  TCustomWReport::LoadParam(line);
+  const TKeyValue kv = SplitKeyValue(line);
+  if (kv.key == "limit") limit = StrToInt(Trim(kv.value));
+}
+
+std::string TCommonPathRep::SaveParams(bool short_form) {
+  TCustomWReport::SaveParams(short_form);
+  AddDefinitionLine("limit=" + std::to_string(limit));
+  return definition_text;
+}
+
+TCommonPath* TCommonPathRep::Find(const TVisPathTable& visit, uint64_t hash) const {
+  auto [from, to] = index_.equal_range(hash);
+  for (; from != to; ++from)
+    if (SameSequence(from->second->pages, visit.hits)) return from->second;
+  return nullptr;
+}
+
+TCommonPath& TCommonPathRep::Append(std::unique_ptr<TCommonPath> path) {
+  TCommonPath& added = *path;
+  paths_.push_back(std::move(path));
+  index_.emplace(added.hash, &added);
+  return added;
+}
+
+void TCommonPathRep::AddVisit(const TVisPathTable& visit) {
+  Increment(total_visits);
+  const TDateTime d = TVisLine::VisitDuration(visit);
+  const uint64_t hash = SequenceHash(visit.hits);
+  if (TCommonPath* path = Find(visit, hash)) {
+    Increment(path->count);
+    for (size_t i = 0; i < visit.hits.size(); ++i) {
+      const TDateTime t = visit.hits[i].time_spent;
+      if (t <= 0) continue;
+      Increment(path->pages[i].timed_count);
+      path->pages[i].time_spent += t;
+    }
+    if (d > 0) {
+      path->total_time += d;
+      Increment(path->timed_visits);
+    }
+    return;
+  }
+  auto path = std::make_unique<TCommonPath>();
+  path->hash = hash;
+  for (const TVisPageTable& hit : visit.hits) {
+    // Only positive times are summed: a negative one (lines out of order)
+    // would spoil the average of the later visits.
+    const bool timed = hit.time_spent > 0;
+    path->pages.push_back({hit.url, nullptr, timed ? hit.time_spent : 0, timed ? 1 : 0});
+  }
+  if (d > 0) {
+    path->total_time = d;
+    path->timed_visits = 1;
+  }
+  Append(std::move(path));
+}
+
+void TCommonPathRep::ProcessLine() {
+  if (ctx_.visits == nullptr) return;
+  ctx_.visits->EnsureUpdated();
+  for (const auto& visit : ctx_.visits->FinishedVisits()) AddVisit(*visit);
+}
+
+void TCommonPathRep::SortByCount() {
+  std::stable_sort(paths_.begin(), paths_.end(),
+                   [](const std::unique_ptr<TCommonPath>& a, const std::unique_ptr<TCommonPath>& b) {
+                     return a->count > b->count;
+                   });
+}
+
+void TCommonPathRep::Reindex() {
+  index_.clear();
+  for (const auto& p : paths_) index_.emplace(p->hash, p.get());
+}
+
+void TCommonPathRep::Compact() {
+  const int64_t tolerance = ctx_.settings != nullptr ? ctx_.settings->approximate_tolerance : 100;
+  const int64_t threshold = (tolerance + 100) * static_cast<int64_t>(limit);
+  // A limit of 0 shows no path: there is nothing to keep the list for.
+  if (threshold <= 0 || static_cast<int64_t>(paths_.size()) < threshold) return;
+  SortByCount();
+  paths_.resize(static_cast<size_t>(threshold / 10));
+  Reindex();
+}
+
+void TCommonPathRep::Display() {
+  SortByCount();
+  debug_text.clear();
+  AppendDetails("<h2><a href=\"" + page_file + "\">" + report_name + "</a>" + "</h2>");
+  const size_t shown = limit > 0 ? std::min(paths_.size(), static_cast<size_t>(limit)) : 0;
+  int64_t shown_visits = 0;
+  for (size_t i = 0; i < shown; ++i) shown_visits += paths_[i]->count;
+  const double total = total_visits;
+
+  AddDebugText(ctx_.page_head);
+  AddDebugText("<h1>" + report_name + "</h1>");
+  if (!remarks.empty()) AddDebugText("<p>" + remarks + "</p>");
+  AddDebugText("<p>" + Translate(250, "Total") + " " + std::to_string(total_visits) + " " +
+               Translate(251, "paths, and"));
+  std::string displayed = std::to_string(shown_visits) + " " + Translate(252, "paths") + " ";
+  if (total_visits > 0)
+    displayed += "(" + Fixed(static_cast<double>(shown_visits) * 100 / total) + "%) " +
+                 Translate(253, "are displayed below.");
+  AddDebugText(displayed + "</p>");
+
+  for (size_t k = 0; k < shown; ++k) {
+    const TCommonPath& path = *paths_[k];
+    AddDebugText("<h2>" + std::to_string(k + 1) + ". " + Translate(254, "Path") + " " + "</h2>");
+    std::string visitors = "<p>" + Translate(255, "Visitors:") + " " + std::to_string(path.count);
+    if (total_visits > 0) visitors += " (" + Fixed(static_cast<double>(path.count) * 100 / total) + "%)";
+    const std::string average =
+        path.timed_visits <= 0 ? "-" : Fixed(Seconds(path.total_time) / path.timed_visits);
+    AddDebugText(visitors + ", " + Translate(256, "Avg visit time (secs):") + " " + average +
+                 "</p>");
+    AddDebugText(kTableOpen);
+    AddDebugText("<TR><TH>" + Translate(247, "Time (secs)") + "</TH><TH>" +
+                 Translate(248, "Page") + "</TH></TR>");
+    for (const TVisPageTable& page : path.pages) {
+      const std::string time =
+          page.timed_count <= 0 ? "-" : Fixed(Seconds(page.time_spent) / page.timed_count);
+      AddDebugText("<TR class=\"OddRaw\"><TD width=\"100\" align=\"right\">" + time +
+                   "</TD><TD>" + WrapHtml(page.url, 75, "&/") + "</TD></TR>");
+    }
+    AddDebugText("</TABLE>");
+  }
+  AddDebugText(ctx_.page_foot);
+  WriteOutputFile(ctx_.output_folder + page_file, debug_text);
+}
+
+void TCommonPathRep::Clear() {
+  index_.clear();
+  paths_.clear();
+  total_visits = 0;
+}
+
+void TCommonPathRep::SaveToCache(TReportsCache& cache) {
+  cache.WriteInteger(total_visits);
+  cache.WriteInteger(static_cast<int32_t>(paths_.size()));
+  for (const auto& path : paths_) {
+    cache.WriteInteger(path->count);
+    cache.WriteReal(path->total_time);
+    cache.WriteInteger(path->timed_visits);
+    cache.WriteInteger(static_cast<int32_t>(path->pages.size()));
+    for (const TVisPageTable& page : path->pages) {
+      cache.WriteString(page.url);
+      cache.WriteReal(page.time_spent);
+      cache.WriteInteger(page.timed_count);
+    }
+  }
+}
+
+void TCommonPathRep::LoadFromCache(TReportsCache& cache) {
+  Clear();
+  try {
+    const int32_t total = ReadCount(cache);
+    const int32_t count = ReadCount(cache);
+    for (int32_t i = 0; i < count; ++i) {
+      auto path = std::make_unique<TCommonPath>();
+      path->count = cache.ReadInteger();
+      path->total_time = cache.ReadReal();
+      path->timed_visits = cache.ReadInteger();
+      const int32_t pages = ReadCount(cache);
+      for (int32_t p = 0; p < pages; ++p) {
+        TVisPageTable page;
+        page.url = cache.ReadString();
+        page.time_spent = cache.ReadReal();
+        page.timed_count = cache.ReadInteger();
+        path->pages.push_back(std::move(page));
+      }
+      path->hash = SequenceHash(path->pages);
+      Append(std::move(path));
+    }
+    total_visits = total;
+  } catch (...) {
+    Clear();
+    throw;
+  }
+}
+
+}  // namespace trelvar

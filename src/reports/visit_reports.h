@@ -1,0 +1,158 @@
+// The reports that look at visits instead of single lines.
+//
+//   TTimeonsiteRep ("timeonsite")     shortest, longest and average length of
+//                                     the finished visits of two hits or more;
+//                                     a section of the details page.
+//   TVisPathRep ("visitor_path")      the recent visits one by one with their
+//                                     pages, on "vis_paths.htm"; it groups the
+//                                     lines into visits itself (its own page
+//                                     test, timeout and download rule).
+//   TCommonPathRep ("common_path")    identical page sequences of finished
+//                                     visits counted, the most frequent shown
+//                                     with their times, on "common_paths.htm".
+//
+// Each report owns what it collected; Clear drops it (definition and
+// filters stay). A client's visit is found through an index by address and
+// a page sequence through a hash of its URLs, so a line costs the same
+// however many visits or paths there are; trimming the oldest visit is a
+// removal at the front.
+//
+// Errors: a "limit" that is not an integer raises EConvertError from
+// LoadParam; a page that cannot be written raises EFCreateError from
+// Display; a cache block that is damaged or ends too soon raises
+// EInOutError after emptying the report. Main thread only.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "logread/visit_tracker.h"
+#include "reports/report_base.h"
+
+namespace trelvar {
+
+class TTimeonsiteRep : public TCustomFiltredRep {
+ public:
+  explicit TTimeonsiteRep(TReportContext& ctx);
+  static std::string StaticTypeCaption();
+
+  std::unique_ptr<TCustomWReport> Clone() const override;
+  void ProcessLine() override;
+  void Display() override;
+  // Drops the statistics (not the definition), so that a failed cache load
+  // leaves nothing half-counted.
+  void Clear() override;
+  std::string TypeCaption() const override { return StaticTypeCaption(); }
+  void CheckLogFields(const std::vector<int>& fields) override;
+  void SaveToCache(TReportsCache& cache) override;
+  void LoadFromCache(TReportsCache& cache) override;
+
+  // Days.
+  TDateTime min_time = 0, max_time = 0, sum_time = 0;
+  int32_t visit_count = 0;
+};
+
+class TVisPathRep : public TCustomWReport {
+ public:
+  static constexpr TDateTime kDefaultTimeout = 1.0 / 48;  // 30 minutes
+
+  explicit TVisPathRep(TReportContext& ctx);
+  ~TVisPathRep() override;
+  static std::string StaticTypeCaption();
+
+  std::unique_ptr<TCustomWReport> Clone() const override;
+  void LoadParam(const std::string& line) override;
+  std::string SaveParams(bool short_form) override;
+  void ProcessLine() override;
+  void Display() override;
+  void Clear() override;
+  std::string TypeCaption() const override { return StaticTypeCaption(); }
+  void CheckLogFields(const std::vector<int>& fields) override;
+  void SaveToCache(TReportsCache& cache) override;
+  void LoadFromCache(TReportsCache& cache) override;
+
+  // The visits in the order they were created.
+  std::vector<const TVisPathTable*> Visits() const;
+
+  int32_t limit = 30;
+  bool sort_by_ip = false;
+  TDateTime timeout = kDefaultTimeout;
+
+ private:
+  struct TOwnVisit {
+    TVisPathTable visit;
+    uint64_t serial = 0;
+    int64_t last_ms = 0;                    // last request, milliseconds
+    std::unordered_set<std::string> downloads;  // download URLs already hit
+  };
+
+  // The first visit (in creation order) of the address that the time
+  // continues, or null.
+  TOwnVisit* FindVisit(const std::string& address, int64_t t_ms);
+  TOwnVisit& AddVisit(TVisPathTable visit);
+  void SetLast(TOwnVisit& v, TDateTime t);
+  void RemoveOldest();
+  bool IsDownload(const std::string& extension) const;
+  bool IsPathPage(const TSplitURL& request);
+
+  // Visits by creation serial; per address the (last request, serial)
+  // pairs of its visits, so the visits a time continues are found at once.
+  std::map<uint64_t, std::unique_ptr<TOwnVisit>> visits_;
+  std::unordered_map<std::string, std::set<std::pair<int64_t, uint64_t>>> by_address_;
+  uint64_t next_serial_ = 0;
+  std::string extensions_source_, extensions_lower_;  // the page list, lower-cased once
+};
+
+// One page sequence and how often and how long it was followed.
+struct TCommonPath {
+  int32_t count = 1;
+  std::vector<TVisPageTable> pages;  // per position: URL, sum of positive times, timed count
+  TDateTime total_time = 0;          // sum of the positive visit lengths
+  int32_t timed_visits = 0;
+  uint64_t hash = 0;                 // of the URLs, for the index
+};
+
+class TCommonPathRep : public TCustomWReport {
+ public:
+  explicit TCommonPathRep(TReportContext& ctx);
+  ~TCommonPathRep() override;
+  static std::string StaticTypeCaption();
+
+  std::unique_ptr<TCustomWReport> Clone() const override;
+  void LoadParam(const std::string& line) override;
+  std::string SaveParams(bool short_form) override;
+  void ProcessLine() override;
+  void Display() override;
+  void Clear() override;
+  std::string TypeCaption() const override { return StaticTypeCaption(); }
+  // With approximate analysis: a long path list is cut to its most
+  // followed paths.
+  void Compact() override;
+  void SaveToCache(TReportsCache& cache) override;
+  void LoadFromCache(TReportsCache& cache) override;
+
+  // Accounts one finished visit.
+  void AddVisit(const TVisPathTable& visit);
+  using TPaths = std::vector<std::unique_ptr<TCommonPath>>;
+  const TPaths& Paths() const { return paths_; }
+
+  int32_t limit = 10;
+  int32_t total_visits = 0;
+
+ private:
+  TCommonPath* Find(const TVisPathTable& visit, uint64_t hash) const;
+  TCommonPath& Append(std::unique_ptr<TCommonPath> path);
+  void SortByCount();
+  void Reindex();
+
+  TPaths paths_;
+  std::unordered_multimap<uint64_t, TCommonPath*> index_;
+};
+
+}  // namespace trelvar

@@ -1,6 +1,9 @@
 #include "reports/report_types.h"
 
+#include "reports/experimental_report.h"
 #include "reports/standard_reports.h"
+#include "reports/user_models.h"
+#include "reports/web_model.h"
 
 namespace trelvar {
 
@@ -21,6 +24,10 @@ const std::vector<TReportType>& ReportTypes() {
       {"search_engines", &reports::TSearchEngines::StaticTypeCaption,
        &Make<reports::TSearchEngines>},
       {"terminal", &TTerminalRep::StaticTypeCaption, &Make<TTerminalRep>},
+      {"web_model", &TWebModel::StaticTypeCaption, &Make<TWebModel>},
+      {"user_model", &TUserModel::StaticTypeCaption, &Make<TUserModel>},
+      {"user_profile", &TUserProfile::StaticTypeCaption, &Make<TUserProfile>},
+      {"exp_rep", &TExpRep::StaticTypeCaption, &Make<TExpRep>},
   };
   return kTypes;
 }

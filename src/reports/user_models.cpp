@@ -167,7 +167,9 @@ void TUserModel::MergeIntoNearest(std::unique_ptr<TUserPattern> p) {
   if (ctx_.random != nullptr) s = std::uniform_int_distribution<size_t>(0, n - 2)(*ctx_.random);
   double best_distance = 1e10;
   TUserPattern* best = nullptr;
-  for (size_t k = 1; k < n; ++k) {
+  // Every pattern is a candidate, from a random start so that ties do not
+  // always go the same way.
+  for (size_t k = 1; k <= n; ++k) {
     TUserPattern& candidate = *patterns_[(s + k) % n];
     const double d = PatternDistance(candidate, *p);
     if (d < best_distance) {

@@ -7,7 +7,10 @@
 #include <gtest/gtest.h>
 
 #include "analysis_run.h"
+#include "app/context.h"
+#include "reports/report_set.h"
 #include "reports/report_types.h"
+#include "reports/web_model.h"
 #include "test_support.h"
 
 namespace trelvar {
@@ -181,6 +184,35 @@ TEST(ExpRep, AWalkStopsAtTwentyPages) {
                                          {"-", "-", "<TD>-</TD>"}}))),
             std::string::npos)
       << page;
+}
+
+TEST(ExpRep, LinkedToTheFirstWebModelBeforeItAndUnlinkedWhenItGoes) {
+  test::TTempDir dir;
+  test::TCaptureHost host{TRunMode::Console};
+  TAppContext app{TFolders(dir / "prog", dir / "data")};
+  test::WriteFile(dir / "data/main.ini", "\r\n");
+  app.formats = std::make_unique<TLogFmts>();
+  app.settings = std::make_unique<TMainSettings>(app.folders, *app.formats, nullptr);
+  TRepParser set(app);
+  set.LoadFromText(
+      "type=exp_rep\r\nname=Early\r\n"
+      "type=web_model\r\nname=First\r\n"
+      "type=web_model\r\nname=Second\r\n"
+      "type=exp_rep\r\nname=Late\r\n");
+  ASSERT_EQ(set.reports.size(), 4u);
+  auto* early = dynamic_cast<TExpRep*>(set.reports[0].get());
+  auto* late = dynamic_cast<TExpRep*>(set.reports[3].get());
+  ASSERT_NE(early, nullptr);
+  ASSERT_NE(late, nullptr);
+  EXPECT_EQ(early->web_model, nullptr);  // no web model before it
+  EXPECT_EQ(late->web_model, set.reports[1].get());
+  EXPECT_EQ(set.exp_report, late);
+  auto copy = late->Clone();
+  EXPECT_EQ(dynamic_cast<TExpRep&>(*copy).web_model, set.reports[1].get());
+  EXPECT_EQ(copy->report_name, "Late");
+  set.RemoveReport("First");
+  EXPECT_EQ(late->web_model, nullptr);
+  EXPECT_EQ(set.GetReportByName("Second")->report_type, "web_model");
 }
 
 }  // namespace

@@ -149,6 +149,8 @@ class TAxesChart {
       : cr_(cr), picture_(picture), top_(top) {
     has_main_ = picture.kind == TChartKind::Bar || picture.kind == TChartKind::Line;
     count_ = std::max(has_main_ ? picture.main.size() : 0, picture.trend.size());
+    paired_ = picture.kind == TChartKind::Bar && !picture.second.empty();
+    if (paired_) count_ = std::max(count_, picture.second.size());
   }
 
   void Draw() {
@@ -174,6 +176,11 @@ class TAxesChart {
         vmin = std::min(vmin, Finite(p.value));
         vmax = std::max(vmax, Finite(p.value));
       }
+    if (paired_)
+      for (const TChartPoint& p : picture_.second) {
+        vmin = std::min(vmin, Finite(p.value));
+        vmax = std::max(vmax, Finite(p.value));
+      }
     for (const TChartPoint& p : picture_.trend)
       if (!p.gap) {
         vmin = std::min(vmin, Finite(p.value));
@@ -193,8 +200,9 @@ class TAxesChart {
     labels_.resize(count_);
     double widest = 0;
     for (size_t i = 0; i < count_; ++i) {
-      const TChartPoint& p =
-          has_main_ && i < picture_.main.size() ? picture_.main[i] : picture_.trend[i];
+      const TChartPoint& p = has_main_ && i < picture_.main.size() ? picture_.main[i]
+                             : paired_ && i < picture_.second.size() ? picture_.second[i]
+                                                                     : picture_.trend[i];
       labels_[i] = DrawableText(p.label);
       widest = std::max(widest, TextWidth(cr_, labels_[i]));
     }
@@ -241,12 +249,26 @@ class TAxesChart {
     cairo_stroke(cr_);
   }
 
+  // Bar width, and the centre of bar i of the main (0) or second (1) series.
+  double BarWidth() const {
+    return std::max(1.0, std::floor(slot_ * 0.7 / (paired_ ? 2 : 1)));
+  }
+  double BarCentre(size_t i, int series) const {
+    if (!paired_) return X(i);
+    return X(i) + (series == 0 ? -0.5 : 0.5) * BarWidth();
+  }
+
   void DrawBars() {
-    const double width = std::max(1.0, std::floor(slot_ * 0.7));
+    DrawBarSeries(picture_.main, 0);
+    if (paired_) DrawBarSeries(picture_.second, 1);
+  }
+
+  void DrawBarSeries(const std::vector<TChartPoint>& points, int series) {
+    const double width = BarWidth();
     const double base = Y(std::clamp(0.0, axis_.lo, axis_.hi));
-    for (size_t i = 0; i < picture_.main.size(); ++i) {
-      const TChartPoint& p = picture_.main[i];
-      const double x = std::round(X(i) - width / 2);
+    for (size_t i = 0; i < points.size(); ++i) {
+      const TChartPoint& p = points[i];
+      const double x = std::round(BarCentre(i, series) - width / 2);
       const double y = Y(p.value);
       const double y0 = std::round(std::min(y, base)), y1 = std::round(std::max(y, base));
       if (y1 <= y0) continue;
@@ -335,7 +357,8 @@ class TAxesChart {
       const double y = Y(p.value);
       double top = Finite(p.value) >= 0 ? y - 3 - h : y + 3;
       top = std::clamp(top, plot_top_ - 6, bottom_ - h);
-      const TBox box{std::round(X(i) - w / 2), std::round(top), std::round(X(i) - w / 2) + w,
+      const double centre = BarCentre(i, 0);
+      const TBox box{std::round(centre - w / 2), std::round(top), std::round(centre - w / 2) + w,
                      std::round(top) + h};
       if (last && box.Overlaps(*last)) continue;
       last = box;
@@ -356,6 +379,7 @@ class TAxesChart {
   const TChartPicture& picture_;
   double top_;
   bool has_main_ = false;
+  bool paired_ = false;  // two bar series
   size_t count_ = 0;
   TValueAxis axis_;
   TFontBox font_{};

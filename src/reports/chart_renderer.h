@@ -3,7 +3,7 @@
 //
 // Bars and lines get value and label axes; the trend series is a red line
 // over the same label positions, broken at its gap points; bars can carry
-// value marks. Pies are drawn in 3-D with a label beside each slice. Values
+// value marks, and a second bar series stands beside the first. Pies are drawn in 3-D with a label beside each slice. Values
 // that are not finite count as 0; pies leave out values that are not
 // positive. RenderChart throws EInvalidOperation when Cairo cannot draw
 // (memory). Pure, thread-safe.
@@ -34,6 +34,9 @@ struct TChartPicture {
   TChartKind kind = TChartKind::None;
   bool marks = false;  // value marks on bars
   std::vector<TChartPoint> main;
+  // Bars only: a second bar series, each of its bars beside the main bar of
+  // the same position.
+  std::vector<TChartPoint> second;
   std::vector<TChartPoint> trend;
 };
 

@@ -5,6 +5,8 @@
 #include "reports/chart_text.h"
 #include "reports/image_bmp.h"
 #include "reports/image_gif.h"
+#include "reports/image_jpeg.h"
+#include "reports/report_text.h"
 
 namespace trelvar {
 
@@ -109,7 +111,7 @@ TRgbImage TfrmTempChart::BuiltInImage() {
   return image;
 }
 
-void TfrmTempChart::SaveChartImage(const std::string& path) {
+TRgbImage TfrmTempChart::ChartImage() {
   TRgbImage image;
   bool have_image = false;
   if (ModulePie()) {
@@ -117,6 +119,33 @@ void TfrmTempChart::SaveChartImage(const std::string& path) {
     have_image = module_->Render(settings_text_, bmp) && DecodeBmp(bmp, image);
   }
   if (!have_image) image = BuiltInImage();
+  return image;
+}
+
+void TfrmTempChart::AddSecondBarPoint(const std::string& label, double value) {
+  if (picture_.kind == TChartKind::Bar)
+    picture_.second.push_back(TChartPoint{label, value, kRed, false});
+}
+
+void TfrmTempChart::SetBarMarks(bool visible) {
+  if (picture_.kind == TChartKind::Bar) picture_.marks = visible;
+}
+
+std::string TfrmTempChart::FinishChartJpeg(const std::string& file_name) {
+  const std::string safe = SafeFileName(file_name);
+  SaveChartJpeg(output_folder_ + safe);
+  return ChartImageParagraph(safe);
+}
+
+void TfrmTempChart::SaveChartJpeg(const std::string& path) {
+  const TRgbImage image = ChartImage();
+  std::string jpeg;
+  if (!EncodeJpeg(image, jpeg)) throw EFCreateError(CannotCreateFileMessage(path));
+  WriteOrFail(path, jpeg);
+}
+
+void TfrmTempChart::SaveChartImage(const std::string& path) {
+  const TRgbImage image = ChartImage();
   std::string gif;
   if (!EncodeGif(image, gif)) throw EFCreateError(CannotCreateFileMessage(path));
   WriteOrFail(path, gif);

@@ -6,7 +6,8 @@
 // Pies go to the pie-chart module cirvex.so when it lies in the program
 // folder and binds; otherwise, and for every bar and line chart, the
 // service draws with its own renderer through "_temp.bmp" in the output
-// folder. The service is one process-wide object of the run (TAppContext);
+// folder. Bar charts may carry a second series, and a chart may also be
+// saved as a JPEG file of a given name. The service is one process-wide object of the run (TAppContext);
 // it owns the bound module, which stays loaded while the service lives, and
 // draws point colours from the run's random generator, which must outlive
 // it. Writing "_temp.bmp" or the GIF raises EFCreateError
@@ -57,6 +58,17 @@ class TfrmTempChart {
   // an old file).
   void SaveChartImage(const std::string& path);
 
+  // Bar charts only: a point of a second bar series, drawn in red beside
+  // the main bar of the same position.
+  void AddSecondBarPoint(const std::string& label, double value);
+  // Value marks on the main bars, after BeginChart chose them by its rule.
+  void SetBarMarks(bool visible);
+  // Writes output folder + file name ("/" turned into "_") as a JPEG file
+  // and returns "<P><IMG SRC=\"" + file name + "\"></P>".
+  std::string FinishChartJpeg(const std::string& file_name);
+  // Renders the current chart as a JPEG file at `path`.
+  void SaveChartJpeg(const std::string& path);
+
   // The chart as it stands (with the module, Picture().main keeps the pie's
   // points only for drawing it without the module, should the module's
   // image be unusable).
@@ -71,6 +83,7 @@ class TfrmTempChart {
   uint32_t PointColour();
   uint32_t RandomColour();
   TRgbImage BuiltInImage();
+  TRgbImage ChartImage();
 
   std::unique_ptr<TPieChartSource> module_;
   std::mt19937_64& random_;

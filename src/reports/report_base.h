@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <random>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -41,6 +42,11 @@ struct TReportContext {
   TVisLine* visits = nullptr;
   const TGeoIP* geoip = nullptr;      // null without a country database
   TfrmTempChart* chart = nullptr;     // null: reports draw no charts
+  // The run's one source of random draws (null: reports draw the first
+  // choice instead).
+  std::mt19937_64* random = nullptr;
+  // Share of the log read so far (0 to 1), updated once per accepted line.
+  double fraction_done = 0;
   std::string details_page;           // the text of "indexdetails.htm"
   std::string output_folder;          // ends in "/"
   std::string site_name;

@@ -14,12 +14,14 @@
 #include "platform/files.h"
 #include "platform/system.h"
 #include "reports/chart_service.h"
+#include "reports/experimental_report.h"
 #include "reports/progress.h"
 #include "reports/report_params.h"
 #include "reports/report_types.h"
 #include "reports/report_text.h"
 #include "reports/reports_cache.h"
 #include "reports/standard_reports.h"
+#include "reports/web_model.h"
 
 namespace trelvar {
 
@@ -52,6 +54,7 @@ TRepParser::TRepParser(TAppContext& app) : app_(app) {
   ctx_.settings = app.settings.get();
   ctx_.current = &app.current_line;
   ctx_.chart = app.chart.get();
+  ctx_.random = &app.random;
   ctx_.page_head = kHeadHtml;
   visits_ = std::make_unique<TVisLine>(app.current_line);
   ctx_.visits = visits_.get();
@@ -86,7 +89,15 @@ void TRepParser::CreateReport(const std::string& type_key, const std::string& bl
   if (type == nullptr) return;
   std::unique_ptr<TCustomWReport> r = type->create(ctx_);
   r->LoadParams(block);
-  if (type_key == "exp_rep") exp_report = r.get();
+  if (auto* exp = dynamic_cast<TExpRep*>(r.get())) {
+    // The experiment measures the first web model already in the set.
+    for (auto& other : reports)
+      if (other->report_type == "web_model") {
+        exp->web_model = dynamic_cast<TWebModel*>(other.get());
+        if (exp->web_model != nullptr) break;
+      }
+    exp_report = r.get();
+  }
   reports.push_back(std::move(r));
 }
 
@@ -169,6 +180,10 @@ void TRepParser::RemoveReportByIndex(int index) {
   TCustomWReport* r = GetReportByIndex(index);
   if (r == nullptr) return;
   if (r == exp_report) exp_report = nullptr;
+  // No experiment may keep measuring a web model that is gone.
+  for (auto& other : reports)
+    if (auto* exp = dynamic_cast<TExpRep*>(other.get()); exp != nullptr && exp->web_model == r)
+      exp->web_model = nullptr;
   r->Clear();
   reports.erase(reports.begin() + index);
 }
@@ -288,6 +303,7 @@ int TRepParser::Parse() {
   start_time = Now();
   first_line_time = last_line_time = cache_first_time = cache_last_time = 0;
   visits_->Clear();
+  ctx_.fraction_done = 0;
 
   if (settings.incremental_analysis) {
     TReportsCache cache(progress);
@@ -332,6 +348,7 @@ int TRepParser::Parse() {
       if (!got) continue;
       if (progress != nullptr && progress->BarMaximum() > 0)
         progress->SetFraction(static_cast<double>(progress->Position()) / progress->BarMaximum());
+      if (progress != nullptr) ctx_.fraction_done = progress->Fraction();
 
       const TDateTime t = app_.current_line.line.timestamp;
       if (settings.incremental_analysis && cache_last_time != 0 && t < cache_first_time) {

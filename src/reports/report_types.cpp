@@ -1,11 +1,14 @@
 #include "reports/report_types.h"
 
 #include "reports/cross_report.h"
+#include "reports/experimental_report.h"
 #include "reports/referrer_reports.h"
 #include "reports/standard_reports.h"
 #include "reports/time_report.h"
 #include "reports/time_taken_report.h"
+#include "reports/user_models.h"
 #include "reports/visit_reports.h"
+#include "reports/web_model.h"
 
 namespace trelvar {
 
@@ -34,6 +37,10 @@ const std::vector<TReportType>& ReportTypes() {
       {"common_path", &TCommonPathRep::StaticTypeCaption, &Make<TCommonPathRep>},
       {"ref_analysis", &TRefAn::StaticTypeCaption, &Make<TRefAn>},
       {"indirect_ref_analysis", &TIndirectRefAn::StaticTypeCaption, &Make<TIndirectRefAn>},
+      {"web_model", &TWebModel::StaticTypeCaption, &Make<TWebModel>},
+      {"user_model", &TUserModel::StaticTypeCaption, &Make<TUserModel>},
+      {"user_profile", &TUserProfile::StaticTypeCaption, &Make<TUserProfile>},
+      {"exp_rep", &TExpRep::StaticTypeCaption, &Make<TExpRep>},
   };
   return kTypes;
 }

@@ -1,0 +1,250 @@
+#include "reports/experimental_report.h"
+
+#include <algorithm>
+#include <cmath>
+#include <unordered_set>
+
+#include "config/cp1251.h"
+#include "config/translator.h"
+#include "logread/visit_tracker.h"
+#include "reports/chart_service.h"
+#include "reports/report_text.h"
+#include "reports/web_model.h"
+
+namespace trelvar {
+
+namespace {
+
+constexpr const char* kPageFile = "exp_results.htm";
+constexpr double kTrainingShare = 0.8;
+
+// "<TD>" + F(d) + "% </TD>", or "<TD>-</TD>" when d has no divisor.
+std::string DifferenceCell(double numerator, double divisor) {
+  if (divisor == 0 || !std::isfinite(divisor) || !std::isfinite(numerator)) return "<TD>-</TD>";
+  return "<TD>" + Fixed(numerator * 100 / divisor) + "% </TD>";
+}
+
+std::string Cell(const std::string& value) { return "<TD>" + value + "</TD>"; }
+
+// Quotients of counts; a zero divisor gives a value that prints as "-".
+double Ratio(double a, double b) { return b == 0 ? std::nan("") : a / b; }
+
+}  // namespace
+
+TExpRep::TExpRep(TReportContext& ctx) : TCustomWReport(ctx) {
+  report_type = "exp_rep";
+  report_name = "Результаты эксперимента";
+  Clear();
+}
+
+std::unique_ptr<TCustomWReport> TExpRep::Clone() const {
+  auto r = std::make_unique<TExpRep>(ctx_);
+  CopyTo(*r);
+  r->target_mode = target_mode;
+  r->visits_ = visits_;
+  r->top_count = top_count;
+  r->walk_length_limit = walk_length_limit;
+  r->trained_visits = trained_visits;
+  // A copy in the same set measures the same model.
+  r->web_model = web_model;
+  return r;
+}
+
+void TExpRep::Clear() {
+  visits_ = 0;
+  a_ = TWalkStats{};
+  b_ = TWalkStats{};
+  for (auto& entry : histogram_) entry = {0, 0};
+}
+
+bool TExpRep::RemoveTarget(const std::string& key) {
+  auto it = std::find(targets_.begin(), targets_.end(), key);
+  if (it == targets_.end()) return false;
+  targets_.erase(it);
+  return true;
+}
+
+void TExpRep::SetTargets() {
+  targets_.clear();
+  if (visit_pages_.empty()) return;
+  switch (target_mode) {
+    case 0:
+      targets_.push_back(TWebModel::PageKey(visit_pages_.back()));
+      break;
+    case 1: {
+      std::unordered_set<std::string> seen;
+      for (const std::string& page : visit_pages_) {
+        std::string key = TWebModel::PageKey(page);
+        if (seen.insert(key).second) targets_.push_back(std::move(key));
+      }
+      break;
+    }
+    case 2:
+      targets_.push_back(TWebModel::PageKey(longest_page_));
+      break;
+    default:
+      break;
+  }
+}
+
+void TExpRep::Walk(TWalkStats& stats, std::vector<std::string>& walk, int histogram_column) {
+  walk.clear();
+  walk.push_back(visit_pages_.front());
+  RemoveTarget(TWebModel::PageKey(walk.front()));
+  const std::string not_found = Translate(259, "not found");
+  // Reached at once (no target left, or nothing to walk): the found counts
+  // stay as they are.
+  if (!targets_.empty() && visit_pages_.size() > 1) {
+    while (static_cast<int>(walk.size()) < walk_length_limit) {
+      const std::string next =
+          web_model != nullptr ? web_model->GuessNextPage(walk.back(), top_count, false) : not_found;
+      if (next == not_found) break;
+      walk.push_back(next);
+      RemoveTarget(TWebModel::PageKey(next));
+      if (targets_.empty()) {
+        const int32_t l = static_cast<int32_t>(walk.size());
+        ++stats.found;
+        stats.found_length_sum += l;
+        stats.found_length_square_sum += l * l;
+        break;
+      }
+    }
+  }
+  const int32_t l = static_cast<int32_t>(walk.size());
+  stats.length_sum += l;
+  stats.length_square_sum += l * l;
+  if (l >= 0 && l < kHistogramSize) histogram_[static_cast<size_t>(l)][histogram_column] += 1;
+}
+
+void TExpRep::ProcessLine() {
+  if (!ctx_.current->line.is_hit) return;
+  if (web_model != nullptr && !web_model->HasData()) web_model->ProcessLine();
+  visit_pages_.clear();
+  targets_.clear();
+  if (ctx_.visits == nullptr) return;
+  ctx_.visits->EnsureUpdated();
+  for (const auto& visit : ctx_.visits->FinishedVisits()) {
+    if (visit->hits.size() == 1 || visit->hits.empty()) continue;
+    ++visits_;
+    if (ctx_.fraction_done <= kTrainingShare) {
+      trained_visits = visits_;
+      continue;
+    }
+    visit_pages_.clear();
+    longest_page_ = "none";
+    TDateTime longest = 0;
+    for (const TVisPageTable& hit : visit->hits) {
+      visit_pages_.push_back(hit.url);
+      if (hit.time_spent > longest) {
+        longest = hit.time_spent;
+        longest_page_ = hit.url;
+      }
+    }
+    SetTargets();
+    Walk(a_, walk_a_, 0);
+    SetTargets();
+    Walk(b_, walk_b_, 1);
+    SetTargets();
+  }
+}
+
+void TExpRep::DrawCharts(std::string& text) {
+  TfrmTempChart* chart = ctx_.chart;
+  const double n = visits_ - trained_visits;
+  const double limit = walk_length_limit;
+  if (chart != nullptr) {
+    chart->BeginChart(report_name, "bar", true, 3);
+    chart->SetBarMarks(true);
+    const std::pair<const char*, std::pair<double, double>> points[] = {
+        {"Найдено целей", {a_.found * 100 / n, b_.found * 100 / n}},
+        {"Средняя длина пути",
+         {Ratio(a_.length_sum, n) * 100 / limit, Ratio(b_.length_sum, n) * 100 / limit}},
+        {"Ср длина пути для найденных целей",
+         {Ratio(a_.found_length_sum, a_.found) * 100 / limit,
+          Ratio(b_.found_length_sum, b_.found) * 100 / limit}},
+    };
+    for (const auto& [label, values] : points) {
+      chart->AddChartPoint(label, values.first);
+      chart->AddSecondBarPoint(label, values.second);
+    }
+    chart->FinishChartJpeg("results.jpg");
+  }
+  text += "<P><IMG SRC=\"results.jpg\"></P>\r\n";
+  const std::string title = "Диаграмма распределения длин пути";
+  text += "<h3>" + title + "</h3>\r\n";
+  if (chart != nullptr) {
+    chart->BeginChart(title, "bar", true, kHistogramSize - 1);
+    chart->SetBarMarks(false);
+    for (int l = 0; l + 1 < kHistogramSize; ++l) {
+      chart->AddChartPoint(std::to_string(l), histogram_[static_cast<size_t>(l)][0]);
+      chart->AddSecondBarPoint(std::to_string(l), histogram_[static_cast<size_t>(l)][1]);
+    }
+    chart->FinishChartJpeg("dist_bar.jpg");
+  }
+  text += "<P><IMG SRC=\"dist_bar.jpg\"></P>\r\n";
+}
+
+std::string TExpRep::PageText() {
+  const int32_t tested = visits_ - trained_visits;
+  const double n = tested;
+  std::string t = "<HTML><BODY>";
+  auto line = [&](const std::string& s) { t += s + "\r\n"; };
+  line("<BR><H1>" + report_name + "</H1>");
+  line("<TABLE>");
+  line("<TR><TD>Всего</TD><TD>" + std::to_string(visits_) + " посетителей</TD></TR>");
+  line("<TR><TD>Тренирована на</TD><TD>" + std::to_string(trained_visits) +
+       " посетителей</TD></TR>");
+  line("<TR><TD>Тестировалась на</TD><TD>" + std::to_string(tested) + " посетителей</TD></TR>");
+  line("</TABLE>");
+  line("<H2>Результаты</H2>");
+  line("<TABLE border=0 cellPadding=1 cellSpacing=1 width=\"500\">");
+  line("<TR>");
+  line("<TH>Параметр</TH>");
+  line("<TH>Оптимально</TH>");
+  line("<TH>Рекомендовано</TH>");
+  line("<TH>Разница</TH>");
+  auto row = [&](const char* name, const std::string& a, const std::string& b,
+                 const std::string& difference) {
+    line("</TR>");
+    line("<TR>");
+    line(std::string("<TD>") + name + "</TD>");
+    line(Cell(a));
+    line(Cell(b));
+    line(difference);
+  };
+  row("Найдено целей", std::to_string(a_.found), std::to_string(b_.found),
+      DifferenceCell(static_cast<double>(a_.found) - b_.found, a_.found));
+
+  // Walk B's values are shown as measured.
+  const double ma = Ratio(a_.length_sum, n), mb = Ratio(b_.length_sum, n);
+  row("Средняя длина пути", Fixed(ma), Fixed(mb),
+      DifferenceCell(static_cast<double>(a_.length_sum) - b_.length_sum, a_.length_sum));
+
+  const double va = Ratio(a_.length_square_sum, n) - ma * ma;
+  const double vb = Ratio(b_.length_square_sum, n) - mb * mb;
+  row("Дисперсия cредней длины пути", Fixed(va), Fixed(vb), DifferenceCell(va - vb, va));
+
+  const double ga = Ratio(a_.found_length_sum, a_.found);
+  const double gb = Ratio(b_.found_length_sum, b_.found);
+  row("Средняя длина пути для найденных целей", Fixed(ga), Fixed(gb),
+      DifferenceCell(static_cast<double>(a_.found_length_sum) - b_.found_length_sum,
+                     a_.found_length_sum));
+
+  const double wa = Ratio(a_.found_length_square_sum, a_.found) - ga * ga;
+  const double wb = Ratio(b_.found_length_square_sum, b_.found) - gb * gb;
+  row("Дисперсия cредней длины пути для найденных целей", Fixed(wa), Fixed(wb),
+      DifferenceCell(wa - wb, wa));
+  line("</TR>");
+  line("</TABLE>");
+  DrawCharts(t);
+  line("</BODY></HTML>");
+  return t;
+}
+
+void TExpRep::Display() {
+  AppendDetails(std::string("<A HREF=\"") + kPageFile + "\"><h2>" + report_name + "</h2>" +
+                "</A>");
+  WriteOutputFile(ctx_.output_folder + kPageFile, Utf8ToWindows1251(PageText()));
+}
+
+}  // namespace trelvar

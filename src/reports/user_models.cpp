@@ -1,0 +1,327 @@
+#include "reports/user_models.h"
+
+#include <algorithm>
+#include <cmath>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "config/errors.h"
+#include "config/text_helpers.h"
+#include "config/translator.h"
+#include "logread/visit_tracker.h"
+#include "reports/report_params.h"
+#include "reports/report_text.h"
+#include "reports/reports_cache.h"
+
+namespace trelvar {
+
+namespace {
+
+constexpr const char* kModelCountKey = "model_count=";
+// Below two patterns no merge has a candidate.
+constexpr size_t kFewestPatterns = 2;
+
+std::unordered_map<std::string_view, double> ValuesByPage(const TUserPattern& p) {
+  std::unordered_map<std::string_view, double> values;
+  values.reserve(p.items.size());
+  for (const TUserPatternItem& item : p.items) values.emplace(item.page, item.value);
+  return values;
+}
+
+// The page set of a pattern as one text: sorted pages, each with its length
+// first, so that no two sets give the same text.
+std::string PageSetKey(const TUserPattern& p) {
+  std::vector<std::string_view> pages;
+  pages.reserve(p.items.size());
+  for (const TUserPatternItem& item : p.items) pages.push_back(item.page);
+  std::sort(pages.begin(), pages.end());
+  pages.erase(std::unique(pages.begin(), pages.end()), pages.end());
+  std::string key;
+  for (std::string_view page : pages) {
+    key += std::to_string(page.size());
+    key += ':';
+    key += page;
+  }
+  return key;
+}
+
+int32_t ReadCount(TReportsCache& cache) {
+  const int32_t n = cache.ReadInteger();
+  if (n < 0) throw EInOutError("Cache block holds a negative count");
+  return n;
+}
+
+}  // namespace
+
+double PatternDistance(const TUserPattern& p, const TUserPattern& q) {
+  const auto in_q = ValuesByPage(q);
+  const auto in_p = ValuesByPage(p);
+  double s = 0;
+  size_t u = p.items.size();
+  for (const TUserPatternItem& item : p.items) {
+    auto it = in_q.find(item.page);
+    const double other = it == in_q.end() ? 0 : it->second;
+    s += (item.value - other) * (item.value - other);
+  }
+  for (const TUserPatternItem& item : q.items) {
+    if (in_p.count(item.page) != 0) continue;
+    s += item.value * item.value;
+    ++u;
+  }
+  return u == 0 ? 0 : std::sqrt(s) / static_cast<double>(u);
+}
+
+void MergePattern(TUserPattern& p, const TUserPattern& q) {
+  const double wp = p.weight, wq = q.weight;
+  for (TUserPatternItem& item : p.items) item.value = wp * item.value / (wp + wq);
+  std::unordered_map<std::string, size_t> position;
+  for (size_t i = 0; i < p.items.size(); ++i) position.emplace(p.items[i].page, i);
+  for (const TUserPatternItem& item : q.items) {
+    auto it = position.find(item.page);
+    size_t at;
+    if (it == position.end()) {
+      at = p.items.size();
+      p.items.push_back({item.page, 0});
+      position.emplace(item.page, at);
+    } else {
+      at = it->second;
+    }
+    p.items[at].value += wq * item.value / (wq + wp);
+  }
+  p.weight += q.weight;
+}
+
+TUserPattern VisitPattern(const TVisPathTable& visit) {
+  TUserPattern p;
+  std::unordered_set<std::string_view> seen;
+  for (const TVisPageTable& hit : visit.hits)
+    if (seen.insert(hit.url).second) p.items.push_back({hit.url, 1.0});
+  return p;
+}
+
+// --- user model ---------------------------------------------------------------------
+
+TUserModel::TUserModel(TReportContext& ctx) : TCustomWReport(ctx) {
+  report_name = StaticTypeCaption();
+  report_type = "user_model";
+  page_file = "user_models.htm";
+}
+
+TUserModel::~TUserModel() = default;
+
+std::string TUserModel::StaticTypeCaption() { return Translate(360, "Users Model"); }
+
+std::unique_ptr<TUserModel> TUserModel::NewInstance() const {
+  return std::make_unique<TUserModel>(ctx_);
+}
+
+std::unique_ptr<TCustomWReport> TUserModel::Clone() const {
+  auto r = NewInstance();
+  CopyTo(*r);
+  // A copy that forgot its model count would save another definition.
+  r->model_count = model_count;
+  r->buffer_size = buffer_size;
+  return r;
+}
+
+void TUserModel::LoadParam(const std::string& line) {
+  TCustomWReport::LoadParam(line);
+  if (line.rfind(kModelCountKey, 0) != 0) return;
+  model_count = StrToInt(Trim(line.substr(std::string_view(kModelCountKey).size())));
+  buffer_size = 5 * model_count;
+}
+
+std::string TUserModel::SaveParams(bool short_form) {
+  TCustomWReport::SaveParams(short_form);
+  AddDefinitionLine(kModelCountKey + std::to_string(model_count));
+  return definition_text;
+}
+
+void TUserModel::CheckLogFields(const std::vector<int>& fields) {
+  is_supported = IsParamSupported(fields, kParamHref);
+  unsupported_text = is_supported ? "" : UnsupportedWarning(kParamHref, report_name);
+}
+
+void TUserModel::ProcessLine() {
+  if (ctx_.visits == nullptr) return;
+  ctx_.visits->EnsureUpdated();
+  for (const auto& visit : ctx_.visits->FinishedVisits()) AddVisit(*visit);
+}
+
+void TUserModel::AddVisit(const TVisPathTable& visit) {
+  ++visits_;
+  auto p = std::make_unique<TUserPattern>(VisitPattern(visit));
+  if (patterns_.size() < static_cast<size_t>(std::max(buffer_size, 0)))
+    patterns_.push_back(std::move(p));
+  else
+    MergeIntoNearest(std::move(p));
+}
+
+void TUserModel::MergeIntoNearest(std::unique_ptr<TUserPattern> p) {
+  const size_t n = patterns_.size();
+  if (n < kFewestPatterns) {
+    patterns_.push_back(std::move(p));
+    return;
+  }
+  size_t s = 0;
+  if (ctx_.random != nullptr) s = std::uniform_int_distribution<size_t>(0, n - 2)(*ctx_.random);
+  double best_distance = 1e10;
+  TUserPattern* best = nullptr;
+  // Every pattern is a candidate, from a random start so that ties do not
+  // always go the same way.
+  for (size_t k = 1; k <= n; ++k) {
+    TUserPattern& candidate = *patterns_[(s + k) % n];
+    const double d = PatternDistance(candidate, *p);
+    if (d < best_distance) {
+      best_distance = d;
+      best = &candidate;
+    } else if (d == best_distance && ctx_.random != nullptr &&
+               std::uniform_real_distribution<double>(0, 1)(*ctx_.random) > 0.5) {
+      best = &candidate;
+    }
+  }
+  if (best == nullptr) best = patterns_[(s + 1) % n].get();  // every distance was huge
+  MergePattern(*best, *p);
+}
+
+void TUserModel::Reduce() {
+  const size_t target = std::max(static_cast<size_t>(std::max(model_count, 0)), kFewestPatterns);
+  while (patterns_.size() > target) {
+    double smallest = 1e11;
+    size_t first = 0;
+    for (size_t i = 0; i < patterns_.size(); ++i)
+      for (size_t j = i + 1; j < patterns_.size(); ++j) {
+        const double d = PatternDistance(*patterns_[i], *patterns_[j]);
+        if (d < smallest) {
+          smallest = d;
+          first = i;
+        }
+      }
+    std::unique_ptr<TUserPattern> p = std::move(patterns_[first]);
+    patterns_.erase(patterns_.begin() + static_cast<std::ptrdiff_t>(first));
+    MergeIntoNearest(std::move(p));
+  }
+}
+
+void TUserModel::Clear() {
+  visits_ = 0;
+  patterns_.clear();
+}
+
+void TUserModel::WritePage(bool profiles) {
+  std::stable_sort(patterns_.begin(), patterns_.end(),
+                   [](const auto& a, const auto& b) { return a->weight > b->weight; });
+  debug_text.clear();
+  AppendDetails("<h2><a href=\"" + page_file + "\">" + report_name + "</a>" + "</h2>");
+  AddDebugText(ctx_.page_head);
+  AddDebugText("<h1>" + report_name + "</h1>");
+  if (profiles && !remarks.empty()) AddDebugText("<p>" + remarks + "</p>");
+  AddDebugText("<p>" + Translate(250, "Total") + " " + std::to_string(visits_) + " " +
+               Translate(390, "visitors") + "</p>");
+  const size_t shown =
+      std::min(patterns_.size(), static_cast<size_t>(std::max(model_count, 0)));
+  for (size_t k = 0; k < shown; ++k) {
+    TUserPattern& p = *patterns_[k];
+    std::stable_sort(p.items.begin(), p.items.end(), [](const auto& a, const auto& b) {
+      return a.value != b.value ? a.value > b.value : a.page < b.page;
+    });
+    const std::string number = std::to_string(k + 1);
+    AddDebugText(profiles ? "<h2>" + number + ". " + Translate(391, "User Profile") + " " + "</h2>"
+                          : "<h2>" + number + ". Model " + "</h2>");
+    AddDebugText("<p>" + Translate(255, "Visitors:") + " " + std::to_string(p.weight) + " (" +
+                 Fixed(p.weight * 100.0 / visits_) + "%)</p>");
+    AddDebugText("<TABLE border=0 cellPadding=1 cellSpacing=1 width=\"500\">");
+    AddDebugText("<tr><th>" + Translate(287, "Hits") + "</th><th>" + Translate(288, "Percent") +
+                 "</th><th>" + Translate(248, "Page") + "</th></tr>");
+    for (const TUserPatternItem& item : p.items) {
+      AddDebugText(profiles ? "<TR class=\"OddRaw\"><TD align=\"right\">"
+                            : "<TR><TD align=\"right\">");
+      AddDebugText(std::to_string(static_cast<long long>(std::nearbyint(p.weight * item.value))) +
+                   "</TD><TD align=\"right\">");
+      AddDebugText(Fixed(item.value * 100) + "% </TD><TD width=\"100%\">");
+      AddDebugText(HtmlEscape(item.page) + "</TD></TR>");
+    }
+    AddDebugText("</TABLE>");
+  }
+  AddDebugText(ctx_.page_foot);
+  WriteOutputFile(ctx_.output_folder + SafeFileName(page_file), debug_text);
+}
+
+void TUserModel::Display() {
+  Reduce();
+  WritePage(false);
+}
+
+void TUserModel::SaveToCache(TReportsCache& cache) {
+  cache.WriteInteger(visits_);
+  cache.WriteInteger(static_cast<int32_t>(patterns_.size()));
+  for (const auto& p : patterns_) {
+    cache.WriteInteger(p->weight);
+    cache.WriteInteger(static_cast<int32_t>(p->items.size()));
+    for (const TUserPatternItem& item : p->items) {
+      cache.WriteString(item.page);
+      cache.WriteReal(item.value);
+    }
+  }
+}
+
+void TUserModel::LoadFromCache(TReportsCache& cache) {
+  Clear();
+  try {
+    visits_ = cache.ReadInteger();
+    const int32_t count = ReadCount(cache);
+    for (int32_t k = 0; k < count; ++k) {
+      auto p = std::make_unique<TUserPattern>();
+      p->weight = cache.ReadInteger();
+      const int32_t items = ReadCount(cache);
+      for (int32_t i = 0; i < items; ++i) {
+        std::string page = cache.ReadString();
+        p->items.push_back({std::move(page), cache.ReadReal()});
+      }
+      patterns_.push_back(std::move(p));
+    }
+  } catch (...) {
+    Clear();
+    throw;
+  }
+}
+
+// --- user profiles ---------------------------------------------------------------
+
+TUserProfile::TUserProfile(TReportContext& ctx) : TUserModel(ctx) {
+  report_name = StaticTypeCaption();
+  report_type = "user_profile";
+  page_file = "user_profiles.htm";
+}
+
+std::string TUserProfile::StaticTypeCaption() { return Translate(361, "User Profiles"); }
+
+std::unique_ptr<TUserModel> TUserProfile::NewInstance() const {
+  return std::make_unique<TUserProfile>(ctx_);
+}
+
+void TUserProfile::AddVisit(const TVisPathTable& visit) {
+  ++visits_;
+  TUserPattern p = VisitPattern(visit);
+  const std::string key = PageSetKey(p);
+  if (auto it = by_set_.find(key); it != by_set_.end()) {
+    ++it->second->weight;
+    return;
+  }
+  patterns_.push_back(std::make_unique<TUserPattern>(std::move(p)));
+  by_set_.emplace(key, patterns_.back().get());
+}
+
+void TUserProfile::Clear() {
+  TUserModel::Clear();
+  by_set_.clear();
+}
+
+void TUserProfile::LoadFromCache(TReportsCache& cache) {
+  TUserModel::LoadFromCache(cache);
+  for (auto& p : patterns_) by_set_.emplace(PageSetKey(*p), p.get());
+}
+
+void TUserProfile::Display() { WritePage(true); }
+
+}  // namespace trelvar

@@ -1,0 +1,111 @@
+// The user model reports: visits grouped by the pages they contain.
+//
+// TUserModel ("user_model", page "user_models.htm") turns every finished
+// visit into a pattern (its distinct pages, each with membership 1.0) and
+// keeps a buffer of at most 5 x model count patterns: when it is full, a
+// new pattern is merged into the nearest of the others (weighted means of
+// the membership values). Display reduces the buffer to model count
+// patterns by merging the closest ones and writes the page. With a model
+// count below 2 the buffer and the reduction stop at two patterns, the
+// fewest that still have a merge candidate.
+// TUserProfile ("user_profile", page "user_profiles.htm") counts visits
+// with exactly the same page set; its list is never reduced.
+//
+// Random choices come from the run's generator (TReportContext::random).
+// Each report owns its patterns. A bad "model_count=" raises
+// EConvertError; a page that cannot be written EFCreateError; a damaged
+// cache block EInOutError after emptying the report. Main thread only.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "reports/report_base.h"
+
+namespace trelvar {
+
+struct TUserPatternItem {
+  std::string page;  // the tracker's decoded URL
+  double value = 0;  // membership
+};
+
+struct TUserPattern {
+  int32_t weight = 1;  // visits merged into it
+  std::vector<TUserPatternItem> items;
+};
+
+// √(sum of squared membership differences over the union of pages) divided
+// by the number of pages in that union.
+double PatternDistance(const TUserPattern& p, const TUserPattern& q);
+// Merges q into p: the weighted mean of both membership vectors, weight
+// added.
+void MergePattern(TUserPattern& p, const TUserPattern& q);
+// The pattern of a visit: its distinct pages in first-occurrence order.
+TUserPattern VisitPattern(const TVisPathTable& visit);
+
+class TUserModel : public TCustomWReport {
+ public:
+  explicit TUserModel(TReportContext& ctx);
+  ~TUserModel() override;
+  static std::string StaticTypeCaption();
+
+  std::unique_ptr<TCustomWReport> Clone() const override;
+  void LoadParam(const std::string& line) override;
+  std::string SaveParams(bool short_form) override;
+  void ProcessLine() override;
+  void Display() override;
+  void Clear() override;
+  std::string TypeCaption() const override { return StaticTypeCaption(); }
+  void CheckLogFields(const std::vector<int>& fields) override;
+  void SaveToCache(TReportsCache& cache) override;
+  void LoadFromCache(TReportsCache& cache) override;
+  // Counts one finished visit into the patterns.
+  virtual void AddVisit(const TVisPathTable& visit);
+
+  // Merges p into the nearest other pattern (ties broken at random); with
+  // fewer than two patterns there is none, and p is appended.
+  void MergeIntoNearest(std::unique_ptr<TUserPattern> p);
+  // Merges the closest patterns until at most model count remain (never
+  // fewer than two).
+  void Reduce();
+
+  using TPatterns = std::vector<std::unique_ptr<TUserPattern>>;
+  const TPatterns& Patterns() const { return patterns_; }
+  int32_t Visits() const { return visits_; }
+
+  int32_t model_count = 10;
+  int32_t buffer_size = 10;
+
+ protected:
+  // The page: head, one section per shown pattern, foot.
+  void WritePage(bool profiles);
+  virtual std::unique_ptr<TUserModel> NewInstance() const;
+
+  int32_t visits_ = 0;
+  TPatterns patterns_;
+};
+
+class TUserProfile : public TUserModel {
+ public:
+  explicit TUserProfile(TReportContext& ctx);
+  static std::string StaticTypeCaption();
+
+  void Display() override;
+  void Clear() override;
+  std::string TypeCaption() const override { return StaticTypeCaption(); }
+  void LoadFromCache(TReportsCache& cache) override;
+  void AddVisit(const TVisPathTable& visit) override;
+
+ protected:
+  std::unique_ptr<TUserModel> NewInstance() const override;
+
+ private:
+  // Profiles by their page set, so a visit costs the same however many
+  // profiles there are.
+  std::unordered_map<std::string, TUserPattern*> by_set_;
+};
+
+}  // namespace trelvar

@@ -1,0 +1,377 @@
+#include "reports/web_model.h"
+
+#include <algorithm>
+
+#include "config/errors.h"
+#include "config/main_settings.h"
+#include "config/text_helpers.h"
+#include "config/translator.h"
+#include "config/web_helpers.h"
+#include "logread/visit_tracker.h"
+#include "reports/report_params.h"
+#include "reports/report_text.h"
+#include "reports/reports_cache.h"
+
+namespace trelvar {
+
+namespace {
+
+constexpr const char* kIndexFile = "web_rpt.htm";
+constexpr const char* kExitKey = "/exit.htm";
+constexpr size_t kMaxPathLength = 250;
+constexpr const char* kTableHead =
+    "<TABLE border=0 cellPadding=1 cellSpacing=1 width=\"500\">";
+// Marks where the document begins in the wrapped index text; it holds no
+// break character and survives escaping.
+constexpr const char* kBoldMark = "\x01\x01\x01";  // as wide as "<b>"
+
+bool LegalFileChar(char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+         c == '-' || c == '_';
+}
+
+std::string TimeText(double time_sum, int32_t timed_count) {
+  if (timed_count <= 0) return "-";
+  return Fixed(Seconds(time_sum) / timed_count);
+}
+
+int32_t ReadCount(TReportsCache& cache) {
+  const int32_t n = cache.ReadInteger();
+  if (n < 0) throw EInOutError("Cache block holds a negative count");
+  return n;
+}
+
+}  // namespace
+
+// --- lists ----------------------------------------------------------------------
+
+void THRefList::Count(const std::string& key) {
+  if (TCustomHRef* r = index_.Find(key)) {
+    ++r->count;
+    return;
+  }
+  Append(key, 1);
+}
+
+void THRefList::Append(std::string key, int32_t count) {
+  auto r = std::make_unique<TCustomHRef>();
+  r->value = std::move(key);
+  r->count = count;
+  index_.Insert(r.get());
+  items_.push_back(std::move(r));
+}
+
+void THRefList::SortByCount() {
+  // The records do not move, so the index stays valid.
+  std::stable_sort(items_.begin(), items_.end(),
+                   [](const auto& a, const auto& b) { return a->count > b->count; });
+}
+
+void THRefList::Truncate(size_t keep) {
+  if (items_.size() <= keep) return;
+  items_.resize(keep);
+  index_.Clear();
+  for (auto& r : items_) index_.Insert(r.get());
+}
+
+void THRefList::Clear() {
+  index_.Clear();
+  items_.clear();
+}
+
+// --- the report -------------------------------------------------------------------
+
+TWebModel::TWebModel(TReportContext& ctx) : TCustomWReport(ctx) {
+  report_name = StaticTypeCaption();
+  report_type = "web_model";
+  page_file = kIndexFile;
+}
+
+TWebModel::~TWebModel() = default;
+
+std::string TWebModel::StaticTypeCaption() { return Translate(359, "Web Model"); }
+
+std::unique_ptr<TCustomWReport> TWebModel::Clone() const {
+  auto r = std::make_unique<TWebModel>(ctx_);
+  CopyTo(*r);
+  return r;
+}
+
+void TWebModel::CheckLogFields(const std::vector<int>& fields) {
+  is_supported = IsParamSupported(fields, kParamHref);
+  unsupported_text = is_supported ? "" : UnsupportedWarning(kParamHref, report_name);
+}
+
+std::string TWebModel::PageKey(const std::string& url, bool file_rule) {
+  const TSplitURL u = SplitUrl(url);
+  std::string key = LowerCase(u.site) + LowerCase(u.path) + LowerCase(u.document);
+  if (file_rule && key.find("file://") != std::string::npos)
+    key = "file_" + key.substr(key.rfind('/') + 1);
+  return key;
+}
+
+std::string TWebModel::PageFileName(const std::string& url) const {
+  std::string text = url;
+  if (UrlLastPart(text).empty()) text += "index.htm";
+  for (char& c : text)
+    if (!LegalFileChar(c)) c = '_';
+  const size_t fixed = ctx_.output_folder.size() + 3 + 4;  // "web", ".htm"
+  if (fixed + text.size() > kMaxPathLength)
+    text.resize(kMaxPathLength > fixed ? std::min(text.size(), kMaxPathLength - fixed) : 0);
+  return "web" + text + ".htm";
+}
+
+std::string TWebModel::AssignPageFile(const std::string& key) {
+  const std::string exit_file = ExitFileName();
+  auto taken = [&](const std::string& name) {
+    if (name == exit_file || name == kIndexFile) return true;
+    auto it = taken_files_.find(name);
+    return it != taken_files_.end() && it->second != key;
+  };
+  std::string name = PageFileName(key);
+  if (taken(name)) {
+    const std::string stem = name.substr(0, name.size() - 4);
+    for (int n = 2;; ++n) {
+      const std::string suffix = std::to_string(n) + ".htm";
+      std::string head = stem;
+      // The number must fit within the length rule too; "web" always stays.
+      const size_t room = kMaxPathLength > ctx_.output_folder.size() + suffix.size()
+                              ? kMaxPathLength - ctx_.output_folder.size() - suffix.size()
+                              : 0;
+      if (head.size() > room) head.resize(std::max<size_t>(room, 3));
+      name = head + suffix;
+      if (!taken(name)) break;
+    }
+  }
+  taken_files_.emplace(name, key);
+  return name;
+}
+
+TWebPage& TWebModel::PageOf(const std::string& key) {
+  if (TWebPage* p = index_.Find(key)) return *p;
+  auto p = std::make_unique<TWebPage>();
+  p->value = key;
+  p->page_file = AssignPageFile(key);
+  TWebPage& added = *p;
+  index_.Insert(p.get());
+  pages_.push_back(std::move(p));
+  return added;
+}
+
+void TWebModel::AddPage(const std::string& key, const std::string& input, double time,
+                        const std::string& output) {
+  TWebPage& page = PageOf(key);
+  ++page.visits;
+  page.inputs.Count(input);
+  page.outputs.Count(output);
+  if (time > 0) {
+    page.time_sum += time;
+    ++page.timed_count;
+  }
+}
+
+void TWebModel::ProcessLine() {
+  if (ctx_.visits != nullptr) {
+    ctx_.visits->EnsureUpdated();
+    for (const auto& visit : ctx_.visits->FinishedVisits()) {
+      const auto& hits = visit->hits;
+      const size_t n = hits.size();
+      if (n == 0) continue;
+      const std::string referrer = PageKey(visit->referrer, false);
+      if (n < 2 || n > 254) {
+        AddPage(PageKey(hits[0].url), referrer, 0, kExitKey);
+        continue;
+      }
+      // Each hit's key once: as the page itself and as a neighbour.
+      std::vector<std::string> page_keys(n), link_keys(n);
+      for (size_t i = 0; i < n; ++i) {
+        page_keys[i] = PageKey(hits[i].url, true);
+        link_keys[i] = PageKey(hits[i].url, false);
+      }
+      AddPage(page_keys[0], referrer, hits[0].time_spent, link_keys[1]);
+      for (size_t i = 1; i + 1 < n; ++i) {
+        AddPage(page_keys[i], link_keys[i - 1], hits[i].time_spent, link_keys[i + 1]);
+        if (TWebPage* page = index_.Find(page_keys[i]))
+          for (size_t j = i + 1; j < n; ++j) page->later.Count(page_keys[j]);
+      }
+      AddPage(page_keys[n - 1], link_keys[n - 2], 0, kExitKey);
+    }
+  }
+  has_data_ = true;
+}
+
+void TWebModel::Clear() {
+  has_data_ = false;
+  index_.Clear();
+  pages_.clear();
+  taken_files_.clear();
+}
+
+void TWebModel::Compact() {
+  TCustomWReport::Compact();
+  const int tolerance = ctx_.settings != nullptr ? ctx_.settings->approximate_tolerance : 100;
+  const size_t a = static_cast<size_t>(std::max(0, (tolerance + 100) * 10));
+  for (auto& page : pages_) {
+    for (THRefList* list : {&page->inputs, &page->outputs, &page->later}) {
+      if (list->Size() < a) continue;
+      list->SortByCount();
+      list->Truncate(a / 10);
+    }
+  }
+}
+
+std::string TWebModel::GuessNextPage(const std::string& page, int count, bool use_later_pages) {
+  const std::string not_found = Translate(259, "not found");
+  // A URL and its key find the same page.
+  const TWebPage* p = index_.Find(page);
+  if (p == nullptr) p = index_.Find(PageKey(page));
+  if (p == nullptr) return not_found;
+  const THRefList& list = use_later_pages ? p->later : p->outputs;
+  const size_t m = std::min(static_cast<size_t>(std::max(count, 0)), list.Size());
+  if (m == 0) return not_found;
+  size_t r = 0;
+  if (ctx_.random != nullptr) r = std::uniform_int_distribution<size_t>(0, m - 1)(*ctx_.random);
+  const std::string& key = list[r].value;
+  return key == kExitKey ? not_found : key;
+}
+
+std::string TWebModel::LinkFile(const std::string& key, bool exit_allowed) const {
+  if (exit_allowed && key == kExitKey) return ExitFileName();
+  if (const TWebPage* p = index_.Find(key)) return p->page_file;
+  if (const TWebPage* p = index_.Find(PageKey(key))) return p->page_file;
+  return PageFileName(key);
+}
+
+void TWebModel::WritePageFile(TWebPage& page) {
+  page.inputs.SortByCount();
+  page.outputs.SortByCount();
+  page.later.SortByCount();
+  const std::string limit = std::to_string(page.limit);
+  const std::string table_head = std::string("<TR><TH>") + Translate(248, "Page") + "</TH><TH>" +
+                                 Translate(287, "Hits") + "</TH><TH>" +
+                                 Translate(288, "Percent") + "</TH></TR>\r\n";
+  auto share = [&](int32_t count) {
+    return page.visits > 0 ? Fixed(count * 100.0 / page.visits) : std::string("-");
+  };
+  const size_t shown = static_cast<size_t>(std::max(page.limit, 0));
+
+  std::string text = ctx_.page_head;
+  text += "<h1>" + Translate(248, "Page") + " " + HtmlEscape(page.value) + "</h1>\r\n";
+  text += "<P>" + Translate(392, "Visits:") + " " + std::to_string(page.visits) + ",&nbsp;" +
+          Translate(393, "Avg visit time (secs):") + " " +
+          TimeText(page.time_sum, page.timed_count) + "&nbsp<a href=\"" + kIndexFile + "\">" +
+          Translate(394, "Back to Index") + "</a></P>\r\n";
+
+  text += "<h2>" + Translate(395, "Top") + " " + limit + " " + Translate(396, "Input hrefs") +
+          "</h2>\r\n" + kTableHead + "\r\n" + table_head;
+  for (size_t i = 0; i < std::min(shown, page.inputs.Size()); ++i) {
+    const TCustomHRef& r = page.inputs[i];
+    const std::string row = "<TR " + RowClass(static_cast<long long>(i)) + "><TD width=\"100%\">";
+    if (!r.value.empty() && r.value[0] == '/')
+      text += row + "<a href=\"" + HtmlEscape(LinkFile(r.value, false)) + "\">" +
+              HtmlEscape(r.value) + "</a>\r\n";
+    else
+      text += row + HtmlEscape(r.value) + "\r\n";
+    text += "</TD><TD align=\"right\">" + std::to_string(r.count) + "</TD>\r\n";
+    text += "<TD align=\"right\">" + share(r.count) + "%</TD></TR>\r\n";
+  }
+  text += "</TABLE>\r\n";
+
+  text += "<h2>" + Translate(395, "Top") + " " + limit + " " + Translate(397, "Output hrefs") +
+          "</h2>\r\n" + kTableHead + "\r\n" + table_head;
+  for (size_t i = 0; i < std::min(shown, page.outputs.Size()); ++i) {
+    const TCustomHRef& r = page.outputs[i];
+    text += "<TR " + RowClass(static_cast<long long>(i)) + "><TD width=\"100%\"><a href=\"" +
+            HtmlEscape(LinkFile(r.value, true)) + "\">" + HtmlEscape(r.value) + "</a>\r\n";
+    text += "</TD><TD>" + std::to_string(r.count) + "</TD>\r\n";
+    text += "<TD>" + share(r.count) + "%</TD></TR>\r\n";
+  }
+  text += "</TABLE>\r\n";
+  text += ctx_.page_foot;
+  WriteOutputFile(ctx_.output_folder + page.page_file, text);
+}
+
+void TWebModel::Display() {
+  std::stable_sort(pages_.begin(), pages_.end(),
+                   [](const auto& a, const auto& b) { return a->value < b->value; });
+  AppendDetails(std::string("<h2><a href=\"") + kIndexFile + "\">" + report_name + "</a>" +
+                "</h2>");
+
+  std::string text = ctx_.page_head;
+  text += "<h1>" + report_name + "</h1>\r\n";
+  if (!remarks.empty()) text += "<p>" + remarks + "</p>\r\n";
+  text += "<p><a href=\"indexdetails.htm\">" + Translate(398, "Back to main page") +
+          "</a></p>\r\n";
+  text += std::string(kTableHead) + "\r\n";
+  text += "<tr><th>" + Translate(248, "Page") + "</th><th>" + Translate(287, "Hits") +
+          "</th><th>" + Translate(247, "Time (secs)") + "</th></tr>\r\n";
+  for (size_t i = 0; i < pages_.size(); ++i) {
+    TWebPage& page = *pages_[i];
+    const TSplitURL u = SplitUrl(page.value);
+    const std::string shown = RemoveChar(u.site + u.path, kBoldMark[0]) + kBoldMark +
+                              RemoveChar(u.document, kBoldMark[0]);
+    const std::string wrapped = ReplaceAll(kBoldMark, "<b>", WrapHtml(shown, 70, "&-/=_"));
+    text += "<TR " + RowClass(static_cast<long long>(i)) + "><TD>\r\n";
+    text += "<A HREF=\"" + HtmlEscape(page.page_file) + "\">" + wrapped + "</b>" +
+            "</A></TD><TD align=\"right\">\r\n";
+    text += std::to_string(page.visits) + "</TD><TD align=\"right\">" +
+            TimeText(page.time_sum, page.timed_count) + "</TD></TR>\r\n";
+    WritePageFile(page);
+  }
+  text += "</TABLE></BODY></HTML>";
+  WriteOutputFile(ctx_.output_folder + kIndexFile, text);
+  WriteOutputFile(ctx_.output_folder + ExitFileName(),
+                  "<html><body><h1>" + Translate(399, "Exit of the site") +
+                      "</h1></body></html>");
+}
+
+void TWebModel::SaveToCache(TReportsCache& cache) {
+  cache.WriteInteger(static_cast<int32_t>(pages_.size()));
+  for (const auto& p : pages_) {
+    cache.WriteString(p->reserved);
+    cache.WriteString(p->value);
+    cache.WriteString(p->page_file);
+    cache.WriteInteger(p->visits);
+    cache.WriteInteger(p->limit);
+    cache.WriteInteger(p->timed_count);
+    cache.WriteReal(p->time_sum);
+    for (const THRefList* list : {&p->inputs, &p->outputs, &p->later}) {
+      cache.WriteInteger(static_cast<int32_t>(list->Size()));
+      for (size_t i = 0; i < list->Size(); ++i) {
+        cache.WriteString((*list)[i].value);
+        cache.WriteInteger((*list)[i].count);
+      }
+    }
+  }
+}
+
+void TWebModel::LoadFromCache(TReportsCache& cache) {
+  Clear();
+  try {
+    const int32_t count = ReadCount(cache);
+    for (int32_t k = 0; k < count; ++k) {
+      std::string reserved = cache.ReadString();
+      std::string key = cache.ReadString();
+      cache.ReadString();  // the stored file name: names are made afresh for this folder
+      TWebPage& page = PageOf(key);
+      page.reserved = std::move(reserved);
+      page.visits = cache.ReadInteger();
+      page.limit = cache.ReadInteger();
+      page.timed_count = cache.ReadInteger();
+      page.time_sum = cache.ReadReal();
+      for (THRefList* list : {&page.inputs, &page.outputs, &page.later}) {
+        const int32_t records = ReadCount(cache);
+        for (int32_t i = 0; i < records; ++i) {
+          std::string value = cache.ReadString();
+          list->Append(std::move(value), cache.ReadInteger());
+        }
+      }
+    }
+    has_data_ = count > 0;
+  } catch (...) {
+    Clear();
+    throw;
+  }
+}
+
+}  // namespace trelvar

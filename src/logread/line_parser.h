@@ -24,7 +24,6 @@
 // workers share only the state inside TReverseDns).
 #pragma once
 
-#include <deque>
 #include <functional>
 #include <memory>
 #include <ostream>

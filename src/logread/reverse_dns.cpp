@@ -200,6 +200,13 @@ TReverseDns::~TReverseDns() {
   // the detached flag.
 }
 
+std::unique_lock<std::mutex> TReverseDns::Hold() const {
+  // Before the first worker starts only this thread touches the state, so
+  // a pass without reverse DNS never locks.
+  if (!threaded_) return std::unique_lock<std::mutex>();
+  return std::unique_lock<std::mutex>(state_->lock);
+}
+
 bool TReverseDns::Start() {
   active_ = !state_->slots.empty() && state_->lookup != nullptr && state_->lookup->Start();
   return active_;
@@ -208,12 +215,12 @@ bool TReverseDns::Start() {
 void TReverseDns::AppendReady(TParsed line) {
   line->dns_done = true;
   line->dns_worker = -1;
-  std::lock_guard<std::mutex> hold(state_->lock);
+  const auto hold = Hold();
   state_->ready.push_back(std::move(line));
 }
 
 bool TReverseDns::HasRoom() const {
-  std::lock_guard<std::mutex> hold(state_->lock);
+  const auto hold = Hold();
   const TState& s = *state_;
   return s.waiting.size() + s.ready.size() < kDnsLookAhead && (!active_ || s.FreeSlot() >= 0);
 }
@@ -228,7 +235,8 @@ void TReverseDns::Admit(TParsed line) {
     ++state_->resolved_waiting;
   };
 
-  std::lock_guard<std::mutex> hold(state_->lock);
+  if (active_) threaded_ = true;  // from here on workers may share the state
+  const auto hold = Hold();
   TState& s = *state_;
   s.waiting.push_back(std::move(line));
   if (!active_) {  // nothing to resolve: the user field stays
@@ -281,7 +289,7 @@ void TReverseDns::Admit(TParsed line) {
 }
 
 bool TReverseDns::CleanCache() {
-  std::lock_guard<std::mutex> hold(state_->lock);
+  const auto hold = Hold();
   return state_->CleanCache();
 }
 
@@ -307,7 +315,7 @@ bool TReverseDns::WaitForOldest(const std::function<bool()>& cancelled) {
 }
 
 TReverseDns::TParsed TReverseDns::TakeReady() {
-  std::lock_guard<std::mutex> hold(state_->lock);
+  const auto hold = Hold();
   if (state_->ready.empty()) return nullptr;
   TParsed line = std::move(state_->ready.front());
   state_->ready.pop_front();
@@ -315,27 +323,27 @@ TReverseDns::TParsed TReverseDns::TakeReady() {
 }
 
 bool TReverseDns::ReadyEmpty() const {
-  std::lock_guard<std::mutex> hold(state_->lock);
+  const auto hold = Hold();
   return state_->ready.empty();
 }
 
 bool TReverseDns::WaitingEmpty() const {
-  std::lock_guard<std::mutex> hold(state_->lock);
+  const auto hold = Hold();
   return state_->waiting.empty();
 }
 
 bool TReverseDns::Empty() const {
-  std::lock_guard<std::mutex> hold(state_->lock);
+  const auto hold = Hold();
   return state_->waiting.empty() && state_->ready.empty();
 }
 
 int TReverseDns::GetFreeDnsThread() const {
-  std::lock_guard<std::mutex> hold(state_->lock);
+  const auto hold = Hold();
   return state_->FreeSlot();
 }
 
 bool TReverseDns::IpInWork(const std::string& address) const {
-  std::lock_guard<std::mutex> hold(state_->lock);
+  const auto hold = Hold();
   return state_->in_work.count(address) != 0;
 }
 
@@ -344,13 +352,13 @@ int TReverseDns::SlotCount() const {
 }
 
 std::optional<std::string> TReverseDns::CachedName(const std::string& address) const {
-  std::lock_guard<std::mutex> hold(state_->lock);
+  const auto hold = Hold();
   if (TIpToDns* e = state_->cache.Find(address)) return e->host_name;
   return std::nullopt;
 }
 
 size_t TReverseDns::CacheCount() const {
-  std::lock_guard<std::mutex> hold(state_->lock);
+  const auto hold = Hold();
   return state_->cache.Count();
 }
 

@@ -23,12 +23,14 @@
 // result and moves lines on. When this object goes, running workers are
 // detached: they keep the shared state (and the lookup) alive until they
 // end and drop their results. Every member function is for the parser's
-// thread; none throws except for lack of memory.
+// thread; none throws except for lack of memory. Until the first worker is
+// started nothing is locked, as only the parser's thread can be there.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -124,8 +126,12 @@ class TReverseDns {
   struct TState;  // shared with the workers; defined in the source
 
  private:
+  // The state's lock once workers may run, else none.
+  std::unique_lock<std::mutex> Hold() const;
+
   std::shared_ptr<TState> state_;
   bool active_ = false;
+  bool threaded_ = false;  // a worker may have been started
 };
 
 }  // namespace trelvar

@@ -14,6 +14,7 @@
 #include "config/main_settings.h"
 #include "config/translator.h"
 #include "logread/log_line.h"
+#include "platform/reverse_lookup.h"
 #include "reports/chart_service.h"
 #include "reports/progress.h"
 #include "reports/report_set.h"
@@ -44,6 +45,10 @@ struct TAppContext {
   std::unique_ptr<TfrmProg> progress;
   // The line the reports read; filled by the line parser.
   TCurrentLine current_line;
+  // The reverse lookup of the DNS workers. Shared, because a worker still
+  // running when its parser goes keeps it until its lookup returns.
+  std::shared_ptr<platform::TReverseLookup> reverse_lookup =
+      std::make_shared<platform::TSystemReverseLookup>();
   std::unique_ptr<TWS> sites;
   std::unique_ptr<TRepParser> report_set;
 };

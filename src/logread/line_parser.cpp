@@ -1,5 +1,7 @@
 #include "logread/line_parser.h"
 
+#include <algorithm>
+
 #include "app/output.h"
 #include "app/ui_host.h"
 #include "config/errors.h"
@@ -70,8 +72,27 @@ const TSplitRef& EmptySplit() {
   return kEmpty;
 }
 
+namespace {
+
+// Worker slots are prepared only when the settings ask for reverse DNS; at
+// least one, or parsing could never go on.
+int DnsSlots(const TMainSettings* settings) {
+  if (settings == nullptr || !settings->reverse_dns_lookup) return 0;
+  return std::clamp(settings->dns_lookup_threads, 1, kDnsMaxThreads);
+}
+
+std::shared_ptr<platform::TReverseLookup> DnsLookup(const TLineParser::TEnvironment& env) {
+  if (env.resolver != nullptr) return env.resolver;
+  return std::make_shared<platform::TSystemReverseLookup>();
+}
+
+}  // namespace
+
 TLineParser::TLineParser(const TEnvironment& env)
-    : env_(env), chooser_(env.folders != nullptr ? *env.folders : TFolders("", "")) {
+    : env_(env),
+      chooser_(env.folders != nullptr ? *env.folders : TFolders("", "")),
+      dns_(DnsSlots(env.settings), DnsSlots(env.settings) > 0 ? DnsLookup(env) : nullptr,
+           env.dns_timeout_ms) {
   chooser_.SetOnFileStart([this](TFileChooser&, const std::string& path, bool& accept) {
     FileStarting(path);
     accept = true;
@@ -92,6 +113,8 @@ void TLineParser::CompileTemplate() {
   for (int code : {kFieldYear, kFieldMonth, kFieldDay, kFieldUriQuery, kFieldUserDomain,
                    kFieldUserSite})
     live_fields_[static_cast<size_t>(code)] = true;
+  // Resolved host names replace the user field.
+  if (dns_.Active()) live_fields_[kFieldUserName] = true;
   clear_current_ = true;
 }
 
@@ -143,8 +166,17 @@ void TLineParser::BeginScan(const std::string& log_path) {
   }
   OutputLine("<P>Scanning log files...</P>");
   chooser_.StartFiles();
-  if (dns_needed_ && env_.settings != nullptr && env_.settings->reverse_dns_lookup)
-    OutputLine("<p>WinSocket initialized</p>");
+  dns_.Stop();
+  if (dns_needed_ && env_.settings != nullptr && env_.settings->reverse_dns_lookup) {
+    // The lookup service is started for the scan; without it the user
+    // fields stay as the log has them.
+    if (dns_.Start()) {
+      live_fields_[kFieldUserName] = true;
+      OutputLine("<p>WinSocket initialized</p>");
+    } else {
+      OutputLine("<p>Unable to start WinSocket. So reverse DNS lookup not be done.</p>");
+    }
+  }
   FillCache();
 }
 
@@ -361,27 +393,41 @@ TLineParser::TParsed TLineParser::ParseNextLine() {
 }
 
 void TLineParser::FillCache() {
-  if (TParsed p = ParseNextLine()) ready_lines_.push_back(std::move(p));
-}
-
-void TLineParser::CleanCache() {
-  // Lines whose address is resolved move on in their order; without reverse
-  // DNS nothing ever waits.
-  while (!waiting_lines_.empty() && waiting_lines_.front()->dns_done) {
-    ready_lines_.push_back(std::move(waiting_lines_.front()));
-    waiting_lines_.pop_front();
+  if (!dns_.Active()) {
+    if (TParsed p = ParseNextLine()) dns_.AppendReady(std::move(p));
+    return;
+  }
+  try {
+    // Parse ahead while there is room and a worker to spare.
+    while (dns_.HasRoom()) {
+      TParsed p = ParseNextLine();
+      if (p == nullptr) return;  // input exhausted
+      dns_.Admit(std::move(p));
+    }
+    dns_.CleanCache();
+  } catch (const EInOutError&) {
+    throw;  // a log file that vanished or cannot be read ends the pass
+  } catch (const std::exception&) {
+    // The line that failed is lost; the next call goes on.
   }
 }
 
 bool TLineParser::GetLine() {
   try {
-    if (ready_lines_.empty()) {
+    if (dns_.ReadyEmpty()) {
       FillCache();
-      CleanCache();
+      // Lines resolved already go first; only when none is there the
+      // oldest waiting line is waited for. A cancel in the windowed run
+      // ends the wait and delivers nothing.
+      dns_.CleanCache();
+      if (dns_.ReadyEmpty() && !dns_.WaitingEmpty()) {
+        const bool windowed = RunMode() == TRunMode::Windowed && env_.progress != nullptr;
+        if (!dns_.WaitForOldest([&] { return windowed && env_.progress->IsCancelled(); }))
+          return false;
+      }
     }
-    if (ready_lines_.empty()) return false;
-    TParsed p = std::move(ready_lines_.front());
-    ready_lines_.pop_front();
+    TParsed p = dns_.TakeReady();
+    if (p == nullptr) return false;
 
     // User domain and site: the last one and two dot-suffixes of field 17.
     const std::string& user = p->fields[kFieldUserName];
@@ -415,7 +461,7 @@ bool TLineParser::GetLine() {
 }
 
 bool TLineParser::Finished() const {
-  return chooser_.AllDone() && ready_lines_.empty() && waiting_lines_.empty();
+  return chooser_.AllDone() && dns_.Empty();
 }
 
 }  // namespace trelvar

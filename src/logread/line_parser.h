@@ -8,19 +8,22 @@
 // lines outside the analysis period or inside the range the cache already
 // holds. GetLine delivers the next line into the run's TCurrentLine.
 //
-// Lines pass through two queues: WaitingLines (lines whose client address
-// is being resolved by reverse DNS) and ReadyLines. Without reverse DNS
-// every parsed line goes straight to ReadyLines, so lines come out in file
-// order.
+// Lines pass through two queues (TReverseDns): WaitingLines (lines whose
+// client address is being resolved by reverse DNS) and ReadyLines. Without
+// reverse DNS every parsed line goes straight to ReadyLines, so lines come
+// out in file order. With it (ReverseDNSLookup on and some report reading
+// host names) the parser reads up to 1000 lines ahead while worker threads
+// resolve the client addresses into the user field; a line of a resolved
+// address may then come out before an older one still being resolved.
 //
 // Failure: lines that fit no template are skipped silently; lines whose
 // date cannot be built go to the error log ("ADDPAR: ..."); a line whose
 // filters fail is dropped; errors of the log files themselves (a vanished
 // or unreadable file, EInOutError) propagate from BeginScan and GetLine.
-// Owned by the analysis driver for one pass. Main thread only.
+// Owned by the analysis driver for one pass. Main thread only (the DNS
+// workers share only the state inside TReverseDns).
 #pragma once
 
-#include <deque>
 #include <functional>
 #include <memory>
 #include <ostream>
@@ -32,6 +35,8 @@
 #include "logread/file_chooser.h"
 #include "logread/line_template.h"
 #include "logread/log_line.h"
+#include "logread/reverse_dns.h"
+#include "platform/reverse_lookup.h"
 
 namespace trelvar {
 
@@ -51,6 +56,11 @@ class TLineParser {
     TWebSite* site = nullptr;
     TfrmProg* progress = nullptr;
     TCurrentLine* current = nullptr;
+    // The reverse lookup of the DNS workers; null: the system's. Shared,
+    // because workers still running when the parser goes keep it.
+    std::shared_ptr<platform::TReverseLookup> resolver;
+    // A lookup slower than this counts as failed.
+    int dns_timeout_ms = kDnsLookupTimeoutMs;
   };
 
   explicit TLineParser(const TEnvironment& env);
@@ -85,6 +95,9 @@ class TLineParser {
   void BeginScan(const std::string& log_path);
   bool GetLine();
   bool Finished() const;
+  // Reverse DNS of this scan is on (set by BeginScan).
+  bool DnsActive() const { return dns_.Active(); }
+  const TReverseDns& Dns() const { return dns_; }
 
   const TFileChooser& Chooser() const { return chooser_; }
 
@@ -97,7 +110,6 @@ class TLineParser {
   bool BuildDate(TLineParserLogLine& p);
   bool IsPageExtension(const std::string& ext) const;
   void FillCache();
-  void CleanCache();
   TParsed NewLine();
   void Recycle(TParsed p);
   const TSplitRef& SplitCached(const std::string& url);
@@ -124,8 +136,8 @@ class TLineParser {
   // The date of lines without date fields: from "#Date: " or the last line.
   std::array<std::string, 3> default_date_;
 
-  std::deque<TParsed> ready_lines_;
-  std::deque<TParsed> waiting_lines_;
+  // The ready and waiting lines, the host-name cache and the DNS workers.
+  TReverseDns dns_;
   std::vector<TParsed> free_lines_;  // parsed lines kept for reuse
 
   // Repeating URLs and agents are split and detected once.

@@ -321,6 +321,7 @@ int TRepParser::Parse() {
   env.site = app_.sites != nullptr ? app_.sites->Current() : nullptr;
   env.progress = progress;
   env.current = &app_.current_line;
+  env.resolver = app_.reverse_lookup;
   auto parser = std::make_unique<TLineParser>(env);
   line_parser_ = parser.get();
   parser->SetSiteTemplate(log_format);

@@ -226,11 +226,11 @@ bool ReadWholeFile(const std::string& path, std::string& out) {
   }
 }
 
-bool WriteNewFile(const std::string& path, const std::string& data, unsigned mode) {
+bool WriteNewFile(const std::string& path, const std::string& data, unsigned mode, bool durable) {
   TFd out(open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, static_cast<mode_t>(mode)));
   if (out.fd < 0) return false;
   if (fchmod(out.fd, static_cast<mode_t>(mode)) != 0) return false;
-  return WriteAll(out.fd, data.data(), data.size()) && fsync(out.fd) == 0;
+  return WriteAll(out.fd, data.data(), data.size()) && (!durable || fsync(out.fd) == 0);
 }
 
 bool RemoveFile(const std::string& path) { return unlink(path.c_str()) == 0; }

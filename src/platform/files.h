@@ -96,7 +96,10 @@ bool ReadWholeFile(const std::string& path, std::string& out);
 
 // Creates or truncates `path` with the permission bits `mode` and writes
 // `data` to disk; false on any failure.
-bool WriteNewFile(const std::string& path, const std::string& data, unsigned mode);
+// `durable`: flushed to the disk before the answer (settings); report pages,
+// which every analysis writes again, skip the flush.
+bool WriteNewFile(const std::string& path, const std::string& data, unsigned mode,
+                  bool durable = true);
 
 bool RemoveFile(const std::string& path);
 // Renames atomically within one file system, replacing the target.

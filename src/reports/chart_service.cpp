@@ -21,7 +21,7 @@ constexpr const char* kModuleSettings =
     "legend_show_percent=1\r\n";
 
 void WriteOrFail(const std::string& path, const std::string& bytes) {
-  if (!platform::WriteNewFile(path, bytes, kImageMode))
+  if (!platform::WriteNewFile(path, bytes, kImageMode, false))
     throw EFCreateError(CannotCreateFileMessage(path));
 }
 

@@ -41,10 +41,6 @@ const char* const kSupportFiles[] = {"zeb.css",   "progress.gif", "index.htm",
                                      "blank.gif", "minus.gif",    "plus.gif",
                                      "report.gif", "folder.gif",  "tree.js"};
 
-void WritePage(const std::string& path, const std::string& text) {
-  if (!platform::WriteNewFile(path, text, 0644)) throw EFCreateError(CannotCreateFileMessage(path));
-}
-
 bool Windowed() { return RunMode() == TRunMode::Windowed; }
 
 }  // namespace
@@ -508,8 +504,8 @@ bool TRepParser::Display() {
   if (platform::FileSize(folder + "err_rep.htm") > 0)
     ctx_.AppendDetails("<A HREF=\"err_rep.htm\">" + Translate(381, "Errors in log file") + "</A>");
   ctx_.AppendDetails(page_end);
-  WritePage(folder + "indexdetails.htm", ctx_.details_page);
-  WritePage(folder + "indexlist.htm", list);
+  WriteOutputFile(folder + "indexdetails.htm", ctx_.details_page);
+  WriteOutputFile(folder + "indexlist.htm", list);
 
   if (progress != nullptr) progress->StopTimer();
   if (settings.auto_export_into_excel && !ExcelExport()) return false;

@@ -79,7 +79,7 @@ std::string SafeFileName(std::string_view name) {
 
 void WriteOutputFile(const std::string& path, const std::string& text) {
   const std::string temp = path + ".tmp";
-  if (!platform::WriteNewFile(temp, text, 0644) || !platform::RenameFile(temp, path)) {
+  if (!platform::WriteNewFile(temp, text, 0644, false) || !platform::RenameFile(temp, path)) {
     platform::RemoveFile(temp);
     throw EFCreateError(CannotCreateFileMessage(path));
   }

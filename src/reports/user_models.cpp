@@ -21,11 +21,23 @@ constexpr const char* kModelCountKey = "model_count=";
 // Below two patterns no merge has a candidate.
 constexpr size_t kFewestPatterns = 2;
 
-std::unordered_map<std::string_view, double> ValuesByPage(const TUserPattern& p) {
-  std::unordered_map<std::string_view, double> values;
-  values.reserve(p.items.size());
-  for (const TUserPatternItem& item : p.items) values.emplace(item.page, item.value);
-  return values;
+const std::unordered_map<std::string, size_t>& IndexOf(const TUserPattern& p) {
+  if (p.index.size() != p.items.size()) {
+    p.index.clear();
+    p.sum_of_squares = -1;
+    p.index.reserve(p.items.size());
+    for (size_t i = 0; i < p.items.size(); ++i) p.index.emplace(p.items[i].page, i);
+  }
+  return p.index;
+}
+
+double SumOfSquares(const TUserPattern& p) {
+  if (p.sum_of_squares < 0) {
+    double s = 0;
+    for (const TUserPatternItem& item : p.items) s += item.value * item.value;
+    p.sum_of_squares = s;
+  }
+  return p.sum_of_squares;
 }
 
 // The page set of a pattern as one text: sorted pages, each with its length
@@ -54,40 +66,44 @@ int32_t ReadCount(TReportsCache& cache) {
 }  // namespace
 
 double PatternDistance(const TUserPattern& p, const TUserPattern& q) {
-  const auto in_q = ValuesByPage(q);
-  const auto in_p = ValuesByPage(p);
-  double s = 0;
-  size_t u = p.items.size();
-  for (const TUserPatternItem& item : p.items) {
-    auto it = in_q.find(item.page);
-    const double other = it == in_q.end() ? 0 : it->second;
+  // The sum runs over the union of the pages, so it is the same from either
+  // side: walk the smaller pattern and look its pages up in the larger one;
+  // the larger one's pages missing in the smaller add their squares, which
+  // is its sum of squares less those of the common pages.
+  const TUserPattern& small = p.items.size() <= q.items.size() ? p : q;
+  const TUserPattern& large = &small == &p ? q : p;
+  const auto& in_large = IndexOf(large);
+  double s = 0, common_squares = 0;
+  size_t common = 0;
+  for (const TUserPatternItem& item : small.items) {
+    auto it = in_large.find(item.page);
+    if (it == in_large.end()) {
+      s += item.value * item.value;
+      continue;
+    }
+    const double other = large.items[it->second].value;
     s += (item.value - other) * (item.value - other);
+    common_squares += other * other;
+    ++common;
   }
-  for (const TUserPatternItem& item : q.items) {
-    if (in_p.count(item.page) != 0) continue;
-    s += item.value * item.value;
-    ++u;
-  }
+  s += std::max(0.0, SumOfSquares(large) - common_squares);
+  const size_t u = small.items.size() + large.items.size() - common;
   return u == 0 ? 0 : std::sqrt(s) / static_cast<double>(u);
 }
 
 void MergePattern(TUserPattern& p, const TUserPattern& q) {
   const double wp = p.weight, wq = q.weight;
+  IndexOf(p);
+  auto& position = p.index;
   for (TUserPatternItem& item : p.items) item.value = wp * item.value / (wp + wq);
-  std::unordered_map<std::string, size_t> position;
-  for (size_t i = 0; i < p.items.size(); ++i) position.emplace(p.items[i].page, i);
   for (const TUserPatternItem& item : q.items) {
-    auto it = position.find(item.page);
-    size_t at;
-    if (it == position.end()) {
-      at = p.items.size();
-      p.items.push_back({item.page, 0});
-      position.emplace(item.page, at);
-    } else {
-      at = it->second;
-    }
-    p.items[at].value += wq * item.value / (wq + wp);
+    auto [it, added] = position.emplace(item.page, p.items.size());
+    if (added) p.items.push_back({item.page, 0});
+    p.items[it->second].value += wq * item.value / (wq + wp);
   }
+  double squares = 0;
+  for (const TUserPatternItem& item : p.items) squares += item.value * item.value;
+  p.sum_of_squares = squares;
   p.weight += q.weight;
 }
 
@@ -157,11 +173,11 @@ void TUserModel::AddVisit(const TVisPathTable& visit) {
     MergeIntoNearest(std::move(p));
 }
 
-void TUserModel::MergeIntoNearest(std::unique_ptr<TUserPattern> p) {
+TUserPattern* TUserModel::MergeIntoNearest(std::unique_ptr<TUserPattern> p) {
   const size_t n = patterns_.size();
   if (n < kFewestPatterns) {
     patterns_.push_back(std::move(p));
-    return;
+    return nullptr;
   }
   size_t s = 0;
   if (ctx_.random != nullptr) s = std::uniform_int_distribution<size_t>(0, n - 2)(*ctx_.random);
@@ -182,24 +198,40 @@ void TUserModel::MergeIntoNearest(std::unique_ptr<TUserPattern> p) {
   }
   if (best == nullptr) best = patterns_[(s + 1) % n].get();  // every distance was huge
   MergePattern(*best, *p);
+  return best;
 }
 
 void TUserModel::Reduce() {
   const size_t target = std::max(static_cast<size_t>(std::max(model_count, 0)), kFewestPatterns);
+  if (patterns_.size() <= target) return;
+  // The distances of all pairs (i < j) are worked out once; each step
+  // changes only the pattern that took the merge, so only its distances
+  // are worked out again.
+  const size_t n = patterns_.size();
+  std::vector<std::vector<double>> distance(n, std::vector<double>(n, 0));
+  for (size_t i = 0; i < n; ++i)
+    for (size_t j = i + 1; j < n; ++j)
+      distance[i][j] = PatternDistance(*patterns_[i], *patterns_[j]);
   while (patterns_.size() > target) {
     double smallest = 1e11;
     size_t first = 0;
     for (size_t i = 0; i < patterns_.size(); ++i)
-      for (size_t j = i + 1; j < patterns_.size(); ++j) {
-        const double d = PatternDistance(*patterns_[i], *patterns_[j]);
-        if (d < smallest) {
-          smallest = d;
+      for (size_t j = i + 1; j < patterns_.size(); ++j)
+        if (distance[i][j] < smallest) {
+          smallest = distance[i][j];
           first = i;
         }
-      }
     std::unique_ptr<TUserPattern> p = std::move(patterns_[first]);
     patterns_.erase(patterns_.begin() + static_cast<std::ptrdiff_t>(first));
-    MergeIntoNearest(std::move(p));
+    distance.erase(distance.begin() + static_cast<std::ptrdiff_t>(first));
+    for (auto& row : distance) row.erase(row.begin() + static_cast<std::ptrdiff_t>(first));
+    const TUserPattern* merged = MergeIntoNearest(std::move(p));
+    for (size_t m = 0; m < patterns_.size(); ++m) {
+      if (patterns_[m].get() != merged) continue;
+      for (size_t i = 0; i < m; ++i) distance[i][m] = PatternDistance(*patterns_[i], *patterns_[m]);
+      for (size_t j = m + 1; j < patterns_.size(); ++j)
+        distance[m][j] = PatternDistance(*patterns_[m], *patterns_[j]);
+    }
   }
 }
 
@@ -225,6 +257,7 @@ void TUserModel::WritePage(bool profiles) {
     std::stable_sort(p.items.begin(), p.items.end(), [](const auto& a, const auto& b) {
       return a.value != b.value ? a.value > b.value : a.page < b.page;
     });
+    p.Touch();
     const std::string number = std::to_string(k + 1);
     AddDebugText(profiles ? "<h2>" + number + ". " + Translate(391, "User Profile") + " " + "</h2>"
                           : "<h2>" + number + ". Model " + "</h2>");

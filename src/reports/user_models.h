@@ -34,7 +34,18 @@ struct TUserPatternItem {
 
 struct TUserPattern {
   int32_t weight = 1;  // visits merged into it
-  std::vector<TUserPatternItem> items;
+  std::vector<TUserPatternItem> items;  // distinct pages
+
+  // Kept for the distance, so that comparing a visit with a pattern of
+  // thousands of pages costs the visit's pages only: the position of every
+  // page and the sum of the squared values. Both are rebuilt when stale
+  // (a pattern changed by anything but MergePattern calls Touch).
+  mutable std::unordered_map<std::string, size_t> index;
+  mutable double sum_of_squares = -1;  // negative: not known
+  void Touch() const {
+    index.clear();
+    sum_of_squares = -1;
+  }
 };
 
 // √(sum of squared membership differences over the union of pages) divided
@@ -67,7 +78,8 @@ class TUserModel : public TCustomWReport {
 
   // Merges p into the nearest other pattern (ties broken at random); with
   // fewer than two patterns there is none, and p is appended.
-  void MergeIntoNearest(std::unique_ptr<TUserPattern> p);
+  // Answers the pattern that took p, or null when p was appended.
+  TUserPattern* MergeIntoNearest(std::unique_ptr<TUserPattern> p);
   // Merges the closest patterns until at most model count remain (never
   // fewer than two).
   void Reduce();

@@ -45,38 +45,69 @@ int32_t ReadCount(TReportsCache& cache) {
 
 // --- lists ----------------------------------------------------------------------
 
-void THRefList::Count(const std::string& key) {
-  if (TCustomHRef* r = index_.Find(key)) {
-    ++r->count;
-    return;
+size_t THRefList::Position(std::string_view key, uint64_t hash) const {
+  if (slots_.empty()) {
+    for (size_t i = 0; i < items_.size(); ++i)
+      if (items_[i].value == key) return i;
+    return items_.size();
   }
-  Append(key, 1);
+  const size_t mask = slots_.size() - 1;
+  for (size_t i = hash & mask;; i = (i + 1) & mask) {
+    if (slots_[i] == 0) return items_.size();
+    if (items_[slots_[i] - 1].value == key) return slots_[i] - 1;
+  }
 }
 
-void THRefList::Append(std::string key, int32_t count) {
-  auto r = std::make_unique<TCustomHRef>();
-  r->value = std::move(key);
-  r->count = count;
-  index_.Insert(r.get());
-  items_.push_back(std::move(r));
+const TCustomHRef* THRefList::Find(std::string_view key) const {
+  const size_t at = Position(key, KeyHash(key));
+  return at < items_.size() ? &items_[at] : nullptr;
+}
+
+void THRefList::Place(uint32_t position, uint64_t hash) {
+  const size_t mask = slots_.size() - 1;
+  size_t i = hash & mask;
+  while (slots_[i] != 0) i = (i + 1) & mask;
+  slots_[i] = position + 1;
+}
+
+void THRefList::Reindex() {
+  slots_.clear();
+  if (items_.size() <= kScanned) return;
+  size_t size = 16;
+  while (size < items_.size() * 2) size *= 2;  // at most half full
+  slots_.assign(size, 0);
+  for (uint32_t i = 0; i < items_.size(); ++i)
+    Place(i, KeyHash(items_[i].value));
+}
+
+void THRefList::Add(std::string_view key, uint64_t hash, int32_t count, TKeyPool& pool) {
+  const size_t at = Position(key, hash);
+  if (at < items_.size()) {
+    items_[at].count += count;
+    return;
+  }
+  items_.push_back({pool.Intern(key), count});
+  if (items_.size() * 2 > slots_.size())
+    Reindex();
+  else
+    Place(static_cast<uint32_t>(items_.size() - 1), hash);
 }
 
 void THRefList::SortByCount() {
-  // The records do not move, so the index stays valid.
   std::stable_sort(items_.begin(), items_.end(),
-                   [](const auto& a, const auto& b) { return a->count > b->count; });
+                   [](const auto& a, const auto& b) { return a.count > b.count; });
+  Reindex();
 }
 
 void THRefList::Truncate(size_t keep) {
   if (items_.size() <= keep) return;
   items_.resize(keep);
-  index_.Clear();
-  for (auto& r : items_) index_.Insert(r.get());
+  Reindex();
 }
 
 void THRefList::Clear() {
-  index_.Clear();
   items_.clear();
+  slots_.clear();
 }
 
 // --- the report -------------------------------------------------------------------
@@ -162,8 +193,8 @@ void TWebModel::AddPage(const std::string& key, const std::string& input, double
                         const std::string& output) {
   TWebPage& page = PageOf(key);
   ++page.visits;
-  page.inputs.Count(input);
-  page.outputs.Count(output);
+  page.inputs.Count(input, keys_);
+  page.outputs.Count(output, keys_);
   if (time > 0) {
     page.time_sum += time;
     ++page.timed_count;
@@ -184,15 +215,18 @@ void TWebModel::ProcessLine() {
       }
       // Each hit's key once: as the page itself and as a neighbour.
       std::vector<std::string> page_keys(n), link_keys(n);
+      std::vector<uint64_t> page_hashes(n);
       for (size_t i = 0; i < n; ++i) {
         page_keys[i] = PageKey(hits[i].url, true);
         link_keys[i] = PageKey(hits[i].url, false);
+        page_hashes[i] = THRefList::KeyHash(page_keys[i]);
       }
       AddPage(page_keys[0], referrer, hits[0].time_spent, link_keys[1]);
       for (size_t i = 1; i + 1 < n; ++i) {
         AddPage(page_keys[i], link_keys[i - 1], hits[i].time_spent, link_keys[i + 1]);
         if (TWebPage* page = index_.Find(page_keys[i]))
-          for (size_t j = i + 1; j < n; ++j) page->later.Count(page_keys[j]);
+          for (size_t j = i + 1; j < n; ++j)
+            page->later.Add(page_keys[j], page_hashes[j], 1, keys_);
       }
       AddPage(page_keys[n - 1], link_keys[n - 2], 0, kExitKey);
     }
@@ -204,6 +238,7 @@ void TWebModel::Clear() {
   has_data_ = false;
   index_.Clear();
   pages_.clear();
+  keys_.Clear();
   taken_files_.clear();
 }
 
@@ -231,8 +266,8 @@ std::string TWebModel::GuessNextPage(const std::string& page, int count, bool us
   if (m == 0) return not_found;
   size_t r = 0;
   if (ctx_.random != nullptr) r = std::uniform_int_distribution<size_t>(0, m - 1)(*ctx_.random);
-  const std::string& key = list[r].value;
-  return key == kExitKey ? not_found : key;
+  const std::string_view key = list[r].value;
+  return key == kExitKey ? not_found : std::string(key);
 }
 
 std::string TWebModel::LinkFile(const std::string& key, bool exit_allowed) const {
@@ -266,12 +301,13 @@ void TWebModel::WritePageFile(TWebPage& page) {
           "</h2>\r\n" + kTableHead + "\r\n" + table_head;
   for (size_t i = 0; i < std::min(shown, page.inputs.Size()); ++i) {
     const TCustomHRef& r = page.inputs[i];
+    const std::string key(r.value);
     const std::string row = "<TR " + RowClass(static_cast<long long>(i)) + "><TD width=\"100%\">";
-    if (!r.value.empty() && r.value[0] == '/')
-      text += row + "<a href=\"" + HtmlEscape(LinkFile(r.value, false)) + "\">" +
-              HtmlEscape(r.value) + "</a>\r\n";
+    if (!key.empty() && key[0] == '/')
+      text += row + "<a href=\"" + HtmlEscape(LinkFile(key, false)) + "\">" + HtmlEscape(key) +
+              "</a>\r\n";
     else
-      text += row + HtmlEscape(r.value) + "\r\n";
+      text += row + HtmlEscape(key) + "\r\n";
     text += "</TD><TD align=\"right\">" + std::to_string(r.count) + "</TD>\r\n";
     text += "<TD align=\"right\">" + share(r.count) + "%</TD></TR>\r\n";
   }
@@ -281,8 +317,9 @@ void TWebModel::WritePageFile(TWebPage& page) {
           "</h2>\r\n" + kTableHead + "\r\n" + table_head;
   for (size_t i = 0; i < std::min(shown, page.outputs.Size()); ++i) {
     const TCustomHRef& r = page.outputs[i];
+    const std::string key(r.value);
     text += "<TR " + RowClass(static_cast<long long>(i)) + "><TD width=\"100%\"><a href=\"" +
-            HtmlEscape(LinkFile(r.value, true)) + "\">" + HtmlEscape(r.value) + "</a>\r\n";
+            HtmlEscape(LinkFile(key, true)) + "\">" + HtmlEscape(key) + "</a>\r\n";
     text += "</TD><TD>" + std::to_string(r.count) + "</TD>\r\n";
     text += "<TD>" + share(r.count) + "%</TD></TR>\r\n";
   }
@@ -338,7 +375,7 @@ void TWebModel::SaveToCache(TReportsCache& cache) {
     for (const THRefList* list : {&p->inputs, &p->outputs, &p->later}) {
       cache.WriteInteger(static_cast<int32_t>(list->Size()));
       for (size_t i = 0; i < list->Size(); ++i) {
-        cache.WriteString((*list)[i].value);
+        cache.WriteString(std::string((*list)[i].value));
         cache.WriteInteger((*list)[i].count);
       }
     }
@@ -362,8 +399,8 @@ void TWebModel::LoadFromCache(TReportsCache& cache) {
       for (THRefList* list : {&page.inputs, &page.outputs, &page.later}) {
         const int32_t records = ReadCount(cache);
         for (int32_t i = 0; i < records; ++i) {
-          std::string value = cache.ReadString();
-          list->Append(std::move(value), cache.ReadInteger());
+          const std::string value = cache.ReadString();
+          list->Add(value, THRefList::KeyHash(value), cache.ReadInteger(), keys_);
         }
       }
     }

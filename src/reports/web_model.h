@@ -17,10 +17,12 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "reports/report_base.h"
@@ -28,30 +30,58 @@
 
 namespace trelvar {
 
+// The keys of one model, each text stored once: lists of thousands of
+// pages refer to them instead of holding copies.
+class TKeyPool {
+ public:
+  std::string_view Intern(std::string_view key) {
+    if (auto it = views_.find(key); it != views_.end()) return *it;
+    return *views_.insert(texts_.emplace_back(key)).first;
+  }
+  void Clear() {
+    views_.clear();
+    texts_.clear();
+  }
+
+ private:
+  std::deque<std::string> texts_;  // a deque: the texts never move
+  std::unordered_set<std::string_view> views_;
+};
+
 // One counted key of a page's list.
 struct TCustomHRef {
-  std::string value;  // the key
+  std::string_view value;  // the key, held by the model's TKeyPool
   int32_t count = 0;
 };
 
 // The (key, count) records of one list, in insertion order until sorted.
+// Short lists are searched directly; longer ones through a table of
+// positions by hash, so counting costs the same however long a list gets.
 class THRefList {
  public:
-  void Count(const std::string& key);
+  void Count(std::string_view key, TKeyPool& pool) { Add(key, KeyHash(key), 1, pool); }
+  // Adds `count` to the key's record, or appends one; `hash` is
+  // KeyHash(key), worked out once by callers that count a key many times.
+  void Add(std::string_view key, uint64_t hash, int32_t count, TKeyPool& pool);
+  static uint64_t KeyHash(std::string_view key) { return std::hash<std::string_view>{}(key); }
   // Stable, by count descending.
   void SortByCount();
   // Keeps the first `keep` records.
   void Truncate(size_t keep);
   void Clear();
-  void Append(std::string key, int32_t count);
 
   size_t Size() const { return items_.size(); }
-  const TCustomHRef& operator[](size_t i) const { return *items_[i]; }
-  const TCustomHRef* Find(std::string_view key) const { return index_.Find(key); }
+  const TCustomHRef& operator[](size_t i) const { return items_[i]; }
+  const TCustomHRef* Find(std::string_view key) const;
 
  private:
-  std::vector<std::unique_ptr<TCustomHRef>> items_;
-  TRowIndex<TCustomHRef> index_;
+  static constexpr size_t kScanned = 8;  // lists up to this long have no table
+  size_t Position(std::string_view key, uint64_t hash) const;  // Size() when missing
+  void Reindex();
+  void Place(uint32_t position, uint64_t hash);
+
+  std::vector<TCustomHRef> items_;
+  std::vector<uint32_t> slots_;  // position + 1; 0 is a free slot
 };
 
 struct TWebPage {
@@ -113,6 +143,7 @@ class TWebModel : public TCustomWReport {
   void WritePageFile(TWebPage& page);
 
   bool has_data_ = false;
+  TKeyPool keys_;  // the texts of the list records
   std::vector<std::unique_ptr<TWebPage>> pages_;
   TRowIndex<TWebPage> index_;
   std::unordered_map<std::string, std::string> taken_files_;  // file name -> key

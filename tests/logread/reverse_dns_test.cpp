@@ -85,14 +85,18 @@ class TGateLookup : public platform::TReverseLookup {
   bool open_ = false;
 };
 
-// Lets every lookup answer and waits until the workers have let go of the
-// resolver (each keeps a share until its thread ends); `pools` pools that
-// are still alive hold a share each.
+// Waits until only `shares` owners of the resolver are left: the test,
+// the pools still alive and workers still running hold one each.
+void WaitForShares(const std::shared_ptr<TGateLookup>& lookup, long shares) {
+  for (int i = 0; i < 10000 && lookup.use_count() > shares; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  ASSERT_EQ(lookup.use_count(), shares) << "a DNS worker did not end";
+}
+
+// Lets every lookup answer and waits until the workers have ended.
 void FinishWorkers(const std::shared_ptr<TGateLookup>& lookup, long pools = 0) {
   lookup->OpenAll();
-  for (int i = 0; i < 10000 && lookup.use_count() > 1 + pools; ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  ASSERT_EQ(lookup.use_count(), 1 + pools) << "a DNS worker did not end";
+  WaitForShares(lookup, 1 + pools);
 }
 
 std::unique_ptr<TLineParserLogLine> LineOf(const std::string& address, const std::string& tag) {
@@ -223,8 +227,14 @@ TEST_F(PoolTest, ASlowLookupGivesAnEmptyNameAndItsLateResultIsDropped) {
   EXPECT_EQ(dns.GetFreeDnsThread(), 0);
   EXPECT_TRUE(host.process_messages > 0);  // events ran while it waited
 
-  // The slot is free again; the late answer does not overwrite the entry.
+  // The slot is free again and taken by the next address; the late answer
+  // neither takes that slot away nor adds to the cache.
   dns.Admit(LineOf("127.0.0.8", "next"));
+  ASSERT_TRUE(lookup->WaitForCalls(2));
+  lookup->Release("127.0.0.7");
+  WaitForShares(lookup, 3);  // test, pool and the worker of 127.0.0.8
+  EXPECT_EQ(dns.GetFreeDnsThread(), -1);
+  EXPECT_EQ(dns.CacheCount(), 1u);
   FinishWorkers(lookup, 1);
   ASSERT_TRUE(dns.WaitForOldest(nullptr));
   EXPECT_EQ(dns.CachedName("127.0.0.7"), std::optional<std::string>(""));

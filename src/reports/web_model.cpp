@@ -45,16 +45,19 @@ int32_t ReadCount(TReportsCache& cache) {
 
 // --- lists ----------------------------------------------------------------------
 
-size_t THRefList::Position(std::string_view key, uint64_t hash) const {
+size_t THRefList::Position(std::string_view key, uint64_t hash, bool pooled) const {
+  auto same = [&](std::string_view v) {
+    return pooled ? v.data() == key.data() && v.size() == key.size() : v == key;
+  };
   if (slots_.empty()) {
     for (size_t i = 0; i < items_.size(); ++i)
-      if (items_[i].value == key) return i;
+      if (same(items_[i].value)) return i;
     return items_.size();
   }
   const size_t mask = slots_.size() - 1;
   for (size_t i = hash & mask;; i = (i + 1) & mask) {
     if (slots_[i] == 0) return items_.size();
-    if (items_[slots_[i] - 1].value == key) return slots_[i] - 1;
+    if (same(items_[slots_[i] - 1].value)) return slots_[i] - 1;
   }
 }
 
@@ -82,11 +85,22 @@ void THRefList::Reindex() {
 
 void THRefList::Add(std::string_view key, uint64_t hash, int32_t count, TKeyPool& pool) {
   const size_t at = Position(key, hash);
-  if (at < items_.size()) {
+  if (at < items_.size())
     items_[at].count += count;
-    return;
-  }
-  items_.push_back({pool.Intern(key), count});
+  else
+    Append(pool.Intern(key), hash, count);
+}
+
+void THRefList::AddInterned(std::string_view pooled, uint64_t hash, int32_t count) {
+  const size_t at = Position(pooled, hash, true);
+  if (at < items_.size())
+    items_[at].count += count;
+  else
+    Append(pooled, hash, count);
+}
+
+void THRefList::Append(std::string_view pooled, uint64_t hash, int32_t count) {
+  items_.push_back({pooled, count});
   if (items_.size() * 2 > slots_.size())
     Reindex();
   else
@@ -215,10 +229,14 @@ void TWebModel::ProcessLine() {
       }
       // Each hit's key once: as the page itself and as a neighbour.
       std::vector<std::string> page_keys(n), link_keys(n);
+      // The later pages are counted n² / 2 times: their keys are taken from
+      // the pool and hashed once.
+      std::vector<std::string_view> pooled(n);
       std::vector<uint64_t> page_hashes(n);
       for (size_t i = 0; i < n; ++i) {
         page_keys[i] = PageKey(hits[i].url, true);
         link_keys[i] = PageKey(hits[i].url, false);
+        pooled[i] = keys_.Intern(page_keys[i]);
         page_hashes[i] = THRefList::KeyHash(page_keys[i]);
       }
       AddPage(page_keys[0], referrer, hits[0].time_spent, link_keys[1]);
@@ -226,7 +244,7 @@ void TWebModel::ProcessLine() {
         AddPage(page_keys[i], link_keys[i - 1], hits[i].time_spent, link_keys[i + 1]);
         if (TWebPage* page = index_.Find(page_keys[i]))
           for (size_t j = i + 1; j < n; ++j)
-            page->later.Add(page_keys[j], page_hashes[j], 1, keys_);
+            page->later.AddInterned(pooled[j], page_hashes[j], 1);
       }
       AddPage(page_keys[n - 1], link_keys[n - 2], 0, kExitKey);
     }

@@ -64,6 +64,9 @@ class THRefList {
   // KeyHash(key), worked out once by callers that count a key many times.
   void Add(std::string_view key, uint64_t hash, int32_t count, TKeyPool& pool);
   static uint64_t KeyHash(std::string_view key) { return std::hash<std::string_view>{}(key); }
+  // Add for a key the pool gave out: such keys are equal exactly when their
+  // texts are the same object, so no text is compared.
+  void AddInterned(std::string_view pooled, uint64_t hash, int32_t count);
   // Stable, by count descending.
   void SortByCount();
   // Keeps the first `keep` records.
@@ -76,7 +79,9 @@ class THRefList {
 
  private:
   static constexpr size_t kScanned = 8;  // lists up to this long have no table
-  size_t Position(std::string_view key, uint64_t hash) const;  // Size() when missing
+  // Size() when missing; `pooled`: compare the texts' addresses only.
+  size_t Position(std::string_view key, uint64_t hash, bool pooled = false) const;
+  void Append(std::string_view pooled, uint64_t hash, int32_t count);
   void Reindex();
   void Place(uint32_t position, uint64_t hash);
 

@@ -217,7 +217,9 @@ TEST_F(PoolTest, RoomNeedsAFreeSlotAndFewerThanTheLookAhead) {
 }
 
 TEST_F(PoolTest, ASlowLookupGivesAnEmptyNameAndItsLateResultIsDropped) {
-  TReverseDns dns(1, lookup, 50);
+  // Long enough that a loaded machine still reaches the wait before the
+  // lookup times out, so events run while it waits.
+  TReverseDns dns(1, lookup, 500);
   ASSERT_TRUE(dns.Start());
   dns.Admit(LineOf("127.0.0.7", "slow"));
   ASSERT_TRUE(lookup->WaitForCalls(1));

@@ -23,12 +23,6 @@ void Increment(int32_t& n) {
   if (n < std::numeric_limits<int32_t>::max()) ++n;
 }
 
-int32_t ReadCount(TReportsCache& cache) {
-  const int32_t n = cache.ReadInteger();
-  if (n < 0) throw EInOutError("Cache block holds a negative count");
-  return n;
-}
-
 // How many of `size` rows a limit shows (none for a limit below 1).
 size_t Shown(size_t size, int64_t limit) {
   return limit > 0 ? std::min(size, static_cast<size_t>(limit)) : 0;
@@ -198,12 +192,12 @@ void TRefAn::SaveToCache(TReportsCache& cache) {
 void TRefAn::LoadFromCache(TReportsCache& cache) {
   Clear();
   try {
-    const int32_t count = ReadCount(cache);
+    const int32_t count = cache.ReadCount();
     for (int32_t i = 0; i < count; ++i) {
       TRefAnRow& row = rows_.Add(cache.ReadString());
       row.share = cache.ReadReal();
       row.visits = cache.ReadInteger();
-      const int32_t pages = ReadCount(cache);
+      const int32_t pages = cache.ReadCount();
       for (int32_t p = 0; p < pages; ++p) {
         TRefAnPage& page = row.pages.Add(cache.ReadString());
         page.hits = cache.ReadInteger();
@@ -333,11 +327,11 @@ void TIndirectRefAn::SaveToCache(TReportsCache& cache) {
 void TIndirectRefAn::LoadFromCache(TReportsCache& cache) {
   Clear();
   try {
-    const int32_t count = ReadCount(cache);
+    const int32_t count = cache.ReadCount();
     for (int32_t i = 0; i < count; ++i) {
       TIndirRefAnTable& page = rows_.Add(cache.ReadString());
       page.hits = cache.ReadInteger();
-      const int32_t referrers = ReadCount(cache);
+      const int32_t referrers = cache.ReadCount();
       for (int32_t r = 0; r < referrers; ++r) {
         TIndirRefAnReferrer& ref = page.referrers.Add(cache.ReadString());
         ref.count = cache.ReadInteger();

@@ -67,6 +67,12 @@ uint8_t TReportsCache::ReadByte() {
   return static_cast<uint8_t>(in_[pos_++]);
 }
 
+int32_t TReportsCache::ReadCount() {
+  const int32_t n = ReadInteger();
+  if (n < 0) throw EInOutError("Cache block holds a negative count");
+  return n;
+}
+
 double TReportsCache::ReadReal() {
   Need(8);
   double v;

@@ -43,6 +43,8 @@ class TReportsCache {
   uint8_t ReadByte();
   bool ReadBool() { return ReadByte() != 0; }
   double ReadReal();
+  // A count of records; also raises EInOutError when it is negative.
+  int32_t ReadCount();
   std::string ReadString();
 
   bool Load(const std::string& path, TReports& reports, int tolerance, bool approximate,

@@ -57,12 +57,6 @@ std::string PageSetKey(const TUserPattern& p) {
   return key;
 }
 
-int32_t ReadCount(TReportsCache& cache) {
-  const int32_t n = cache.ReadInteger();
-  if (n < 0) throw EInOutError("Cache block holds a negative count");
-  return n;
-}
-
 }  // namespace
 
 double PatternDistance(const TUserPattern& p, const TUserPattern& q) {
@@ -302,11 +296,11 @@ void TUserModel::LoadFromCache(TReportsCache& cache) {
   Clear();
   try {
     visits_ = cache.ReadInteger();
-    const int32_t count = ReadCount(cache);
+    const int32_t count = cache.ReadCount();
     for (int32_t k = 0; k < count; ++k) {
       auto p = std::make_unique<TUserPattern>();
       p->weight = cache.ReadInteger();
-      const int32_t items = ReadCount(cache);
+      const int32_t items = cache.ReadCount();
       for (int32_t i = 0; i < items; ++i) {
         std::string page = cache.ReadString();
         p->items.push_back({std::move(page), cache.ReadReal()});

@@ -31,12 +31,6 @@ void Increment(int32_t& n) {
 }
 
 // A count read from the cache: never negative.
-int32_t ReadCount(TReportsCache& cache) {
-  const int32_t n = cache.ReadInteger();
-  if (n < 0) throw EInOutError("Cache block holds a negative count");
-  return n;
-}
-
 // Whether the extension is one of the "."-separated extensions of the
 // list, whole and without regard to case (".js" is not listed by ".jsp").
 bool ListedExtension(const std::string& list_lower, const std::string& extension) {
@@ -124,7 +118,7 @@ void TTimeonsiteRep::LoadFromCache(TReportsCache& cache) {
   Clear();
   try {
     const TDateTime min = cache.ReadReal(), max = cache.ReadReal(), sum = cache.ReadReal();
-    const int32_t count = ReadCount(cache);
+    const int32_t count = cache.ReadCount();
     min_time = min;
     max_time = max;
     sum_time = sum;
@@ -340,7 +334,7 @@ void TVisPathRep::SaveToCache(TReportsCache& cache) {
 void TVisPathRep::LoadFromCache(TReportsCache& cache) {
   Clear();
   try {
-    const int32_t count = ReadCount(cache);
+    const int32_t count = cache.ReadCount();
     for (int32_t i = 0; i < count; ++i) {
       TVisPathTable visit;
       visit.address = cache.ReadString();
@@ -349,7 +343,7 @@ void TVisPathRep::LoadFromCache(TReportsCache& cache) {
       visit.last_request = cache.ReadReal();
       visit.agent = cache.ReadString();
       visit.user_name = cache.ReadString();
-      const int32_t hits = ReadCount(cache);
+      const int32_t hits = cache.ReadCount();
       for (int32_t h = 0; h < hits; ++h) {
         TVisPageTable hit;
         hit.url = cache.ReadString();
@@ -559,14 +553,14 @@ void TCommonPathRep::SaveToCache(TReportsCache& cache) {
 void TCommonPathRep::LoadFromCache(TReportsCache& cache) {
   Clear();
   try {
-    const int32_t total = ReadCount(cache);
-    const int32_t count = ReadCount(cache);
+    const int32_t total = cache.ReadCount();
+    const int32_t count = cache.ReadCount();
     for (int32_t i = 0; i < count; ++i) {
       auto path = std::make_unique<TCommonPath>();
       path->count = cache.ReadInteger();
       path->total_time = cache.ReadReal();
       path->timed_visits = cache.ReadInteger();
-      const int32_t pages = ReadCount(cache);
+      const int32_t pages = cache.ReadCount();
       for (int32_t p = 0; p < pages; ++p) {
         TVisPageTable page;
         page.url = cache.ReadString();

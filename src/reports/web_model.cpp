@@ -35,12 +35,6 @@ std::string TimeText(double time_sum, int32_t timed_count) {
   return Fixed(Seconds(time_sum) / timed_count);
 }
 
-int32_t ReadCount(TReportsCache& cache) {
-  const int32_t n = cache.ReadInteger();
-  if (n < 0) throw EInOutError("Cache block holds a negative count");
-  return n;
-}
-
 }  // namespace
 
 // --- lists ----------------------------------------------------------------------
@@ -403,7 +397,7 @@ void TWebModel::SaveToCache(TReportsCache& cache) {
 void TWebModel::LoadFromCache(TReportsCache& cache) {
   Clear();
   try {
-    const int32_t count = ReadCount(cache);
+    const int32_t count = cache.ReadCount();
     for (int32_t k = 0; k < count; ++k) {
       std::string reserved = cache.ReadString();
       std::string key = cache.ReadString();
@@ -415,7 +409,7 @@ void TWebModel::LoadFromCache(TReportsCache& cache) {
       page.timed_count = cache.ReadInteger();
       page.time_sum = cache.ReadReal();
       for (THRefList* list : {&page.inputs, &page.outputs, &page.later}) {
-        const int32_t records = ReadCount(cache);
+        const int32_t records = cache.ReadCount();
         for (int32_t i = 0; i < records; ++i) {
           const std::string value = cache.ReadString();
           list->Add(value, THRefList::KeyHash(value), cache.ReadInteger(), keys_);

@@ -150,7 +150,9 @@ TTiming Time(const TBenchOptions& options, const std::string& tag,
     timing.peak_mb = std::max(timing.peak_mb, result.peak_mb);
     timing.ok = true;
     timing.note = note;
-    if (!options.keep) std::filesystem::remove_all(folder, ec);
+    // The folder stays until the whole work folder goes: removing its
+    // thousands of page files just before the next run would make a
+    // journal-less ext4 scan them while that run creates its own.
   }
   return timing;
 }

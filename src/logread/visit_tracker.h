@@ -57,7 +57,9 @@ class TVisLine {
     if (!done_) Update();
   }
 
-  using TVisits = std::vector<std::unique_ptr<TVisPathTable>>;
+  // Shared and read-only: a report counting on another thread may hold a
+  // visit after the next line.
+  using TVisits = std::vector<std::shared_ptr<const TVisPathTable>>;
   const TVisits& FinishedVisits() const { return finished_; }
   // Open visits in the order they were started.
   std::vector<const TVisPathTable*> OpenVisits() const;

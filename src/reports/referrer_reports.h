@@ -127,6 +127,8 @@ class TRefAn : public TCustomWReport {
 
   // Accounts one finished visit.
   void AddVisit(const TVisPathTable& visit);
+  bool CountsVisitsOnly() const override { return true; }
+  void CountVisit(const TVisPathTable& visit) override { AddVisit(visit); }
   const TIndexedRows<TRefAnRow>& Rows() const { return rows_; }
 
   int32_t max_ref_count = 20;
@@ -169,6 +171,8 @@ class TIndirectRefAn : public TCustomWReport {
   void LoadFromCache(TReportsCache& cache) override;
 
   void AddVisit(const TVisPathTable& visit);
+  bool CountsVisitsOnly() const override { return true; }
+  void CountVisit(const TVisPathTable& visit) override { AddVisit(visit); }
   const TIndexedRows<TIndirRefAnTable>& Rows() const { return rows_; }
   // The referrer without its query: site (lower case), path and document.
   static std::string ReferrerKey(const TVisPathTable& visit);

@@ -89,6 +89,13 @@ class TCustomWReport {
   virtual void CheckLogFields(const std::vector<int>& fields);
   virtual bool UsesReverseDns() const { return false; }
   virtual void Compact() {}
+  // Reports whose counting reads nothing but the finished visits say so;
+  // the driver may then hand their visits to CountVisit on its visit
+  // thread, in the order they finished, instead of calling ProcessLine.
+  // Such a report must read no shared run state while counting, except
+  // the settings and the run's random generator, which only it may use.
+  virtual bool CountsVisitsOnly() const { return false; }
+  virtual void CountVisit(const TVisPathTable& visit) { (void)visit; }
   virtual void SaveToCache(TReportsCache& cache) { (void)cache; }
   virtual void LoadFromCache(TReportsCache& cache) { (void)cache; }
 

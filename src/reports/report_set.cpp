@@ -240,7 +240,24 @@ void TRepParser::LoadValueFiles() {
 
 // --- the pass -----------------------------------------------------------------
 
+std::unique_ptr<TVisitWorker> TRepParser::StartVisitWorker() {
+  // The experiment walks its web model while the pass runs.
+  if (exp_report != nullptr) return nullptr;
+  std::vector<TVisitWorker::TReport> aside;
+  for (size_t i = 0; i < reports.size(); ++i)
+    if (reports[i]->CountsVisitsOnly()) aside.push_back({reports[i].get(), i});
+  if (aside.empty()) return nullptr;
+  return std::make_unique<TVisitWorker>(std::move(aside));
+}
+
+void TRepParser::SettleVisitWorker() {
+  if (visit_worker_ == nullptr) return;
+  for (std::string& e : visit_worker_->Finish()) visit_errors_.push_back(std::move(e));
+}
+
 void TRepParser::CheckReports() {
+  // The reports' support changes here: the worker must not be reading it.
+  SettleVisitWorker();
   const std::vector<int> fields =
       line_parser_ != nullptr ? line_parser_->FieldCodes() : std::vector<int>{};
   bool dns = false;
@@ -280,12 +297,16 @@ void TRepParser::ProcessReports(std::ostream& errors) {
   visits_->SetDone(false);
   for (size_t i = 0; i < reports.size(); ++i) {
     TCustomWReport& r = *reports[i];
-    if (!r.is_supported) continue;
+    if (!r.is_supported || (visit_worker_ != nullptr && r.CountsVisitsOnly())) continue;
     try {
       r.ProcessLine();
     } catch (const std::exception& e) {
       errors << "PROCREP (#" << i << ") " << e.what() << "<BR>\r\n";
     }
+  }
+  if (visit_worker_ != nullptr) {
+    visits_->EnsureUpdated();
+    visit_worker_->Add(visits_->FinishedVisits());
   }
 }
 
@@ -330,6 +351,8 @@ int TRepParser::Parse() {
   }
 
   int result = 0;
+  visit_errors_.clear();
+  visit_worker_ = StartVisitWorker();
   try {
     app_.current_line.Clear();
     parser->SetErrorLog(&errors);
@@ -350,6 +373,7 @@ int TRepParser::Parse() {
       const TDateTime t = app_.current_line.line.timestamp;
       if (settings.incremental_analysis && cache_last_time != 0 && t < cache_first_time) {
         line_parser_ = nullptr;
+        visit_worker_.reset();
         return 2;
       }
       // The first new line after a cache widens the range too, or the next
@@ -360,7 +384,9 @@ int TRepParser::Parse() {
         ProcessReports(errors);
         if (settings.approximate_analysis && ++approximate_count >= settings.approximate_tolerance) {
           approximate_count = 0;
-          for (auto& r : reports) r->Compact();
+          for (auto& r : reports)
+            if (visit_worker_ == nullptr || !r->CountsVisitsOnly()) r->Compact();
+          if (visit_worker_ != nullptr) visit_worker_->Compact();
         }
       } catch (const std::exception& e) {
         errors << "PROCREP" << e.what() << "<BR>\r\n";
@@ -368,10 +394,14 @@ int TRepParser::Parse() {
     }
   } catch (...) {
     line_parser_ = nullptr;
+    visit_worker_.reset();
     throw;
   }
   line_parser_ = nullptr;
   parser.reset();
+  SettleVisitWorker();
+  visit_worker_.reset();
+  for (const std::string& e : visit_errors_) errors << e << "<BR>\r\n";
 
   if (settings.incremental_analysis && result != 1) {
     OutputLine(Translate(370, "Saving cache..."));

@@ -12,7 +12,9 @@
 // details page and the output folder. Errors of one report never stop a
 // pass: they go to "err_rep.htm" (during the pass) or to the output channel
 // (while writing pages). Errors of the files themselves (reports.ini, the
-// pages, a vanished log file) propagate. Main thread only.
+// pages, a vanished log file) propagate. Main thread only; during a pass
+// the reports that count finished visits only are counted on a thread of
+// their own (TVisitWorker), which the pass waits for before it ends.
 #pragma once
 
 #include <memory>
@@ -24,6 +26,7 @@
 #include "logread/geoip.h"
 #include "logread/visit_tracker.h"
 #include "reports/report_base.h"
+#include "reports/visit_worker.h"
 
 namespace trelvar {
 
@@ -106,6 +109,14 @@ class TRepParser {
   std::unique_ptr<TVisLine> visits_;
   std::unique_ptr<TGeoIP> geoip_;
   TLineParser* line_parser_ = nullptr;  // only while Parse runs
+  // Counts the visit reports aside while Parse runs (null: inline).
+  std::unique_ptr<TVisitWorker> visit_worker_;
+  std::vector<std::string> visit_errors_;  // the worker's, for the error page
+  // The worker for this pass, or null when the set has no visit report or
+  // a report that reads a visit report while the pass runs.
+  std::unique_ptr<TVisitWorker> StartVisitWorker();
+  // Everything handed to the worker counted; its errors kept.
+  void SettleVisitWorker();
   std::string web_path_;
 };
 

@@ -34,11 +34,15 @@ const std::unordered_map<std::string, size_t>& IndexOf(const TUserPattern& p) {
 double SumOfSquares(const TUserPattern& p) {
   if (p.sum_of_squares < 0) {
     double s = 0;
-    for (const TUserPatternItem& item : p.items) s += item.value * item.value;
+    for (size_t i = 0; i < p.items.size(); ++i) s += p.Value(i) * p.Value(i);
     p.sum_of_squares = s;
   }
   return p.sum_of_squares;
 }
+
+// Scales below this are applied to the items, long before precision
+// suffers (a scale is the pattern's first weight over its current one).
+constexpr double kSmallestScale = 1e-9;
 
 // The page set of a pattern as one text: sorted pages, each with its length
 // first, so that no two sets give the same text.
@@ -69,14 +73,15 @@ double PatternDistance(const TUserPattern& p, const TUserPattern& q) {
   const auto& in_large = IndexOf(large);
   double s = 0, common_squares = 0;
   size_t common = 0;
-  for (const TUserPatternItem& item : small.items) {
-    auto it = in_large.find(item.page);
+  for (size_t i = 0; i < small.items.size(); ++i) {
+    const double value = small.Value(i);
+    auto it = in_large.find(small.items[i].page);
     if (it == in_large.end()) {
-      s += item.value * item.value;
+      s += value * value;
       continue;
     }
-    const double other = large.items[it->second].value;
-    s += (item.value - other) * (item.value - other);
+    const double other = large.Value(it->second);
+    s += (value - other) * (value - other);
     common_squares += other * other;
     ++common;
   }
@@ -85,20 +90,35 @@ double PatternDistance(const TUserPattern& p, const TUserPattern& q) {
   return u == 0 ? 0 : std::sqrt(s) / static_cast<double>(u);
 }
 
+void TUserPattern::Normalize() {
+  if (scale == 1) return;
+  for (TUserPatternItem& item : items) item.value *= scale;
+  scale = 1;
+}
+
 void MergePattern(TUserPattern& p, const TUserPattern& q) {
   const double wp = p.weight, wq = q.weight;
+  const double keep = wp / (wp + wq), take = wq / (wq + wp);
+  // Every membership of p is scaled by `keep`: its sum of squares follows
+  // by keep², then q's pages replace their own terms.
+  double squares = SumOfSquares(p) * keep * keep;
   IndexOf(p);
   auto& position = p.index;
-  for (TUserPatternItem& item : p.items) item.value = wp * item.value / (wp + wq);
-  for (const TUserPatternItem& item : q.items) {
-    auto [it, added] = position.emplace(item.page, p.items.size());
-    if (added) p.items.push_back({item.page, 0});
-    p.items[it->second].value += wq * item.value / (wq + wp);
+  p.scale *= keep;
+  for (size_t i = 0; i < q.items.size(); ++i) {
+    auto [it, added] = position.emplace(q.items[i].page, p.items.size());
+    if (added) p.items.push_back({q.items[i].page, 0});
+    const double before = p.Value(it->second);
+    const double after = before + take * q.Value(i);
+    squares += after * after - before * before;
+    p.items[it->second].value = after / p.scale;
   }
-  double squares = 0;
-  for (const TUserPatternItem& item : p.items) squares += item.value * item.value;
-  p.sum_of_squares = squares;
+  p.sum_of_squares = std::max(0.0, squares);
   p.weight += q.weight;
+  if (p.scale < kSmallestScale) {
+    p.Normalize();
+    p.sum_of_squares = -1;  // worked out afresh from the applied values
+  }
 }
 
 TUserPattern VisitPattern(const TVisPathTable& visit) {
@@ -248,6 +268,7 @@ void TUserModel::WritePage(bool profiles) {
       std::min(patterns_.size(), static_cast<size_t>(std::max(model_count, 0)));
   for (size_t k = 0; k < shown; ++k) {
     TUserPattern& p = *patterns_[k];
+    p.Normalize();
     std::stable_sort(p.items.begin(), p.items.end(), [](const auto& a, const auto& b) {
       return a.value != b.value ? a.value > b.value : a.page < b.page;
     });
@@ -283,6 +304,7 @@ void TUserModel::SaveToCache(TReportsCache& cache) {
   cache.WriteInteger(visits_);
   cache.WriteInteger(static_cast<int32_t>(patterns_.size()));
   for (const auto& p : patterns_) {
+    p->Normalize();
     cache.WriteInteger(p->weight);
     cache.WriteInteger(static_cast<int32_t>(p->items.size()));
     for (const TUserPatternItem& item : p->items) {

@@ -29,17 +29,25 @@ namespace trelvar {
 
 struct TUserPatternItem {
   std::string page;  // the tracker's decoded URL
-  double value = 0;  // membership
+  double value = 0;  // membership, before the pattern's scale
 };
 
 struct TUserPattern {
   int32_t weight = 1;  // visits merged into it
   std::vector<TUserPatternItem> items;  // distinct pages
+  // A merge scales every membership down; the factor is kept here instead
+  // of being applied to thousands of items, so a merge costs the merged
+  // visit's pages only. Read memberships through Value, or Normalize first.
+  double scale = 1;
+
+  double Value(size_t i) const { return items[i].value * scale; }
+  // Applies the scale to the items (it becomes 1).
+  void Normalize();
 
   // Kept for the distance, so that comparing a visit with a pattern of
   // thousands of pages costs the visit's pages only: the position of every
-  // page and the sum of the squared values. Both are rebuilt when stale
-  // (a pattern changed by anything but MergePattern calls Touch).
+  // page and the sum of the squared memberships. Both are rebuilt when
+  // stale (a pattern changed by anything but MergePattern calls Touch).
   mutable std::unordered_map<std::string, size_t> index;
   mutable double sum_of_squares = -1;  // negative: not known
   void Touch() const {
@@ -75,6 +83,8 @@ class TUserModel : public TCustomWReport {
   void LoadFromCache(TReportsCache& cache) override;
   // Counts one finished visit into the patterns.
   virtual void AddVisit(const TVisPathTable& visit);
+  bool CountsVisitsOnly() const override { return true; }
+  void CountVisit(const TVisPathTable& visit) override { AddVisit(visit); }
 
   // Merges p into the nearest other pattern (ties broken at random); with
   // fewer than two patterns there is none, and p is appended.

@@ -139,6 +139,8 @@ class TCommonPathRep : public TCustomWReport {
 
   // Accounts one finished visit.
   void AddVisit(const TVisPathTable& visit);
+  bool CountsVisitsOnly() const override { return true; }
+  void CountVisit(const TVisPathTable& visit) override { AddVisit(visit); }
   using TPaths = std::vector<std::unique_ptr<TCommonPath>>;
   const TPaths& Paths() const { return paths_; }
 

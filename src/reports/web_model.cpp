@@ -1,6 +1,7 @@
 #include "reports/web_model.h"
 
 #include <algorithm>
+#include <bit>
 
 #include "config/errors.h"
 #include "config/main_settings.h"
@@ -19,6 +20,7 @@ namespace {
 constexpr const char* kIndexFile = "web_rpt.htm";
 constexpr const char* kExitKey = "/exit.htm";
 constexpr size_t kMaxPathLength = 250;
+constexpr size_t kUrlMemoLimit = 200000;
 constexpr const char* kTableHead =
     "<TABLE border=0 cellPadding=1 cellSpacing=1 width=\"500\">";
 // Marks where the document begins in the wrapped index text; it holds no
@@ -30,6 +32,12 @@ bool LegalFileChar(char c) {
          c == '-' || c == '_';
 }
 
+// A key holding "file://" stands for its part after the last "/".
+std::string FileRule(const std::string& key) {
+  if (key.find("file://") == std::string::npos) return key;
+  return "file_" + key.substr(key.rfind('/') + 1);
+}
+
 std::string TimeText(double time_sum, int32_t timed_count) {
   if (timed_count <= 0) return "-";
   return Fixed(Seconds(time_sum) / timed_count);
@@ -39,66 +47,61 @@ std::string TimeText(double time_sum, int32_t timed_count) {
 
 // --- lists ----------------------------------------------------------------------
 
-size_t THRefList::Position(std::string_view key, uint64_t hash, bool pooled) const {
-  auto same = [&](std::string_view v) {
-    return pooled ? v.data() == key.data() && v.size() == key.size() : v == key;
-  };
+size_t THRefList::SlotOf(uint32_t id) const {
+  // Fibonacci hashing: neighbouring numbers land far apart.
+  return static_cast<size_t>((id * 0x9E3779B97F4A7C15ULL) >> shift_);
+}
+
+size_t THRefList::Position(uint32_t id) const {
   if (slots_.empty()) {
     for (size_t i = 0; i < items_.size(); ++i)
-      if (same(items_[i].value)) return i;
+      if (items_[i].id == id) return i;
     return items_.size();
   }
   const size_t mask = slots_.size() - 1;
-  for (size_t i = hash & mask;; i = (i + 1) & mask) {
-    if (slots_[i] == 0) return items_.size();
-    if (same(items_[slots_[i] - 1].value)) return slots_[i] - 1;
+  for (size_t i = SlotOf(id);; i = (i + 1) & mask) {
+    if (slots_[i].position == 0) return items_.size();
+    if (slots_[i].id == id) return slots_[i].position - 1;
   }
 }
 
-const TCustomHRef* THRefList::Find(std::string_view key) const {
-  const size_t at = Position(key, KeyHash(key));
+const TCustomHRef* THRefList::Find(std::string_view key, const TKeyPool& pool) const {
+  const uint32_t id = pool.Find(key);
+  if (id == TKeyPool::kMissing) return nullptr;
+  const size_t at = Position(id);
   return at < items_.size() ? &items_[at] : nullptr;
 }
 
-void THRefList::Place(uint32_t position, uint64_t hash) {
+void THRefList::Place(uint32_t position) {
   const size_t mask = slots_.size() - 1;
-  size_t i = hash & mask;
-  while (slots_[i] != 0) i = (i + 1) & mask;
-  slots_[i] = position + 1;
+  const uint32_t id = items_[position].id;
+  size_t i = SlotOf(id);
+  while (slots_[i].position != 0) i = (i + 1) & mask;
+  slots_[i] = {id, position + 1};
 }
 
 void THRefList::Reindex() {
   slots_.clear();
+  shift_ = 64;
   if (items_.size() <= kScanned) return;
   size_t size = 16;
   while (size < items_.size() * 2) size *= 2;  // at most half full
-  slots_.assign(size, 0);
-  for (uint32_t i = 0; i < items_.size(); ++i)
-    Place(i, KeyHash(items_[i].value));
+  slots_.assign(size, TSlot{});
+  shift_ = 64 - std::countr_zero(size);
+  for (uint32_t i = 0; i < items_.size(); ++i) Place(i);
 }
 
-void THRefList::Add(std::string_view key, uint64_t hash, int32_t count, TKeyPool& pool) {
-  const size_t at = Position(key, hash);
-  if (at < items_.size())
+void THRefList::Add(uint32_t id, int32_t count, const TKeyPool& pool) {
+  const size_t at = Position(id);
+  if (at < items_.size()) {
     items_[at].count += count;
-  else
-    Append(pool.Intern(key), hash, count);
-}
-
-void THRefList::AddInterned(std::string_view pooled, uint64_t hash, int32_t count) {
-  const size_t at = Position(pooled, hash, true);
-  if (at < items_.size())
-    items_[at].count += count;
-  else
-    Append(pooled, hash, count);
-}
-
-void THRefList::Append(std::string_view pooled, uint64_t hash, int32_t count) {
-  items_.push_back({pooled, count});
+    return;
+  }
+  items_.push_back({pool.Text(id), id, count});
   if (items_.size() * 2 > slots_.size())
     Reindex();
   else
-    Place(static_cast<uint32_t>(items_.size() - 1), hash);
+    Place(static_cast<uint32_t>(items_.size() - 1));
 }
 
 void THRefList::SortByCount() {
@@ -143,10 +146,8 @@ void TWebModel::CheckLogFields(const std::vector<int>& fields) {
 
 std::string TWebModel::PageKey(const std::string& url, bool file_rule) {
   const TSplitURL u = SplitUrl(url);
-  std::string key = LowerCase(u.site) + LowerCase(u.path) + LowerCase(u.document);
-  if (file_rule && key.find("file://") != std::string::npos)
-    key = "file_" + key.substr(key.rfind('/') + 1);
-  return key;
+  std::string key = LowerCase(u.site + u.path + u.document);
+  return file_rule ? FileRule(key) : key;
 }
 
 std::string TWebModel::PageFileName(const std::string& url) const {
@@ -186,71 +187,82 @@ std::string TWebModel::AssignPageFile(const std::string& key) {
   return name;
 }
 
-TWebPage& TWebModel::PageOf(const std::string& key) {
-  if (TWebPage* p = index_.Find(key)) return *p;
-  auto p = std::make_unique<TWebPage>();
-  p->value = key;
-  p->page_file = AssignPageFile(key);
-  TWebPage& added = *p;
-  index_.Insert(p.get());
-  pages_.push_back(std::move(p));
-  return added;
+const TWebPage* TWebModel::FindPage(std::string_view key) const {
+  const uint32_t id = keys_.Find(key);
+  return id < page_of_key_.size() ? page_of_key_[id] : nullptr;
 }
 
-void TWebModel::AddPage(const std::string& key, const std::string& input, double time,
-                        const std::string& output) {
+TWebPage& TWebModel::PageOf(uint32_t key) {
+  if (key >= page_of_key_.size()) page_of_key_.resize(keys_.Size(), nullptr);
+  if (TWebPage* p = page_of_key_[key]) return *p;
+  auto p = std::make_unique<TWebPage>();
+  p->value = std::string(keys_.Text(key));
+  p->page_file = AssignPageFile(p->value);
+  page_of_key_[key] = p.get();
+  pages_.push_back(std::move(p));
+  return *pages_.back();
+}
+
+void TWebModel::AddPage(uint32_t key, uint32_t input, double time, uint32_t output) {
   TWebPage& page = PageOf(key);
   ++page.visits;
-  page.inputs.Count(input, keys_);
-  page.outputs.Count(output, keys_);
+  page.inputs.Add(input, 1, keys_);
+  page.outputs.Add(output, 1, keys_);
   if (time > 0) {
     page.time_sum += time;
     ++page.timed_count;
   }
 }
 
+const TWebModel::THitKeys& TWebModel::KeysOf(const std::string& url) {
+  if (auto it = url_keys_.find(url); it != url_keys_.end()) return it->second;
+  if (url_keys_.size() >= kUrlMemoLimit) url_keys_.clear();
+  const std::string link = PageKey(url, false);
+  THitKeys keys;
+  keys.link = keys_.Intern(link);
+  keys.page = keys.link;
+  if (link.find("file://") != std::string::npos) keys.page = keys_.Intern(FileRule(link));
+  return url_keys_.emplace(url, keys).first->second;
+}
+
 void TWebModel::ProcessLine() {
   if (ctx_.visits != nullptr) {
     ctx_.visits->EnsureUpdated();
-    for (const auto& visit : ctx_.visits->FinishedVisits()) {
-      const auto& hits = visit->hits;
-      const size_t n = hits.size();
-      if (n == 0) continue;
-      const std::string referrer = PageKey(visit->referrer, false);
-      if (n < 2 || n > 254) {
-        AddPage(PageKey(hits[0].url), referrer, 0, kExitKey);
-        continue;
-      }
-      // Each hit's key once: as the page itself and as a neighbour.
-      std::vector<std::string> page_keys(n), link_keys(n);
-      // The later pages are counted n² / 2 times: their keys are taken from
-      // the pool and hashed once.
-      std::vector<std::string_view> pooled(n);
-      std::vector<uint64_t> page_hashes(n);
-      for (size_t i = 0; i < n; ++i) {
-        page_keys[i] = PageKey(hits[i].url, true);
-        link_keys[i] = PageKey(hits[i].url, false);
-        pooled[i] = keys_.Intern(page_keys[i]);
-        page_hashes[i] = THRefList::KeyHash(page_keys[i]);
-      }
-      AddPage(page_keys[0], referrer, hits[0].time_spent, link_keys[1]);
-      for (size_t i = 1; i + 1 < n; ++i) {
-        AddPage(page_keys[i], link_keys[i - 1], hits[i].time_spent, link_keys[i + 1]);
-        if (TWebPage* page = index_.Find(page_keys[i]))
-          for (size_t j = i + 1; j < n; ++j)
-            page->later.AddInterned(pooled[j], page_hashes[j], 1);
-      }
-      AddPage(page_keys[n - 1], link_keys[n - 2], 0, kExitKey);
-    }
+    for (const auto& visit : ctx_.visits->FinishedVisits()) CountVisit(*visit);
   }
   has_data_ = true;
 }
 
+void TWebModel::CountVisit(const TVisPathTable& visit) {
+  has_data_ = true;
+  const auto& hits = visit.hits;
+  const size_t n = hits.size();
+  if (n == 0) return;
+  const uint32_t exit = keys_.Intern(kExitKey);
+  const uint32_t referrer = keys_.Intern(PageKey(visit.referrer, false));
+  if (n < 2 || n > 254) {
+    AddPage(KeysOf(hits[0].url).page, referrer, 0, exit);
+    return;
+  }
+  visit_keys_.clear();
+  for (const auto& hit : hits) visit_keys_.push_back(KeysOf(hit.url));
+  const auto& k = visit_keys_;
+  AddPage(k[0].page, referrer, hits[0].time_spent, k[1].link);
+  for (size_t i = 1; i + 1 < n; ++i) {
+    AddPage(k[i].page, k[i - 1].link, hits[i].time_spent, k[i + 1].link);
+    // Every later page of the visit: n² / 2 counts, by number only.
+    THRefList& later = page_of_key_[k[i].page]->later;
+    for (size_t j = i + 1; j < n; ++j) later.Add(k[j].page, 1, keys_);
+  }
+  AddPage(k[n - 1].page, k[n - 2].link, 0, exit);
+}
+
 void TWebModel::Clear() {
   has_data_ = false;
-  index_.Clear();
+  page_of_key_.clear();
   pages_.clear();
   keys_.Clear();
+  url_keys_.clear();
   taken_files_.clear();
 }
 
@@ -270,8 +282,8 @@ void TWebModel::Compact() {
 std::string TWebModel::GuessNextPage(const std::string& page, int count, bool use_later_pages) {
   const std::string not_found = Translate(259, "not found");
   // A URL and its key find the same page.
-  const TWebPage* p = index_.Find(page);
-  if (p == nullptr) p = index_.Find(PageKey(page));
+  const TWebPage* p = FindPage(page);
+  if (p == nullptr) p = FindPage(PageKey(page));
   if (p == nullptr) return not_found;
   const THRefList& list = use_later_pages ? p->later : p->outputs;
   const size_t m = std::min(static_cast<size_t>(std::max(count, 0)), list.Size());
@@ -284,8 +296,8 @@ std::string TWebModel::GuessNextPage(const std::string& page, int count, bool us
 
 std::string TWebModel::LinkFile(const std::string& key, bool exit_allowed) const {
   if (exit_allowed && key == kExitKey) return ExitFileName();
-  if (const TWebPage* p = index_.Find(key)) return p->page_file;
-  if (const TWebPage* p = index_.Find(PageKey(key))) return p->page_file;
+  if (const TWebPage* p = FindPage(key)) return p->page_file;
+  if (const TWebPage* p = FindPage(PageKey(key))) return p->page_file;
   return PageFileName(key);
 }
 
@@ -402,7 +414,7 @@ void TWebModel::LoadFromCache(TReportsCache& cache) {
       std::string reserved = cache.ReadString();
       std::string key = cache.ReadString();
       cache.ReadString();  // the stored file name: names are made afresh for this folder
-      TWebPage& page = PageOf(key);
+      TWebPage& page = PageOf(keys_.Intern(key));
       page.reserved = std::move(reserved);
       page.visits = cache.ReadInteger();
       page.limit = cache.ReadInteger();
@@ -411,8 +423,8 @@ void TWebModel::LoadFromCache(TReportsCache& cache) {
       for (THRefList* list : {&page.inputs, &page.outputs, &page.later}) {
         const int32_t records = cache.ReadCount();
         for (int32_t i = 0; i < records; ++i) {
-          const std::string value = cache.ReadString();
-          list->Add(value, THRefList::KeyHash(value), cache.ReadInteger(), keys_);
+          const uint32_t id = keys_.Intern(cache.ReadString());
+          list->Add(id, cache.ReadInteger(), keys_);
         }
       }
     }

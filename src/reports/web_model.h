@@ -22,51 +22,60 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "reports/report_base.h"
-#include "reports/row_index.h"
 
 namespace trelvar {
 
-// The keys of one model, each text stored once: lists of thousands of
-// pages refer to them instead of holding copies.
+// The keys of one model, each text stored once and numbered in order of
+// arrival: lists of thousands of pages hold numbers instead of copies, and
+// compare them without reading a text.
 class TKeyPool {
  public:
-  std::string_view Intern(std::string_view key) {
-    if (auto it = views_.find(key); it != views_.end()) return *it;
-    return *views_.insert(texts_.emplace_back(key)).first;
+  static constexpr uint32_t kMissing = UINT32_MAX;
+  uint32_t Intern(std::string_view key) {
+    if (auto it = ids_.find(key); it != ids_.end()) return it->second;
+    const auto id = static_cast<uint32_t>(views_.size());
+    views_.push_back(texts_.emplace_back(key));
+    ids_.emplace(views_.back(), id);
+    return id;
   }
+  // kMissing when the key was never interned.
+  uint32_t Find(std::string_view key) const {
+    auto it = ids_.find(key);
+    return it == ids_.end() ? kMissing : it->second;
+  }
+  std::string_view Text(uint32_t id) const { return views_[id]; }
+  size_t Size() const { return views_.size(); }
   void Clear() {
+    ids_.clear();
     views_.clear();
     texts_.clear();
   }
 
  private:
   std::deque<std::string> texts_;  // a deque: the texts never move
-  std::unordered_set<std::string_view> views_;
+  std::vector<std::string_view> views_;  // by id
+  std::unordered_map<std::string_view, uint32_t> ids_;
 };
 
 // One counted key of a page's list.
 struct TCustomHRef {
   std::string_view value;  // the key, held by the model's TKeyPool
+  uint32_t id = 0;         // its number in that pool
   int32_t count = 0;
 };
 
 // The (key, count) records of one list, in insertion order until sorted.
-// Short lists are searched directly; longer ones through a table of
-// positions by hash, so counting costs the same however long a list gets.
+// Short lists are searched directly; longer ones through a table of key
+// numbers and positions, so counting costs the same however long a list
+// gets and never reads a key's text.
 class THRefList {
  public:
-  void Count(std::string_view key, TKeyPool& pool) { Add(key, KeyHash(key), 1, pool); }
-  // Adds `count` to the key's record, or appends one; `hash` is
-  // KeyHash(key), worked out once by callers that count a key many times.
-  void Add(std::string_view key, uint64_t hash, int32_t count, TKeyPool& pool);
-  static uint64_t KeyHash(std::string_view key) { return std::hash<std::string_view>{}(key); }
-  // Add for a key the pool gave out: such keys are equal exactly when their
-  // texts are the same object, so no text is compared.
-  void AddInterned(std::string_view pooled, uint64_t hash, int32_t count);
+  void Count(std::string_view key, TKeyPool& pool) { Add(pool.Intern(key), 1, pool); }
+  // Adds `count` to the record of the pooled key `id`, or appends one.
+  void Add(uint32_t id, int32_t count, const TKeyPool& pool);
   // Stable, by count descending.
   void SortByCount();
   // Keeps the first `keep` records.
@@ -75,18 +84,23 @@ class THRefList {
 
   size_t Size() const { return items_.size(); }
   const TCustomHRef& operator[](size_t i) const { return items_[i]; }
-  const TCustomHRef* Find(std::string_view key) const;
+  const TCustomHRef* Find(std::string_view key, const TKeyPool& pool) const;
 
  private:
   static constexpr size_t kScanned = 8;  // lists up to this long have no table
-  // Size() when missing; `pooled`: compare the texts' addresses only.
-  size_t Position(std::string_view key, uint64_t hash, bool pooled = false) const;
-  void Append(std::string_view pooled, uint64_t hash, int32_t count);
+  struct TSlot {
+    uint32_t id = 0;
+    uint32_t position = 0;  // + 1; 0 is a free slot
+  };
+  // Size() when missing.
+  size_t Position(uint32_t id) const;
+  size_t SlotOf(uint32_t id) const;  // where the id's probe starts
   void Reindex();
-  void Place(uint32_t position, uint64_t hash);
+  void Place(uint32_t position);
 
   std::vector<TCustomHRef> items_;
-  std::vector<uint32_t> slots_;  // position + 1; 0 is a free slot
+  std::vector<TSlot> slots_;
+  int shift_ = 64;  // 64 - log2(slots_.size())
 };
 
 struct TWebPage {
@@ -108,6 +122,8 @@ class TWebModel : public TCustomWReport {
 
   std::unique_ptr<TCustomWReport> Clone() const override;
   void ProcessLine() override;
+  bool CountsVisitsOnly() const override { return true; }
+  void CountVisit(const TVisPathTable& visit) override;
   void Display() override;
   void Clear() override;
   std::string TypeCaption() const override { return StaticTypeCaption(); }
@@ -134,13 +150,20 @@ class TWebModel : public TCustomWReport {
 
   bool HasData() const { return has_data_; }
   const std::vector<std::unique_ptr<TWebPage>>& Pages() const { return pages_; }
-  // The page of exactly this key (or of the URL's key), or null.
-  const TWebPage* FindPage(std::string_view key) const { return index_.Find(key); }
+  // The page of exactly this key, or null.
+  const TWebPage* FindPage(std::string_view key) const;
+  // The pool of the keys in the pages' lists.
+  const TKeyPool& Keys() const { return keys_; }
 
  private:
-  void AddPage(const std::string& key, const std::string& input, double time,
-               const std::string& output);
-  TWebPage& PageOf(const std::string& key);
+  // The pooled keys of one hit's URL: as a neighbour (link) and as a page
+  // (the "file://" rule applied).
+  struct THitKeys {
+    uint32_t link = 0, page = 0;
+  };
+  const THitKeys& KeysOf(const std::string& url);
+  void AddPage(uint32_t key, uint32_t input, double time, uint32_t output);
+  TWebPage& PageOf(uint32_t key);
   // A unique file name for a new page's key.
   std::string AssignPageFile(const std::string& key);
   // Where a list entry links to: its page's file, or the exit page.
@@ -148,9 +171,12 @@ class TWebModel : public TCustomWReport {
   void WritePageFile(TWebPage& page);
 
   bool has_data_ = false;
-  TKeyPool keys_;  // the texts of the list records
+  TKeyPool keys_;  // every key of the pages and their lists
   std::vector<std::unique_ptr<TWebPage>> pages_;
-  TRowIndex<TWebPage> index_;
+  std::vector<TWebPage*> page_of_key_;  // by key number; null: no page
+  // Hit URLs already turned into keys; emptied when it grows too large.
+  std::unordered_map<std::string, THitKeys> url_keys_;
+  std::vector<THitKeys> visit_keys_;  // the current visit's, reused
   std::unordered_map<std::string, std::string> taken_files_;  // file name -> key
 };
 

@@ -50,9 +50,9 @@ TEST(UserPatterns, MergeGivesWeightedMeans) {
   EXPECT_EQ(p.weight, 4);
   ASSERT_EQ(p.items.size(), 3u);
   EXPECT_EQ(p.items[2].page, "/c");
-  EXPECT_DOUBLE_EQ(p.items[0].value, 0.75);
-  EXPECT_DOUBLE_EQ(p.items[1].value, 0.625);
-  EXPECT_DOUBLE_EQ(p.items[2].value, 0.25);
+  EXPECT_DOUBLE_EQ(p.Value(0), 0.75);
+  EXPECT_DOUBLE_EQ(p.Value(1), 0.625);
+  EXPECT_DOUBLE_EQ(p.Value(2), 0.25);
 }
 
 struct UserModelTest : ::testing::Test {

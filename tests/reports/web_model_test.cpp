@@ -257,10 +257,10 @@ TEST_F(ModelTest, GuessNextPageDrawsAmongTheFirstEntries) {
   const TWebPage* b = m.FindPage("/b");
   ASSERT_NE(b, nullptr);
   EXPECT_EQ(b->visits, 3);
-  EXPECT_EQ(b->inputs.Find("/a")->count, 2);
-  EXPECT_EQ(b->inputs.Find("")->count, 1);  // the visit without referrer
-  EXPECT_EQ(b->later.Find("/c")->count, 1);
-  EXPECT_EQ(b->later.Find("/d")->count, 2);
+  EXPECT_EQ(b->inputs.Find("/a", m.Keys())->count, 2);
+  EXPECT_EQ(b->inputs.Find("", m.Keys())->count, 1);  // the visit without referrer
+  EXPECT_EQ(b->later.Find("/c", m.Keys())->count, 1);
+  EXPECT_EQ(b->later.Find("/d", m.Keys())->count, 2);
   EXPECT_NEAR(b->time_sum * 86400, 30, 1e-3);
   EXPECT_EQ(b->timed_count, 3);
 }
@@ -301,8 +301,8 @@ TEST_F(ModelTest, CompactCutsLongListsToTheirBest) {
   EXPECT_EQ(hub->outputs[0].count, 2);
   EXPECT_EQ(hub->inputs.Size(), 1u);  // short lists stay
   // The index follows the cut.
-  EXPECT_EQ(hub->outputs.Find("/p100"), nullptr);
-  EXPECT_NE(hub->outputs.Find("/p7"), nullptr);
+  EXPECT_EQ(hub->outputs.Find("/p100", m.Keys()), nullptr);
+  EXPECT_NE(hub->outputs.Find("/p7", m.Keys()), nullptr);
 }
 
 TEST_F(ModelTest, CacheBlockRoundTripGivesTheSamePages) {

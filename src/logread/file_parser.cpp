@@ -57,7 +57,11 @@ void TFileParser::Close() {
 
 int64_t TFileParser::Size() const { return file_.Size(); }
 
-int64_t TFileParser::Position() const { return file_.Position(); }
+int64_t TFileParser::Position() const {
+  // The bytes handed out, not those read ahead: progress and the share of
+  // the log read so far follow the lines delivered.
+  return file_.Position() - static_cast<int64_t>(end_ - begin_);
+}
 
 void TFileParser::ResetBuffer() {
   if (buffer_.empty()) buffer_.resize(buffer_size_);

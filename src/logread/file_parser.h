@@ -44,7 +44,8 @@ class TFileParser {
   virtual void SetAtEnd(bool at_end) { at_end_ = at_end; }
   virtual void Open(const std::string& path);
   virtual void Close();
-  // Size of the file and bytes read from it so far.
+  // Size of the file, and the bytes of it handed out as lines so far (a
+  // compressed file: the compressed bytes taken in so far).
   virtual int64_t Size() const;
   virtual int64_t Position() const;
 

@@ -128,19 +128,20 @@ TEST(ExpRep, ALogReadWithinItsFirstFifthOnlyTrains) {
   EXPECT_TRUE(IsJpeg(a.out + "dist_bar.jpg", w, h));
 }
 
-// Two log files of 4 and 1 kilobytes (6 with the reader's one extra): the
-// first is read within 80 % and trains, the second tests. Lines of no page
-// bring each file to its size.
-struct TwoParts {
-  Analysis a{"NSCA Common", "", kReports, "?.log"};
+// One log of 10 kilobytes (11 with the reader's one extra): its lines
+// before 9 kilobytes are read within 80 % and train, the later ones test.
+// The share follows the lines handed out, so one file is enough. Lines of
+// no page bring each part to its size.
+struct TrainThenTest {
+  Analysis a{"NSCA Common", "", kReports};
   void Write(const std::string& training, const std::string& testing) {
-    test::WriteFile(a.data + "1.log", Padded(training, 4500));
-    test::WriteFile(a.data + "2.log", Padded(testing, 1500));
+    const std::string first = Padded(training, 9 * 1024);
+    test::WriteFile(a.data + "access.log", Padded(first + testing, 10 * 1024));
   }
 };
 
 TEST(ExpRep, WalksReachTheLastPageOrStartThere) {
-  TwoParts f;
+  TrainThenTest f;
   f.Write(Visits({{"/a.htm", "/b.htm", "/c.htm"}, {"/closer.htm"}}, 1, 1),
           Visits({{"/a.htm", "/B.htm?x=1", "/c.htm"},
                   {"/a.htm", "/b.htm", "/C.htm"},
@@ -168,7 +169,7 @@ TEST(ExpRep, WalksReachTheLastPageOrStartThere) {
 TEST(ExpRep, AWalkStopsAtTwentyPages) {
   // /p1 leads to /p0 and /x1 to /x4 (then back to /p0) before /end and the
   // test visit's target /t: no walk from /p1 reaches either.
-  TwoParts f;
+  TrainThenTest f;
   f.Write(Visits({{"/p0", "/p1", "/p0", "/p1", "/x1", "/p0", "/p1", "/x2", "/p0", "/p1", "/x3",
                    "/p0", "/p1", "/x4", "/p0", "/p1", "/end"},
                   {"/closer"}},

@@ -449,7 +449,7 @@ bool TLineParser::GetLine() {
     // stay empty.
     for (size_t i = 0; i < kCurrentFieldCount; ++i)
       if (live_fields_[i]) current.fields[i].assign(p->fields[i]);
-    current.line.CopyFrom(p->line);
+    current.line.TakeFrom(p->line);
     Recycle(std::move(p));
     FillCache();
     return true;

@@ -67,12 +67,13 @@ struct TLogLine {
   std::string platform_version;
 
   // Takes over the values of `other`, reusing this line's storage (short
-  // texts copy faster than they swap).
-  void CopyFrom(const TLogLine& other) {
+  // texts copy faster than they swap). The splits are swapped: counting
+  // references costs atomic operations, and `other` is parsed afresh.
+  void TakeFrom(TLogLine& other) {
     timestamp = other.timestamp;
     day_of_week.assign(other.day_of_week);
-    request = other.request;
-    referrer = other.referrer;
+    request.swap(other.request);
+    referrer.swap(other.referrer);
     is_hit = other.is_hit;
     browser.assign(other.browser);
     browser_version.assign(other.browser_version);

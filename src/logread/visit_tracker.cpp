@@ -17,21 +17,24 @@ void TVisLine::Update() {
     const TDateTime t = line.timestamp;
     const int64_t t_ms = ToMs(t);
     const std::string& address = current_.fields[kFieldIp];
-    std::vector<uint64_t>& serials = by_address_[address];
-    TVisPathTable* visit = nullptr;
+    auto& of_address = by_address_[address];
+    TOpen* open = nullptr;
     uint64_t serial = 0;
-    for (uint64_t s : serials) {
-      if (t_ms - last_ms_[s] < kTimeoutMs) {
+    for (const auto& [s, o] : of_address)
+      if (t_ms - o->last_ms < kTimeoutMs) {
         serial = s;
-        visit = open_[s].get();
+        open = o;
         break;
       }
-    }
-    if (visit != nullptr) {
-      TVisPageTable& last = visit->hits.back();
-      last.time_spent = t - visit->last_request;
+    if (open != nullptr) {
+      TVisPathTable& visit = *open->visit;
+      TVisPageTable& last = visit.hits.back();
+      last.time_spent = t - visit.last_request;
       if (last.time_spent > 0) last.timed_count = 1;
-      by_last_.erase({last_ms_[serial], serial});
+      if (open->last_ms != t_ms) {
+        open->last_ms = t_ms;
+        by_last_.push({t_ms, serial});
+      }
     } else {
       auto v = std::make_unique<TVisPathTable>();
       v->address = address;
@@ -46,30 +49,30 @@ void TVisLine::Update() {
       v->platform_version = line.platform_version;
       v->day_of_week = line.day_of_week;
       serial = next_serial_++;
-      visit = v.get();
-      open_.emplace(serial, std::move(v));
-      serials.push_back(serial);
+      open = &open_.emplace(serial, TOpen{std::move(v), t_ms}).first->second;
+      of_address.emplace_back(serial, open);
+      by_last_.push({t_ms, serial});
     }
-    visit->last_request = t;
-    last_ms_[serial] = t_ms;
-    by_last_.insert({t_ms, serial});
-    visit->hits.push_back({DecodeUrlText(current_.fields[kFieldHref]), line.request, 0, 0});
+    open->visit->last_request = t;
+    open->visit->hits.push_back({DecodeUrlText(current_.fields[kFieldHref]), line.request, 0, 0});
 
     // Visits whose last hit lies more than the timeout back are finished,
     // in list order.
     std::vector<uint64_t> expired;
-    while (!by_last_.empty() && t_ms - by_last_.begin()->first > kTimeoutMs) {
-      expired.push_back(by_last_.begin()->second);
-      by_last_.erase(by_last_.begin());
+    while (!by_last_.empty() && t_ms - by_last_.top().first > kTimeoutMs) {
+      const auto [stamp, serial] = by_last_.top();
+      by_last_.pop();
+      auto it = open_.find(serial);
+      if (it != open_.end() && it->second.last_ms == stamp) expired.push_back(serial);
     }
     std::sort(expired.begin(), expired.end());
     for (uint64_t s : expired) {
       auto it = open_.find(s);
-      auto& list = by_address_[it->second->address];
-      list.erase(std::find(list.begin(), list.end(), s));
-      if (list.empty()) by_address_.erase(it->second->address);
-      last_ms_.erase(s);
-      finished_.push_back(std::move(it->second));
+      const std::string& visit_address = it->second.visit->address;
+      auto list = by_address_.find(visit_address);
+      std::erase_if(list->second, [&](const auto& entry) { return entry.first == s; });
+      if (list->second.empty()) by_address_.erase(list);
+      finished_.push_back(std::move(it->second.visit));
       open_.erase(it);
     }
   }
@@ -78,7 +81,7 @@ void TVisLine::Update() {
 
 std::vector<const TVisPathTable*> TVisLine::OpenVisits() const {
   std::vector<const TVisPathTable*> r;
-  for (const auto& [serial, v] : open_) r.push_back(v.get());
+  for (const auto& [serial, o] : open_) r.push_back(o.visit.get());
   return r;
 }
 
@@ -90,9 +93,8 @@ TDateTime TVisLine::VisitDuration(const TVisPathTable& visit) {
 
 void TVisLine::Clear() {
   open_.clear();
-  by_last_.clear();
+  by_last_ = {};
   by_address_.clear();
-  last_ms_.clear();
   finished_.clear();
 }
 

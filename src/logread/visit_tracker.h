@@ -11,9 +11,10 @@
 // same however many clients are open. Owns its visits. Main thread only.
 #pragma once
 
+#include <functional>
 #include <map>
-#include <set>
 #include <memory>
+#include <queue>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -72,11 +73,17 @@ class TVisLine {
   // Open visits by the serial of their start (list order), with indexes by
   // address and by last request (in milliseconds, so that a gap of exactly
   // 30 minutes is exactly the timeout).
+  struct TOpen {
+    std::unique_ptr<TVisPathTable> visit;
+    int64_t last_ms = 0;
+  };
+  using TStamp = std::pair<int64_t, uint64_t>;  // (last request, serial)
   const TCurrentLine& current_;
-  std::map<uint64_t, std::unique_ptr<TVisPathTable>> open_;
-  std::set<std::pair<int64_t, uint64_t>> by_last_;
-  std::unordered_map<std::string, std::vector<uint64_t>> by_address_;
-  std::unordered_map<uint64_t, int64_t> last_ms_;
+  std::map<uint64_t, TOpen> open_;
+  // Every last request a visit had, earliest on top; an entry is stale once
+  // its visit has a later one (or is gone), and is skipped when it comes up.
+  std::priority_queue<TStamp, std::vector<TStamp>, std::greater<TStamp>> by_last_;
+  std::unordered_map<std::string, std::vector<std::pair<uint64_t, TOpen*>>> by_address_;
   TVisits finished_;
   uint64_t next_serial_ = 0;
   bool done_ = false;

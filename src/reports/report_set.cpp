@@ -241,11 +241,15 @@ void TRepParser::LoadValueFiles() {
 // --- the pass -----------------------------------------------------------------
 
 std::unique_ptr<TVisitWorker> TRepParser::StartVisitWorker() {
-  // The experiment walks its web model while the pass runs.
-  if (exp_report != nullptr) return nullptr;
+  inline_reports_.clear();
   std::vector<TVisitWorker::TReport> aside;
-  for (size_t i = 0; i < reports.size(); ++i)
-    if (reports[i]->CountsVisitsOnly()) aside.push_back({reports[i].get(), i});
+  for (size_t i = 0; i < reports.size(); ++i) {
+    // The experiment walks its web model while the pass runs.
+    if (exp_report == nullptr && reports[i]->CountsVisitsOnly())
+      aside.push_back({reports[i].get(), i});
+    else
+      inline_reports_.push_back(i);
+  }
   if (aside.empty()) return nullptr;
   return std::make_unique<TVisitWorker>(std::move(aside));
 }
@@ -295,9 +299,9 @@ void TRepParser::CheckReports() {
 
 void TRepParser::ProcessReports(std::ostream& errors) {
   visits_->SetDone(false);
-  for (size_t i = 0; i < reports.size(); ++i) {
+  for (size_t i : inline_reports_) {
     TCustomWReport& r = *reports[i];
-    if (!r.is_supported || (visit_worker_ != nullptr && r.CountsVisitsOnly())) continue;
+    if (!r.is_supported) continue;
     try {
       r.ProcessLine();
     } catch (const std::exception& e) {

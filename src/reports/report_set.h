@@ -112,8 +112,10 @@ class TRepParser {
   // Counts the visit reports aside while Parse runs (null: inline).
   std::unique_ptr<TVisitWorker> visit_worker_;
   std::vector<std::string> visit_errors_;  // the worker's, for the error page
+  std::vector<size_t> inline_reports_;     // those ProcessLine counts, by index
   // The worker for this pass, or null when the set has no visit report or
-  // a report that reads a visit report while the pass runs.
+  // a report that reads a visit report while the pass runs; the reports
+  // left to ProcessLine go to inline_reports_.
   std::unique_ptr<TVisitWorker> StartVisitWorker();
   // Everything handed to the worker counted; its errors kept.
   void SettleVisitWorker();

@@ -108,6 +108,33 @@ TEST_F(VisitsTest, OutOfOrderLinesContinueTheVisit) {
   const TVisPathTable& v = *visits.OpenVisits()[0];
   EXPECT_LT(v.hits[0].time_spent, 0);
   EXPECT_EQ(v.hits[0].timed_count, 0);
+  // The visit's last request is now 10:05: it ends 30 minutes after that,
+  // not after the 10:10 line.
+  Hit("2.2.2.2", 10, 36);
+  ASSERT_EQ(visits.FinishedVisits().size(), 1u);
+  EXPECT_EQ(visits.FinishedVisits()[0]->hits.size(), 2u);
+}
+
+TEST_F(VisitsTest, AVisitEndsOnceHoweverOftenItsLastTimeRecurs) {
+  // Hits at the same instant, and a visit that went on after an earlier
+  // instant came up: each visit is finished exactly once, at its last hit.
+  Hit("1.1.1.1", 10, 0);
+  Hit("1.1.1.1", 10, 0);
+  Hit("1.1.1.1", 10, 0);
+  Hit("2.2.2.2", 10, 0);
+  Hit("2.2.2.2", 10, 20);
+  Hit("3.3.3.3", 10, 31);
+  ASSERT_EQ(visits.FinishedVisits().size(), 1u);
+  EXPECT_EQ(visits.FinishedVisits()[0]->address, "1.1.1.1");
+  EXPECT_EQ(visits.FinishedVisits()[0]->hits.size(), 3u);
+  Hit("3.3.3.3", 10, 45);
+  EXPECT_TRUE(visits.FinishedVisits().empty());  // 2.2.2.2 went on at 10:20
+  Hit("4.4.4.4", 10, 51);
+  ASSERT_EQ(visits.FinishedVisits().size(), 1u);
+  EXPECT_EQ(visits.FinishedVisits()[0]->address, "2.2.2.2");
+  Hit("4.4.4.4", 14, 0);
+  ASSERT_EQ(visits.FinishedVisits().size(), 2u);
+  EXPECT_EQ(visits.OpenCount(), 1u);
 }
 
 }  // namespace

@@ -193,22 +193,22 @@ void TLineParser::Recycle(TParsed p) {
 
 const TSplitRef& TLineParser::SplitCached(const std::string& url) {
   // Neighbouring lines often repeat a URL (a referrer above all).
-  for (const auto* last : {last_url_[0], last_url_[1]})
-    if (last != nullptr && last->first == url) return last->second;
-  auto it = url_cache_.find(url);
-  if (it != url_cache_.end()) {
-    last_url_[1] = last_url_[0];
-    last_url_[0] = &*it;
-    return it->second;
+  for (const TSplitMemo* last : last_url_)
+    if (last != nullptr && last->value == url) return last->split;
+  const TSplitMemo* memo = url_index_.Find(url);
+  if (memo == nullptr) {
+    if (url_memo_.size() >= kMemoLimit) {
+      url_index_.Clear();
+      url_memo_.clear();
+      last_url_[0] = last_url_[1] = nullptr;
+    }
+    TSplitMemo& added = url_memo_.emplace_back(TSplitMemo{url, MakeSplit(url)});
+    url_index_.Insert(&added);
+    memo = &added;
   }
-  if (url_cache_.size() >= kMemoLimit) {
-    url_cache_.clear();
-    last_url_[0] = last_url_[1] = nullptr;
-  }
-  auto added = url_cache_.emplace(url, MakeSplit(url)).first;
   last_url_[1] = last_url_[0];
-  last_url_[0] = &*added;
-  return added->second;
+  last_url_[0] = memo;
+  return memo->split;
 }
 
 const TAgentInfo& TLineParser::AgentCached(const std::string& agent) {

@@ -24,6 +24,7 @@
 // workers share only the state inside TReverseDns).
 #pragma once
 
+#include <deque>
 #include <functional>
 #include <memory>
 #include <ostream>
@@ -32,6 +33,7 @@
 #include <vector>
 
 #include "config/folders.h"
+#include "config/row_index.h"
 #include "logread/file_chooser.h"
 #include "logread/line_template.h"
 #include "logread/log_line.h"
@@ -141,9 +143,15 @@ class TLineParser {
   std::vector<TParsed> free_lines_;  // parsed lines kept for reuse
 
   // Repeating URLs and agents are split and detected once.
-  std::unordered_map<std::string, TSplitRef> url_cache_;
+  // Splits by URL: the memo owns them, the flat index finds them.
+  struct TSplitMemo {
+    std::string value;
+    TSplitRef split;
+  };
+  std::deque<TSplitMemo> url_memo_;
+  TRowIndex<TSplitMemo> url_index_;
   std::unordered_map<std::string, TAgentInfo> agent_cache_;
-  const std::pair<const std::string, TSplitRef>* last_url_[2] = {nullptr, nullptr};
+  const TSplitMemo* last_url_[2] = {nullptr, nullptr};
   const std::pair<const std::string, TAgentInfo>* last_agent_ = nullptr;
 };
 

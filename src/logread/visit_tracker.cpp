@@ -48,6 +48,7 @@ void TVisLine::Update() {
       v->platform = line.platform;
       v->platform_version = line.platform_version;
       v->day_of_week = line.day_of_week;
+      v->hits.reserve(8);  // most visits are short; growing copies every hit
       serial = next_serial_++;
       open = &open_.emplace(serial, TOpen{std::move(v), t_ms}).first->second;
       of_address.emplace_back(serial, open);

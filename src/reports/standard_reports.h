@@ -28,7 +28,7 @@
 #include <vector>
 
 #include "reports/report_base.h"
-#include "reports/row_index.h"
+#include "config/row_index.h"
 
 namespace trelvar {
 

@@ -1,4 +1,4 @@
-#include "reports/row_index.h"
+#include "config/row_index.h"
 
 #include <gtest/gtest.h>
 

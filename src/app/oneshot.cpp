@@ -82,6 +82,9 @@ void RunSteps(const TCmdLine& cmd, std::unique_ptr<TAppContext>& ctx, bool& head
 
 }  // namespace
 
+// The report set of the run, once its pages are written (see RunOneShot).
+TRepParser* g_finished_report_set = nullptr;
+
 int RunOneShot(const TCmdLine& cmd) {
   SetOwnConsole(false);
   if (!platform::StdoutIsOpen()) SetOwnConsole(platform::OpenTerminalAsStdout());
@@ -109,6 +112,10 @@ int RunOneShot(const TCmdLine& cmd) {
     status = 1;
   }
 
+  // The process ends with this run: the system takes the report set's
+  // memory back at once, far faster than freeing its millions of records
+  // one by one (a fifth of a second on a large log). It stays reachable.
+  if (ctx != nullptr) g_finished_report_set = ctx->report_set.release();
   ctx.reset();
   if (RunMode() != TRunMode::Console) {
     OutputLine("</body>");

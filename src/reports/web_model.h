@@ -73,7 +73,6 @@ struct TCustomHRef {
 // gets and never reads a key's text.
 class THRefList {
  public:
-  void Count(std::string_view key, TKeyPool& pool) { Add(pool.Intern(key), 1, pool); }
   // Adds `count` to the record of the pooled key `id`, or appends one.
   void Add(uint32_t id, int32_t count, const TKeyPool& pool);
   // Stable, by count descending.

@@ -78,7 +78,8 @@ TEST(ModelIndexes, LongListsFindEveryKeyAfterGrowthSortAndCut) {
   TKeyPool pool;
   THRefList list;
   for (int i = 0; i < 500; ++i)
-    for (int k = 0; k <= i % 7; ++k) list.Count("/page" + std::to_string(i), pool);
+    for (int k = 0; k <= i % 7; ++k)
+      list.Add(pool.Intern("/page" + std::to_string(i)), 1, pool);
   ASSERT_EQ(list.Size(), 500u);
   for (int i = 0; i < 500; ++i) {
     const TCustomHRef* r = list.Find("/page" + std::to_string(i), pool);
@@ -92,9 +93,9 @@ TEST(ModelIndexes, LongListsFindEveryKeyAfterGrowthSortAndCut) {
   EXPECT_EQ(list.Size(), 72u);
   EXPECT_EQ(list.Find("/page0", pool), nullptr);
   ASSERT_NE(list.Find("/page13", pool), nullptr);
-  list.Count("/page13", pool);
+  list.Add(pool.Intern("/page13"), 1, pool);
   EXPECT_EQ(list.Find("/page13", pool)->count, 8);
-  list.Count("/new", pool);
+  list.Add(pool.Intern("/new"), 1, pool);
   EXPECT_EQ(list.Find("/new", pool)->count, 1);
   EXPECT_EQ(list.Size(), 73u);
 }

@@ -66,7 +66,10 @@ void TVisLine::Update() {
       auto it = open_.find(serial);
       if (it != open_.end() && it->second.last_ms == stamp) expired.push_back(serial);
     }
+    // A visit whose last time came back (t0, t1 < t0, t0) has that time in
+    // the heap twice, and both entries are current: it is finished once.
     std::sort(expired.begin(), expired.end());
+    expired.erase(std::unique(expired.begin(), expired.end()), expired.end());
     for (uint64_t s : expired) {
       auto it = open_.find(s);
       const std::string& visit_address = it->second.visit->address;

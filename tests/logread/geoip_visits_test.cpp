@@ -57,11 +57,12 @@ struct VisitsTest : ::testing::Test {
   TCurrentLine current;
   TVisLine visits{current};
 
-  void Hit(const char* ip, int h, int m, const char* url = "/a.htm", bool is_hit = true) {
+  void Hit(const char* ip, int h, int m, const char* url = "/a.htm", bool is_hit = true,
+           int s = 0) {
     current.fields[kFieldIp] = ip;
     current.fields[kFieldHref] = url;
     current.line.is_hit = is_hit;
-    current.line.timestamp = EncodeDate(2005, 12, 7) + EncodeTime(h, m, 0);
+    current.line.timestamp = EncodeDate(2005, 12, 7) + EncodeTime(h, m, s);
     visits.SetDone(false);
     visits.Update();
   }
@@ -135,6 +136,22 @@ TEST_F(VisitsTest, AVisitEndsOnceHoweverOftenItsLastTimeRecurs) {
   Hit("4.4.4.4", 14, 0);
   ASSERT_EQ(visits.FinishedVisits().size(), 2u);
   EXPECT_EQ(visits.OpenCount(), 1u);
+}
+
+TEST_F(VisitsTest, RegressionLastTimeSteppingBackAndForthEndsTheVisitOnce) {
+  // Busy servers stamp a request when it starts and write it when it ends,
+  // so one client's times go t0, t1 < t0, t0 again: the visit carries the
+  // same last time twice and must still be finished exactly once.
+  Hit("1.1.1.1", 10, 5, "/a.htm", true, 10);
+  Hit("1.1.1.1", 10, 5, "/a.htm", true, 5);
+  Hit("1.1.1.1", 10, 5, "/a.htm", true, 10);
+  Hit("2.2.2.2", 11, 5);
+  ASSERT_EQ(visits.FinishedVisits().size(), 1u);
+  EXPECT_EQ(visits.FinishedVisits()[0]->hits.size(), 3u);
+  EXPECT_EQ(visits.OpenCount(), 1u);
+  Hit("2.2.2.2", 13, 0);
+  ASSERT_EQ(visits.FinishedVisits().size(), 1u);
+  EXPECT_EQ(visits.FinishedVisits()[0]->address, "2.2.2.2");
 }
 
 }  // namespace

@@ -27,7 +27,15 @@ const char kUsage[] =
     "  --version              show the version and exit\n"
     "\n"
     "Run as a CGI program (SERVER_SOFTWARE set), the output is an HTML page.\n"
-    "TRELVAR_DATA_DIR selects the data folder.\n";
+    "TRELVAR_DATA_DIR selects the data folder.\n"
+    "\n"
+    "Exit status of -console:\n"
+    "  0  the analysis is complete\n"
+    "  1  it failed; the error line says why\n"
+    "  2  the command line could not be used\n"
+    "  3  the pages were written, but the input was incomplete (a damaged or unreadable\n"
+    "     log file, a listed file that vanished, a log path that matched no file, or no\n"
+    "     line counted); a warning line names each cause\n";
 
 }  // namespace
 

@@ -3,12 +3,13 @@
 #include <memory>
 
 #include "app/context.h"
+#include "app/output.h"
 #include "app/ui_host.h"
 #include "automation/analysis_job.h"
-#include "app/output.h"
 #include "config/errors.h"
 #include "config/text_helpers.h"
 #include "config/translator.h"
+#include "config/web_helpers.h"
 #include "platform/console.h"
 #include "platform/system.h"
 
@@ -31,8 +32,15 @@ void WriteResponseHead(const std::string& server_software) {
   OutputLine("<body>");
 }
 
-// The steps of the run that may raise; everything they create lives in `ctx`.
-void RunSteps(const TCmdLine& cmd, std::unique_ptr<TAppContext>& ctx, bool& head_written) {
+// Text from outside (a web request names the site) as it may enter the
+// page of a web run.
+std::string Shown(const std::string& text) {
+  return RunMode() == TRunMode::Web ? HtmlEscape(text) : text;
+}
+
+// The steps of the run that may raise; everything they create lives in
+// `ctx`. Returns the exit status of a run that got through.
+int RunSteps(const TCmdLine& cmd, std::unique_ptr<TAppContext>& ctx, bool& head_written) {
   SetRunMode(TRunMode::Console);
   ctx = std::make_unique<TAppContext>(TFolders::Resolve());
   ctx->random.seed(platform::ClockSeed());
@@ -63,21 +71,23 @@ void RunSteps(const TCmdLine& cmd, std::unique_ptr<TAppContext>& ctx, bool& head
   }
   OutputLine("<h1>Trelvar</h1>");
   if (site != nullptr)
-    OutputLine("<P>" + Translate(205, "Analyzing site:") + " " + site->name + "</P>");
+    OutputLine("<P>" + Translate(205, "Analyzing site:") + " " + Shown(site->name) + "</P>");
 
   if (RunMode() == TRunMode::Web) {
     std::string server_name;
     GetEnvText("SERVER_NAME", server_name);
-    OutputLine("<P>" + Translate(206, "Server name:") + " " + server_name + "</P>");
+    OutputLine("<P>" + Translate(206, "Server name:") + " " + Shown(server_name) + "</P>");
   }
   if (site == nullptr) {
     if (wanted.empty())
       throw EInvalidOperation(Translate(
           1000, "No site to analyse: name one with -analyze: or set default_site in main.ini"));
     throw EListError(Translate(1001, "No site to analyse: there is no site named") + " \"" +
-                     wanted + "\"");
+                     Shown(wanted) + "\"");
   }
-  AnalyzeSite(*ctx, cmd, site->name, false);
+  const TAnalysisResult result = AnalyzeSite(*ctx, cmd, site->name, false);
+  if (!result.completed) return kExitFailed;
+  return result.incomplete ? kExitIncomplete : kExitComplete;
 }
 
 }  // namespace
@@ -89,12 +99,12 @@ int RunOneShot(const TCmdLine& cmd) {
   SetOwnConsole(false);
   if (!platform::StdoutIsOpen()) SetOwnConsole(platform::OpenTerminalAsStdout());
 
-  int status = 0;
+  int status = kExitComplete;
   std::unique_ptr<TAppContext> ctx;
   bool head_written = false;
   std::string error_line;
   try {
-    RunSteps(cmd, ctx, head_written);
+    status = RunSteps(cmd, ctx, head_written);
   } catch (const Exception& e) {
     error_line = ErrorLine(e);
   } catch (const std::exception& e) {
@@ -109,7 +119,7 @@ int RunOneShot(const TCmdLine& cmd) {
       WriteResponseHead(server_software);
     }
     OutputLine(error_line);
-    status = 1;
+    status = kExitFailed;
   }
 
   // The process ends with this run: the system takes the report set's

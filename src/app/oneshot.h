@@ -10,8 +10,16 @@
 
 namespace trelvar {
 
-// Returns the process exit status: 0 when the run completed, 1 when it
-// ended with an error line.
+// Exit statuses of the run.
+inline constexpr int kExitComplete = 0;  // the analysis is complete
+inline constexpr int kExitFailed = 1;    // it failed; its error line says why
+// (2: the command line could not be used; see main.cpp.)
+// Pages were written, but the input was incomplete: a damaged or unreadable
+// log file, a listed file that vanished, a log path that matched no file, or
+// no line counted. A warning line names each cause.
+inline constexpr int kExitIncomplete = 3;
+
+// Returns the process exit status (above).
 int RunOneShot(const TCmdLine& cmd);
 
 }  // namespace trelvar

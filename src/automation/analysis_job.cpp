@@ -3,6 +3,7 @@
 #include "app/context.h"
 #include "app/output.h"
 #include "app/ui_host.h"
+#include "config/errors.h"
 #include "config/text_helpers.h"
 #include "config/translator.h"
 #include "platform/files.h"
@@ -49,6 +50,21 @@ TAnalysisResult AnalyzeSite(TAppContext& ctx, const TCmdLine& cmd, const std::st
 
     set.log_format = ctx.formats->GetTemplate(site->format);
     set.log_path = !cmd.log_path.empty() ? cmd.log_path : site->log_path;
+    // Without a format every line would be rejected, without a path none
+    // read: an empty report that looks like an analysis.
+    if (set.log_format.empty()) {
+      std::string known;
+      for (const std::string& name : ctx.formats->Names())
+        known += (known.empty() ? "" : ", ") + name;
+      throw EInvalidOperation(
+          FormatText(Translate(1013, "The log format \"%1\" of the site \"%2\" is not a known "
+                                     "format. Known formats: %3."),
+                     {site->format, site->name, known}));
+    }
+    if (Trim(set.log_path).empty())
+      throw EInvalidOperation(FormatText(
+          Translate(1014, "The site \"%1\" has no log path: say where its log files lie."),
+          {site->name}));
     set.SetSiteName(site->name);
     set.SetWebPath(ToSlashDir(site->output_uri));
     std::string folder = ToNativeDir(!cmd.output_folder.empty() ? cmd.output_folder
@@ -90,6 +106,7 @@ TAnalysisResult AnalyzeSite(TAppContext& ctx, const TCmdLine& cmd, const std::st
       return result;
     }
     result.completed = true;
+    result.incomplete = !set.LastPass().problems.empty();
     return result;
   }
   return result;

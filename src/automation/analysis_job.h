@@ -6,7 +6,8 @@
 // -logpath:, -outputdir:, -reportfile: and period options), runs the pass,
 // deletes the cache and runs once more when the log is older than the
 // cache, and writes the pages. Progress goes to the output channel; errors
-// propagate to the caller, which reports them.
+// propagate to the caller, which reports them: among them a site whose log
+// format is not in the catalogue or which has no log path.
 #pragma once
 
 #include <string>
@@ -20,6 +21,10 @@ struct TAppContext;
 struct TAnalysisResult {
   bool found = false;      // the site exists
   bool completed = false;  // the pages were written
+  // The pages were written, but from an incomplete input (a file missing,
+  // unreadable or damaged, a log path without a match, no line counted);
+  // the pass has warned of each cause.
+  bool incomplete = false;
   std::string report_file;
 };
 

@@ -1,12 +1,21 @@
 #include "config/folders.h"
 
+#include "config/errors.h"
 #include "config/text_helpers.h"
 #include "platform/files.h"
 #include "platform/system.h"
 
 namespace trelvar {
 
-TFolders TFolders::Resolve() { return TFolders(platform::ProgramFolder(), platform::DataFolder()); }
+TFolders TFolders::Resolve() {
+  const std::string data = platform::DataFolder();
+  if (data.empty())
+    throw EInvalidOperation(
+        "No data folder: set TRELVAR_DATA_DIR to the folder for Trelvar's settings, sites and "
+        "reports (for instance in the web server's environment), or give the program a "
+        "writable HOME folder");
+  return TFolders(platform::ProgramFolder(), data);
+}
 
 TFolders::TFolders(std::string program_folder, std::string data_folder)
     : program_(ToNativeDir(std::move(program_folder))),

@@ -19,7 +19,8 @@ namespace trelvar {
 class TFolders {
  public:
   // From the platform: the executable's folder and the data folder
-  // (TRELVAR_DATA_DIR or the documents folder). Nothing is created.
+  // (TRELVAR_DATA_DIR or the documents folder). Nothing is created. Raises
+  // EInvalidOperation, saying how to name one, when there is no data folder.
   static TFolders Resolve();
   TFolders(std::string program_folder, std::string data_folder);
 

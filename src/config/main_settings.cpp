@@ -178,9 +178,14 @@ std::string TMainSettings::SaveToText() const {
   line("MailDefReciever", mail_def_reciever);
   line("MailUserID", mail_user_id);
   line("MailSubject", mail_subject);
-  const std::vector<std::string> body = SplitTextLines(mail_message);
-  if (body.empty()) line("MailMessage", "");
-  for (const std::string& b : body) line("MailMessage", b);
+  // One line per body line, the empty ones included (a final empty line
+  // too, so that the body reads back as it was); any break splits.
+  for (size_t at = 0;;) {
+    const size_t brk = mail_message.find_first_of("\r\n", at);
+    line("MailMessage", mail_message.substr(at, brk == std::string::npos ? brk : brk - at));
+    if (brk == std::string::npos) break;
+    at = brk + (mail_message.compare(brk, 2, "\r\n") == 0 ? 2 : 1);
+  }
   line("AutoExportIntoExcel", BoolNumber(auto_export_into_excel));
   line("WebPageExtensions", web_page_extensions);
   line("VisPathExtensions", vis_path_extensions);

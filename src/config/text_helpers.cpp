@@ -137,6 +137,24 @@ std::string ReplaceAll(std::string_view find, std::string_view replacement, std:
   }
 }
 
+std::string FormatText(std::string_view pattern, std::initializer_list<std::string_view> args) {
+  std::string out;
+  out.reserve(pattern.size() + 32);
+  for (size_t i = 0; i < pattern.size(); ++i) {
+    const char c = pattern[i];
+    if (c == '%' && i + 1 < pattern.size() && pattern[i + 1] >= '1' && pattern[i + 1] <= '9') {
+      const size_t n = static_cast<size_t>(pattern[i + 1] - '1');
+      if (n < args.size()) {
+        out.append(*(args.begin() + n));
+        ++i;
+        continue;
+      }
+    }
+    out += c;
+  }
+  return out;
+}
+
 std::string ReplaceEach(std::string_view text, std::string_view find,
                         std::string_view replacement) {
   if (find.empty()) return std::string(text);

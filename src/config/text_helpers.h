@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -40,6 +41,9 @@ std::string ReplaceAll(std::string_view find, std::string_view replacement, std:
 // One left-to-right pass replacing every occurrence.
 std::string ReplaceEach(std::string_view text, std::string_view find,
                         std::string_view replacement);
+// A translated sentence with its values: "%1" to "%9" in `pattern` become
+// args[0] to args[8], in one pass (a value holding "%2" stays as it is).
+std::string FormatText(std::string_view pattern, std::initializer_list<std::string_view> args);
 std::string ReplaceChar(std::string text, char from, char to);
 std::string RemoveChar(std::string_view text, char c);
 int CountChar(char c, std::string_view text);

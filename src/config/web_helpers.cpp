@@ -1,5 +1,6 @@
 #include "config/web_helpers.h"
 
+#include <cctype>
 #include <cmath>
 #include <unordered_map>
 
@@ -303,5 +304,91 @@ std::string ExpandDatePatterns(std::string_view text, TDateTime now, char open_c
 }
 
 std::string ExpandDatePatterns(std::string_view text) { return ExpandDatePatterns(text, Now()); }
+
+std::string HtmlEscape(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+std::string JsEscape(std::string_view text) {
+  static const char kHex[] = "0123456789abcdef";
+  std::string out;
+  for (char c : text) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (c == '\\' || c == '"' || c == '\'' || c == '<' || c == '>' || c == '&' || u < 0x20) {
+      out += "\\x";
+      out += kHex[u >> 4];
+      out += kHex[u & 15];
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+bool IsIPv6Address(std::string_view text) {
+  if (const size_t zone = text.find('%'); zone != std::string_view::npos) {
+    if (zone + 1 == text.size()) return false;
+    text = text.substr(0, zone);
+  }
+  if (text.size() < 2 || text.size() > 45) return false;
+  int groups = 0;
+  bool compressed = false;
+  size_t i = 0;
+  if (text.substr(0, 2) == "::") {
+    compressed = true;
+    i = 2;
+  } else if (text[0] == ':') {
+    return false;
+  }
+  while (i < text.size()) {
+    size_t end = i;
+    while (end < text.size() && std::isxdigit(static_cast<unsigned char>(text[end]))) ++end;
+    if (end < text.size() && text[end] == '.') {
+      // A dotted IPv4 tail stands for the last two groups.
+      int parts = 0;
+      size_t p = i;
+      while (p <= text.size()) {
+        size_t q = p;
+        int value = 0;
+        while (q < text.size() && q - p < 4 && std::isdigit(static_cast<unsigned char>(text[q])))
+          value = value * 10 + (text[q++] - '0');
+        if (q == p || q - p > 3 || value > 255) return false;
+        ++parts;
+        if (q == text.size()) break;
+        if (text[q] != '.') return false;
+        p = q + 1;
+      }
+      if (parts != 4) return false;
+      groups += 2;
+      i = text.size();
+      break;
+    }
+    if (end == i || end - i > 4) return false;
+    ++groups;
+    i = end;
+    if (i == text.size()) break;
+    if (text[i] != ':') return false;
+    ++i;
+    if (i < text.size() && text[i] == ':') {
+      if (compressed) return false;
+      compressed = true;
+      ++i;
+    } else if (i == text.size()) {
+      return false;  // a single ":" at the end
+    }
+  }
+  return compressed ? groups <= 7 : groups == 8;
+}
 
 }  // namespace trelvar

@@ -59,4 +59,14 @@ std::string ExpandDatePatterns(std::string_view text);
 // The same with other brackets around the patterns, such as "(" and ")".
 std::string ExpandDatePatterns(std::string_view text, TDateTime now, char open, char close);
 
+// Escapes "&", "<", ">" and '"' for HTML.
+std::string HtmlEscape(std::string_view text);
+// The text as the inside of a double-quoted JavaScript string that cannot
+// end its script element.
+std::string JsEscape(std::string_view text);
+
+// A client address in IPv6 text form ("::1", "2001:db8::7",
+// "::ffff:10.0.0.1"), with an optional zone ("%eth0").
+bool IsIPv6Address(std::string_view text);
+
 }  // namespace trelvar

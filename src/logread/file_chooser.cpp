@@ -1,5 +1,7 @@
 #include "logread/file_chooser.h"
 
+#include <cerrno>
+
 #include "app/output.h"
 #include "config/errors.h"
 #include "config/text_helpers.h"
@@ -23,6 +25,8 @@ void TFileChooser::SetLogPath(const std::string& list, TDateTime now) {
   index_ = -1;
   all_done_ = false;
   current_path_.clear();
+  problems_.clear();
+  finished_long_lines_ = 0;
 
   std::string rest = list;
   bool first = true;
@@ -48,10 +52,12 @@ void TFileChooser::AddPiece(const std::string& piece) {
   const std::string pattern = name.empty() ? "*" : name;
   std::vector<platform::TFolderEntry> entries;
   int error = 0;
-  if (!platform::ListFolderChecked(folder, pattern, entries, error)) {
+  // A folder that is not there (yet) holds no match, like an empty one.
+  if (!platform::ListFolderChecked(folder, pattern, entries, error) && error != ENOENT) {
     throw EInOutError("#" + std::to_string(error) + ": " + platform::SystemErrorText(error) +
                       ":" + "\n" + folder + pattern);
   }
+  const size_t before = files_.size();
   for (const platform::TFolderEntry& e : entries) {
     if (e.is_folder || e.name == "debug.log") continue;
     const std::string path = folder + e.name;
@@ -59,6 +65,8 @@ void TFileChooser::AddPiece(const std::string& piece) {
     if (!platform::IsRegularFile(path)) continue;
     AddFile(path);
   }
+  if (files_.size() == before)
+    Problem(FormatText(Translate(1003, "The log path %1 matches no file."), {folder + pattern}));
 }
 
 void TFileChooser::AddFile(const std::string& path) {
@@ -73,10 +81,9 @@ bool TFileChooser::Accepts(const std::string& path) {
   return accept;
 }
 
-void TFileChooser::CheckExists(const std::string& path) const {
-  if (!platform::PathExists(path)) {
-    throw EInOutError(Translate(258, "Log file") + " " + path + " " + Translate(259, "not found"));
-  }
+void TFileChooser::Problem(const std::string& text) {
+  problems_.push_back(text);
+  OutputLine("<P>" + Translate(1002, "Warning:") + " " + text + "</P>");
 }
 
 void TFileChooser::Announce() const {
@@ -84,61 +91,83 @@ void TFileChooser::Announce() const {
              std::to_string(Count()) + "): " + current_path_);
 }
 
+bool TFileChooser::OpenNext() {
+  while (index_ + 1 < Count()) {
+    ++index_;
+    const std::string& path = files_[static_cast<size_t>(index_)];
+    current_path_ = path;
+    if (!platform::PathExists(path)) {
+      Problem(Translate(258, "Log file") + " " + path + " " + Translate(259, "not found"));
+      continue;
+    }
+    if (!Accepts(path)) continue;
+    if (Count() > 1) Announce();
+    std::unique_ptr<TFileParser> reader = CreateFileParser(path);
+    try {
+      reader->Open(path);
+    } catch (const EInOutError& e) {
+      Problem(e.Message());
+      continue;
+    }
+    reader_ = std::move(reader);
+    return true;
+  }
+  return false;
+}
+
+void TFileChooser::FinishFile() {
+  finished_kb_ += reader_->Size() / 1024;
+  finished_long_lines_ += reader_->LongLinesDropped();
+  if (reader_->Damaged())
+    Problem(FormatText(Translate(1004, "The log file %1 is damaged: %2 of its lines were read."),
+                       {reader_->Path(), std::to_string(reader_->LinesRead())}));
+  // An empty stand-in, so that the finished file is counted once.
+  reader_ = std::make_unique<TFileParser>();
+}
+
 void TFileChooser::StartFiles() {
   reader_.reset();
   all_done_ = false;
-  if (files_.empty()) {
-    all_done_ = true;
-    return;
-  }
   index_ = -1;
   finished_kb_ = 0;
-  while (index_ + 1 < Count()) {
-    ++index_;
-    current_path_ = files_[static_cast<size_t>(index_)];
-    CheckExists(current_path_);
-    reader_ = CreateFileParser(current_path_);
-    if (!Accepts(current_path_)) continue;
-    if (Count() > 1) Announce();
-    reader_->Open(current_path_);
-    break;
+  finished_long_lines_ = 0;
+  if (!OpenNext()) {
+    all_done_ = true;
+    reader_ = std::make_unique<TFileParser>();
   }
 }
 
 void TFileChooser::ReadLine(std::string& line) {
   line.clear();
-  if (all_done_) return;
-  if (reader_ == nullptr) {
-    all_done_ = true;
-    return;
+  while (!all_done_) {
+    if (reader_ == nullptr) {
+      all_done_ = true;
+      return;
+    }
+    if (!reader_->AtEnd()) {
+      try {
+        reader_->ReadLine(line);
+        return;
+      } catch (const EInOutError& e) {
+        // A file that fails while it is read ends there; the next follows.
+        line.clear();
+        Problem(e.Message());
+        reader_->Close();
+      }
+    }
+    FinishFile();
+    if (!OpenNext()) all_done_ = true;
   }
-  if (!reader_->AtEnd()) {
-    reader_->ReadLine(line);
-    return;
-  }
-  finished_kb_ += reader_->Size() / 1024;
-  // An empty stand-in, so that the finished file is counted once also when
-  // the next file's error is raised below.
-  reader_ = std::make_unique<TFileParser>();
-  while (index_ + 1 < Count()) {
-    ++index_;
-    const std::string& path = files_[static_cast<size_t>(index_)];
-    CheckExists(path);
-    if (!Accepts(path)) continue;
-    reader_ = CreateFileParser(path);
-    reader_->Open(path);
-    current_path_ = path;
-    Announce();
-    reader_->ReadLine(line);
-    return;
-  }
-  all_done_ = true;
 }
 
 std::string TFileChooser::ReadLine() {
   std::string line;
   ReadLine(line);
   return line;
+}
+
+int64_t TFileChooser::LongLinesDropped() const {
+  return finished_long_lines_ + (reader_ != nullptr ? reader_->LongLinesDropped() : 0);
 }
 
 int64_t TFileChooser::ProgressKB() const {

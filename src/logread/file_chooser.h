@@ -11,11 +11,15 @@
 // "Processing file (i of n): path". ProgressKB counts kilobytes read for
 // the progress display.
 //
-// The chooser owns its list and its reader. Failure: a listed file that is
-// missing when its turn comes raises EInOutError "Log file <path> not
-// found"; a folder that cannot be searched raises EInOutError "#errno:
-// message:\n pattern" from SetLogPath; reader errors pass through (see
-// file_parser.h). Not thread-safe.
+// The chooser owns its list and its reader. Failure: the stream goes on
+// without what cannot be read, and says so: a listed file that is missing
+// when its turn comes ("Log file <path> not found"), a file that cannot be
+// opened or read, a damaged gzip file (with how many of its lines were
+// read) and a piece of the log path that matches no file each become an
+// input problem, written as a warning line on the output channel and kept
+// in InputProblems(). A folder that exists but cannot be searched raises
+// EInOutError "#errno: message:\n pattern" from SetLogPath. Not
+// thread-safe.
 #pragma once
 
 #include <cstdint>
@@ -66,11 +70,22 @@ class TFileChooser {
   // The reader of the current file, or null before StartFiles.
   const TFileParser* CurrentReader() const { return reader_.get(); }
 
+  // What of the log path could not be read, one text per problem.
+  const std::vector<std::string>& InputProblems() const { return problems_; }
+  // Lines dropped for being too long, in the files finished so far and the
+  // current one.
+  int64_t LongLinesDropped() const;
+
  private:
   void AddPiece(const std::string& piece);
   void AddFile(const std::string& path);
   bool Accepts(const std::string& path);
-  void CheckExists(const std::string& path) const;
+  // Opens the next file that exists, is accepted and can be opened; false
+  // when no file is left.
+  bool OpenNext();
+  // Counts the current file as done and notes it when it was damaged.
+  void FinishFile();
+  void Problem(const std::string& text);
   void Announce() const;
 
   TFolders folders_;
@@ -82,6 +97,8 @@ class TFileChooser {
   bool all_done_ = false;
   std::vector<std::string> files_;
   std::string current_path_;
+  std::vector<std::string> problems_;
+  int64_t finished_long_lines_ = 0;
 };
 
 }  // namespace trelvar

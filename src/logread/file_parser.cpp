@@ -68,6 +68,8 @@ void TFileParser::ResetBuffer() {
   begin_ = end_ = 0;
   next_cr_ = next_lf_ = -1;
   pending_lf_ = false;
+  damaged_ = false;
+  lines_read_ = long_lines_ = 0;
 }
 
 void TFileParser::Filled(size_t count) {
@@ -146,7 +148,12 @@ void TFileParser::ReadLine(std::string& line) {
     if (begin_ == end_) {
       if (FillBuffer()) {
         at_end_ = true;
-        if (skipping) line.clear();
+        if (skipping) {
+          line.clear();
+          ++long_lines_;
+        } else if (!line.empty()) {
+          ++lines_read_;
+        }
         return;
       }
       continue;
@@ -181,7 +188,11 @@ void TFileParser::ReadLine(std::string& line) {
         pending_lf_ = true;
       }
     }
-    if (!too_long) return;
+    if (!too_long) {
+      if (!line.empty()) ++lines_read_;
+      return;
+    }
+    ++long_lines_;
     skipping = false;
     line.clear();
   }
@@ -208,18 +219,16 @@ void TZlibFileParser::Open(const std::string& path) {
   ResetBuffer();
   SetAtEnd(false);
   transparent_ = input_done_ = member_done_ = finished_ = error_pending_ = false;
-  // A gzip file that cannot be read yields no lines; the warning keeps the
-  // loss visible.
   if (!File().Open(path)) {
     SetAtEnd(true);
-    OutputLine("<p>" + CannotOpenFileMessage(path) + "</p>");
-    return;
+    throw EInOutError(CannotOpenFileMessage(path));
   }
   *stream_ = z_stream{};
   // 16 + window bits: a gzip header and trailer are expected.
   if (inflateInit2(stream_.get(), 16 + MAX_WBITS) != Z_OK) {
     File().Close();
     SetAtEnd(true);
+    SetDamaged();
     OutputLine("<p>GZ stream error</p>");
     return;
   }
@@ -253,6 +262,7 @@ int64_t TZlibFileParser::Position() const {
 bool TZlibFileParser::StreamError() {
   finished_ = true;
   error_pending_ = false;
+  SetDamaged();
   OutputLine("<p>GZ stream error</p>");
   SetAtEnd(true);
   return true;

@@ -13,11 +13,10 @@
 // the base class over the buffer directly (one call per line, none per
 // byte), keeping an offset into the buffer instead of erasing its front.
 //
-// Failure: a plain file that cannot be opened raises EInOutError ("Cannot
-// open file ..."), a read error EInOutError. A gzip file that cannot be
-// opened yields no lines and a warning line on the output channel; a
-// damaged or truncated gzip stream writes "<p>GZ stream error</p>" and ends
-// that file. Not thread-safe.
+// Failure: a file that cannot be opened raises EInOutError ("Cannot open
+// file ..."), a read error EInOutError. A damaged or truncated gzip stream
+// writes "<p>GZ stream error</p>", ends that file and marks it Damaged, so
+// that its owner can say how much of it was read. Not thread-safe.
 #pragma once
 
 #include <cstdint>
@@ -55,6 +54,12 @@ class TFileParser {
 
   bool AtEnd() const { return at_end_; }
   bool Opened() const { return opened_; }
+  // The file ended early because its data is damaged.
+  bool Damaged() const { return damaged_; }
+  // Lines (not empty ones) handed out since Open, and lines dropped for
+  // being too long.
+  int64_t LinesRead() const { return lines_read_; }
+  int64_t LongLinesDropped() const { return long_lines_; }
   const std::string& Path() const { return path_; }
 
  protected:
@@ -68,9 +73,11 @@ class TFileParser {
   char* Buffer() { return buffer_.data(); }
   size_t BufferCapacity() const { return buffer_.size(); }
   void Filled(size_t count);
-  // Empties the buffer and forgets a CR waiting for its LF.
+  // Starts a new file: empties the buffer, forgets a CR waiting for its LF
+  // and the counts and damage of the file before.
   void ResetBuffer();
   void SetOpened(bool opened) { opened_ = opened; }
+  void SetDamaged() { damaged_ = true; }
   void SetPath(const std::string& path) { path_ = path; }
   platform::TReadOnlyFile& File() { return file_; }
   const platform::TReadOnlyFile& File() const { return file_; }
@@ -90,6 +97,9 @@ class TFileParser {
   int64_t next_lf_ = -1;
   bool pending_lf_ = false;  // the last break was a CR at the buffer's end
   bool opened_ = false;
+  bool damaged_ = false;
+  int64_t lines_read_ = 0;
+  int64_t long_lines_ = 0;
   bool at_end_ = true;
   std::string path_;
 };

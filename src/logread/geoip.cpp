@@ -3,6 +3,7 @@
 #include "config/errors.h"
 #include "config/safe_file.h"
 #include "config/text_helpers.h"
+#include "config/web_helpers.h"
 #include "platform/files.h"
 
 namespace trelvar {
@@ -329,8 +330,19 @@ int TGeoIP::CountryIndex(uint32_t number) const {
   return 0;
 }
 
+int TGeoIP::AddressIndex(std::string_view address) const {
+  if (IsIPv6Address(address)) {
+    // An IPv4 address mapped into IPv6 is the IPv4 client.
+    const size_t dot = address.find('.');
+    const size_t colon = address.rfind(':');
+    if (dot == std::string_view::npos || colon > dot || !StartsText("::ffff:", address)) return 0;
+    return CountryIndex(AddressToNumber(address.substr(colon + 1)));
+  }
+  return CountryIndex(AddressToNumber(address));
+}
+
 std::string TGeoIP::CountryName(std::string_view address) const {
-  return NameOfIndex(CountryIndex(AddressToNumber(address)));
+  return NameOfIndex(AddressIndex(address));
 }
 
 const char* TGeoIP::NameOfIndex(int index) {

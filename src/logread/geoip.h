@@ -3,7 +3,8 @@
 //
 // The database is read into memory once when it is opened; lookups walk at
 // most 32 nodes of it. A text that is no dotted IPv4 address is looked up
-// as 0.0.0.0. A damaged or truncated database gives "N/A" where the walk
+// as 0.0.0.0, except IPv6 addresses: the database holds none, so they are
+// "N/A" unless they carry an IPv4 address ("::ffff:10.0.0.1"). A damaged or truncated database gives "N/A" where the walk
 // leaves the file, and leaf indices past the known table give "N/A".
 // Immutable after OpenDatabase; lookups are thread-safe.
 #pragma once
@@ -25,6 +26,8 @@ class TGeoIP {
   static uint32_t AddressToNumber(std::string_view text);
   // The country index the tree gives for a number.
   int CountryIndex(uint32_t number) const;
+  // The country index of a client address text (IPv6 ones included).
+  int AddressIndex(std::string_view address) const;
   std::string CountryName(std::string_view address) const;
 
   static const char* NameOfIndex(int index);

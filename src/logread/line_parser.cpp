@@ -7,6 +7,7 @@
 #include "config/errors.h"
 #include "config/main_settings.h"
 #include "config/text_helpers.h"
+#include "config/translator.h"
 #include "reports/progress.h"
 #include "sites/log_formats.h"
 #include "sites/website.h"
@@ -49,6 +50,25 @@ int FieldNumber(const std::string& text) {
   }
   return StrToInt(Trim(text));
 }
+
+// Characters `pos` to `pos + n` of `text`, as far as it has them.
+std::string Part(const std::string& text, size_t pos, size_t n) {
+  return pos < text.size() ? text.substr(pos, n) : std::string();
+}
+
+// Lines that begin with ":" are directives, unless the first field is an
+// IPv6 client address ("::1", "::ffff:10.0.0.1").
+bool BeginsWithIPv6Address(const std::string& raw) {
+  const size_t end = raw.find_first_of(" \t,");
+  return IsIPv6Address(std::string_view(raw).substr(0, end));
+}
+
+// The first date and the day after the last that date texts can show.
+const TDateTime kFirstDay = EncodeDate(1, 1, 1);
+const TDateTime kAfterLastDay = EncodeDate(9999, 12, 31) + 1;
+
+// Of the first lines of a file, this many decide whether its format fits.
+constexpr int64_t kFitSample = 1000;
 
 std::string ReplaceAllNoCase(const std::string& text, const std::string& find,
                              const std::string& replacement) {
@@ -115,7 +135,6 @@ void TLineParser::CompileTemplate() {
     live_fields_[static_cast<size_t>(code)] = true;
   // Resolved host names replace the user field.
   if (dns_.Active()) live_fields_[kFieldUserName] = true;
-  clear_current_ = true;
 }
 
 void TLineParser::ResetTemplate() {
@@ -135,20 +154,61 @@ void TLineParser::SetDoneRange(TDateTime from, TDateTime to) {
 }
 
 void TLineParser::FileStarting(const std::string& path) {
+  CheckFit();  // of the file before
   active_template_ = site_template_;
+  format_name_ = env_.site != nullptr ? env_.site->format : std::string();
   if (env_.settings != nullptr && env_.settings->auto_recognize_log_format &&
       env_.formats != nullptr) {
     const std::string name = env_.formats->Recognize(path, true, true);
     if (!name.empty()) {
       OutputLine("<p>Log file " + path + " recognized as " + name + "</p>");
       active_template_ = env_.formats->GetTemplate(name);
+      format_name_ = name;
     }
   }
   CompileTemplate();
+  file_path_ = path;
   file_name_ = LowerCase(ExtractFileName(path));
+  file_read_ = file_rejected_ = 0;
+  file_checked_ = false;
   // A new file does not inherit the date of the previous one.
   for (std::string& d : default_date_) d.clear();
-  if (on_file_start_) on_file_start_(path);
+  // The driver hears of the file when its first line is delivered: the
+  // line before may still be in the queues.
+  file_starts_.push_back({++file_no_, path, live_fields_});
+}
+
+void TLineParser::DeliverFileStarts(uint32_t file_no) {
+  while (!file_starts_.empty() && file_starts_.front().no <= file_no) {
+    const TFileStart start = std::move(file_starts_.front());
+    file_starts_.pop_front();
+    delivered_file_ = start.no;
+    delivered_live_ = start.live;
+    if (dns_.Active()) delivered_live_[kFieldUserName] = true;
+    // Fields the new format does not fill must not keep old values.
+    if (env_.current != nullptr)
+      for (std::string& f : env_.current->fields) f.clear();
+    if (on_file_start_) on_file_start_(start.path);
+  }
+}
+
+void TLineParser::Reject(std::string_view reason, const std::string& raw) {
+  ++counts_.rejected;
+  ++file_rejected_;
+  rejects_.Add(reason, raw);
+}
+
+void TLineParser::CheckFit() {
+  if (file_checked_ || file_read_ == 0) return;
+  file_checked_ = true;
+  if (file_rejected_ * 2 <= file_read_) return;
+  const std::string& format = !format_name_.empty() ? format_name_ : active_template_;
+  OutputLine("<P>" + Translate(1002, "Warning:") + " " +
+             FormatText(Translate(1005, "%1 of the first %2 lines of the log file %3 do not fit "
+                                        "its log format \"%4\"."),
+                        {std::to_string(file_rejected_), std::to_string(file_read_), file_path_,
+                         format}) +
+             "</P>");
 }
 
 void TLineParser::BeginScan(const std::string& log_path) {
@@ -177,6 +237,8 @@ void TLineParser::BeginScan(const std::string& log_path) {
       OutputLine("<p>Unable to start WinSocket. So reverse DNS lookup not be done.</p>");
     }
   }
+  // No line is delivered yet: the first file's checks can run at once.
+  DeliverFileStarts(file_no_);
   FillCache();
 }
 
@@ -282,9 +344,10 @@ bool TLineParser::BuildDate(TLineParserLogLine& p) {
   auto& f = p.fields;
   try {
     if (f[kFieldDay].empty() && (StartsWith(file_name_, "ex") || StartsWith(file_name_, "in"))) {
-      f[kFieldYear] = file_name_.substr(2, 2);
-      f[kFieldMonth] = file_name_.substr(4, 2);
-      f[kFieldDay] = file_name_.substr(6, 2);
+      // A name too short for a date gives no date, and the line fails.
+      f[kFieldYear] = Part(file_name_, 2, 2);
+      f[kFieldMonth] = Part(file_name_, 4, 2);
+      f[kFieldDay] = Part(file_name_, 6, 2);
     }
     if (template_.UsesMonthName()) f[kFieldMonth] = std::to_string(MonthIndex(f[kFieldMonthName]) + 1);
     int year = FieldNumber(f[kFieldYear]);
@@ -305,13 +368,16 @@ bool TLineParser::BuildDate(TLineParserLogLine& p) {
       throw EConvertError(InvalidDateTimeMessage(f[kFieldHour] + ":" + f[kFieldMin] + ":" +
                                                  f[kFieldSec]));
     t += EncodeTime(hour, min, sec);
-    if (env_.settings != nullptr && env_.settings->time_offset != 0)
+    if (env_.settings != nullptr && env_.settings->time_offset != 0) {
       t += env_.settings->time_offset / 1440.0;
+      // The offset must not carry a date out of the calendar.
+      if (!(t >= kFirstDay && t < kAfterLastDay))
+        throw EConvertError(InvalidDateTimeMessage(f[kFieldYear] + "-" + f[kFieldMonth] + "-" +
+                                                   f[kFieldDay]));
+    }
     p.line.timestamp = t;
   } catch (const EConvertError& e) {
-    if (error_log_ != nullptr)
-      *error_log_ << "ADDPAR: " << e.Message() << "<BR>\r\n" << p.fields[kFieldRawLine]
-                  << "<BR>\r\n<BR>\r\n";
+    Reject("ADDPAR: " + e.Message(), p.fields[kFieldRawLine]);
     return false;
   }
 
@@ -350,9 +416,21 @@ TLineParser::TParsed TLineParser::ParseNextLine() {
         env_.progress->IsCancelled())
       break;
 
+    // A parsed line starts empty: the fields a format does not fill must
+    // not keep the values of an earlier line, of this file or another.
+    for (std::string& f : p->fields) f.clear();
     // Reading may start the next file, which resets the default date.
     std::string& raw = p->fields[kFieldRawLine];
     chooser_.ReadLine(raw);
+    if (const int64_t dropped = chooser_.LongLinesDropped(); dropped != long_lines_seen_) {
+      for (; long_lines_seen_ < dropped; ++long_lines_seen_) {
+        ++counts_.read;
+        ++file_read_;
+        Reject(FormatText(Translate(1008, "Line longer than %1 characters (not shown)"),
+                          {std::to_string(TFileParser::kMaxLineLength - 1)}),
+               "");
+      }
+    }
     TrimInPlace(raw);
     if (StartsWith(raw, "#Date: ") && raw.size() >= 17) {
       // The date of the lines that follow (characters 8-11, 13-14, 16-17).
@@ -360,34 +438,56 @@ TLineParser::TParsed TLineParser::ParseNextLine() {
       default_date_[1] = raw.substr(12, 2);
       default_date_[2] = raw.substr(15, 2);
     }
-    if (raw.size() < 33 || raw[0] == ':' || raw[0] == '#' || StartsWith(raw, "INIT:") ||
-        raw.find("Periodic-Log") != std::string::npos)
+    if (raw.empty() || raw[0] == '#' || StartsWith(raw, "INIT:") ||
+        raw.find("Periodic-Log") != std::string::npos ||
+        (raw[0] == ':' && !BeginsWithIPv6Address(raw)))
       continue;
-    for (size_t i = 0; i < kCurrentFieldCount; ++i)
-      if (live_fields_[i]) p->fields[i].clear();
+    p->file_no = file_no_;
+    ++counts_.read;
+    if (file_read_ == kFitSample) CheckFit();  // the sample's last line is decided
+    ++file_read_;
+    if (raw.size() < 33) {
+      Reject(Translate(1007, "Line shorter than 33 characters"), raw);
+      continue;
+    }
     p->fields[kFieldYear] = default_date_[0];
     p->fields[kFieldMonth] = default_date_[1];
     p->fields[kFieldDay] = default_date_[2];
-    if (!template_.Cut(raw, p->fields)) continue;
+    if (!template_.Cut(raw, p->fields)) {
+      Reject(Translate(1006, "Line does not fit the log format"), raw);
+      continue;
+    }
 
     bool keep;
     try {
       keep = ApplyFilters(*p);
-    } catch (const Exception&) {
-      break;  // this call delivers nothing; the next goes on
+    } catch (const std::exception& e) {
+      // Only this line is lost; the next goes on.
+      Reject(Translate(1009, "Line cannot be filtered:") + " " + e.what(), raw);
+      continue;
     }
-    if (!BuildDate(*p) || !keep) continue;
+    if (!BuildDate(*p)) continue;
+    if (!keep) {
+      ++counts_.filtered;
+      continue;
+    }
     default_date_[0] = p->fields[kFieldYear];
     default_date_[1] = p->fields[kFieldMonth];
     default_date_[2] = p->fields[kFieldDay];
 
     const TDateTime t = p->line.timestamp;
-    if (period_on_ && (t < period_from_ || t > period_to_)) continue;
-    if (env_.settings != nullptr && env_.settings->incremental_analysis && done_to_ != 0 &&
-        done_from_ <= t && t <= done_to_)
+    if (period_on_ && (t < period_from_ || t > period_to_)) {
+      ++counts_.outside;
       continue;
+    }
+    if (env_.settings != nullptr && env_.settings->incremental_analysis && done_to_ != 0 &&
+        done_from_ <= t && t <= done_to_) {
+      ++counts_.already;
+      continue;
+    }
     return p;
   }
+  if (chooser_.AllDone()) CheckFit();
   Recycle(std::move(p));
   return nullptr;
 }
@@ -406,7 +506,7 @@ void TLineParser::FillCache() {
     }
     dns_.CleanCache();
   } catch (const EInOutError&) {
-    throw;  // a log file that vanished or cannot be read ends the pass
+    throw;  // a log folder that cannot be searched ends the pass
   } catch (const std::exception&) {
     // The line that failed is lost; the next call goes on.
   }
@@ -414,8 +514,11 @@ void TLineParser::FillCache() {
 
 bool TLineParser::GetLine() {
   try {
+    // Lines are parsed when asked for, not after the last one is handed
+    // out: reading on could start the next file while the reports still
+    // count the line before. With reverse DNS the look-ahead is topped up.
+    if (dns_.ReadyEmpty() || dns_.Active()) FillCache();
     if (dns_.ReadyEmpty()) {
-      FillCache();
       // Lines resolved already go first; only when none is there the
       // oldest waiting line is waited for. A cancel in the windowed run
       // ends the wait and delivers nothing.
@@ -427,7 +530,15 @@ bool TLineParser::GetLine() {
       }
     }
     TParsed p = dns_.TakeReady();
-    if (p == nullptr) return false;
+    if (p == nullptr) {
+      // The end: files without a delivered line still get their checks.
+      if (Finished()) {
+        DeliverFileStarts(file_no_);
+        rejects_.Finish();
+      }
+      return false;
+    }
+    if (p->file_no != delivered_file_) DeliverFileStarts(p->file_no);
 
     // User domain and site: the last one and two dot-suffixes of field 17.
     const std::string& user = p->fields[kFieldUserName];
@@ -441,20 +552,15 @@ bool TLineParser::GetLine() {
       if (before != std::string::npos) site = user.substr(before);
     }
     TCurrentLine& current = *env_.current;
-    if (clear_current_) {
-      for (std::string& f : current.fields) f.clear();
-      clear_current_ = false;
-    }
-    // Only the fields this format can fill are handed over; the others
-    // stay empty.
+    // Only the fields this line's format can fill are handed over; the
+    // others stay empty since its file started.
     for (size_t i = 0; i < kCurrentFieldCount; ++i)
-      if (live_fields_[i]) current.fields[i].assign(p->fields[i]);
+      if (delivered_live_[i]) current.fields[i].assign(p->fields[i]);
     current.line.TakeFrom(p->line);
     Recycle(std::move(p));
-    FillCache();
     return true;
   } catch (const EInOutError&) {
-    throw;  // a log file that vanished or cannot be read ends the pass
+    throw;  // a log folder that cannot be searched ends the pass
   } catch (const std::exception&) {
     return false;
   }

@@ -16,12 +16,26 @@
 // resolve the client addresses into the user field; a line of a resolved
 // address may then come out before an older one still being resolved.
 //
-// Failure: lines that fit no template are skipped silently; lines whose
-// date cannot be built go to the error log ("ADDPAR: ..."); a line whose
-// filters fail is dropped; errors of the log files themselves (a vanished
-// or unreadable file, EInOutError) propagate from BeginScan and GetLine.
-// Owned by the analysis driver for one pass. Main thread only (the DNS
-// workers share only the state inside TReverseDns).
+// Every raw line is accounted for (Counts): blank lines and directives
+// ("#...", "INIT:", "Periodic-Log", ":" without an IPv6 address) are no
+// records; every other line is read and ends up delivered, rejected,
+// filtered out, outside the period or already in the cache.
+//
+// The driver's per-file handler runs when the first line of the new file
+// is delivered (or, for files without lines, before the next delivered
+// line and at the end), never while the last line of the file before is
+// still being counted; each delivered line carries only the fields its own
+// file's format fills.
+//
+// Failure: rejected lines (that fit no template, have no valid date, are
+// shorter than 33 or longer than 10240 characters, or whose filters fail)
+// are listed on the error log with the reason (first 1000, escaped); a
+// file more than half of whose first 1000 lines are rejected gets a
+// warning that names it and its format. Files that cannot be read are the
+// chooser's input problems (file_chooser.h); a folder that cannot be
+// searched raises EInOutError from BeginScan. Owned by the analysis driver
+// for one pass. Main thread only (the DNS workers share only the state
+// inside TReverseDns).
 #pragma once
 
 #include <deque>
@@ -37,6 +51,7 @@
 #include "logread/file_chooser.h"
 #include "logread/line_template.h"
 #include "logread/log_line.h"
+#include "logread/reject_log.h"
 #include "logread/reverse_dns.h"
 #include "platform/reverse_lookup.h"
 
@@ -87,8 +102,8 @@ class TLineParser {
     need_agent_ = agent;
   }
   bool DnsNeeded() const { return dns_needed_; }
-  // Where lines whose date cannot be built are written; may be null.
-  void SetErrorLog(std::ostream* log) { error_log_ = log; }
+  // Where rejected lines are listed; may be null.
+  void SetErrorLog(std::ostream* log) { rejects_.SetStream(log); }
   // The driver's handler, called after the parser's own per-file work.
   void SetOnFileStart(std::function<void(const std::string& path)> handler) {
     on_file_start_ = std::move(handler);
@@ -97,6 +112,9 @@ class TLineParser {
   void BeginScan(const std::string& log_path);
   bool GetLine();
   bool Finished() const;
+  // Raw lines so far; complete once Finished. Lines parsed ahead and not
+  // delivered yet are counted as read only.
+  const TLineCounts& Counts() const { return counts_; }
   // Reverse DNS of this scan is on (set by BeginScan).
   bool DnsActive() const { return dns_.Active(); }
   const TReverseDns& Dns() const { return dns_; }
@@ -107,6 +125,11 @@ class TLineParser {
   using TParsed = std::unique_ptr<TLineParserLogLine>;
 
   void FileStarting(const std::string& path);
+  // The per-file handlers of files started up to `file_no`, in order.
+  void DeliverFileStarts(uint32_t file_no);
+  void Reject(std::string_view reason, const std::string& raw);
+  // Warns when most of the first lines of the current file were rejected.
+  void CheckFit();
   TParsed ParseNextLine();
   bool ApplyFilters(TLineParserLogLine& p);
   bool BuildDate(TLineParserLogLine& p);
@@ -123,8 +146,28 @@ class TLineParser {
   std::string active_template_;
   TLineTemplate template_;
   std::string file_name_;  // of the current file, lower-cased
+  std::string file_path_;
+  std::string format_name_;  // of the current file, for warnings
   std::array<bool, kCurrentFieldCount> live_fields_{};
-  bool clear_current_ = true;
+
+  // Files started while parsing, waiting for their first line to be
+  // delivered; the file of the line delivered last and its fields.
+  struct TFileStart {
+    uint32_t no = 0;
+    std::string path;
+    std::array<bool, kCurrentFieldCount> live{};
+  };
+  std::deque<TFileStart> file_starts_;
+  uint32_t file_no_ = 0;
+  uint32_t delivered_file_ = 0;
+  std::array<bool, kCurrentFieldCount> delivered_live_{};
+
+  // Raw lines of the pass, and of the first lines of the current file.
+  TLineCounts counts_;
+  TRejectLog rejects_;
+  int64_t long_lines_seen_ = 0;
+  int64_t file_read_ = 0, file_rejected_ = 0;
+  bool file_checked_ = true;
 
   bool period_on_ = false;
   TDateTime period_from_ = 0, period_to_ = 0;
@@ -132,7 +175,6 @@ class TLineParser {
   bool dns_needed_ = false;
   bool need_referrer_split_ = true;
   bool need_agent_ = true;
-  std::ostream* error_log_ = nullptr;
   std::function<void(const std::string&)> on_file_start_;
 
   // The date of lines without date fields: from "#Date: " or the last line.

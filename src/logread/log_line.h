@@ -8,6 +8,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -87,6 +88,18 @@ struct TLineParserLogLine {
   TLogLine line;
   bool dns_done = true;  // field 17 holds the resolved name, or none is needed
   int dns_worker = -1;
+  uint32_t file_no = 0;  // the log file of the pass it comes from, from 1
+};
+
+// What became of the raw lines of a pass: every line read is counted by
+// the reports or rejected, filtered out, outside the analysis period or
+// already in the cache (see line_parser.h).
+struct TLineCounts {
+  int64_t read = 0;
+  int64_t rejected = 0;
+  int64_t filtered = 0;
+  int64_t outside = 0;
+  int64_t already = 0;
 };
 
 struct TCurrentLine {

@@ -54,8 +54,9 @@ std::string DataFolder() {
   if (auto xdg = GetEnv("XDG_DOCUMENTS_DIR"); xdg && !xdg->empty()) {
     docs = *xdg;
   } else {
-    std::string home = GetEnv("HOME").value_or("");
-    if (home.empty()) home = "/tmp";
+    const std::string home = GetEnv("HOME").value_or("");
+    // A shared folder in its place would mix the data of every user.
+    if (home.empty() || !IsFolderPath(home) || access(home.c_str(), W_OK) != 0) return "";
     docs = IsFolderPath(WithSlash(home) + "Documents") ? WithSlash(home) + "Documents" : home;
   }
   return WithSlash(AbsoluteToCwd(docs)) + "Trelvar 2/";

@@ -19,7 +19,9 @@ std::optional<std::string> GetEnv(const std::string& name);
 
 // The per-user data folder, ending in "/": $TRELVAR_DATA_DIR when set,
 // otherwise the documents folder ($XDG_DOCUMENTS_DIR, $HOME/Documents when
-// it exists, else $HOME) + "Trelvar 2/". Nothing is created.
+// it exists, else $HOME) + "Trelvar 2/". Nothing is created. "" when
+// there is none: no TRELVAR_DATA_DIR, no XDG_DOCUMENTS_DIR and no HOME
+// that is a writable folder (as under some web servers).
 std::string DataFolder();
 
 // The user's POSIX locale from LC_ALL, LC_MESSAGES or LANG without its

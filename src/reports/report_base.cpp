@@ -17,7 +17,7 @@ const char* TReportContext::CountryOf(const std::string& address) {
   auto it = country_memo.find(address);
   if (it != country_memo.end()) return it->second;
   if (country_memo.size() >= 200000) country_memo.clear();
-  const char* name = TGeoIP::NameOfIndex(geoip->CountryIndex(TGeoIP::AddressToNumber(address)));
+  const char* name = TGeoIP::NameOfIndex(geoip->AddressIndex(address));
   country_memo.emplace(address, name);
   return name;
 }
@@ -246,37 +246,6 @@ void TCustomFiltredRep::LoadFilterLists() {
 }
 
 // --- cells -------------------------------------------------------------------
-
-std::string HtmlEscape(const std::string& text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += c;
-    }
-  }
-  return out;
-}
-
-std::string JsEscape(const std::string& text) {
-  static const char kHex[] = "0123456789abcdef";
-  std::string out;
-  for (char c : text) {
-    const unsigned char u = static_cast<unsigned char>(c);
-    if (c == '\\' || c == '"' || c == '\'' || c == '<' || c == '>' || c == '&' || u < 0x20) {
-      out += "\\x";
-      out += kHex[u >> 4];
-      out += kHex[u & 15];
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
 
 bool IsSafeLink(const std::string& url) {
   const size_t colon = url.find(':');

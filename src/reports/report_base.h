@@ -167,12 +167,7 @@ class TCustomFiltredRep : public TCustomWReport {
 // Cell texts of collected values for HTML tables and CSV files.
 std::string HtmlCell(uint8_t code, const std::string& value);
 std::string CsvCell(uint8_t code, const std::string& value);
-// Escapes "&", "<", ">" and '"' for HTML.
-std::string HtmlEscape(const std::string& text);
 // Only http:, https: and relative addresses may become links.
 bool IsSafeLink(const std::string& url);
-// The text as the inside of a double-quoted JavaScript string that cannot
-// end its script element.
-std::string JsEscape(const std::string& text);
 
 }  // namespace trelvar

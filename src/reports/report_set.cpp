@@ -305,7 +305,8 @@ void TRepParser::ProcessReports(std::ostream& errors) {
     try {
       r.ProcessLine();
     } catch (const std::exception& e) {
-      errors << "PROCREP (#" << i << ") " << e.what() << "<BR>\r\n";
+      // Messages quote log fields: escaped like every page.
+      errors << "PROCREP (#" << i << ") " << HtmlEscape(e.what()) << "<BR>\r\n";
     }
   }
   if (visit_worker_ != nullptr) {
@@ -355,6 +356,8 @@ int TRepParser::Parse() {
   }
 
   int result = 0;
+  pass_ = TPassReport();
+  int64_t counted = 0;
   visit_errors_.clear();
   visit_worker_ = StartVisitWorker();
   try {
@@ -384,6 +387,7 @@ int TRepParser::Parse() {
       // incremental pass would count it again.
       if (first_line_time == 0 || t < first_line_time) first_line_time = t;
       if (last_line_time == 0 || t > last_line_time) last_line_time = t;
+      ++counted;
       try {
         ProcessReports(errors);
         if (settings.approximate_analysis && ++approximate_count >= settings.approximate_tolerance) {
@@ -393,7 +397,7 @@ int TRepParser::Parse() {
           if (visit_worker_ != nullptr) visit_worker_->Compact();
         }
       } catch (const std::exception& e) {
-        errors << "PROCREP" << e.what() << "<BR>\r\n";
+        errors << "PROCREP" << HtmlEscape(e.what()) << "<BR>\r\n";
       }
     }
   } catch (...) {
@@ -402,6 +406,10 @@ int TRepParser::Parse() {
     throw;
   }
   line_parser_ = nullptr;
+  if (result == 0) {
+    pass_.counted = counted;
+    ReportPass(*parser);
+  }
   parser.reset();
   SettleVisitWorker();
   visit_worker_.reset();
@@ -414,6 +422,28 @@ int TRepParser::Parse() {
                period_to, period_from, use_period, last_line_time, first_line_time);
   }
   return result;
+}
+
+void TRepParser::ReportPass(const TLineParser& parser) {
+  pass_.lines = parser.Counts();
+  pass_.problems = parser.Chooser().InputProblems();
+  const TLineCounts& n = pass_.lines;
+  OutputLine("<P>Lines: " + std::to_string(n.read) + " read, " + std::to_string(pass_.counted) +
+             " counted, " + std::to_string(n.rejected) + " rejected, " +
+             std::to_string(n.filtered) + " filtered, " + std::to_string(n.outside) +
+             " outside the period, " + std::to_string(n.already) + " already counted</P>");
+  // Pages of nothing are no analysis; lines all in the cache already are.
+  if (pass_.counted == 0 && n.already == 0) {
+    const std::string text =
+        n.read == 0 ? Translate(1011, "No line of the log was counted: it holds no log line.")
+                    : FormatText(Translate(1012, "No line of the log was counted: of %1 lines "
+                                                 "read, %2 were rejected, %3 filtered and %4 "
+                                                 "outside the period."),
+                                 {std::to_string(n.read), std::to_string(n.rejected),
+                                  std::to_string(n.filtered), std::to_string(n.outside)});
+    OutputLine("<P>" + Translate(1002, "Warning:") + " " + text + "</P>");
+    pass_.problems.push_back(text);
+  }
 }
 
 // --- the output folder ----------------------------------------------------------
@@ -549,10 +579,16 @@ bool TRepParser::Display() {
   const std::string index = platform::PathExists(folder + "index.htm") ? "index.htm"
                                                                        : "indexdetails.htm";
   switch (RunMode()) {
-    case TRunMode::Web:
-      OutputLine("<p><b>" + Translate(383, "Ready!") + "</b>&nbsp;<a href=\"/" + web_path_ +
+    case TRunMode::Web: {
+      // The link is rooted once: a web path of "/reports/" must not give
+      // "//reports/", which a browser reads as a host name.
+      const size_t rooted = web_path_.find_first_not_of('/');
+      const std::string web_path =
+          HtmlEscape(rooted == std::string::npos ? "" : web_path_.substr(rooted));
+      OutputLine("<p><b>" + Translate(383, "Ready!") + "</b>&nbsp;<a href=\"/" + web_path +
                  index + "\">" + Translate(384, "See report") + "</a><p>");
       break;
+    }
     case TRunMode::Windowed:
       OutputLine(Translate(385, "Done!"));
       UiHost().SetMainWindowEnabled(true);

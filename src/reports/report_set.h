@@ -37,6 +37,16 @@ struct TRepCategory {
   std::string name;
 };
 
+// What one pass read and counted, for the "Lines:" paragraph and the exit
+// status of a one-shot run.
+struct TPassReport {
+  TLineCounts lines;
+  int64_t counted = 0;
+  // What of the input could not be read or counted, one text each (the
+  // warnings the pass wrote); empty when the input was complete.
+  std::vector<std::string> problems;
+};
+
 class TRepParser {
  public:
   using TReports = std::vector<std::unique_ptr<TCustomWReport>>;
@@ -59,6 +69,8 @@ class TRepParser {
   void Clear();
   // 0 done, 1 cancelled, 2 the log holds lines older than the cache.
   int Parse();
+  // Of the last pass that ran to its end.
+  const TPassReport& LastPass() const { return pass_; }
   void PrepareOutputDir();
   bool Display();
   bool ExcelExport();
@@ -119,7 +131,10 @@ class TRepParser {
   std::unique_ptr<TVisitWorker> StartVisitWorker();
   // Everything handed to the worker counted; its errors kept.
   void SettleVisitWorker();
+  // The "Lines:" paragraph and the warnings of an incomplete input.
+  void ReportPass(const TLineParser& parser);
   std::string web_path_;
+  TPassReport pass_;
 };
 
 }  // namespace trelvar

@@ -1,5 +1,7 @@
 #include "reports/visit_worker.h"
 
+#include "config/web_helpers.h"
+
 #include "reports/report_base.h"
 
 namespace trelvar {
@@ -83,7 +85,7 @@ void TVisitWorker::Do(const TTask& task) {
       try {
         for (const auto& visit : line) r.report->CountVisit(*visit);
       } catch (const std::exception& e) {
-        errors.push_back("PROCREP (#" + std::to_string(r.index) + ") " + e.what());
+        errors.push_back("PROCREP (#" + std::to_string(r.index) + ") " + HtmlEscape(e.what()));
       }
     }
   }
@@ -92,7 +94,7 @@ void TVisitWorker::Do(const TTask& task) {
       try {
         r.report->Compact();
       } catch (const std::exception& e) {
-        errors.push_back(std::string("PROCREP") + e.what());
+        errors.push_back("PROCREP" + HtmlEscape(e.what()));
       }
     }
   if (errors.empty()) return;

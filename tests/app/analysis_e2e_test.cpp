@@ -195,24 +195,5 @@ TEST(Analysis, CommandLineOptionsOfTheRun) {
   EXPECT_FALSE(std::filesystem::exists(a.out + "indexdetails.htm"));
 }
 
-TEST(Analysis, MissingLogFileIsAnErrorLine) {
-  Analysis a("NSCA Common", "", Basic("Pages", "href"), "nothing-here.log");
-  auto r = a.Run();
-  EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.out.find("Log file " + a.data + "nothing-here.log not found EInOutError"),
-            std::string::npos)
-      << r.out;
-}
-
-TEST(Analysis, ALogFileThatVanishesDuringThePassEndsItWithAnErrorLine) {
-  Analysis a("NSCA Common", "", Basic("Pages", "href"), "a.log;" + std::string(TRELVAR_SOURCE_DIR) +
-                                                            "/no/such/second.log");
-  test::WriteFile(a.data + "a.log",
-                  "10.0.0.1 - - [07/Dec/2005:13:05:01 +0100] \"GET /in.htm HTTP/1.0\" 200 5\r\n");
-  auto r = a.Run();
-  EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.out.find("/no/such/second.log not found EInOutError"), std::string::npos) << r.out;
-}
-
 }  // namespace
 }  // namespace trelvar

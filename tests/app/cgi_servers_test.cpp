@@ -58,7 +58,9 @@ struct CgiSite {
     test::WriteFile(data + "websites.ini",
                     "name=Web\r\nlogpath=access.log\r\noutputdir=out\r\noutputuri=reports/out\r\n"
                     "format=NSCA Common\r\n");
-    test::WriteFile(data + "main.ini", "default_site=Web\r\nAutoRecognizeLogFormat=0\r\n");
+    test::WriteFile(data + "main.ini",
+                    test::ReadFile(std::string(TRELVAR_SOURCE_DIR) + "/Default/main.ini") +
+                        "default_site=Web\r\nAutoRecognizeLogFormat=0\r\nAutoStartBrowser=0\r\n");
     std::string log;
     for (int i = 0; i < 20; ++i)
       log += "10.0.0." + std::to_string(i % 5) + " - - [07/Dec/2005:13:05:" +

@@ -141,6 +141,23 @@ TEST_F(SettingsTest, SaveWritesTheKeysInOrderAndReadsBack) {
             std::string::npos);
 }
 
+TEST_F(SettingsTest, RegressionMailBodyKeepsItsEmptyLastLine) {
+  struct TCase {
+    std::string body, saved_back;
+  };
+  for (const TCase& c : std::vector<TCase>{{"one\r\n", "one\r\n"},
+                                           {"one\r\n\r\n", "one\r\n\r\n"},
+                                           {"\r\none", "\r\none"},
+                                           {"a\nb\rc", "a\r\nb\r\nc"}}) {
+    auto s = Load("");
+    s->mail_message = c.body;
+    s->Save();
+    TLogFmts formats2;
+    TMainSettings again(folders, formats2, nullptr);
+    EXPECT_EQ(again.mail_message, c.saved_back) << c.body;
+  }
+}
+
 TEST_F(SettingsTest, HalfReadFileIsNotOverwritten) {
   auto s = Load("SmtpPort=26\r\n");
   test::WriteFile(dir / "data/main.ini", "ShowTimeRange=oops\r\nLogFormat=Kept;<ip>\r\n");

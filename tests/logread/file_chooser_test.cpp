@@ -129,50 +129,66 @@ TEST_F(FileChooserTest, DatePatternsInBothBracketForms) {
                                                         Data("w2024-05-17.log")}));
 }
 
-TEST_F(FileChooserTest, MissingFilesRaiseWithTheirPath) {
+TEST_F(FileChooserTest, WhatCannotBeReadIsSkippedAndNoted) {
+  // A listed file that is missing, one that vanishes between listing and
+  // reading, one that cannot be opened, and a pattern without a match: the
+  // stream goes on with the rest and each loss is a warning.
   test::WriteFile(Data("a.log"), "a\n");
   TFileChooser first(folders_);
-  first.SetLogPath(Data("gone.log") + ";" + Data("a.log"));
-  try {
-    first.StartFiles();
-    FAIL() << "no error";
-  } catch (const EInOutError& e) {
-    EXPECT_EQ(e.Message(), "Log file " + Data("gone.log") + " not found");
-  }
+  first.SetLogPath(Data("gone.log") + ";" + Data("a.log") + ";" + Data("none*.log"));
+  test::TCaptureHost host(TRunMode::Web);
+  EXPECT_EQ(NonEmpty(ReadStream(first)), std::vector<std::string>{"a"});
+  EXPECT_EQ(first.InputProblems(),
+            (std::vector<std::string>{"The log path " + Data("none*.log") + " matches no file.",
+                                      "Log file " + Data("gone.log") + " not found"}));
+  EXPECT_NE(host.stdout_text.find("<P>Warning: Log file " + Data("gone.log") + " not found</P>"),
+            std::string::npos)
+      << host.stdout_text;
 
-  // A file that vanishes between listing and reading.
   const std::string long_line(3000, 'p');
   test::WriteFile(Data("a.log"), "a\n" + long_line + "\n");  // 2 KB
   test::WriteFile(Data("b.log"), "b\n");
+  test::WriteFile(Data("c.log"), "c\n");
   TFileChooser second(folders_);
   second.SetLogPath("*.log");
-  ASSERT_EQ(second.Count(), 2);
-  test::TCaptureHost host(TRunMode::Console);
+  ASSERT_EQ(second.Count(), 3);
   second.StartFiles();
   ASSERT_EQ(unlink(Data("b.log").c_str()), 0);
   EXPECT_EQ(second.ReadLine(), "a");
   EXPECT_EQ(second.ReadLine(), long_line);
   EXPECT_EQ(second.ReadLine(), "");
-  try {
-    second.ReadLine();
-    FAIL() << "no error";
-  } catch (const EInOutError& e) {
-    EXPECT_EQ(e.Message(), "Log file " + Data("b.log") + " not found");
-  }
-  EXPECT_EQ(second.ProgressKB(), 2);
-  // Going on after the error: the finished file is not counted again.
+  EXPECT_EQ(second.ReadLine(), "c");  // b.log is skipped
+  EXPECT_EQ(second.InputProblems(),
+            std::vector<std::string>{"Log file " + Data("b.log") + " not found"});
+  EXPECT_EQ(second.ReadLine(), "");
   EXPECT_EQ(second.ReadLine(), "");
   EXPECT_TRUE(second.AllDone());
-  EXPECT_EQ(second.ProgressKB(), 2);
+  EXPECT_EQ(second.ProgressKB(), 2);  // the finished files are counted once
+
+  // A folder named as a file cannot be read as one.
+  test::WriteFile(Data("dir.log/x"), "x\n");
+  TFileChooser fourth(folders_);
+  fourth.SetLogPath("dir.log;" + Data("c.log"));
+  EXPECT_EQ(NonEmpty(ReadStream(fourth)), std::vector<std::string>{"c"});
+  ASSERT_EQ(fourth.InputProblems().size(), 1u);
+  EXPECT_NE(fourth.InputProblems()[0].find(Data("dir.log")), std::string::npos);
+
+  if (geteuid() == 0) return;  // permissions do not hold for root
+  ASSERT_EQ(chmod(Data("c.log").c_str(), 0), 0);
+  TFileChooser third(folders_);
+  third.SetLogPath("c.log;" + Data("a.log"));
+  EXPECT_EQ(NonEmpty(ReadStream(third)), (std::vector<std::string>{"a", long_line}));
+  EXPECT_EQ(third.InputProblems(),
+            std::vector<std::string>{"Cannot open file \"" + Data("c.log") + "\""});
 }
 
 TEST_F(FileChooserTest, FolderSearchFailuresRaiseWithErrnoAndPattern) {
-  try {
+  {
+    // A folder that is not there holds no match.
     TFileChooser chooser(folders_);
     chooser.SetLogPath(Data("nowhere/*.log"));
-    FAIL() << "no error";
-  } catch (const EInOutError& e) {
-    EXPECT_EQ(e.Message(), "#2: No such file or directory:\n" + Data("nowhere/*.log"));
+    EXPECT_EQ(chooser.Count(), 0);
+    EXPECT_EQ(chooser.InputProblems().size(), 1u);
   }
   test::WriteFile(Data("plain"), "");
   try {
@@ -267,9 +283,13 @@ TEST_F(FileChooserTest, DamagedGzipFileIsFollowedByTheNextFile) {
   const std::vector<std::string> lines = ReadStream(chooser);
   ASSERT_FALSE(NonEmpty(lines).empty());
   EXPECT_EQ(NonEmpty(lines).back(), "after");
-  EXPECT_EQ(host.stdout_text, "Processing file (1 of 2): " + Data("1.log.gz") + "\r\n" +
-                                  "<p>GZ stream error</p>\r\n" +
-                                  "Processing file (2 of 2): " + Data("2.log") + "\r\n");
+  EXPECT_EQ(host.stdout_text,
+            "Processing file (1 of 2): " + Data("1.log.gz") + "\r\n" +
+                "<p>GZ stream error</p>\r\n" + "<P>Warning: The log file " + Data("1.log.gz") +
+                " is damaged: " + std::to_string(NonEmpty(lines).size() - 1) +
+                " of its lines were read.</P>\r\n" + "Processing file (2 of 2): " +
+                Data("2.log") + "\r\n");
+  EXPECT_EQ(chooser.InputProblems().size(), 1u);
 }
 
 }  // namespace

@@ -224,14 +224,17 @@ TEST(ZlibFileParser, MembersPlainTextEmptyFilesAndTrailingBytes) {
   EXPECT_EQ(host.stdout_text, "");
 }
 
-TEST(ZlibFileParser, UnreadableFileGivesNoLinesAndAWarning) {
+TEST(ZlibFileParser, UnreadableFileRaisesAsAPlainOneDoes) {
   test::TTempDir dir;
-  test::TCaptureHost host(TRunMode::Web);
   TZlibFileParser reader;
-  reader.Open(dir / "missing.gz");
+  try {
+    reader.Open(dir / "missing.gz");
+    ADD_FAILURE() << "no error";
+  } catch (const EInOutError& e) {
+    EXPECT_EQ(e.Message(), "Cannot open file \"" + (dir / "missing.gz") + "\"");
+  }
   EXPECT_TRUE(reader.AtEnd());
   EXPECT_EQ(reader.ReadLine(), "");
-  EXPECT_EQ(host.stdout_text, "<p>Cannot open file \"" + (dir / "missing.gz") + "\"</p>\r\n");
 }
 
 TEST(FileParser, ReaderKindFollowsTheExtension) {

@@ -106,6 +106,20 @@ TEST(PlatformSystem, LocaleCodesAndFolders) {
   EXPECT_EQ(DataFolder(), "/tmp/docs/Trelvar 2/");
   unsetenv("XDG_DOCUMENTS_DIR");
 
+  // Regression: without a usable home the data folder was a shared one
+  // under /tmp; now there is none, and the caller says how to name one.
+  const auto saved_home = GetEnv("HOME");
+  test::TTempDir home;
+  setenv("HOME", home.path().c_str(), 1);
+  EXPECT_EQ(DataFolder(), home / "Trelvar 2/");
+  for (const char* unusable : {"", "/nonexistent-home-folder"}) {
+    setenv("HOME", unusable, 1);
+    EXPECT_EQ(DataFolder(), "") << unusable;
+  }
+  unsetenv("HOME");
+  EXPECT_EQ(DataFolder(), "");
+  if (saved_home) setenv("HOME", saved_home->c_str(), 1);
+
   const std::string program = ProgramFolder();
   ASSERT_FALSE(program.empty());
   EXPECT_EQ(program.back(), '/');

@@ -1,0 +1,26 @@
+#include "logread/reject_log.h"
+
+#include <string>
+
+#include "config/text_helpers.h"
+#include "config/translator.h"
+#include "config/web_helpers.h"
+
+namespace trelvar {
+
+void TRejectLog::Add(std::string_view reason, std::string_view raw) {
+  ++count_;
+  if (out_ == nullptr || count_ > kListed) return;
+  *out_ << HtmlEscape(reason) << "<BR>\r\n" << HtmlEscape(raw) << "<BR>\r\n<BR>\r\n";
+}
+
+void TRejectLog::Finish() {
+  if (finished_) return;
+  finished_ = true;
+  if (out_ == nullptr || count_ <= kListed) return;
+  *out_ << HtmlEscape(FormatText(Translate(1010, "%1 more rejected lines are not listed."),
+                                 {std::to_string(count_ - kListed)}))
+        << "<BR>\r\n";
+}
+
+}  // namespace trelvar

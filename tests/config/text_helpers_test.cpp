@@ -149,5 +149,15 @@ TEST(TextHelpers, TrimAndCase) {
   EXPECT_TRUE(StartsText("0X", "0x1f"));
 }
 
+TEST(TextHelpers, FormatTextFillsItsValuesInOnePass) {
+  EXPECT_EQ(FormatText("%1 of %2", {"3", "4"}), "3 of 4");
+  EXPECT_EQ(FormatText("%2, %1, %2", {"a", "b"}), "b, a, b");
+  // A value that holds a placeholder or a percent sign stays as it is.
+  EXPECT_EQ(FormatText("%1 and %2", {"%2", "100%"}), "%2 and 100%");
+  // Placeholders without a value, and lone percent signs, are copied.
+  EXPECT_EQ(FormatText("%1 %3 %0 % %", {"x"}), "x %3 %0 % %");
+  EXPECT_EQ(FormatText("", {"x"}), "");
+}
+
 }  // namespace
 }  // namespace trelvar

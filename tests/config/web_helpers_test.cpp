@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace trelvar {
 namespace {
 
@@ -186,6 +188,48 @@ TEST(ExpandDatePatterns, EveryPatternLetter) {
   EXPECT_EQ(ExpandDatePatterns("no patterns", t), "no patterns");
   EXPECT_EQ(ExpandDatePatterns("open <yyyy", t), "open <yyyy");
   EXPECT_EQ(ExpandDatePatterns("<>x", t), "x");
+}
+
+TEST(IsIPv6Address, ValidInvalidAndBoundary) {
+  struct TCase {
+    const char* text;
+    bool valid;
+  };
+  for (const TCase& c : std::vector<TCase>{
+           {"::1", true},
+           {"::", true},
+           {"::ffff:10.0.0.1", true},
+           {"2001:db8::7", true},
+           {"2001:0db8:85a3:0000:0000:8a2e:0370:7334", true},
+           {"fe80::1%eth0", true},
+           {"1::", true},
+           {"1:2:3:4:5:6:7::", true},
+           {"1:2:3:4:5:6:1.2.3.4", true},
+           {"", false},
+           {":", false},
+           {":1", false},
+           {":::1", false},
+           {"1:::2", false},
+           {"1::2::3", false},
+           {"12345::", false},
+           {"1:2:3:4:5:6:7:8:9", false},
+           {"1:2:3:4:5:6:7", false},
+           {"1:2:3:4:5:6:7:8::", false},
+           {"::ffff:10.0.0.256", false},
+           {"::ffff:10.0.0", false},
+           {"::ffff:10.0.0.1.2", false},
+           {"10.0.0.1", false},
+           {"g::1", false},
+           {"::1%", false},
+           {": periodic log", false},
+           {"::1 - -", false},
+       })
+    EXPECT_EQ(IsIPv6Address(c.text), c.valid) << c.text;
+}
+
+TEST(HtmlEscape, TheFourCharactersAndNothingElse) {
+  EXPECT_EQ(HtmlEscape("<svg/onload=\"a&b\">"), "&lt;svg/onload=&quot;a&amp;b&quot;&gt;");
+  EXPECT_EQ(HtmlEscape("plain 'text' / %20"), "plain 'text' / %20");
 }
 
 }  // namespace

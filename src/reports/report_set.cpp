@@ -299,6 +299,7 @@ void TRepParser::CheckReports() {
 
 void TRepParser::ProcessReports(std::ostream& errors) {
   visits_->SetDone(false);
+  summary_.CountLine(*ctx_.current);
   for (size_t i : inline_reports_) {
     TCustomWReport& r = *reports[i];
     if (!r.is_supported) continue;
@@ -309,10 +310,9 @@ void TRepParser::ProcessReports(std::ostream& errors) {
       errors << "PROCREP (#" << i << ") " << HtmlEscape(e.what()) << "<BR>\r\n";
     }
   }
-  if (visit_worker_ != nullptr) {
-    visits_->EnsureUpdated();
-    visit_worker_->Add(visits_->FinishedVisits());
-  }
+  visits_->EnsureUpdated();
+  summary_.CountVisits(static_cast<int64_t>(visits_->FinishedVisits().size()));
+  if (visit_worker_ != nullptr) visit_worker_->Add(visits_->FinishedVisits());
 }
 
 int TRepParser::Parse() {
@@ -325,6 +325,7 @@ int TRepParser::Parse() {
   start_time = Now();
   first_line_time = last_line_time = cache_first_time = cache_last_time = 0;
   visits_->Clear();
+  summary_.Clear();
   ctx_.fraction_done = 0;
 
   if (settings.incremental_analysis) {
@@ -333,6 +334,7 @@ int TRepParser::Parse() {
                    settings.approximate_analysis, period_to, period_from, use_period)) {
       cache_first_time = first_line_time = cache.FirstLineTime();
       cache_last_time = last_line_time = cache.LastLineTime();
+      summary_.Load(CachePath() + "_summary");
     }
   }
 
@@ -409,6 +411,7 @@ int TRepParser::Parse() {
   if (result == 0) {
     pass_.counted = counted;
     ReportPass(*parser);
+    summary_.EndPass(pass_.lines, counted, static_cast<int64_t>(visits_->OpenCount()));
   }
   parser.reset();
   SettleVisitWorker();
@@ -418,8 +421,16 @@ int TRepParser::Parse() {
   if (settings.incremental_analysis && result != 1) {
     OutputLine(Translate(370, "Saving cache..."));
     TReportsCache cache(progress);
-    cache.Save(CachePath(), reports, settings.approximate_tolerance, settings.approximate_analysis,
-               period_to, period_from, use_period, last_line_time, first_line_time);
+    if (cache.Save(CachePath(), reports, settings.approximate_tolerance,
+                   settings.approximate_analysis, period_to, period_from, use_period,
+                   last_line_time, first_line_time)) {
+      try {
+        summary_.Save(CachePath() + "_summary");
+      } catch (const Exception&) {
+        // Without it the next summary says it covers that analysis only.
+        platform::RemoveFile(CachePath() + "_summary");
+      }
+    }
   }
   return result;
 }
@@ -478,12 +489,16 @@ void TRepParser::PrepareOutputDir() {
   }
 }
 
-std::string TRepParser::TimeRangeText() const {
+std::pair<std::string, std::string> TRepParser::TimeRange() const {
   const TDateTime from = use_period ? period_from : first_line_time;
   const TDateTime to = use_period ? period_to : last_line_time;
-  return "<p align=center>" + Translate(378, "Time range:") + " " + DateTimeText(from) + " - " +
-         DateTimeText(to) + "<br>" + Translate(379, "Generated at") + " " + DateTimeText(Now()) +
-         "</p>";
+  return {DateTimeText(from), DateTimeText(to)};
+}
+
+std::string TRepParser::TimeRangeText() const {
+  const auto [from, to] = TimeRange();
+  return "<p align=center>" + Translate(378, "Time range:") + " " + from + " - " + to + "<br>" +
+         Translate(379, "Generated at") + " " + DateTimeText(Now()) + "</p>";
 }
 
 bool TRepParser::Display() {
@@ -515,6 +530,10 @@ bool TRepParser::Display() {
     ctx_.AppendDetails("<P><CENTER>" + Translate(377, "Developer:") + " <a href=\"" + kHomePage +
                        "\">Trelvar</a></CENTER><P>");
   if (settings.show_time_range) ctx_.AppendDetails(TimeRangeText());
+  {
+    const auto [from, to] = TimeRange();
+    ctx_.AppendDetails(summary_.Html(from, to));
+  }
 
   const std::string caption = Translate(380, "Creating tables...");
   if (progress != nullptr) {
@@ -612,6 +631,10 @@ bool TRepParser::ExcelExport() {
     progress->SetUnitLabelVisible(false);
   }
   OutputLine("<p>" + caption + "</p>");
+  {
+    const auto [from, to] = TimeRange();
+    WriteOutputFile(ctx_.output_folder + "summary.csv", summary_.Csv(from, to));
+  }
   for (size_t i = 0; i < reports.size(); ++i) {
     if (progress != nullptr) progress->SetPosition(static_cast<int64_t>(i));
     UiHost().ProcessMessages();

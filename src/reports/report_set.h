@@ -25,6 +25,7 @@
 #include "config/datetime.h"
 #include "logread/geoip.h"
 #include "logread/visit_tracker.h"
+#include "reports/pass_summary.h"
 #include "reports/report_base.h"
 #include "reports/visit_worker.h"
 
@@ -71,6 +72,7 @@ class TRepParser {
   int Parse();
   // Of the last pass that ran to its end.
   const TPassReport& LastPass() const { return pass_; }
+  const TPassSummary& Summary() const { return summary_; }
   void PrepareOutputDir();
   bool Display();
   bool ExcelExport();
@@ -93,7 +95,8 @@ class TRepParser {
   void SetWebPath(const std::string& path) { web_path_ = path; }
   void SetSiteName(const std::string& name) { ctx_.site_name = name; }
   const std::string& SiteName() const { return ctx_.site_name; }
-  // The cache files of the site: data file and index file.
+  // The cache files of the site: data file and index file (CachePath() +
+  // "_"), and the summary kept with them (CachePath() + "_summary").
   std::string CachePath() const;
 
   TReportContext& Context() { return ctx_; }
@@ -114,6 +117,8 @@ class TRepParser {
   void CheckReports();
   void ProcessReports(std::ostream& errors);
   void CreateReport(const std::string& type_key, const std::string& block);
+  // The analysed range as texts (the period when one is set).
+  std::pair<std::string, std::string> TimeRange() const;
   std::string TimeRangeText() const;
 
   TAppContext& app_;
@@ -135,6 +140,7 @@ class TRepParser {
   void ReportPass(const TLineParser& parser);
   std::string web_path_;
   TPassReport pass_;
+  TPassSummary summary_;
 };
 
 }  // namespace trelvar

@@ -1,0 +1,97 @@
+#include "reports/pass_summary.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/files.h"
+#include "test_support.h"
+
+namespace trelvar {
+namespace {
+
+TCurrentLine Line(const std::string& ip, const std::string& status, const std::string& bytes,
+                  bool page) {
+  TCurrentLine l;
+  l.fields[kFieldIp] = ip;
+  l.fields[kFieldStatus] = status;
+  l.fields[kFieldBytes] = bytes;
+  l.line.is_hit = page;
+  return l;
+}
+
+// The value cell of a row of the summary table.
+std::string Value(const std::string& html, const std::string& caption) {
+  const size_t at = html.find(">" + caption + "</TD>");
+  if (at == std::string::npos) return "(no row " + caption + ")";
+  const size_t open = html.find("nowrap>", at) + 7;
+  return html.substr(open, html.find("</TD>", open) - open);
+}
+
+TEST(PassSummary, CountsWhatWasCounted) {
+  TPassSummary s;
+  // 4 560 answers of 51 bytes are 227 KB, not 0.
+  for (int i = 0; i < 4560; ++i) s.CountLine(Line("10.0.0." + std::to_string(i % 3), "200", "51", i % 2 == 0));
+  s.CountLine(Line("::1", "404", "-", true));
+  s.CountLine(Line("10.0.0.1", "503", "x1", false));
+  s.CountLine(Line("", "", "", false));  // a log without these fields
+  s.CountVisits(5);
+  TLineCounts lines;
+  lines.read = 4570;
+  lines.rejected = 7;
+  s.EndPass(lines, 4563, 2);
+  const std::string html = s.Html("2005-12-07", "2005-12-08");
+  EXPECT_EQ(Value(html, "Time range"), "2005-12-07 - 2005-12-08");
+  EXPECT_EQ(Value(html, "Lines read"), "4570");
+  EXPECT_EQ(Value(html, "Lines counted"), "4563");
+  EXPECT_EQ(Value(html, "Lines rejected"), "7");
+  EXPECT_EQ(html.find("Lines filtered out"), std::string::npos);  // only when there are some
+  EXPECT_EQ(Value(html, "Hits"), "4563");
+  EXPECT_EQ(Value(html, "Page views"), "2281");
+  EXPECT_EQ(Value(html, "Visits"), "7");  // finished and still open
+  EXPECT_EQ(Value(html, "Distinct client addresses"), "4");
+  EXPECT_EQ(Value(html, "Kilobytes sent"), "227");
+  EXPECT_EQ(Value(html, "Hits with status 2xx"), "4560");
+  EXPECT_EQ(Value(html, "Hits with status 3xx"), "0");
+  EXPECT_EQ(Value(html, "Hits with status 4xx"), "1");
+  EXPECT_EQ(Value(html, "Hits with status 5xx"), "1");
+  EXPECT_EQ(Value(html, "Hits with another status or none"), "1");
+  const std::string csv = s.Csv("a", "b");
+  EXPECT_EQ(csv.rfind("Summary\r\nTime range;a - b\r\nLines read;4570\r\n", 0), 0u) << csv;
+  EXPECT_NE(csv.find("\r\nKilobytes sent;227\r\n"), std::string::npos);
+}
+
+TEST(PassSummary, KeptFiguresAddUpAndDamagedFilesAreRefused) {
+  test::TTempDir dir;
+  const std::string path = dir / "T.cache_summary";
+  TPassSummary first;
+  first.CountLine(Line("10.0.0.1", "200", "2048", true));
+  first.CountLine(Line("10.0.0.2", "304", "0", false));
+  first.EndPass({}, 2, 1);
+  first.Save(path);
+
+  TPassSummary second;
+  second.CountLine(Line("10.0.0.2", "200", "1024", true));
+  ASSERT_TRUE(second.Load(path));
+  EXPECT_EQ(second.Hits(), 3);
+  EXPECT_EQ(second.Pages(), 2);
+  EXPECT_EQ(second.Visits(), 1);
+  EXPECT_EQ(second.Addresses(), 2u);
+  EXPECT_EQ(second.Bytes(), 3072);
+  EXPECT_EQ(second.Html("a", "b").find("kept no summary"), std::string::npos);
+
+  const std::string good = test::ReadFile(path);
+  const std::string negative_hits = good.substr(0, 18) + std::string(8, '\xff') + good.substr(26);
+  for (const std::string& damaged :
+       {std::string(), std::string("Trelvar summary 1\n"), good.substr(0, good.size() - 1),
+        good + "x", negative_hits, std::string("Other magic\n") + good.substr(18)}) {
+    test::WriteFile(path, damaged);
+    TPassSummary s;
+    s.CountLine(Line("10.0.0.9", "200", "1", true));
+    EXPECT_FALSE(s.Load(path)) << damaged.size();
+    EXPECT_EQ(s.Hits(), 1);
+    EXPECT_NE(s.Html("a", "b").find("kept no summary: the figures below are of this analysis only"),
+              std::string::npos);
+  }
+}
+
+}  // namespace
+}  // namespace trelvar

@@ -1,7 +1,10 @@
 #include "config/web_helpers.h"
 
+#include <array>
 #include <cctype>
 #include <cmath>
+#include <cstdint>
+#include <span>
 #include <unordered_map>
 
 #include "config/errors.h"
@@ -150,103 +153,271 @@ std::string StatusText(std::string_view code) {
 
 namespace {
 
-// The one-character version that follows `key` at `pos` after `skip`
-// separator characters.
-std::string VersionAt(const std::string& text, size_t pos, size_t key_length, size_t skip) {
-  size_t at = pos + key_length + skip;
-  return at < text.size() ? std::string(1, text[at]) : "";
+// User agents. Both tables are tried in order and the first rule whose
+// condition holds decides. Agents come from log lines, so every read stays
+// inside the text whatever bytes or length it has.
+
+// Where a rule looks for its key words.
+enum class TIn : uint8_t { kAgent, kLower };
+
+// The view of one agent that the rules test.
+struct TAgentText {
+  std::string_view agent;
+  std::string_view lower;
+  bool mozilla;     // claims to be Mozilla
+  bool compatible;  // says "compatible": robots and old MSIE, not a browser of its own
+
+  std::string_view In(TIn in) const { return in == TIn::kLower ? lower : agent; }
+};
+
+// Position just after the first of `keys` found in `text`; npos when none
+// is there. A rule without keys matches at 0.
+size_t FindAnyKey(std::string_view text, const std::array<std::string_view, 4>& keys) {
+  if (keys[0].empty()) return 0;
+  for (std::string_view key : keys) {
+    if (key.empty()) break;
+    if (size_t at = text.find(key); at != std::string_view::npos) return at + key.size();
+  }
+  return std::string_view::npos;
 }
 
-std::string VersionAfter(const std::string& text, std::string_view key, size_t skip = 1) {
-  size_t pos = text.find(key);
-  return pos == std::string::npos ? "" : VersionAt(text, pos, key.size(), skip);
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// The whole number that begins at `at` ("129" of "129.0.6668"), empty when
+// no digit is there.
+std::string_view DigitsAt(std::string_view text, size_t at) {
+  if (at > text.size()) return {};
+  size_t end = at;
+  while (end < text.size() && IsDigit(text[end])) ++end;
+  return text.substr(at, end - at);
 }
 
-void DetectBrowser(const std::string& a, const std::string& lower, TAgentInfo& r) {
-  if (!Contains(a, "Mozilla")) {
-    if (Contains(a, "Microsoft Internet Explorer")) {
-      r.browser = "MS Internet Explorer";
-      r.browser_version = VersionAfter(a, "Microsoft Internet Explorer");
-    } else if (Contains(a, "IWENG")) {
-      r.browser = "AOL";
-      r.browser_version = VersionAfter(a, "IWENG");
-    } else if (size_t p = a.find('/'); p != std::string::npos) {
-      r.browser = a.substr(0, p);
-    } else if (size_t b = a.find(' '); b != std::string::npos) {
-      r.browser = a.substr(0, b);
-    } else if (size_t o = a.find('('); o != std::string::npos) {
-      r.browser = a.substr(0, o);
-    } else {
-      r.browser = a;
+// Which agents a browser rule applies to.
+enum class TGate : uint8_t {
+  kAny,
+  kNoMozilla,
+  kMozillaNotCompatible,  // a browser that names itself; robots say "compatible"
+};
+
+// Where a browser rule reads the version.
+enum class TVersionFrom : uint8_t { kNone, kKey, kAlso };
+
+struct TBrowserRule {
+  TGate gate;
+  TIn in;                                 // where the keys are searched
+  std::array<std::string_view, 4> keys;   // any one of them; none: always
+  std::string_view also;                  // must be in the agent too, unless empty
+  std::string_view browser;               // empty: the agent's own text before `cut`
+  char cut;                               // '\0': the whole agent
+  TVersionFrom version;
+  uint8_t skip;                           // separator characters before the version
+};
+
+constexpr TBrowserRule kBrowserRules[] = {
+    // Current browsers all claim to be Mozilla, Chrome and Safari too, so
+    // the most specific key words come first. Robots that name an engine
+    // say "compatible" and are left to the older rules.
+    {TGate::kMozillaNotCompatible, TIn::kAgent, {"Edg/", "EdgA/", "EdgiOS/", "Edge/"}, {},
+     "Edge", 0, TVersionFrom::kKey, 0},
+    {TGate::kMozillaNotCompatible, TIn::kAgent, {"OPR/", "OPiOS/"}, {}, "Opera", 0,
+     TVersionFrom::kKey, 0},
+    {TGate::kMozillaNotCompatible, TIn::kAgent, {"SamsungBrowser/"}, {}, "Samsung Internet", 0,
+     TVersionFrom::kKey, 0},
+    {TGate::kMozillaNotCompatible, TIn::kAgent, {"Chrome/", "CriOS/"}, {}, "Chrome", 0,
+     TVersionFrom::kKey, 0},
+    {TGate::kMozillaNotCompatible, TIn::kAgent, {"Firefox/", "FxiOS/"}, {}, "Firefox", 0,
+     TVersionFrom::kKey, 0},
+    // Safari's own number is a WebKit build; its release is after "Version/".
+    {TGate::kMozillaNotCompatible, TIn::kAgent, {"Safari/"}, "Version/", "Safari", 0,
+     TVersionFrom::kAlso, 0},
+    // Internet Explorer 11 dropped "MSIE"; its release is after "rv:".
+    {TGate::kMozillaNotCompatible, TIn::kAgent, {"Trident/"}, "rv:", "MS Internet Explorer", 0,
+     TVersionFrom::kAlso, 0},
+
+    // The older rules: the version stands one separator after the key word.
+    {TGate::kNoMozilla, TIn::kAgent, {"Microsoft Internet Explorer"}, {}, "MS Internet Explorer",
+     0, TVersionFrom::kKey, 1},
+    {TGate::kNoMozilla, TIn::kAgent, {"IWENG"}, {}, "AOL", 0, TVersionFrom::kKey, 1},
+    {TGate::kNoMozilla, TIn::kAgent, {"/"}, {}, {}, '/', TVersionFrom::kNone, 0},
+    {TGate::kNoMozilla, TIn::kAgent, {" "}, {}, {}, ' ', TVersionFrom::kNone, 0},
+    {TGate::kNoMozilla, TIn::kAgent, {"("}, {}, {}, '(', TVersionFrom::kNone, 0},
+    {TGate::kNoMozilla, TIn::kAgent, {}, {}, {}, '\0', TVersionFrom::kNone, 0},
+    {TGate::kAny, TIn::kAgent, {"Netscape/"}, {}, "Netscape", 0, TVersionFrom::kKey, 0},
+    {TGate::kMozillaNotCompatible, TIn::kAgent, {"Firefox"}, {}, "Firefox", 0,
+     TVersionFrom::kKey, 1},
+    {TGate::kMozillaNotCompatible, TIn::kLower, {"chrome"}, {}, "Chrome", 0, TVersionFrom::kKey,
+     1},
+    {TGate::kMozillaNotCompatible, TIn::kLower, {"safari"}, {}, "Safari", 0, TVersionFrom::kKey,
+     1},
+    {TGate::kMozillaNotCompatible, TIn::kAgent, {"Mozilla"}, {}, "Netscape", 0,
+     TVersionFrom::kKey, 1},
+    {TGate::kAny, TIn::kAgent, {"WebTV"}, {}, "WebTV", 0, TVersionFrom::kKey, 1},
+    {TGate::kAny, TIn::kAgent, {"MSIE"}, {}, "MS Internet Explorer", 0, TVersionFrom::kKey, 1},
+    {TGate::kAny, TIn::kAgent, {"AOL"}, {}, "AOL", 0, TVersionFrom::kKey, 1},
+    {TGate::kAny, TIn::kAgent, {}, {}, "Other Mozilla compatible Agents", 0, TVersionFrom::kNone,
+     0},
+};
+
+bool GateOpen(TGate gate, const TAgentText& t) {
+  switch (gate) {
+    case TGate::kNoMozilla: return !t.mozilla;
+    case TGate::kMozillaNotCompatible: return t.mozilla && !t.compatible;
+    case TGate::kAny: break;
+  }
+  return true;
+}
+
+void DetectBrowser(const TAgentText& t, TAgentInfo& r) {
+  for (const TBrowserRule& rule : kBrowserRules) {
+    if (!GateOpen(rule.gate, t)) continue;
+    const std::string_view text = t.In(rule.in);
+    const size_t after_key = FindAnyKey(text, rule.keys);
+    if (after_key == std::string_view::npos) continue;
+    size_t after_also = 0;
+    if (!rule.also.empty()) {
+      after_also = t.agent.find(rule.also);
+      if (after_also == std::string_view::npos) continue;
+      after_also += rule.also.size();
     }
-  } else if (Contains(a, "Netscape/")) {
-    r.browser = "Netscape";
-    r.browser_version = VersionAfter(a, "Netscape/", 0);
-  } else if (!Contains(a, "compatible")) {
-    if (Contains(a, "Firefox")) {
-      r.browser = "Firefox";
-      r.browser_version = VersionAfter(a, "Firefox");
-    } else if (Contains(lower, "chrome")) {
-      r.browser = "Chrome";
-      r.browser_version = VersionAfter(lower, "chrome");
-    } else if (Contains(lower, "safari")) {
-      r.browser = "Safari";
-      r.browser_version = VersionAfter(lower, "safari");
-    } else {
-      r.browser = "Netscape";
-      r.browser_version = VersionAfter(a, "Mozilla");
-    }
-  } else if (Contains(a, "WebTV")) {
-    r.browser = "WebTV";
-    r.browser_version = VersionAfter(a, "WebTV");
-  } else if (Contains(a, "MSIE")) {
-    r.browser = "MS Internet Explorer";
-    r.browser_version = VersionAfter(a, "MSIE");
-  } else if (Contains(a, "AOL")) {
-    r.browser = "AOL";
-    r.browser_version = VersionAfter(a, "AOL");
-  } else {
-    r.browser = "Other Mozilla compatible Agents";
+    if (!rule.browser.empty())
+      r.browser = rule.browser;
+    else
+      r.browser = rule.cut == '\0' ? t.agent : t.agent.substr(0, t.agent.find(rule.cut));
+    if (rule.version == TVersionFrom::kKey)
+      r.browser_version = DigitsAt(text, after_key + rule.skip);
+    else if (rule.version == TVersionFrom::kAlso)
+      r.browser_version = DigitsAt(t.agent, after_also + rule.skip);
+    return;
   }
 }
 
-void DetectPlatform(const std::string& a, const std::string& lower, TAgentInfo& r) {
-  auto set = [&](const char* platform, std::string version) {
-    r.platform = platform;
-    r.platform_version = std::move(version);
-  };
-  if (Contains(a, "Windows 98; Win 9x 4.90")) set("Windows", "ME");
-  else if (Contains(a, "Windows 98") || Contains(a, "Win98")) set("Windows", "98");
-  else if (Contains(lower, "win95")) set("Windows", "95");
-  else if (Contains(lower, "winnt")) set("Windows", "NT");
-  else if (Contains(lower, "win16")) set("Windows", "3.1/95 (16-bit)");
-  else if (Contains(a, "win32") || Contains(a, "Win32")) set("Windows", "95/NT (32-bit)");
-  else if (Contains(a, "winweb")) set("Windows", "3.1/95 (16-bit)");
-  else if (Contains(a, "Windows 95")) set("Windows", "95");
-  else if (Contains(a, "Windows NT 5.0")) set("Windows", "2000");
-  else if (Contains(a, "Windows NT 5.1")) set("Windows", "XP");
-  else if (Contains(a, "Windows NT 5.2")) set("Windows", "Server 2003 or Windows XP x64 Edition");
-  else if (Contains(a, "Windows NT 6.0")) set("Windows", "Vista");
-  else if (Contains(a, "Windows NT 6.1")) set("Windows", "Windows 7");
-  else if (Contains(a, "Windows NT")) set("Windows", "NT");
-  else if (Contains(a, "Windows ME") || Contains(a, "WinME")) set("Windows", "ME");
-  else if (Contains(a, "Windows 3.1")) set("Windows", "3.1");
-  else if (Contains(a, "Windows"))
-    set("Windows", Contains(a, "32bit") ? "95/NT (32-bit)" : "3.1/95 (16-bit)");
-  else if (Contains(a, "Window")) set("X Windows", "");
-  else if (Contains(a, "Mac"))
-    set("Macintosh", Contains(a, "PPC") || Contains(a, "PowerPC") ? "(PowerPC)" : "(68K)");
-  else if (Contains(a, "Amiga")) set("Amiga", "");
-  else if (Contains(a, "OS/2")) set("OS/2", "");
-  else if (Contains(a, "X11"))
-    set("UNIX", Contains(a, "HP-UX")   ? "(HP-UX)"
-                : Contains(a, "Linux") ? "(Linux)"
-                : Contains(a, "SunOS") ? "(SunOS)"
-                                       : "(Other/Unspecified)");
-  else if (Contains(a, "IWENG")) set("Windows", "3.1/95 (16-bit)");
-  else if (Contains(a, "Lynx")) set("UNIX", "(Other/Unspecified)");
-  else if (Contains(a, "WebTV")) set("WebTV", "");
-  else set("Unknown Platform", "");
+// Platform versions that are read from the agent rather than fixed. Each
+// gets the agent and the position just after the key word that matched.
+
+// "Android 14" -> "14".
+std::string AndroidVersion(std::string_view agent, size_t after_key) {
+  return std::string(DigitsAt(agent, after_key + 1));
+}
+
+// The major release of "iPhone OS 17_5" or "CPU OS 17_5" -> "17"; the
+// first " OS " followed by a number has it (" OS X" of "like Mac OS X" not).
+std::string IosVersion(std::string_view agent, size_t) {
+  constexpr std::string_view kOs = " OS ";
+  for (size_t at = agent.find(kOs); at != std::string_view::npos; at = agent.find(kOs, at + 1)) {
+    std::string_view digits = DigitsAt(agent, at + kOs.size());
+    if (!digits.empty()) return std::string(digits);
+  }
+  return "";
+}
+
+// "Mac OS X 10_15_7" or "10.15.7" -> "10.15": under the name 10 the second
+// number was the release. From 11 on the first number is ("11_2" -> "11").
+std::string MacVersion(std::string_view agent, size_t after_key) {
+  const size_t at = after_key < agent.size() && agent[after_key] == ' ' ? after_key + 1 : after_key;
+  const std::string_view major = DigitsAt(agent, at);
+  if (major != "10") return std::string(major);
+  const size_t dot = at + major.size();
+  if (dot >= agent.size() || (agent[dot] != '_' && agent[dot] != '.')) return "10";
+  const std::string_view minor = DigitsAt(agent, dot + 1);
+  return minor.empty() ? "10" : "10." + std::string(minor);
+}
+
+struct TChoice {
+  std::string_view key;
+  std::string_view version;
+};
+
+struct TPlatformRule {
+  TIn in;                                // where the keys are searched
+  std::array<std::string_view, 4> keys;  // any one of them; none: always
+  std::string_view platform;
+  std::string_view version;              // when no choice applies and nothing is read
+  std::array<TChoice, 3> choices;        // the first whose key is in the agent gives the version
+  std::string (*read_version)(std::string_view agent, size_t after_key);
+};
+
+// Every key word of this group has "win" in any case.
+constexpr TPlatformRule kWindowsRules[] = {
+    {TIn::kAgent, {"Windows 98; Win 9x 4.90"}, "Windows", "ME", {}, nullptr},
+    {TIn::kAgent, {"Windows 98", "Win98"}, "Windows", "98", {}, nullptr},
+    {TIn::kLower, {"win95"}, "Windows", "95", {}, nullptr},
+    {TIn::kLower, {"winnt"}, "Windows", "NT", {}, nullptr},
+    {TIn::kLower, {"win16"}, "Windows", "3.1/95 (16-bit)", {}, nullptr},
+    {TIn::kAgent, {"win32", "Win32"}, "Windows", "95/NT (32-bit)", {}, nullptr},
+    {TIn::kAgent, {"winweb"}, "Windows", "3.1/95 (16-bit)", {}, nullptr},
+    {TIn::kAgent, {"Windows 95"}, "Windows", "95", {}, nullptr},
+    {TIn::kAgent, {"Windows NT 5.0"}, "Windows", "2000", {}, nullptr},
+    {TIn::kAgent, {"Windows NT 5.1"}, "Windows", "XP", {}, nullptr},
+    {TIn::kAgent, {"Windows NT 5.2"}, "Windows", "Server 2003 or Windows XP x64 Edition", {},
+     nullptr},
+    {TIn::kAgent, {"Windows NT 6.0"}, "Windows", "Vista", {}, nullptr},
+    {TIn::kAgent, {"Windows NT 6.1"}, "Windows", "Windows 7", {}, nullptr},
+    {TIn::kAgent, {"Windows NT 6.2"}, "Windows", "8", {}, nullptr},
+    {TIn::kAgent, {"Windows NT 6.3"}, "Windows", "8.1", {}, nullptr},
+    // Windows 11 still sends 10.0.
+    {TIn::kAgent, {"Windows NT 10.0"}, "Windows", "10", {}, nullptr},
+    {TIn::kAgent, {"Windows NT"}, "Windows", "NT", {}, nullptr},
+    {TIn::kAgent, {"Windows ME", "WinME"}, "Windows", "ME", {}, nullptr},
+    {TIn::kAgent, {"Windows 3.1"}, "Windows", "3.1", {}, nullptr},
+    {TIn::kAgent, {"Windows"}, "Windows", "3.1/95 (16-bit)", {{{"32bit", "95/NT (32-bit)"}}},
+     nullptr},
+    {TIn::kAgent, {"Window"}, "X Windows", "", {}, nullptr},
+};
+
+constexpr TPlatformRule kOtherPlatformRules[] = {
+    // Android agents also name Linux, iOS agents "like Mac OS X" and Chrome
+    // OS agents X11, so these come before the older rules.
+    {TIn::kAgent, {"Android"}, "Android", "", {}, AndroidVersion},
+    {TIn::kAgent, {"iPhone", "iPad", "iPod", "like Mac OS X"}, "iOS", "", {}, IosVersion},
+    {TIn::kAgent, {"CrOS"}, "Chrome OS", "", {}, nullptr},
+    {TIn::kAgent, {"Mac OS X"}, "macOS", "", {}, MacVersion},
+    {TIn::kAgent, {"Mac"}, "Macintosh", "(68K)",
+     {{{"PPC", "(PowerPC)"}, {"PowerPC", "(PowerPC)"}}}, nullptr},
+    {TIn::kAgent, {"Amiga"}, "Amiga", "", {}, nullptr},
+    {TIn::kAgent, {"OS/2"}, "OS/2", "", {}, nullptr},
+    {TIn::kAgent, {"X11"}, "UNIX", "(Other/Unspecified)",
+     {{{"HP-UX", "(HP-UX)"}, {"Linux", "(Linux)"}, {"SunOS", "(SunOS)"}}}, nullptr},
+    {TIn::kAgent, {"IWENG"}, "Windows", "3.1/95 (16-bit)", {}, nullptr},
+    {TIn::kAgent, {"Lynx"}, "UNIX", "(Other/Unspecified)", {}, nullptr},
+    {TIn::kAgent, {"WebTV"}, "WebTV", "", {}, nullptr},
+    {TIn::kAgent, {}, "Unknown Platform", "", {}, nullptr},
+};
+
+// Whether `rule` fits; if so, its platform and version are set.
+bool ApplyPlatformRule(const TPlatformRule& rule, const TAgentText& t, TAgentInfo& r) {
+  const size_t after_key = FindAnyKey(t.In(rule.in), rule.keys);
+  if (after_key == std::string_view::npos) return false;
+  r.platform = rule.platform;
+  if (rule.read_version != nullptr) {
+    r.platform_version = rule.read_version(t.agent, after_key);
+    return true;
+  }
+  r.platform_version = rule.version;
+  for (const TChoice& choice : rule.choices) {
+    if (choice.key.empty()) break;
+    if (Contains(t.agent, choice.key)) {
+      r.platform_version = choice.version;
+      break;
+    }
+  }
+  return true;
+}
+
+// The rules in table order. A group whose common word is missing is passed
+// over with one search instead of one per rule.
+struct TPlatformGroup {
+  std::string_view lower_word;  // empty: always tried
+  std::span<const TPlatformRule> rules;
+};
+
+constexpr TPlatformGroup kPlatformGroups[] = {{"win", kWindowsRules}, {"", kOtherPlatformRules}};
+
+void DetectPlatform(const TAgentText& t, TAgentInfo& r) {
+  for (const TPlatformGroup& group : kPlatformGroups) {
+    if (!group.lower_word.empty() && !Contains(t.lower, group.lower_word)) continue;
+    for (const TPlatformRule& rule : group.rules)
+      if (ApplyPlatformRule(rule, t, r)) return;
+  }
 }
 
 }  // namespace
@@ -254,9 +425,10 @@ void DetectPlatform(const std::string& a, const std::string& lower, TAgentInfo& 
 TAgentInfo DetectAgent(std::string agent) {
   agent = ReplaceChar(std::move(agent), '+', ' ');
   const std::string lower = LowerCase(agent);
+  const TAgentText text{agent, lower, Contains(agent, "Mozilla"), Contains(agent, "compatible")};
   TAgentInfo r;
-  DetectBrowser(agent, lower, r);
-  DetectPlatform(agent, lower, r);
+  DetectBrowser(text, r);
+  DetectPlatform(text, r);
   return r;
 }
 

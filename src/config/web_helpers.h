@@ -44,10 +44,12 @@ std::string StatusText(std::string_view code);
 
 struct TAgentInfo {
   std::string browser;
-  std::string browser_version;   // one character, or empty
+  std::string browser_version;   // the whole major number ("129"), or empty
   std::string platform;
-  std::string platform_version;
+  std::string platform_version;  // "10", "14", "10.15", "(Linux)" ..., or empty
 };
+// Browser and platform of a user agent ("+" read as blank), each from the
+// first rule of an ordered table that fits. Any text is safe to pass.
 TAgentInfo DetectAgent(std::string agent);
 
 // "1 hour, 30 mins, 0 secs, 0 msecs." with leading zero units removed.

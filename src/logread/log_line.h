@@ -63,7 +63,7 @@ struct TLogLine {
   TSplitRef referrer = EmptySplit();
   bool is_hit = false;
   std::string browser;
-  std::string browser_version;  // one character
+  std::string browser_version;  // the major version number ("129")
   std::string platform;
   std::string platform_version;
 

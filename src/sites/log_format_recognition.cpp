@@ -48,6 +48,42 @@ std::string HeaderTemplate(const std::vector<std::string>& sample, bool netscape
   return result;
 }
 
+// The end of the run of digits that begins at `at`.
+size_t DigitsEnd(const std::string& text, size_t at) {
+  while (at < text.size() && text[at] >= '0' && text[at] <= '9') ++at;
+  return at;
+}
+
+// Whether a run of digits is a number of 8 or more, however long it is.
+bool AtLeastEight(std::string_view digits) {
+  const size_t first = digits.find_first_not_of('0');
+  if (first == std::string_view::npos) return false;
+  digits.remove_prefix(first);
+  return digits.size() > 1 || digits[0] >= '8';
+}
+
+// "MS IIS 8.5 Custom" for a header of IIS 8 or later, "" for any other
+// text. The version is taken as written, major and minor ("10.0").
+std::string NewIisBase(const std::string& text) {
+  static constexpr std::string_view kSoftware =
+      "#Software: Microsoft Internet Information Services ";
+  for (size_t at = text.find(kSoftware); at != std::string::npos;
+       at = text.find(kSoftware, at + 1)) {
+    const size_t major_at = at + kSoftware.size();
+    size_t end = DigitsEnd(text, major_at);
+    if (!AtLeastEight(std::string_view(text).substr(major_at, end - major_at))) continue;
+    if (end < text.size() && text[end] == '.' && DigitsEnd(text, end + 1) > end + 1)
+      end = DigitsEnd(text, end + 1);
+    return "MS IIS " + text.substr(major_at, end - major_at) + " Custom";
+  }
+  return "";
+}
+
+bool HasFieldsLine(const std::vector<std::string>& sample) {
+  return std::any_of(sample.begin(), sample.end(),
+                     [](const std::string& line) { return line.rfind("#Fields:", 0) == 0; });
+}
+
 // The Apache family, from the first line's double quotes.
 std::string ApacheFormat(const std::string& first) {
   switch (CountChar('"', first)) {
@@ -139,23 +175,11 @@ std::string TLogFmts::RecognizeSample(const std::vector<std::string>& sample,
     base = "MS IIS 5.0 Custom";
   else if (Has(text, "#Software: Microsoft Internet Information Server 4."))
     base = "MS IIS 4.0 Custom";
+  else if (std::string iis = NewIisBase(text); !iis.empty())
+    base = std::move(iis);
   else if (Has(text, "format=%"))
     base = "Netscape iPlanet Custom";
-
-  if (!base.empty()) {
-    const std::string candidate = MakeFreeName(base);
-    const std::string line_template = HeaderTemplate(sample, candidate.rfind("Netscape", 0) == 0);
-    const std::string existing = FindNameByTemplate(line_template);
-    if (!existing.empty()) {
-      Notice(show, console,
-             Translate(266, "This log format is already in our list. It is") + " " + existing);
-      return existing;
-    }
-    AddFormatLine(candidate + ";" + line_template);
-    Notice(show, console,
-           Translate(265, "We recognized your log format and saved it as") + " " + candidate);
-    return candidate;
-  }
+  if (!base.empty()) return SaveHeaderFormat(sample, base, show, console);
 
   std::string name;
   if (Has(text, "] \"")) {
@@ -172,6 +196,8 @@ std::string TLogFmts::RecognizeSample(const std::vector<std::string>& sample,
     Notice(show, console, Translate(269, "We recognized your log format as") + " " + name);
     return name;
   }
+  // Any other server that writes a W3C extended header.
+  if (HasFieldsLine(sample)) return SaveHeaderFormat(sample, "W3C Custom", show, console);
   if (show) {
     const std::string unknown = Translate(270, "We can not recognize your log format type for file");
     const std::string support = Translate(271, "Please, contact our support.");
@@ -184,6 +210,22 @@ std::string TLogFmts::RecognizeSample(const std::vector<std::string>& sample,
     }
   }
   return "";
+}
+
+std::string TLogFmts::SaveHeaderFormat(const std::vector<std::string>& sample,
+                                       const std::string& base, bool show, bool console) {
+  const std::string candidate = MakeFreeName(base);
+  const std::string line_template = HeaderTemplate(sample, candidate.rfind("Netscape", 0) == 0);
+  const std::string existing = FindNameByTemplate(line_template);
+  if (!existing.empty()) {
+    Notice(show, console,
+           Translate(266, "This log format is already in our list. It is") + " " + existing);
+    return existing;
+  }
+  AddFormatLine(candidate + ";" + line_template);
+  Notice(show, console,
+         Translate(265, "We recognized your log format and saved it as") + " " + candidate);
+  return candidate;
 }
 
 }  // namespace trelvar

@@ -55,6 +55,10 @@ class TLogFmts {
 
  private:
   int IndexOf(std::string_view name) const;  // any case; -1 when absent
+  // The entry of the template the sample's header describes: an existing
+  // one, or a new one named after `base`.
+  std::string SaveHeaderFormat(const std::vector<std::string>& sample, const std::string& base,
+                               bool show_messages, bool console_mode);
 
   std::vector<TEntry> entries_;
 };

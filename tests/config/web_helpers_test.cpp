@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <random>
 #include <vector>
 
 namespace trelvar {
@@ -100,10 +102,10 @@ TEST(DetectAgent, Browsers) {
       {"Mozilla/4.0+(compatible;+MSIE+5.5;+Windows+98)", "MS Internet Explorer", "5"},
       {"Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) "
        "Chrome/120.0 Safari/537.36",
-       "Chrome", "1"},
+       "Chrome", "120"},
       {"Mozilla/5.0 (Macintosh) AppleWebKit/605 (KHTML, like Gecko) Version/17 Safari/605",
-       "Safari", "6"},
-      {"Mozilla/5.0 (X11; Linux x86_64; rv:121.0) Gecko/20100101 Firefox/121.0", "Firefox", "1"},
+       "Safari", "17"},
+      {"Mozilla/5.0 (X11; Linux x86_64; rv:121.0) Gecko/20100101 Firefox/121.0", "Firefox", "121"},
       {"Mozilla/4.75 [en] (X11; U; Linux)", "Netscape", "4"},
       {"Mozilla/5.0 (Windows; U) Gecko Netscape/7.1", "Netscape", "7"},
       {"Mozilla/4.0 (compatible; WebTV/2.6)", "WebTV", "2"},
@@ -142,14 +144,22 @@ TEST(DetectAgent, PlatformsInTableOrder) {
        "Server 2003 or Windows XP x64 Edition"},
       {"Mozilla/4.0 (compatible; MSIE 7.0; Windows NT 6.0)", "Windows", "Vista"},
       {"Mozilla/5.0 (Windows NT 6.1; rv:2.0)", "Windows", "Windows 7"},
-      {"Mozilla/5.0 (Windows NT 10.0; Win64; x64)", "Windows", "NT"},
+      {"Mozilla/5.0 (Windows NT 6.2; Win64; x64)", "Windows", "8"},
+      {"Mozilla/5.0 (Windows NT 6.3; Win64; x64)", "Windows", "8.1"},
+      {"Mozilla/5.0 (Windows NT 10.0; Win64; x64)", "Windows", "10"},
+      {"Mozilla/4.0 (compatible; MSIE 5.0; Windows NT 4.0)", "Windows", "NT"},
       {"Mozilla/4.0 (Windows ME)", "Windows", "ME"},
       {"Mozilla/2.0 (Windows 3.1)", "Windows", "3.1"},
       {"Mozilla/4.0 (Windows; 32bit)", "Windows", "95/NT (32-bit)"},
       {"Mozilla/4.0 (Windows)", "Windows", "3.1/95 (16-bit)"},
       {"Mozilla/4.0 (X Window)", "X Windows", ""},
       {"Mozilla/4.0 (compatible; MSIE 5.0; Mac_PowerPC)", "Macintosh", "(PowerPC)"},
-      {"Mozilla/5.0 (Macintosh; Intel Mac OS X 10_15)", "Macintosh", "(68K)"},
+      {"Mozilla/5.0 (Linux; Android 14)", "Android", "14"},
+      {"Mozilla/5.0 (iPhone; CPU iPhone OS 17_5 like Mac OS X)", "iOS", "17"},
+      {"Mozilla/5.0 (X11; CrOS x86_64 14541.0.0)", "Chrome OS", ""},
+      {"Mozilla/5.0 (Macintosh; Intel Mac OS X 10_15)", "macOS", "10.15"},
+      {"Mozilla/3.0 (Macintosh; I; 68K)", "Macintosh", "(68K)"},
+      {"Mozilla/3.0 (Macintosh; I; PPC)", "Macintosh", "(PowerPC)"},
       {"Mozilla/3.0 (Amiga)", "Amiga", ""},
       {"Mozilla/4.0 (OS/2)", "OS/2", ""},
       {"Mozilla/4.0 (X11; HP-UX)", "UNIX", "(HP-UX)"},
@@ -159,12 +169,186 @@ TEST(DetectAgent, PlatformsInTableOrder) {
       {"IWENG/1.2", "Windows", "3.1/95 (16-bit)"},
       {"Lynx/2.8.3rel.1", "UNIX", "(Other/Unspecified)"},
       {"Mozilla/4.0 (compatible; WebTV/2.6)", "WebTV", ""},
-      {"Mozilla/5.0 (Linux; Android 14)", "Unknown Platform", ""},
+      {"Mozilla/5.0 (BeOS; U)", "Unknown Platform", ""},
   };
   for (const Case& c : cases) {
     TAgentInfo a = DetectAgent(c.agent);
     EXPECT_EQ(a.platform, c.platform) << c.agent;
     EXPECT_EQ(a.platform_version, c.version) << c.agent;
+  }
+}
+
+// Agents as current browsers, tools and robots send them.
+TEST(DetectAgent, CurrentAgents) {
+  struct Case {
+    const char* agent;
+    const char* browser;
+    const char* version;
+    const char* platform;
+    const char* platform_version;
+  } cases[] = {
+      {"Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) "
+       "Chrome/129.0.6668.90 Safari/537.36",
+       "Chrome", "129", "Windows", "10"},
+      {"Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) "
+       "Chrome/129.0.0.0 Safari/537.36 Edg/129.0.2792.79",
+       "Edge", "129", "Windows", "10"},
+      {"Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) "
+       "Chrome/70.0.3538.102 Safari/537.36 Edge/18.18363",
+       "Edge", "18", "Windows", "10"},
+      {"Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) "
+       "Chrome/128.0.0.0 Safari/537.36 OPR/114.0.0.0",
+       "Opera", "114", "Windows", "10"},
+      {"Mozilla/5.0 (Windows NT 10.0; Win64; x64; rv:131.0) Gecko/20100101 Firefox/131.0",
+       "Firefox", "131", "Windows", "10"},
+      {"Mozilla/5.0 (Windows NT 6.3; WOW64; Trident/7.0; rv:11.0) like Gecko",
+       "MS Internet Explorer", "11", "Windows", "8.1"},
+      {"Mozilla/5.0 (compatible; MSIE 10.0; Windows NT 6.2; Trident/6.0)",
+       "MS Internet Explorer", "10", "Windows", "8"},
+      // IIS writes blanks as "+".
+      {"Mozilla/5.0+(Windows+NT+10.0;+Win64;+x64)+AppleWebKit/537.36+(KHTML,+like+Gecko)+"
+       "Chrome/129.0.0.0+Safari/537.36",
+       "Chrome", "129", "Windows", "10"},
+      {"Mozilla/5.0 (Macintosh; Intel Mac OS X 10_15_7) AppleWebKit/605.1.15 (KHTML, like "
+       "Gecko) Version/17.6 Safari/605.1.15",
+       "Safari", "17", "macOS", "10.15"},
+      {"Mozilla/5.0 (iPhone; CPU iPhone OS 17_5 like Mac OS X) AppleWebKit/605.1.15 (KHTML, "
+       "like Gecko) Version/17.5 Mobile/15E148 Safari/604.1",
+       "Safari", "17", "iOS", "17"},
+      {"Mozilla/5.0 (iPad; CPU OS 16_7_10 like Mac OS X) AppleWebKit/605.1.15 (KHTML, like "
+       "Gecko) Version/16.6 Mobile/15E148 Safari/604.1",
+       "Safari", "16", "iOS", "16"},
+      {"Mozilla/5.0 (iPhone; CPU iPhone OS 17_5 like Mac OS X) AppleWebKit/605.1.15 (KHTML, "
+       "like Gecko) CriOS/129.0.6668.69 Mobile/15E148 Safari/604.1",
+       "Chrome", "129", "iOS", "17"},
+      {"Mozilla/5.0 (iPhone; CPU iPhone OS 17_6 like Mac OS X) AppleWebKit/605.1.15 (KHTML, "
+       "like Gecko) FxiOS/131.0 Mobile/15E148 Safari/605.1.15",
+       "Firefox", "131", "iOS", "17"},
+      {"Mozilla/5.0 (iPhone; CPU iPhone OS 17_6 like Mac OS X) AppleWebKit/605.1.15 (KHTML, "
+       "like Gecko) Version/17.0 EdgiOS/129.0.2792.84 Mobile/15E148 Safari/604.1",
+       "Edge", "129", "iOS", "17"},
+      {"Mozilla/5.0 (iPhone; CPU iPhone OS 17_6 like Mac OS X) AppleWebKit/605.1.15 (KHTML, "
+       "like Gecko) Version/17.6 OPiOS/5.0.1 Mobile/15E148 Safari/604.1",
+       "Opera", "5", "iOS", "17"},
+      {"Mozilla/5.0 (Linux; Android 10; K) AppleWebKit/537.36 (KHTML, like Gecko) "
+       "Chrome/129.0.6668.81 Mobile Safari/537.36",
+       "Chrome", "129", "Android", "10"},
+      {"Mozilla/5.0 (Linux; Android 14; SAMSUNG SM-S918B) AppleWebKit/537.36 (KHTML, like "
+       "Gecko) SamsungBrowser/26.0 Chrome/122.0.0.0 Mobile Safari/537.36",
+       "Samsung Internet", "26", "Android", "14"},
+      {"Mozilla/5.0 (Linux; Android 10; K) AppleWebKit/537.36 (KHTML, like Gecko) "
+       "Chrome/129.0.0.0 Mobile Safari/537.36 EdgA/129.0.0.0",
+       "Edge", "129", "Android", "10"},
+      {"Mozilla/5.0 (Android 14; Mobile; rv:131.0) Gecko/131.0 Firefox/131.0", "Firefox", "131",
+       "Android", "14"},
+      {"Mozilla/5.0 (Linux; Android 4.4.2; GT-I9505 Build/KOT49H) AppleWebKit/534.30 (KHTML, "
+       "like Gecko) Version/4.0 Mobile Safari/534.30",
+       "Safari", "4", "Android", "4"},
+      {"Mozilla/5.0 (X11; CrOS x86_64 14541.0.0) AppleWebKit/537.36 (KHTML, like Gecko) "
+       "Chrome/129.0.0.0 Safari/537.36",
+       "Chrome", "129", "Chrome OS", ""},
+      {"Mozilla/5.0 (X11; Linux x86_64) AppleWebKit/537.36 (KHTML, like Gecko) "
+       "Chrome/129.0.0.0 Safari/537.36",
+       "Chrome", "129", "UNIX", "(Linux)"},
+      {"curl/8.5.0", "curl", "", "Unknown Platform", ""},
+      {"Wget/1.21.4", "Wget", "", "Unknown Platform", ""},
+      // Robots say "compatible" and are no browser, whatever engine they
+      // name; the platform they claim still counts.
+      {"Mozilla/5.0 (compatible; Googlebot/2.1; +http://www.google.com/bot.html)",
+       "Other Mozilla compatible Agents", "", "Unknown Platform", ""},
+      {"Mozilla/5.0 (Linux; Android 6.0.1; Nexus 5X Build/MMB29P) AppleWebKit/537.36 (KHTML, "
+       "like Gecko) Chrome/129.0.6668.89 Mobile Safari/537.36 (compatible; Googlebot/2.1; "
+       "+http://www.google.com/bot.html)",
+       "Other Mozilla compatible Agents", "", "Android", "6"},
+      {"Mozilla/5.0 AppleWebKit/537.36 (KHTML, like Gecko; compatible; bingbot/2.0; "
+       "+http://www.bing.com/bingbot.htm) Chrome/116.0.1938.76 Safari/537.36",
+       "Other Mozilla compatible Agents", "", "Unknown Platform", ""},
+  };
+  for (const Case& c : cases) {
+    const TAgentInfo a = DetectAgent(c.agent);
+    EXPECT_EQ(a.browser, c.browser) << c.agent;
+    EXPECT_EQ(a.browser_version, c.version) << c.agent;
+    EXPECT_EQ(a.platform, c.platform) << c.agent;
+    EXPECT_EQ(a.platform_version, c.platform_version) << c.agent;
+  }
+}
+
+// Chrome 129 was shown as "Chrome 1": only one character was taken.
+TEST(DetectAgent, RegressionVersionIsTheWholeMajorNumber) {
+  struct Case {
+    const char* agent;
+    const char* version;
+  } cases[] = {
+      {"Mozilla/5.0 (X11) AppleWebKit/537.36 Chrome/129.0.6668.90 Safari/537.36", "129"},
+      {"Mozilla/4.0 (compatible; MSIE 10.0; Windows NT 6.2)", "10"},
+      {"Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1)", "6"},
+      {"Mozilla/5.0 (Windows; U) Gecko Netscape/7.1", "7"},
+      {"Microsoft Internet Explorer/12.0 (Windows 95)", "12"},
+      {"Mozilla/5.0 (X11) AppleWebKit Version/123 Safari/605", "123"},
+      // Nothing numeric where the version stands, or the text ends there.
+      {"Mozilla/4.0 (compatible; MSIE; Windows 98)", ""},
+      {"Mozilla/5.0 (X11) Chrome/", ""},
+      {"Mozilla/4.0 (compatible; MSIE", ""},
+      {"Mozilla/5.0 (X11) Version/ Safari/605", ""},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(DetectAgent(c.agent).browser_version, c.version) << c.agent;
+}
+
+TEST(DetectAgent, AppleSystemVersions) {
+  struct Case {
+    const char* agent;
+    const char* platform;
+    const char* version;
+  } cases[] = {
+      {"Mozilla/5.0 (Macintosh; Intel Mac OS X 10_15_7)", "macOS", "10.15"},
+      {"Mozilla/5.0 (Macintosh; Intel Mac OS X 10.9)", "macOS", "10.9"},
+      {"Mozilla/5.0 (Macintosh; Intel Mac OS X 10_)", "macOS", "10"},
+      {"Mozilla/5.0 (Macintosh; Intel Mac OS X 11_2_3)", "macOS", "11"},
+      {"Mozilla/5.0 (Macintosh; Intel Mac OS X 14_0)", "macOS", "14"},
+      {"Mozilla/5.0 (Macintosh; U; PPC Mac OS X; en)", "macOS", ""},
+      {"Mozilla/5.0 (iPod touch; CPU iPhone OS 12_5_7 like Mac OS X)", "iOS", "12"},
+      {"Mozilla/5.0 (iPhone; U; CPU like Mac OS X; en)", "iOS", ""},
+      {"Mozilla/5.0 (Apple TV; CPU OS 16_1 like Mac OS X)", "iOS", "16"},
+      {"Mozilla/5.0 (iPad; CPU OS ", "iOS", ""},
+      {"Mozilla/5.0 (Linux; Android)", "Android", ""},
+      {"Dalvik/2.1.0 (Linux; U; Android 14; Pixel 8)", "Android", "14"},
+      {"Mozilla/5.0 (Linux; Android", "Android", ""},
+  };
+  for (const Case& c : cases) {
+    const TAgentInfo a = DetectAgent(c.agent);
+    EXPECT_EQ(a.platform, c.platform) << c.agent;
+    EXPECT_EQ(a.platform_version, c.version) << c.agent;
+  }
+}
+
+// Agents come from log lines: any bytes, any length.
+TEST(DetectAgent, HostileAgents) {
+  const std::string long_number = "Mozilla/5.0 (X11) Chrome/" + std::string(100000, '9');
+  EXPECT_EQ(DetectAgent(long_number).browser_version, std::string(100000, '9'));
+  const std::string long_agent = "Mozilla/5.0 (" + std::string(1 << 20, 'A') + " Mac OS X 10_";
+  EXPECT_EQ(DetectAgent(long_agent).platform_version, "10");
+  EXPECT_EQ(DetectAgent(std::string("Mozilla\0/5.0 Chrome/1", 21)).browser, "Chrome");
+
+  // Key words cut off and glued together with random bytes must give
+  // digits as versions and platforms from the table.
+  const char* pieces[] = {"Mozilla/", "compatible", "Chrome/", "Edg/", "Version/", "Safari/",
+                          "rv:", "Trident/", "MSIE", "Netscape/", " OS ", "iPhone", "Android",
+                          "Mac OS X", "10_", "Windows NT ", "X11", "+", "/", " ", "("};
+  std::mt19937 random(7);
+  for (int i = 0; i < 5000; ++i) {
+    std::string agent;
+    for (int n = static_cast<int>(random() % 8); n > 0; --n) {
+      agent += pieces[random() % std::size(pieces)];
+      for (int b = static_cast<int>(random() % 4); b > 0; --b)
+        agent += static_cast<char>(random() % 256);
+    }
+    const TAgentInfo a = DetectAgent(agent);
+    EXPECT_EQ(a.browser_version.find_first_not_of("0123456789"), std::string::npos) << agent;
+    EXPECT_FALSE(a.platform.empty()) << agent;
+    if (a.platform == "Android" || a.platform == "iOS" || a.platform == "macOS") {
+      EXPECT_EQ(a.platform_version.find_first_not_of("0123456789."), std::string::npos) << agent;
+    }
   }
 }
 

@@ -132,6 +132,119 @@ TEST(Recognize, NetscapeHeader) {
             "\"<method> <href> <version>\" <status> <bytes>");
 }
 
+// The header IIS 8.5 and 10.0 write with their default field choice.
+std::vector<std::string> CurrentIisHeader(const std::string& version) {
+  return {"#Software: Microsoft Internet Information Services " + version,
+          "#Version: 1.0",
+          "#Date: 2024-10-01 00:00:05",
+          "#Fields: date time s-ip cs-method cs-uri-stem cs-uri-query s-port cs-username c-ip "
+          "cs(User-Agent) cs(Referer) sc-status sc-substatus sc-win32-status time-taken",
+          "2024-10-01 00:00:05 10.0.0.4 GET /shop/cart.aspx id=42 443 - 203.0.113.9 "
+          "Mozilla/5.0+(Windows+NT+10.0;+Win64;+x64) https://www.bing.com/ 200 0 0 31"};
+}
+
+const char kCurrentIisTemplate[] =
+    "<year>-<month>-<day> <hour>:<min>:<sec> <nil> <method> <href> <uri_query> <nil> "
+    "<username> <ip> <agent> <referrer> <status> <nil> <nil> <time_taken>";
+
+// IIS 8.5 and 10.0 logs with a complete header were "not recognized".
+TEST(Recognize, RegressionCurrentIisHeadersAreRecognized) {
+  struct Case {
+    std::string software;
+    const char* format;
+  } cases[] = {
+      {"8.5", "MS IIS 8.5 Custom 0"},
+      {"10.0", "MS IIS 10.0 Custom 0"},
+      {"8", "MS IIS 8 Custom 0"},
+      {"10.0.17763", "MS IIS 10.0 Custom 0"},  // major and minor only
+      {"12.1 (preview)", "MS IIS 12.1 Custom 0"},
+      // The versions that have their own names keep them.
+      {"7.5", "MS IIS 7.0 Custom 0"},
+      {"6.0", "MS IIS 6.0 Custom 0"},
+      // Not a version of 8 or more: a W3C log like any other.
+      {"0.9", "W3C Custom 0"},
+      {"", "W3C Custom 0"},
+  };
+  for (const Case& c : cases) {
+    TLogFmts f;
+    test::TCaptureHost host(TRunMode::Windowed);
+    EXPECT_EQ(f.RecognizeSample(Sample(CurrentIisHeader(c.software)), "u_ex.log", true, false),
+              c.format)
+        << c.software;
+    EXPECT_EQ(f.GetTemplate(c.format), kCurrentIisTemplate) << c.software;
+    ASSERT_FALSE(host.messages.empty());
+    EXPECT_EQ(host.messages.back(),
+              std::string("We recognized your log format and saved it as ") + c.format);
+  }
+}
+
+TEST(Recognize, CurrentIisLogsReuseTheirEntry) {
+  TLogFmts f;
+  test::TCaptureHost host(TRunMode::Windowed);
+  EXPECT_EQ(f.RecognizeSample(Sample(CurrentIisHeader("8.5")), "a.log", true, false),
+            "MS IIS 8.5 Custom 0");
+  // The same fields again, written by the same or by another version.
+  EXPECT_EQ(f.RecognizeSample(Sample(CurrentIisHeader("8.5")), "b.log", true, false),
+            "MS IIS 8.5 Custom 0");
+  EXPECT_EQ(host.messages.back(), "This log format is already in our list. It is MS IIS 8.5 Custom 0");
+  EXPECT_EQ(f.RecognizeSample(Sample(CurrentIisHeader("10.0")), "c.log", true, false),
+            "MS IIS 8.5 Custom 0");
+  EXPECT_EQ(f.Entries().size(), 1u);
+  // Other fields make a second entry of the version's own name.
+  std::vector<std::string> other = CurrentIisHeader("10.0");
+  other[3] = "#Fields: date time c-ip cs-method cs-uri-stem sc-status sc-bytes";
+  EXPECT_EQ(f.RecognizeSample(Sample(other), "d.log", false, true), "MS IIS 10.0 Custom 0");
+  other[3] += " time-taken";
+  EXPECT_EQ(f.RecognizeSample(Sample(other), "e.log", false, true), "MS IIS 10.0 Custom 1");
+  EXPECT_EQ(f.Entries().size(), 3u);
+}
+
+TEST(Recognize, OtherW3CHeadersAreCustomW3CFormats) {
+  struct Case {
+    std::vector<std::string> sample;
+    const char* format;
+  } cases[] = {
+      {{"#Software: Apache/2.4 mod_log_w3c", "#Version: 1.0",
+        "#Fields: date time c-ip cs-method cs-uri-stem sc-status",
+        "2024-10-01 00:00:05 203.0.113.9 GET /index.html 200"},
+       "W3C Custom 0"},
+      {{"#Version: 1.0", "#Fields: date time c-ip cs-method cs-uri-stem sc-status"},
+       "W3C Custom 0"},
+      // The older tests that such a sample could also fit come first.
+      {{"#Fields: date time c-ip cs-method cs-uri-stem sc-status",
+        "format=%Ses->client.ip% %Req->srvhdrs.clf-status%"},
+       "Netscape iPlanet Custom 0"},
+      {{std::string(kCombined), "#Fields: date time c-ip"}, "Apache combined"},
+      // "#Fields:" only counts at the start of a line.
+      {{"2024-10-01 00:00:05 203.0.113.9 GET /#Fields:x 200"}, ""},
+      {{"#fields: date time c-ip"}, ""},
+  };
+  for (const Case& c : cases) {
+    TLogFmts f;
+    test::TCaptureHost host(TRunMode::Console);
+    EXPECT_EQ(f.RecognizeSample(Sample(c.sample), "w3c.log", true, true), c.format)
+        << c.sample.front();
+  }
+  TLogFmts f;
+  f.RecognizeSample(Sample(cases[0].sample), "w3c.log", false, true);
+  EXPECT_EQ(f.GetTemplate("W3C Custom 0"),
+            "<year>-<month>-<day> <hour>:<min>:<sec> <ip> <method> <href> <status>");
+  EXPECT_EQ(f.RecognizeSample(Sample(cases[1].sample), "w3c2.log", false, true), "W3C Custom 0");
+  EXPECT_EQ(f.Entries().size(), 1u);
+}
+
+// With the formats that ship, a default IIS 10 log needs no new entry.
+TEST(Recognize, DefaultIis10LogMatchesTheShippedEntry) {
+  test::TTempDir data;
+  TFolders folders(TRELVAR_SOURCE_DIR, data.path());
+  TLogFmts formats;
+  TMainSettings settings(folders, formats, nullptr);
+  const size_t shipped = formats.Entries().size();
+  EXPECT_EQ(formats.RecognizeSample(Sample(CurrentIisHeader("10.0")), "u_ex.log", false, true),
+            "MS IIS 10.0 W3C default");
+  EXPECT_EQ(formats.Entries().size(), shipped);
+}
+
 TEST(Recognize, HeaderSampleRules) {
   // "INIT:" lines are not counted; the sample starts at the IIS header.
   auto s = Sample({"INIT: service started", "INIT: ready", "#Software: Microsoft Internet "

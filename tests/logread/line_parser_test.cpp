@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <sstream>
 
 #include "config/main_settings.h"
@@ -213,6 +214,72 @@ TEST(LineTemplate, CompileRules) {
   for (int i = 0; i < 80; ++i) many += "<ip> ";
   t.Compile(many);
   EXPECT_EQ(t.ElementCount(), TLineTemplate::kMaxElements);
+}
+
+// Answers every lookup at once with a name made from the address.
+class TInstantLookup : public platform::TReverseLookup {
+ public:
+  std::optional<std::string> Lookup(const std::string& dotted) override {
+    return "host-" + dotted + ".example";
+  }
+};
+
+TEST_F(ParserTest, RegressionFileChecksWaitForTheNewFilesFirstLine) {
+  // With reverse DNS the parser reads up to 1000 lines ahead, across the
+  // start of the next file; the driver's per-file checks must still run
+  // between the last line of one file and the first of the next, and each
+  // line carries only the fields of its own file's format.
+  Settings("ReverseDNSLookup=-1\r\nDNSLookupThreads=2\r\nAutoRecognizeLogFormat=-1\r\n");
+  formats.AddFormatLine("NSCA Common;" + std::string(kCommonTemplate));
+  formats.AddFormatLine(
+      "Apache combined;<ip> <nil> <nil> [<day>/<month_>/<year>:<hour>:<min>:<sec> <nil>] \"<method> "
+      "<href> <version>\" <status> <bytes> \"<referrer>\" \"<agent>\"");
+  std::string combined, common;
+  for (int i = 0; i < 30; ++i) {
+    combined += "10.0.0." + std::to_string(i % 7) +
+                " - - [07/Dec/2005:13:05:01 +0100] \"GET /c.htm HTTP/1.0\" 200 5 \"http://r/\" "
+                "\"Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1)\"\r\n";
+    common += "10.0.1." + std::to_string(i % 7) +
+              " - - [07/Dec/2005:14:05:01 +0100] \"GET /n.htm HTTP/1.0\" 200 5\r\n";
+  }
+  test::WriteFile(dir / "data/a.log", combined);
+  test::WriteFile(dir / "data/b.log", common);
+  test::WriteFile(dir / "data/c.log", combined);
+
+  TLineParser::TEnvironment env;
+  env.folders = &folders;
+  env.settings = settings.get();
+  env.formats = &formats;
+  env.current = &current;
+  env.resolver = std::make_shared<TInstantLookup>();
+  TLineParser parser(env);
+  parser.SetDnsNeeded(true);
+  std::vector<std::pair<std::string, size_t>> starts;  // file, lines delivered before
+  size_t delivered = 0;
+  parser.SetOnFileStart([&](const std::string& path) {
+    starts.emplace_back(ExtractFileName(path), delivered);
+  });
+  parser.BeginScan("a.log;" + (dir / "data/b.log") + ";" + (dir / "data/c.log"));
+  ASSERT_TRUE(parser.DnsActive());
+  std::map<std::string, int> by_file;
+  for (int guard = 0; !parser.Finished() && guard < 100000; ++guard) {
+    if (!parser.GetLine()) continue;
+    ++delivered;
+    const bool common_line = current.fields[kFieldHref] == "/n.htm";
+    ++by_file[common_line ? "b" : "ac"];
+    EXPECT_EQ(current.fields[kFieldReferrer].empty(), common_line) << delivered;
+    EXPECT_EQ(current.fields[kFieldAgent].empty(), common_line) << delivered;
+    EXPECT_EQ(current.line.browser.empty(), common_line) << delivered;
+    EXPECT_EQ(current.fields[kFieldUserName], "host-" + current.fields[kFieldIp] + ".example");
+  }
+  EXPECT_EQ(delivered, 90u);
+  EXPECT_EQ(by_file["b"], 30);
+  ASSERT_EQ(starts.size(), 3u);
+  // Lines of a file may be reordered by DNS, but never cross its start.
+  EXPECT_EQ(starts[0], std::make_pair(std::string("a.log"), size_t{0}));
+  EXPECT_EQ(starts[1], std::make_pair(std::string("b.log"), size_t{30}));
+  EXPECT_EQ(starts[2], std::make_pair(std::string("c.log"), size_t{60}));
+  EXPECT_EQ(parser.Counts().read, 90);
 }
 
 }  // namespace

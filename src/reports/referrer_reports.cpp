@@ -51,7 +51,7 @@ void LineLimit(const std::string& line, std::string_view key, int32_t& target) {
 
 // --- referrer analysis ------------------------------------------------------------
 
-TRefAn::TRefAn(TReportContext& ctx) : TCustomWReport(ctx) {
+TRefAn::TRefAn(TReportContext& ctx) : TCustomFiltredRep(ctx) {
   report_type = "ref_analysis";
   report_name = StaticTypeCaption();
   page_file = "ref_an.htm";
@@ -70,13 +70,13 @@ std::unique_ptr<TCustomWReport> TRefAn::Clone() const {
 }
 
 void TRefAn::LoadParam(const std::string& line) {
-  TCustomWReport::LoadParam(line);
+  TCustomFiltredRep::LoadParam(line);
   LineLimit(line, "max_ref_count=", max_ref_count);
   LineLimit(line, "max_href_count=", max_href_count);
 }
 
 std::string TRefAn::SaveParams(bool short_form) {
-  TCustomWReport::SaveParams(short_form);
+  TCustomFiltredRep::SaveParams(short_form);
   AddDefinitionLine("max_ref_count=" + std::to_string(max_ref_count));
   AddDefinitionLine("max_href_count=" + std::to_string(max_href_count));
   return definition_text;
@@ -97,7 +97,7 @@ void TRefAn::AddVisit(const TVisPathTable& visit) {
 void TRefAn::ProcessLine() {
   if (ctx_.visits == nullptr || !ctx_.current->line.is_hit) return;
   ctx_.visits->EnsureUpdated();
-  for (const auto& visit : ctx_.visits->FinishedVisits()) AddVisit(*visit);
+  for (const auto& visit : ctx_.visits->FinishedVisits()) CountVisit(*visit);
 }
 
 void TRefAn::SortRows() {
@@ -213,7 +213,7 @@ void TRefAn::LoadFromCache(TReportsCache& cache) {
 
 // --- indirect referrer analysis ------------------------------------------------------
 
-TIndirectRefAn::TIndirectRefAn(TReportContext& ctx) : TCustomWReport(ctx) {
+TIndirectRefAn::TIndirectRefAn(TReportContext& ctx) : TCustomFiltredRep(ctx) {
   report_type = "indirect_ref_analysis";
   report_name = StaticTypeCaption();
   page_file = "indir_ref_an.htm";
@@ -258,7 +258,7 @@ void TIndirectRefAn::AddVisit(const TVisPathTable& visit) {
 void TIndirectRefAn::ProcessLine() {
   if (ctx_.visits == nullptr || !ctx_.current->line.is_hit) return;
   ctx_.visits->EnsureUpdated();
-  for (const auto& visit : ctx_.visits->FinishedVisits()) AddVisit(*visit);
+  for (const auto& visit : ctx_.visits->FinishedVisits()) CountVisit(*visit);
 }
 
 void TIndirectRefAn::Compact() {

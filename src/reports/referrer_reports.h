@@ -11,7 +11,8 @@
 // found through hash indexes: referrers and pages by their text, and inside
 // a row its nested rows (short lists are scanned, longer ones get an index
 // of their own), so accounting a visit costs the same however many rows
-// there are. Each report owns its rows; Clear drops them.
+// there are. Each report owns its rows; Clear drops them. The filters of
+// either report choose the finished visits it counts.
 //
 // Errors: a bad number after "max_ref_count=" or "max_href_count=" raises
 // EConvertError from LoadParam; a page that cannot be written raises
@@ -107,7 +108,7 @@ struct TRefAnRow {
   TIndexedRows<TRefAnPage> pages;
 };
 
-class TRefAn : public TCustomWReport {
+class TRefAn : public TCustomFiltredRep {
  public:
   explicit TRefAn(TReportContext& ctx);
   ~TRefAn() override;
@@ -125,10 +126,12 @@ class TRefAn : public TCustomWReport {
   void SaveToCache(TReportsCache& cache) override;
   void LoadFromCache(TReportsCache& cache) override;
 
-  // Accounts one finished visit.
+  // Accounts one finished visit (filters aside).
   void AddVisit(const TVisPathTable& visit);
-  bool CountsVisitsOnly() const override { return true; }
-  void CountVisit(const TVisPathTable& visit) override { AddVisit(visit); }
+  bool CountsVisitsOnly() const override { return !VisitFiltersReadLine(); }
+  void CountVisit(const TVisPathTable& visit) override {
+    if (PassesVisitFilters(visit)) AddVisit(visit);
+  }
   const TIndexedRows<TRefAnRow>& Rows() const { return rows_; }
 
   int32_t max_ref_count = 20;
@@ -152,7 +155,7 @@ struct TIndirRefAnTable {
   TIndexedRows<TIndirRefAnReferrer> referrers;
 };
 
-class TIndirectRefAn : public TCustomWReport {
+class TIndirectRefAn : public TCustomFiltredRep {
  public:
   static constexpr int32_t kLimit = 15;
 
@@ -170,9 +173,12 @@ class TIndirectRefAn : public TCustomWReport {
   void SaveToCache(TReportsCache& cache) override;
   void LoadFromCache(TReportsCache& cache) override;
 
+  // Accounts one finished visit (filters aside).
   void AddVisit(const TVisPathTable& visit);
-  bool CountsVisitsOnly() const override { return true; }
-  void CountVisit(const TVisPathTable& visit) override { AddVisit(visit); }
+  bool CountsVisitsOnly() const override { return !VisitFiltersReadLine(); }
+  void CountVisit(const TVisPathTable& visit) override {
+    if (PassesVisitFilters(visit)) AddVisit(visit);
+  }
   const TIndexedRows<TIndirRefAnTable>& Rows() const { return rows_; }
   // The referrer without its query: site (lower case), path and document.
   static std::string ReferrerKey(const TVisPathTable& visit);

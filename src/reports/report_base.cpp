@@ -129,13 +129,45 @@ const std::string& TCustomWReport::LineValue(uint8_t code) {
     case kParamUserName: return field(kFieldUserName);
     case kParamUserDomain: return field(kFieldUserDomain);
     case kParamUserSite: return field(kFieldUserSite);
+    case kParamRobot: return RobotName(field(kFieldAgent));
     default:
       scratch_.clear();
       return scratch_;
   }
 }
 
+const std::string& TCustomWReport::RobotName(const std::string& agent) {
+  const uint64_t generation = ctx_.robots.Generation();
+  TLastRobot& last = last_robot_;
+  if (last.name != nullptr && last.generation == generation && last.agent == agent)
+    return *last.name;
+  last.name = &ctx_.robots.RobotOf(agent);
+  last.agent = agent;
+  last.generation = generation;
+  return *last.name;
+}
+
 // --- filtered reports -----------------------------------------------------
+
+namespace {
+
+// Whether a filter of this kind takes a visit's value from the current line
+// (what the visit record does not keep).
+bool VisitValueFromLine(uint8_t kind) {
+  switch (kind) {
+    case kParamNone: case kParamHost: case kParamIp: case kParamCountry: case kParamHref:
+    case kParamSite: case kParamPath: case kParamReferrer: case kParamRefSite:
+    case kParamRefPath: case kParamRefDomain: case kParamFileExt: case kParamDayOfWeek:
+    case kParamAgent: case kParamBrowser: case kParamBrowserVersion: case kParamPlatform:
+    case kParamPlatformVersion: case kParamUserName: case kParamTimeTaken:
+    case kParamVisitLength: case kParamRobot:
+      return false;
+    default:
+      return true;
+  }
+}
+
+}  // namespace
 
 void TCustomFiltredRep::LoadParam(const std::string& line) {
   TCustomWReport::LoadParam(line);
@@ -200,6 +232,11 @@ bool TCustomFiltredRep::PassesVisitFilters(const TVisPathTable& visit) {
       if (!FilterMatches(f, std::to_string(visit.hits.size()))) return false;
       continue;
     }
+    // The robot is the visit's, the same for every hit: tested once.
+    if (f.kind == kParamRobot) {
+      if (visit.hits.empty() || !FilterMatches(f, RobotName(visit.agent))) return false;
+      continue;
+    }
     bool matched = false;
     for (const TVisPageTable& hit : visit.hits) {
       std::string value;
@@ -231,6 +268,12 @@ bool TCustomFiltredRep::PassesVisitFilters(const TVisPathTable& visit) {
     if (!matched) return false;
   }
   return true;
+}
+
+bool TCustomFiltredRep::VisitFiltersReadLine() const {
+  for (const TReportFilter& f : filters)
+    if (VisitValueFromLine(f.kind)) return true;
+  return false;
 }
 
 void TCustomFiltredRep::LoadFilterLists() {

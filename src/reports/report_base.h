@@ -8,9 +8,12 @@
 //
 // Reports reach the shared state of the analysis (current line, visit
 // tracker, country lookup, chart service, settings, details page, output
-// folder) through the TReportContext their owner gives them; they hold no
-// locks and are used by the analysis thread only. Errors of one report are
-// raised to the driver, which logs them and goes on with the next report.
+// folder) through the TReportContext their owner gives them. A report is
+// used by one thread at a time (the analysis thread, or the visit thread
+// for reports that count finished visits only); of the shared state only
+// the robot memo is asked from both, and it locks itself. Errors of one
+// report are raised to the driver, which logs them and goes on with the
+// next report.
 #pragma once
 
 #include <cstdint>
@@ -22,6 +25,7 @@
 #include <vector>
 
 #include "logread/log_line.h"
+#include "reports/robot_memo.h"
 #include "sites/conditions.h"
 
 namespace trelvar {
@@ -59,6 +63,10 @@ struct TReportContext {
   // addresses are looked up once.
   const char* CountryOf(const std::string& address);
   std::unordered_map<std::string, const char*> country_memo;
+
+  // The robot catalogue of the run and the robot names of the agents seen
+  // (no catalogue: every agent is a person).
+  TRobotMemo robots;
 
   // Appends text and CR LF to the details page.
   void AppendDetails(const std::string& text) {
@@ -107,6 +115,9 @@ class TCustomWReport {
   // The value of a parameter in the current line. The reference stays
   // valid until the next call.
   const std::string& LineValue(uint8_t code);
+  // The name of the agent's robot, "" for a person; the last agent's answer
+  // is kept here, so the lines of one visit cost a comparison each.
+  const std::string& RobotName(const std::string& agent);
 
   // The section head: anchor, name and remarks.
   void AppendSectionHead();
@@ -130,6 +141,13 @@ class TCustomWReport {
 
   TReportContext& ctx_;
   std::string scratch_;  // derived values of LineValue
+
+ private:
+  struct TLastRobot {
+    std::string agent;
+    const std::string* name = nullptr;  // null: nothing asked yet
+    uint64_t generation = 0;            // of the memo that answered
+  } last_robot_;
 };
 
 // One report filter: which value is tested, how, against what.
@@ -151,9 +169,12 @@ class TCustomFiltredRep : public TCustomWReport {
 
   // Every filter accepts the current line.
   bool PassesFilters();
-  // Every filter accepts the visit (a visit-length filter once, the others
-  // on any of its hits).
+  // Every filter accepts the visit (a filter on the visit's length or robot
+  // once, the others on any of its hits).
   bool PassesVisitFilters(const TVisPathTable& visit);
+  // Some filter takes its value for a visit from the current line, so the
+  // visits may be tested only while that line is current (not aside).
+  bool VisitFiltersReadLine() const;
   bool FilterMatches(TReportFilter& filter, const std::string& text) const;
   // Reloads the value lists of the file-based filters.
   void LoadFilterLists();

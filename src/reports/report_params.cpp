@@ -29,7 +29,7 @@ const TParamInfo kParams[kParamCount] = {
     {"method", kAlways},       {"uri_query", 21},    {"file_ext", 3},
     {"bytes", kAlways},        {"cooki", kAlways},   {"status", kAlways},
     {"username", 17},          {"userdomain", 17},   {"usersite", 17},
-    {"time_taken", kNever},    {"visit_length", kNever},
+    {"time_taken", kNever},    {"visit_length", kNever}, {"robot", 12},
 };
 
 }  // namespace
@@ -79,6 +79,7 @@ std::string ParamCaption(uint8_t code) {
     case kParamUserSite: return Translate(342, "User site");
     case kParamTimeTaken: return Translate(343, "Time taken");
     case kParamVisitLength: return "";
+    case kParamRobot: return Translate(1050, "Robot");
     default: return Translate(132, "none");
   }
 }

@@ -19,9 +19,9 @@ enum ReportParam : uint8_t {
   kParamBrowser = 20, kParamBrowserVersion = 21, kParamPlatform = 22, kParamPlatformVersion = 23,
   kParamMethod = 24, kParamUriQuery = 25, kParamFileExt = 26, kParamBytes = 27,
   kParamCookie = 28, kParamStatus = 29, kParamUserName = 30, kParamUserDomain = 31,
-  kParamUserSite = 32, kParamTimeTaken = 33, kParamVisitLength = 34,
+  kParamUserSite = 32, kParamTimeTaken = 33, kParamVisitLength = 34, kParamRobot = 35,
 };
-inline constexpr int kParamCount = 35;
+inline constexpr int kParamCount = 36;
 
 std::string ParamKey(uint8_t code);
 // Trimmed and lower-cased; unknown keys give kParamNone.

@@ -64,6 +64,7 @@ TRepParser::TRepParser(TAppContext& app) : app_(app) {
     }
   }
   ctx_.geoip = geoip_.get();
+  ctx_.robots.Use(&robots_);
 }
 
 TRepParser::~TRepParser() { Clear(); }
@@ -118,7 +119,10 @@ void TRepParser::LoadFromText(const std::string& text) {
 
 void TRepParser::LoadReportFile(const std::string& name) {
   const std::string path = app_.folders.DataPath(name.empty() ? "reports.ini" : name);
-  app_.folders.EnsureDataFile(app_.folders.Data() + "spiders.ini");
+  const std::string spiders = app_.folders.Data() + "spiders.ini";
+  app_.folders.EnsureDataFile(spiders);
+  robots_.LoadFromFile(spiders);  // missing or unreadable: no robots
+  ctx_.robots.Use(&robots_);      // forgets the answers of an older list
   app_.folders.EnsureDataFile(path);
   LoadFromText(ReadFileText(path));
 }

@@ -9,7 +9,7 @@
 //
 // It owns the shared state the reports reach through their TReportContext:
 // the visit tracker, the country lookup (when a database exists), the
-// details page and the output folder. Errors of one report never stop a
+// robot catalogue, the details page and the output folder. Errors of one report never stop a
 // pass: they go to "err_rep.htm" (during the pass) or to the output channel
 // (while writing pages). Errors of the files themselves (reports.ini, the
 // pages, a vanished log file) propagate. Main thread only; during a pass
@@ -28,6 +28,7 @@
 #include "reports/pass_summary.h"
 #include "reports/report_base.h"
 #include "reports/visit_worker.h"
+#include "sites/robots.h"
 
 namespace trelvar {
 
@@ -125,6 +126,7 @@ class TRepParser {
   TReportContext ctx_;
   std::unique_ptr<TVisLine> visits_;
   std::unique_ptr<TGeoIP> geoip_;
+  TRobots robots_;  // "spiders.ini", read with every report file
   TLineParser* line_parser_ = nullptr;  // only while Parse runs
   // Counts the visit reports aside while Parse runs (null: inline).
   std::unique_ptr<TVisitWorker> visit_worker_;

@@ -135,7 +135,8 @@ class TPrRep : public TStandardRep {
   void CountFinishedVisitors();
 };
 
-// "terminal": the entry or exit pages of the visits.
+// "terminal": the entry or exit pages of the visits that pass the filters
+// (so a filter on the robot keeps crawlers out of the entry pages).
 class TTerminalRep : public TStandardRep {
  public:
   explicit TTerminalRep(TReportContext& ctx);

@@ -56,7 +56,7 @@ void TTerminalRep::ProcessLine() {
   if (!is_entry_page && !is_exit_page) return;
   for (const auto& visit : ctx_.visits->FinishedVisits()) {
     const auto& hits = visit->hits;
-    if (hits.empty()) continue;
+    if (hits.empty() || !PassesVisitFilters(*visit)) continue;
     if (is_entry_page && is_exit_page) {
       // Both: the visits whose one page is entry and exit at once.
       if (hits.size() == 1) CountValue(hits.front().url);

@@ -131,7 +131,7 @@ TUserPattern VisitPattern(const TVisPathTable& visit) {
 
 // --- user model ---------------------------------------------------------------------
 
-TUserModel::TUserModel(TReportContext& ctx) : TCustomWReport(ctx) {
+TUserModel::TUserModel(TReportContext& ctx) : TCustomFiltredRep(ctx) {
   report_name = StaticTypeCaption();
   report_type = "user_model";
   page_file = "user_models.htm";
@@ -155,14 +155,14 @@ std::unique_ptr<TCustomWReport> TUserModel::Clone() const {
 }
 
 void TUserModel::LoadParam(const std::string& line) {
-  TCustomWReport::LoadParam(line);
+  TCustomFiltredRep::LoadParam(line);
   if (line.rfind(kModelCountKey, 0) != 0) return;
   model_count = StrToInt(Trim(line.substr(std::string_view(kModelCountKey).size())));
   buffer_size = 5 * model_count;
 }
 
 std::string TUserModel::SaveParams(bool short_form) {
-  TCustomWReport::SaveParams(short_form);
+  TCustomFiltredRep::SaveParams(short_form);
   AddDefinitionLine(kModelCountKey + std::to_string(model_count));
   return definition_text;
 }
@@ -175,7 +175,7 @@ void TUserModel::CheckLogFields(const std::vector<int>& fields) {
 void TUserModel::ProcessLine() {
   if (ctx_.visits == nullptr) return;
   ctx_.visits->EnsureUpdated();
-  for (const auto& visit : ctx_.visits->FinishedVisits()) AddVisit(*visit);
+  for (const auto& visit : ctx_.visits->FinishedVisits()) CountVisit(*visit);
 }
 
 void TUserModel::AddVisit(const TVisPathTable& visit) {

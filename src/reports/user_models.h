@@ -9,7 +9,8 @@
 // count below 2 the buffer and the reduction stop at two patterns, the
 // fewest that still have a merge candidate.
 // TUserProfile ("user_profile", page "user_profiles.htm") counts visits
-// with exactly the same page set; its list is never reduced.
+// with exactly the same page set; its list is never reduced. The filters
+// of both choose the finished visits they count.
 //
 // Random choices come from the run's generator (TReportContext::random).
 // Each report owns its patterns. A bad "model_count=" raises
@@ -65,7 +66,7 @@ void MergePattern(TUserPattern& p, const TUserPattern& q);
 // The pattern of a visit: its distinct pages in first-occurrence order.
 TUserPattern VisitPattern(const TVisPathTable& visit);
 
-class TUserModel : public TCustomWReport {
+class TUserModel : public TCustomFiltredRep {
  public:
   explicit TUserModel(TReportContext& ctx);
   ~TUserModel() override;
@@ -81,10 +82,12 @@ class TUserModel : public TCustomWReport {
   void CheckLogFields(const std::vector<int>& fields) override;
   void SaveToCache(TReportsCache& cache) override;
   void LoadFromCache(TReportsCache& cache) override;
-  // Counts one finished visit into the patterns.
+  // Counts one finished visit into the patterns (filters aside).
   virtual void AddVisit(const TVisPathTable& visit);
-  bool CountsVisitsOnly() const override { return true; }
-  void CountVisit(const TVisPathTable& visit) override { AddVisit(visit); }
+  bool CountsVisitsOnly() const override { return !VisitFiltersReadLine(); }
+  void CountVisit(const TVisPathTable& visit) override {
+    if (PassesVisitFilters(visit)) AddVisit(visit);
+  }
 
   // Merges p into the nearest other pattern (ties broken at random); with
   // fewer than two patterns there is none, and p is appended.

@@ -67,7 +67,7 @@ void TTimeonsiteRep::ProcessLine() {
   if (ctx_.visits == nullptr) return;
   ctx_.visits->EnsureUpdated();
   for (const auto& visit : ctx_.visits->FinishedVisits()) {
-    if (visit->hits.size() < 2) continue;
+    if (visit->hits.size() < 2 || !PassesVisitFilters(*visit)) continue;
     const TDateTime d = std::fabs(visit->last_request - visit->first_request);
     if (d > max_time) max_time = d;
     if (visit_count == 0 || d < min_time) min_time = d;
@@ -131,7 +131,7 @@ void TTimeonsiteRep::LoadFromCache(TReportsCache& cache) {
 
 // --- visitor paths ----------------------------------------------------------------
 
-TVisPathRep::TVisPathRep(TReportContext& ctx) : TCustomWReport(ctx) {
+TVisPathRep::TVisPathRep(TReportContext& ctx) : TCustomFiltredRep(ctx) {
   report_type = "visitor_path";
   report_name = StaticTypeCaption();
   page_file = "vis_paths.htm";
@@ -151,14 +151,14 @@ std::unique_ptr<TCustomWReport> TVisPathRep::Clone() const {
 }
 
 void TVisPathRep::LoadParam(const std::string& line) {
-  TCustomWReport::LoadParam(line);
+  TCustomFiltredRep::LoadParam(line);
   const TKeyValue kv = SplitKeyValue(line);
   if (kv.key == "limit") limit = StrToInt(Trim(kv.value));
   else if (kv.key == "sortby") sort_by_ip = LowerCase(Trim(kv.value)) == "ip";
 }
 
 std::string TVisPathRep::SaveParams(bool short_form) {
-  TCustomWReport::SaveParams(short_form);
+  TCustomFiltredRep::SaveParams(short_form);
   AddDefinitionLine("limit=" + std::to_string(limit));
   AddDefinitionLine(std::string("sortby=") + (sort_by_ip ? "ip" : "time"));
   return definition_text;
@@ -234,7 +234,7 @@ void TVisPathRep::RemoveOldest() {
 void TVisPathRep::ProcessLine() {
   const TCurrentLine& c = *ctx_.current;
   const TSplitURL& request = *c.line.request;
-  if (!IsPathPage(request)) return;
+  if (!IsPathPage(request) || !PassesFilters()) return;
   const TDateTime t = c.line.timestamp;
   const std::string& address = c.fields[kFieldIp];
   const std::string& url = c.fields[kFieldHref];
@@ -379,7 +379,7 @@ bool SameSequence(const std::vector<TVisPageTable>& a, const std::vector<TVisPag
 
 }  // namespace
 
-TCommonPathRep::TCommonPathRep(TReportContext& ctx) : TCustomWReport(ctx) {
+TCommonPathRep::TCommonPathRep(TReportContext& ctx) : TCustomFiltredRep(ctx) {
   report_type = "common_path";
   report_name = StaticTypeCaption();
   page_file = "common_paths.htm";
@@ -398,13 +398,13 @@ std::unique_ptr<TCustomWReport> TCommonPathRep::Clone() const {
 }
 
 void TCommonPathRep::LoadParam(const std::string& line) {
-  TCustomWReport::LoadParam(line);
+  TCustomFiltredRep::LoadParam(line);
   const TKeyValue kv = SplitKeyValue(line);
   if (kv.key == "limit") limit = StrToInt(Trim(kv.value));
 }
 
 std::string TCommonPathRep::SaveParams(bool short_form) {
-  TCustomWReport::SaveParams(short_form);
+  TCustomFiltredRep::SaveParams(short_form);
   AddDefinitionLine("limit=" + std::to_string(limit));
   return definition_text;
 }
@@ -456,10 +456,14 @@ void TCommonPathRep::AddVisit(const TVisPathTable& visit) {
   Append(std::move(path));
 }
 
+void TCommonPathRep::CountVisit(const TVisPathTable& visit) {
+  if (PassesVisitFilters(visit)) AddVisit(visit);
+}
+
 void TCommonPathRep::ProcessLine() {
   if (ctx_.visits == nullptr) return;
   ctx_.visits->EnsureUpdated();
-  for (const auto& visit : ctx_.visits->FinishedVisits()) AddVisit(*visit);
+  for (const auto& visit : ctx_.visits->FinishedVisits()) CountVisit(*visit);
 }
 
 void TCommonPathRep::SortByCount() {

@@ -11,6 +11,9 @@
 //                                     visits counted, the most frequent shown
 //                                     with their times, on "common_paths.htm".
 //
+// The filters of the visitor paths choose the lines it groups; those of
+// the other two choose the finished visits they count.
+//
 // Each report owns what it collected; Clear drops it (definition and
 // filters stay). A client's visit is found through an index by address and
 // a page sequence through a hash of its URLs, so a line costs the same
@@ -58,7 +61,7 @@ class TTimeonsiteRep : public TCustomFiltredRep {
   int32_t visit_count = 0;
 };
 
-class TVisPathRep : public TCustomWReport {
+class TVisPathRep : public TCustomFiltredRep {
  public:
   static constexpr TDateTime kDefaultTimeout = 1.0 / 48;  // 30 minutes
 
@@ -118,7 +121,7 @@ struct TCommonPath {
   uint64_t hash = 0;                 // of the URLs, for the index
 };
 
-class TCommonPathRep : public TCustomWReport {
+class TCommonPathRep : public TCustomFiltredRep {
  public:
   explicit TCommonPathRep(TReportContext& ctx);
   ~TCommonPathRep() override;
@@ -137,10 +140,10 @@ class TCommonPathRep : public TCustomWReport {
   void SaveToCache(TReportsCache& cache) override;
   void LoadFromCache(TReportsCache& cache) override;
 
-  // Accounts one finished visit.
+  // Accounts one finished visit (filters aside).
   void AddVisit(const TVisPathTable& visit);
-  bool CountsVisitsOnly() const override { return true; }
-  void CountVisit(const TVisPathTable& visit) override { AddVisit(visit); }
+  bool CountsVisitsOnly() const override { return !VisitFiltersReadLine(); }
+  void CountVisit(const TVisPathTable& visit) override;
   using TPaths = std::vector<std::unique_ptr<TCommonPath>>;
   const TPaths& Paths() const { return paths_; }
 

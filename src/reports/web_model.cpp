@@ -123,7 +123,7 @@ void THRefList::Clear() {
 
 // --- the report -------------------------------------------------------------------
 
-TWebModel::TWebModel(TReportContext& ctx) : TCustomWReport(ctx) {
+TWebModel::TWebModel(TReportContext& ctx) : TCustomFiltredRep(ctx) {
   report_name = StaticTypeCaption();
   report_type = "web_model";
   page_file = kIndexFile;
@@ -234,6 +234,11 @@ void TWebModel::ProcessLine() {
 }
 
 void TWebModel::CountVisit(const TVisPathTable& visit) {
+  has_data_ = true;
+  if (PassesVisitFilters(visit)) AddVisit(visit);
+}
+
+void TWebModel::AddVisit(const TVisPathTable& visit) {
   has_data_ = true;
   const auto& hits = visit.hits;
   const size_t n = hits.size();

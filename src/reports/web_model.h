@@ -5,7 +5,8 @@
 // visitors came from, where they went next, which pages they reached later
 // in the same visit and how long they stayed. Display writes "web_rpt.htm"
 // (the index), one page file per site page and the exit page. The
-// experimental report walks the graph through GuessNextPage.
+// experimental report walks the graph through GuessNextPage. The filters
+// choose the finished visits it counts.
 //
 // Pages and their lists are kept in insertion order and found through hash
 // indexes, so a visit costs the same however many pages are known. Page
@@ -113,7 +114,7 @@ struct TWebPage {
   int32_t timed_count = 0;
 };
 
-class TWebModel : public TCustomWReport {
+class TWebModel : public TCustomFiltredRep {
  public:
   explicit TWebModel(TReportContext& ctx);
   ~TWebModel() override;
@@ -121,8 +122,10 @@ class TWebModel : public TCustomWReport {
 
   std::unique_ptr<TCustomWReport> Clone() const override;
   void ProcessLine() override;
-  bool CountsVisitsOnly() const override { return true; }
+  bool CountsVisitsOnly() const override { return !VisitFiltersReadLine(); }
   void CountVisit(const TVisPathTable& visit) override;
+  // Accounts one finished visit (filters aside).
+  void AddVisit(const TVisPathTable& visit);
   void Display() override;
   void Clear() override;
   std::string TypeCaption() const override { return StaticTypeCaption(); }

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <set>
 
 #include "app/context.h"
 #include "config/errors.h"
+#include "reports/report_params.h"
 #include "reports/report_types.h"
 #include "reports/standard_reports.h"
 #include "test_support.h"
@@ -108,6 +110,95 @@ TEST_F(ReportSetTest, PrepareOutputDirCreatesCleansAndCopies) {
   EXPECT_TRUE(std::filesystem::exists(dir / "out/sub"));
   EXPECT_NE(host.stdout_text.find("Needed file plus.gif was automatically copied into output directory"),
             std::string::npos);
+}
+
+TEST_F(ReportSetTest, ReportFilesBringTheRobotList) {
+  test::WriteFile(dir / "data/reports.ini", "type=basic\r\nname=Robots\r\nparam=robot\r\n");
+  test::WriteFile(dir / "data/spiders.ini", "# crawlers\r\nGooglebot\r\nbot\r\n");
+  TReportContext& ctx = set->Context();
+  EXPECT_EQ(ctx.robots.RobotOf("Googlebot/2.1"), "");  // nothing read yet
+  set->LoadReportFile("");
+  ASSERT_EQ(set->reports.size(), 1u);
+  EXPECT_EQ(ctx.robots.RobotOf("Googlebot/2.1"), "Googlebot");
+  EXPECT_EQ(ctx.robots.RobotOf("LumiBot 2.0"), "bot");
+
+  // Every report file reads the list again; old answers are forgotten.
+  test::WriteFile(dir / "data/spiders.ini", "LumiBot\r\n");
+  set->Clear();
+  set->LoadReportFile("reports.ini");
+  EXPECT_EQ(ctx.robots.RobotOf("Googlebot/2.1"), "");
+  EXPECT_EQ(ctx.robots.RobotOf("LumiBot 2.0"), "LumiBot");
+
+  // A list that cannot be read is no list, and no error.
+  std::filesystem::remove(dir / "data/spiders.ini");
+  std::filesystem::create_directories(dir / "data/spiders.ini");
+  set->Clear();
+  EXPECT_NO_THROW(set->LoadReportFile(""));
+  EXPECT_EQ(ctx.robots.RobotOf("LumiBot 2.0"), "");
+  EXPECT_EQ(set->reports.size(), 1u);
+}
+
+// The shipped report set: every block makes a report of a known type,
+// titles say when only pages are counted, robots have their own report
+// and the visit, path and model reports leave them out.
+TEST_F(ReportSetTest, ShippedReportSetLoadsWholeAndHonest) {
+  const std::string text = test::ReadFile(std::string(TRELVAR_SOURCE_DIR) + "/Default/reports.ini");
+  set->LoadFromText(text);
+  size_t blocks = 0;
+  for (size_t at = text.find("\ntype="); at != std::string::npos; at = text.find("\ntype=", at + 1))
+    ++blocks;
+  ASSERT_EQ(set->reports.size(), blocks);
+  ASSERT_FALSE(set->categories.empty());
+
+  const std::string suffix = " (page views)";
+  auto ends_with = [](const std::string& s, const std::string& tail) {
+    return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+  };
+  auto has_filter = [](const TCustomWReport& r, uint8_t kind, const char* condition) {
+    const auto* f = dynamic_cast<const TCustomFiltredRep*>(&r);
+    if (f == nullptr) return false;
+    for (const TReportFilter& filter : f->filters)
+      if (filter.kind == kind && ConditionName(filter.condition) == condition &&
+          filter.value.empty())
+        return true;
+    return false;
+  };
+  const std::set<std::string> visit_types = {
+      "terminal",   "timeonsite", "visitor_path", "common_path", "ref_analysis",
+      "indirect_ref_analysis",    "web_model",    "user_model",  "user_profile"};
+  int robot_reports = 0;
+  for (const auto& r : set->reports) {
+    SCOPED_TRACE(r->report_name);
+    ASSERT_NE(FindReportType(r->report_type), nullptr);
+    EXPECT_LT(r->category_no, static_cast<int>(set->categories.size()));
+    // What was read is what would be written.
+    TRepParser again(app);
+    again.LoadFromText(r->SaveParams(false));
+    ASSERT_EQ(again.reports.size(), 1u);
+    EXPECT_EQ(again.reports[0]->SaveParams(false), r->SaveParams(false));
+
+    if (const auto* basic = dynamic_cast<const TPrRep*>(r.get())) {
+      EXPECT_EQ(ends_with(r->report_name, suffix), basic->pages_only);
+      if (basic->param == kParamRobot) {
+        ++robot_reports;
+        EXPECT_FALSE(basic->pages_only);
+        EXPECT_TRUE(has_filter(*r, kParamRobot, "not_equals"));
+      }
+    }
+    if (visit_types.count(r->report_type) != 0) {
+      EXPECT_TRUE(has_filter(*r, kParamRobot, "equals"));
+      // Counted aside from the lines where the type can be.
+      if (r->report_type != "terminal" && r->report_type != "timeonsite" &&
+          r->report_type != "visitor_path") {
+        EXPECT_TRUE(r->CountsVisitsOnly());
+      }
+    }
+    if (r->report_name == "Visitors per day") {
+      EXPECT_TRUE(has_filter(*r, kParamRobot, "equals"));
+    }
+  }
+  EXPECT_EQ(robot_reports, 1);
+  ASSERT_NE(set->GetReportByName("Robots and crawlers"), nullptr);
 }
 
 TEST_F(ReportSetTest, ListPageWithoutCategoriesHoldsOnlyTheScript) {

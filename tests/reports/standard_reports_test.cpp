@@ -480,7 +480,6 @@ TEST_F(StandardTest, TerminalPagesOfFinishedVisits) {
     TTerminalRep r(ctx);
     r.is_entry_page = c.entry;
     r.is_exit_page = c.exit;
-    r.LoadParam("filter=href;includes;nothing");  // terminal reports ignore filters
     Feed({&r}, L().Ip("1.1.1.1").Href("/a%201.htm").Minute(0));
     Feed({&r}, L().Ip("2.2.2.2").Href("/b.htm").Minute(5));
     Feed({&r}, L().Ip("1.1.1.1").Href("/a2.htm").Minute(10));

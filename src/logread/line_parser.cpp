@@ -498,10 +498,17 @@ void TLineParser::FillCache() {
     return;
   }
   try {
-    // Parse ahead while there is room and a worker to spare.
+    // Parse ahead while there is room and a worker to spare. Resolved
+    // lines may overtake each other, but not across the start of a file:
+    // the first line of the next file waits until the queues are empty.
     while (dns_.HasRoom()) {
-      TParsed p = ParseNextLine();
+      TParsed p = held_ != nullptr ? std::move(held_) : ParseNextLine();
       if (p == nullptr) return;  // input exhausted
+      if (p->file_no != queued_file_ && !dns_.Empty()) {
+        held_ = std::move(p);
+        break;
+      }
+      queued_file_ = p->file_no;
       dns_.Admit(std::move(p));
     }
     dns_.CleanCache();
@@ -567,7 +574,7 @@ bool TLineParser::GetLine() {
 }
 
 bool TLineParser::Finished() const {
-  return chooser_.AllDone() && dns_.Empty();
+  return chooser_.AllDone() && dns_.Empty() && held_ == nullptr;
 }
 
 }  // namespace trelvar

@@ -14,7 +14,8 @@
 // out in file order. With it (ReverseDNSLookup on and some report reading
 // host names) the parser reads up to 1000 lines ahead while worker threads
 // resolve the client addresses into the user field; a line of a resolved
-// address may then come out before an older one still being resolved.
+// address may then come out before an older one of the same file still
+// being resolved (never before a line of an earlier file).
 //
 // Every raw line is accounted for (Counts): blank lines and directives
 // ("#...", "INIT:", "Periodic-Log", ":" without an IPv6 address) are no
@@ -182,6 +183,10 @@ class TLineParser {
 
   // The ready and waiting lines, the host-name cache and the DNS workers.
   TReverseDns dns_;
+  // The first line of a file, parsed ahead while lines of the file before
+  // are still queued; and the file of the queued lines.
+  TParsed held_;
+  uint32_t queued_file_ = 0;
   std::vector<TParsed> free_lines_;  // parsed lines kept for reuse
 
   // Repeating URLs and agents are split and detected once.

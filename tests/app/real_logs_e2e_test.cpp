@@ -3,6 +3,7 @@
 // gets on a first real log.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <map>
 #include <regex>
 #include <sstream>
@@ -71,17 +72,42 @@ long CountedVisits(const std::string& page) {
   return std::stol(page.substr(at + caption.size()));
 }
 
+// Whether an agent is a robot by the shipped crawler list, read here on
+// its own terms: one agent text per line, any letter case, not followed by
+// a letter; "!" lines name agents that are never robots.
+bool IsRobot(const std::string& agent) {
+  static const std::vector<std::string> lines =
+      SplitTextLines(test::ReadFile(test::kSource + "/Default/spiders.ini"));
+  const std::string lower = LowerCase(agent);
+  auto found = [&](const std::string& entry) {
+    const std::string e = LowerCase(Trim(entry));
+    if (e.empty()) return false;
+    for (size_t at = lower.find(e); at != std::string::npos; at = lower.find(e, at + 1)) {
+      const size_t end = at + e.size();
+      if (!std::isalpha(static_cast<unsigned char>(e.back())) || end == lower.size() ||
+          !std::isalpha(static_cast<unsigned char>(lower[end])))
+        return true;
+    }
+    return false;
+  };
+  for (const std::string& l : lines)
+    if (!l.empty() && l[0] == '!' && found(l.substr(1))) return false;
+  for (const std::string& l : lines)
+    if (!l.empty() && l[0] != '#' && l[0] != '!' && found(l)) return true;
+  return false;
+}
+
 // Visits as the tracker forms them, counted apart from the program: page
 // hits (no extension, or one of the page extensions, of the URL split as
 // the program splits it) of one address whose
 // gaps stay below 30 minutes (a line stamped earlier than the last one of
 // its visit goes on with it); a visit ends at the first page hit of any
 // client more than 30 minutes after its last; visits still open at the
-// end of the log are not counted; the time-on-site report counts those of
-// two hits or more.
+// end of the log are not counted; the shipped time-on-site report counts
+// those of two hits or more whose first agent is no robot.
 long IndependentVisitCount(const std::string& log, const std::string& page_extensions) {
   static const std::regex line(
-      R"re(^(\S+) \S+ \S+ \[(\d\d)/(\w\w\w)/(\d{4}):(\d\d):(\d\d):(\d\d) [^\]]*\] "\S+ (\S+) [^"]*" \d+ \S+ "[^"]*" "[^"]*"$)re");
+      R"re(^(\S+) \S+ \S+ \[(\d\d)/(\w\w\w)/(\d{4}):(\d\d):(\d\d):(\d\d) [^\]]*\] "\S+ (\S+) [^"]*" \d+ \S+ "[^"]*" "([^"]*)"$)re");
   static const std::map<std::string, int> months = {
       {"Jan", 1}, {"Feb", 2}, {"Mar", 3}, {"Apr", 4},  {"May", 5},  {"Jun", 6},
       {"Jul", 7}, {"Aug", 8}, {"Sep", 9}, {"Oct", 10}, {"Nov", 11}, {"Dec", 12}};
@@ -89,6 +115,7 @@ long IndependentVisitCount(const std::string& log, const std::string& page_exten
     std::string address;
     long long last = 0;
     int hits = 0;
+    bool robot = false;
   };
   std::vector<Visit> open;
   long counted = 0;
@@ -122,7 +149,7 @@ long IndependentVisitCount(const std::string& log, const std::string& page_exten
         break;
       }
     if (visit == nullptr) {
-      open.push_back({m[1].str(), t, 0});
+      open.push_back({m[1].str(), t, 0, IsRobot(m[9].str())});
       visit = &open.back();
     }
     visit->last = t;
@@ -130,7 +157,7 @@ long IndependentVisitCount(const std::string& log, const std::string& page_exten
     std::vector<Visit> still;
     for (const Visit& v : open) {
       if (t - v.last > 1800) {
-        if (v.hits >= 2) ++counted;
+        if (v.hits >= 2 && !v.robot) ++counted;
       } else {
         still.push_back(v);
       }

@@ -80,10 +80,12 @@ void TPassSummary::CountLine(const TCurrentLine& line) {
   if (!client.empty()) addresses_.insert(client);
 }
 
-void TPassSummary::EndPass(const TLineCounts& lines, int64_t counted, int64_t open_visits) {
+void TPassSummary::EndPass(const TLineCounts& lines, int64_t counted, int64_t open_visits,
+                           int64_t open_robot_visits) {
   lines_ = lines;
   counted_ = counted;
   open_visits_ = open_visits;
+  open_robot_visits_ = open_robot_visits;
 }
 
 std::vector<std::pair<std::string, std::string>> TPassSummary::Rows(const std::string& from,
@@ -102,6 +104,7 @@ std::vector<std::pair<std::string, std::string>> TPassSummary::Rows(const std::s
   rows.push_back({Translate(287, "Hits"), Number(hits_)});
   rows.push_back({Translate(1023, "Page views"), Number(pages_)});
   rows.push_back({Translate(1024, "Visits"), Number(Visits())});
+  rows.push_back({Translate(1030, "Of them, visits by robots"), Number(RobotVisits())});
   rows.push_back({Translate(1025, "Distinct client addresses"), Number(static_cast<int64_t>(addresses_.size()))});
   // Whole kilobytes, rounded once from the exact sum.
   rows.push_back({Translate(1026, "Kilobytes sent"),
@@ -147,13 +150,14 @@ bool TPassSummary::Load(const std::string& path) {
   kept.hits_ = r.Count();
   kept.pages_ = r.Count();
   kept.visits_ = r.Count();
+  kept.robot_visits_ = r.Count();
   kept.bytes_ = r.Count();
   int64_t status_sum = 0;
   for (int64_t& s : kept.status_) status_sum += (s = r.Count());
   const int64_t addresses = r.Count();
   // The figures must agree with each other, or the file is damaged.
   bool ok = r.ok && kept.pages_ <= kept.hits_ && status_sum == kept.hits_ &&
-            addresses <= kept.hits_;
+            addresses <= kept.hits_ && kept.robot_visits_ <= kept.visits_;
   for (int64_t i = 0; ok && i < addresses; ++i) {
     const auto size = static_cast<uint32_t>(r.Raw(4));
     if (!r.ok || size > kMaxAddress || in.size() - r.pos < size) {
@@ -170,6 +174,7 @@ bool TPassSummary::Load(const std::string& path) {
   hits_ += kept.hits_;
   pages_ += kept.pages_;
   visits_ += kept.visits_;
+  robot_visits_ += kept.robot_visits_;
   bytes_ += kept.bytes_;
   for (size_t i = 0; i < status_.size(); ++i) status_[i] += kept.status_[i];
   addresses_.merge(kept.addresses_);
@@ -182,6 +187,7 @@ void TPassSummary::Save(const std::string& path) const {
   PutInt(out, pages_);
   // Visits still open at the end are kept as visits.
   PutInt(out, Visits());
+  PutInt(out, RobotVisits());
   PutInt(out, bytes_);
   for (int64_t s : status_) PutInt(out, s);
   PutInt(out, static_cast<int64_t>(addresses_.size()));

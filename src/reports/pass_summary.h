@@ -4,7 +4,7 @@
 // lines of this analysis, and for everything counted the hits, page views,
 // visits, distinct client addresses, kilobytes sent and hits by status
 // class. The driver feeds it every counted line and the visits the tracker
-// finishes. With incremental analysis the counted figures are kept in a
+// finishes (with those of robots, by the run's crawler list). With incremental analysis the counted figures are kept in a
 // file beside the site's cache, so that they cover the whole log and not
 // only the lines read since; the line figures are always of this analysis.
 //
@@ -29,10 +29,15 @@ class TPassSummary {
   void Clear();
   // One line the reports counted.
   void CountLine(const TCurrentLine& line);
-  void CountVisits(int64_t finished) { visits_ += finished; }
+  // Visits the tracker finished, and how many of them were robots'.
+  void CountVisits(int64_t finished, int64_t robots) {
+    visits_ += finished;
+    robot_visits_ += robots;
+  }
   // At the end of the pass: what became of its lines, and the visits
   // still open (they are visits too).
-  void EndPass(const TLineCounts& lines, int64_t counted, int64_t open_visits);
+  void EndPass(const TLineCounts& lines, int64_t counted, int64_t open_visits,
+               int64_t open_robot_visits);
 
   // The section of the details page; `from` and `to` are the time range.
   std::string Html(const std::string& from, const std::string& to) const;
@@ -49,6 +54,7 @@ class TPassSummary {
   int64_t Hits() const { return hits_; }
   int64_t Pages() const { return pages_; }
   int64_t Visits() const { return visits_ + open_visits_; }
+  int64_t RobotVisits() const { return robot_visits_ + open_robot_visits_; }
   size_t Addresses() const { return addresses_.size(); }
   int64_t Bytes() const { return bytes_; }
 
@@ -60,6 +66,7 @@ class TPassSummary {
   TLineCounts lines_;
   int64_t counted_ = 0;
   int64_t hits_ = 0, pages_ = 0, visits_ = 0, open_visits_ = 0, bytes_ = 0;
+  int64_t robot_visits_ = 0, open_robot_visits_ = 0;
   // By the first digit of the status: 0 for none or another, 1 to 5.
   std::array<int64_t, 6> status_{};
   std::unordered_set<std::string> addresses_;

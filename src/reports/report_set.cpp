@@ -315,7 +315,11 @@ void TRepParser::ProcessReports(std::ostream& errors) {
     }
   }
   visits_->EnsureUpdated();
-  summary_.CountVisits(static_cast<int64_t>(visits_->FinishedVisits().size()));
+  if (const auto& finished = visits_->FinishedVisits(); !finished.empty()) {
+    int64_t robots = 0;
+    for (const auto& v : finished) robots += ctx_.robots.RobotOf(v->agent).empty() ? 0 : 1;
+    summary_.CountVisits(static_cast<int64_t>(finished.size()), robots);
+  }
   if (visit_worker_ != nullptr) visit_worker_->Add(visits_->FinishedVisits());
 }
 
@@ -415,7 +419,11 @@ int TRepParser::Parse() {
   if (result == 0) {
     pass_.counted = counted;
     ReportPass(*parser);
-    summary_.EndPass(pass_.lines, counted, static_cast<int64_t>(visits_->OpenCount()));
+    int64_t open_robots = 0;
+    for (const TVisPathTable* v : visits_->OpenVisits())
+      open_robots += ctx_.robots.RobotOf(v->agent).empty() ? 0 : 1;
+    summary_.EndPass(pass_.lines, counted, static_cast<int64_t>(visits_->OpenCount()),
+                     open_robots);
   }
   parser.reset();
   SettleVisitWorker();

@@ -33,11 +33,11 @@ TEST(PassSummary, CountsWhatWasCounted) {
   s.CountLine(Line("::1", "404", "-", true));
   s.CountLine(Line("10.0.0.1", "503", "x1", false));
   s.CountLine(Line("", "", "", false));  // a log without these fields
-  s.CountVisits(5);
+  s.CountVisits(5, 2);
   TLineCounts lines;
   lines.read = 4570;
   lines.rejected = 7;
-  s.EndPass(lines, 4563, 2);
+  s.EndPass(lines, 4563, 2, 1);
   const std::string html = s.Html("2005-12-07", "2005-12-08");
   EXPECT_EQ(Value(html, "Time range"), "2005-12-07 - 2005-12-08");
   EXPECT_EQ(Value(html, "Lines read"), "4570");
@@ -47,6 +47,7 @@ TEST(PassSummary, CountsWhatWasCounted) {
   EXPECT_EQ(Value(html, "Hits"), "4563");
   EXPECT_EQ(Value(html, "Page views"), "2281");
   EXPECT_EQ(Value(html, "Visits"), "7");  // finished and still open
+  EXPECT_EQ(Value(html, "Of them, visits by robots"), "3");
   EXPECT_EQ(Value(html, "Distinct client addresses"), "4");
   EXPECT_EQ(Value(html, "Kilobytes sent"), "227");
   EXPECT_EQ(Value(html, "Hits with status 2xx"), "4560");
@@ -65,7 +66,7 @@ TEST(PassSummary, KeptFiguresAddUpAndDamagedFilesAreRefused) {
   TPassSummary first;
   first.CountLine(Line("10.0.0.1", "200", "2048", true));
   first.CountLine(Line("10.0.0.2", "304", "0", false));
-  first.EndPass({}, 2, 1);
+  first.EndPass({}, 2, 1, 1);
   first.Save(path);
 
   TPassSummary second;
@@ -74,6 +75,7 @@ TEST(PassSummary, KeptFiguresAddUpAndDamagedFilesAreRefused) {
   EXPECT_EQ(second.Hits(), 3);
   EXPECT_EQ(second.Pages(), 2);
   EXPECT_EQ(second.Visits(), 1);
+  EXPECT_EQ(second.RobotVisits(), 1);
   EXPECT_EQ(second.Addresses(), 2u);
   EXPECT_EQ(second.Bytes(), 3072);
   EXPECT_EQ(second.Html("a", "b").find("kept no summary"), std::string::npos);

@@ -52,9 +52,8 @@ std::string Number(int64_t n) { return std::to_string(n); }
 
 void TPassSummary::Clear() { *this = TPassSummary(); }
 
-void TPassSummary::CountLine(const TCurrentLine& line) {
+bool TPassSummary::CountLine(const TCurrentLine& line) {
   ++hits_;
-  if (line.line.is_hit) ++pages_;
   // The bytes sent, exactly; "-" and anything else that is no number
   // count nothing.
   const std::string& bytes = line.fields[kFieldBytes];
@@ -74,18 +73,27 @@ void TPassSummary::CountLine(const TCurrentLine& line) {
   const int status_class =
       status.size() == 3 && status[0] >= '1' && status[0] <= '5' ? status[0] - '0' : 0;
   ++status_[static_cast<size_t>(status_class)];
+
   // Clients by address, or by host name in logs that have no address.
   const std::string& client =
       !line.fields[kFieldIp].empty() ? line.fields[kFieldIp] : line.fields[kFieldHost];
-  if (!client.empty()) addresses_.insert(client);
+  if (client.empty()) return false;
+  auto [it, added] = clients_.try_emplace(client, kNoVisit);
+  if (!line.line.is_hit) return false;
+  ++pages_;
+  // A page hit 30 minutes or more after the client's last one (or its
+  // first) starts a visit; an earlier time goes on with it, as in the
+  // tracker.
+  const int64_t t = std::llround(line.line.timestamp * 86400000.0);
+  const bool starts = it->second == kNoVisit || t - it->second >= 30 * 60 * 1000;
+  it->second = t;
+  if (starts) ++visits_;
+  return starts;
 }
 
-void TPassSummary::EndPass(const TLineCounts& lines, int64_t counted, int64_t open_visits,
-                           int64_t open_robot_visits) {
+void TPassSummary::EndPass(const TLineCounts& lines, int64_t counted) {
   lines_ = lines;
   counted_ = counted;
-  open_visits_ = open_visits;
-  open_robot_visits_ = open_robot_visits;
 }
 
 std::vector<std::pair<std::string, std::string>> TPassSummary::Rows(const std::string& from,
@@ -105,7 +113,8 @@ std::vector<std::pair<std::string, std::string>> TPassSummary::Rows(const std::s
   rows.push_back({Translate(1023, "Page views"), Number(pages_)});
   rows.push_back({Translate(1024, "Visits"), Number(Visits())});
   rows.push_back({Translate(1030, "Of them, visits by robots"), Number(RobotVisits())});
-  rows.push_back({Translate(1025, "Distinct client addresses"), Number(static_cast<int64_t>(addresses_.size()))});
+  rows.push_back({Translate(1025, "Distinct client addresses"),
+                  Number(static_cast<int64_t>(clients_.size()))});
   // Whole kilobytes, rounded once from the exact sum.
   rows.push_back({Translate(1026, "Kilobytes sent"),
                   Number(static_cast<int64_t>(std::nearbyint(static_cast<double>(bytes_) / 1024)))});
@@ -164,7 +173,7 @@ bool TPassSummary::Load(const std::string& path) {
       ok = false;
       break;
     }
-    kept.addresses_.insert(in.substr(r.pos, size));
+    kept.clients_.emplace(in.substr(r.pos, size), kNoVisit);
     r.pos += size;
   }
   if (!ok || r.pos != in.size()) {
@@ -177,7 +186,8 @@ bool TPassSummary::Load(const std::string& path) {
   robot_visits_ += kept.robot_visits_;
   bytes_ += kept.bytes_;
   for (size_t i = 0; i < status_.size(); ++i) status_[i] += kept.status_[i];
-  addresses_.merge(kept.addresses_);
+  // Clients of the kept analysis have no open visit in this one.
+  clients_.merge(kept.clients_);
   return true;
 }
 
@@ -185,13 +195,12 @@ void TPassSummary::Save(const std::string& path) const {
   std::string out = kMagic;
   PutInt(out, hits_);
   PutInt(out, pages_);
-  // Visits still open at the end are kept as visits.
-  PutInt(out, Visits());
-  PutInt(out, RobotVisits());
+  PutInt(out, visits_);
+  PutInt(out, robot_visits_);
   PutInt(out, bytes_);
   for (int64_t s : status_) PutInt(out, s);
-  PutInt(out, static_cast<int64_t>(addresses_.size()));
-  for (const std::string& a : addresses_) {
+  PutInt(out, static_cast<int64_t>(clients_.size()));
+  for (const auto& [a, last] : clients_) {
     const auto size = static_cast<uint32_t>(a.size());
     for (int i = 0; i < 4; ++i) out += static_cast<char>(size >> (8 * i));
     out += a;

@@ -3,8 +3,11 @@
 // What a webmaster looks at first: the time range, what became of the log
 // lines of this analysis, and for everything counted the hits, page views,
 // visits, distinct client addresses, kilobytes sent and hits by status
-// class. The driver feeds it every counted line and the visits the tracker
-// finishes (with those of robots, by the run's crawler list). With incremental analysis the counted figures are kept in a
+// class. The driver feeds it every counted line. Visits are counted here as
+// the visit tracker forms them (page hits of one client whose gaps stay
+// below 30 minutes, those still open at the end included) from each
+// client's last page hit, which costs a fraction of the tracker's work, so
+// that a report set without visit reports pays nothing for the tracker. With incremental analysis the counted figures are kept in a
 // file beside the site's cache, so that they cover the whole log and not
 // only the lines read since; the line figures are always of this analysis.
 //
@@ -14,9 +17,10 @@
 #pragma once
 
 #include <array>
+#include <climits>
 #include <cstdint>
 #include <string>
-#include <unordered_set>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -27,17 +31,12 @@ namespace trelvar {
 class TPassSummary {
  public:
   void Clear();
-  // One line the reports counted.
-  void CountLine(const TCurrentLine& line);
-  // Visits the tracker finished, and how many of them were robots'.
-  void CountVisits(int64_t finished, int64_t robots) {
-    visits_ += finished;
-    robot_visits_ += robots;
-  }
-  // At the end of the pass: what became of its lines, and the visits
-  // still open (they are visits too).
-  void EndPass(const TLineCounts& lines, int64_t counted, int64_t open_visits,
-               int64_t open_robot_visits);
+  // One line the reports counted; true when it starts a visit, which the
+  // caller then tells apart with RobotVisit when a robot made it.
+  bool CountLine(const TCurrentLine& line);
+  void RobotVisit() { ++robot_visits_; }
+  // At the end of the pass: what became of its lines.
+  void EndPass(const TLineCounts& lines, int64_t counted);
 
   // The section of the details page; `from` and `to` are the time range.
   std::string Html(const std::string& from, const std::string& to) const;
@@ -53,9 +52,9 @@ class TPassSummary {
 
   int64_t Hits() const { return hits_; }
   int64_t Pages() const { return pages_; }
-  int64_t Visits() const { return visits_ + open_visits_; }
-  int64_t RobotVisits() const { return robot_visits_ + open_robot_visits_; }
-  size_t Addresses() const { return addresses_.size(); }
+  int64_t Visits() const { return visits_; }
+  int64_t RobotVisits() const { return robot_visits_; }
+  size_t Addresses() const { return clients_.size(); }
   int64_t Bytes() const { return bytes_; }
 
  private:
@@ -65,11 +64,13 @@ class TPassSummary {
 
   TLineCounts lines_;
   int64_t counted_ = 0;
-  int64_t hits_ = 0, pages_ = 0, visits_ = 0, open_visits_ = 0, bytes_ = 0;
-  int64_t robot_visits_ = 0, open_robot_visits_ = 0;
+  int64_t hits_ = 0, pages_ = 0, visits_ = 0, robot_visits_ = 0, bytes_ = 0;
   // By the first digit of the status: 0 for none or another, 1 to 5.
   std::array<int64_t, 6> status_{};
-  std::unordered_set<std::string> addresses_;
+  // Every client address seen, with the time of its last page hit in
+  // milliseconds (kNoVisit before its first, or when kept from a cache).
+  static constexpr int64_t kNoVisit = INT64_MIN;
+  std::unordered_map<std::string, int64_t> clients_;
   bool missing_earlier_ = false;  // a cache was used, but its summary not
 };
 

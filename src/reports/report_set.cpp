@@ -303,7 +303,8 @@ void TRepParser::CheckReports() {
 
 void TRepParser::ProcessReports(std::ostream& errors) {
   visits_->SetDone(false);
-  summary_.CountLine(*ctx_.current);
+  if (summary_.CountLine(*ctx_.current) && !ctx_.robots.RobotOf(ctx_.current->fields[kFieldAgent]).empty())
+    summary_.RobotVisit();
   for (size_t i : inline_reports_) {
     TCustomWReport& r = *reports[i];
     if (!r.is_supported) continue;
@@ -314,13 +315,10 @@ void TRepParser::ProcessReports(std::ostream& errors) {
       errors << "PROCREP (#" << i << ") " << HtmlEscape(e.what()) << "<BR>\r\n";
     }
   }
-  visits_->EnsureUpdated();
-  if (const auto& finished = visits_->FinishedVisits(); !finished.empty()) {
-    int64_t robots = 0;
-    for (const auto& v : finished) robots += ctx_.robots.RobotOf(v->agent).empty() ? 0 : 1;
-    summary_.CountVisits(static_cast<int64_t>(finished.size()), robots);
+  if (visit_worker_ != nullptr) {
+    visits_->EnsureUpdated();
+    visit_worker_->Add(visits_->FinishedVisits());
   }
-  if (visit_worker_ != nullptr) visit_worker_->Add(visits_->FinishedVisits());
 }
 
 int TRepParser::Parse() {
@@ -419,11 +417,7 @@ int TRepParser::Parse() {
   if (result == 0) {
     pass_.counted = counted;
     ReportPass(*parser);
-    int64_t open_robots = 0;
-    for (const TVisPathTable* v : visits_->OpenVisits())
-      open_robots += ctx_.robots.RobotOf(v->agent).empty() ? 0 : 1;
-    summary_.EndPass(pass_.lines, counted, static_cast<int64_t>(visits_->OpenCount()),
-                     open_robots);
+    summary_.EndPass(pass_.lines, counted);
   }
   parser.reset();
   SettleVisitWorker();

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "config/datetime.h"
 #include "platform/files.h"
 #include "test_support.h"
 
@@ -9,12 +10,13 @@ namespace trelvar {
 namespace {
 
 TCurrentLine Line(const std::string& ip, const std::string& status, const std::string& bytes,
-                  bool page) {
+                  bool page, double minutes = 0) {
   TCurrentLine l;
   l.fields[kFieldIp] = ip;
   l.fields[kFieldStatus] = status;
   l.fields[kFieldBytes] = bytes;
   l.line.is_hit = page;
+  l.line.timestamp = EncodeDate(2005, 12, 7) + minutes / 1440;
   return l;
 }
 
@@ -28,29 +30,38 @@ std::string Value(const std::string& html, const std::string& caption) {
 
 TEST(PassSummary, CountsWhatWasCounted) {
   TPassSummary s;
-  // 4 560 answers of 51 bytes are 227 KB, not 0.
-  for (int i = 0; i < 4560; ++i) s.CountLine(Line("10.0.0." + std::to_string(i % 3), "200", "51", i % 2 == 0));
-  s.CountLine(Line("::1", "404", "-", true));
-  s.CountLine(Line("10.0.0.1", "503", "x1", false));
-  s.CountLine(Line("", "", "", false));  // a log without these fields
-  s.CountVisits(5, 2);
+  // 4 560 answers of 51 bytes are 227 KB, not 0; three clients, whose
+  // page hits start one visit each.
+  int started = 0;
+  for (int i = 0; i < 4560; ++i)
+    started += s.CountLine(Line("10.0.0." + std::to_string(i % 3), "200", "51", i % 6 < 3, i / 1000.0));
+  EXPECT_EQ(started, 3);
+  EXPECT_TRUE(s.CountLine(Line("::1", "404", "-", true)));
+  s.RobotVisit();  // the caller found a robot's agent
+  EXPECT_FALSE(s.CountLine(Line("10.0.0.1", "503", "x1", false, 60)));  // no page: no visit
+  EXPECT_FALSE(s.CountLine(Line("", "", "", false)));  // a log without these fields
+  // 30 minutes after the last page hit: a new visit; an earlier time
+  // goes on with the visit, a later one within 30 minutes too.
+  EXPECT_TRUE(s.CountLine(Line("10.0.0.1", "200", "0", true, 4.555 + 30)));
+  EXPECT_FALSE(s.CountLine(Line("10.0.0.1", "200", "0", true, 20)));
+  EXPECT_FALSE(s.CountLine(Line("10.0.0.1", "200", "0", true, 49.9)));
   TLineCounts lines;
   lines.read = 4570;
-  lines.rejected = 7;
-  s.EndPass(lines, 4563, 2, 1);
+  lines.rejected = 4;
+  s.EndPass(lines, 4566);
   const std::string html = s.Html("2005-12-07", "2005-12-08");
   EXPECT_EQ(Value(html, "Time range"), "2005-12-07 - 2005-12-08");
   EXPECT_EQ(Value(html, "Lines read"), "4570");
-  EXPECT_EQ(Value(html, "Lines counted"), "4563");
-  EXPECT_EQ(Value(html, "Lines rejected"), "7");
+  EXPECT_EQ(Value(html, "Lines counted"), "4566");
+  EXPECT_EQ(Value(html, "Lines rejected"), "4");
   EXPECT_EQ(html.find("Lines filtered out"), std::string::npos);  // only when there are some
-  EXPECT_EQ(Value(html, "Hits"), "4563");
-  EXPECT_EQ(Value(html, "Page views"), "2281");
-  EXPECT_EQ(Value(html, "Visits"), "7");  // finished and still open
-  EXPECT_EQ(Value(html, "Of them, visits by robots"), "3");
+  EXPECT_EQ(Value(html, "Hits"), "4566");
+  EXPECT_EQ(Value(html, "Page views"), "2284");
+  EXPECT_EQ(Value(html, "Visits"), "5");
+  EXPECT_EQ(Value(html, "Of them, visits by robots"), "1");
   EXPECT_EQ(Value(html, "Distinct client addresses"), "4");
   EXPECT_EQ(Value(html, "Kilobytes sent"), "227");
-  EXPECT_EQ(Value(html, "Hits with status 2xx"), "4560");
+  EXPECT_EQ(Value(html, "Hits with status 2xx"), "4563");
   EXPECT_EQ(Value(html, "Hits with status 3xx"), "0");
   EXPECT_EQ(Value(html, "Hits with status 4xx"), "1");
   EXPECT_EQ(Value(html, "Hits with status 5xx"), "1");
@@ -65,8 +76,9 @@ TEST(PassSummary, KeptFiguresAddUpAndDamagedFilesAreRefused) {
   const std::string path = dir / "T.cache_summary";
   TPassSummary first;
   first.CountLine(Line("10.0.0.1", "200", "2048", true));
+  first.RobotVisit();
   first.CountLine(Line("10.0.0.2", "304", "0", false));
-  first.EndPass({}, 2, 1, 1);
+  first.EndPass({}, 2);
   first.Save(path);
 
   TPassSummary second;
@@ -74,7 +86,7 @@ TEST(PassSummary, KeptFiguresAddUpAndDamagedFilesAreRefused) {
   ASSERT_TRUE(second.Load(path));
   EXPECT_EQ(second.Hits(), 3);
   EXPECT_EQ(second.Pages(), 2);
-  EXPECT_EQ(second.Visits(), 1);
+  EXPECT_EQ(second.Visits(), 2);
   EXPECT_EQ(second.RobotVisits(), 1);
   EXPECT_EQ(second.Addresses(), 2u);
   EXPECT_EQ(second.Bytes(), 3072);

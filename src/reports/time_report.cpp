@@ -22,6 +22,8 @@ namespace {
 constexpr int64_t kMsPerDay = 86400000;
 constexpr int64_t kMsPerHour = 3600000;
 constexpr uint8_t kNoDuration = 255;
+// 10000-01-01 00:00: no date, but the end of the last period that has one.
+constexpr TDateTime kEndOfLastDay = static_cast<double>(static_cast<int64_t>(kMaxDateTime) + 1);
 
 const char* const kParamTexts[] = {"requests", "hits", "hosts", "visitors",
                                    "kbytes", "mbytes", "gbytes"};
@@ -44,9 +46,12 @@ int32_t SaturatedAdd(int32_t a, int64_t b) {
   return static_cast<int32_t>(sum);
 }
 
-// The first day of the month `months` after (year, month).
+// The first day of the month `months` after (year, month). The month
+// after December 9999 has no date, but its first instant is still the end
+// of the last period.
 TDateTime MonthStart(int year, int month, int months) {
   const int index = year * 12 + (month - 1) + months;
+  if (index / 12 > 9999) return kEndOfLastDay;
   return EncodeDate(index / 12, index % 12 + 1, 1);
 }
 
@@ -92,9 +97,10 @@ TTimeBucket PeriodOf(uint8_t duration, TDateTime t) {
       return b;
     }
     case kDurationWeek: {
-      // Seven-day blocks from day 0 of the serial: weeks begin on Saturdays.
+      // Seven-day blocks from day 0 of the serial: weeks begin on Saturdays
+      // (the week of 0001-01-01 begins with that day, the first there is).
       const int64_t first = FloorDiv(day, 7) * 7;
-      b.start = static_cast<double>(first);
+      b.start = std::max(static_cast<double>(first), kMinDateTime);
       b.end = static_cast<double>(first + 7);
       return b;
     }

@@ -284,8 +284,7 @@ void TUserModel::WritePage(bool profiles) {
     for (const TUserPatternItem& item : p.items) {
       AddDebugText(profiles ? "<TR class=\"OddRaw\"><TD align=\"right\">"
                             : "<TR><TD align=\"right\">");
-      AddDebugText(std::to_string(static_cast<long long>(std::nearbyint(p.weight * item.value))) +
-                   "</TD><TD align=\"right\">");
+      AddDebugText(RoundedText(p.weight * item.value) + "</TD><TD align=\"right\">");
       AddDebugText(Fixed(item.value * 100) + "% </TD><TD width=\"100%\">");
       AddDebugText(HtmlEscape(item.page) + "</TD></TR>");
     }

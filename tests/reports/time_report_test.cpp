@@ -326,6 +326,48 @@ TEST_F(TimeTest, LargerUnitsAreScaledOnceAndTheCsvShowsWhatIsStored) {
   EXPECT_EQ(Dump(gb), "2005-12-01:4 2005-12-02:4");
 }
 
+// Periods of the first and the last year there is: December 9999 once
+// raised a conversion error for its end, and the first week began in the
+// year 0.
+TEST_F(TimeTest, PeriodsAtTheEdgesOfTheCalendar) {
+  const TDateTime first = EncodeDate(1, 1, 1);
+  const TDateTime after_last = EncodeDate(9999, 12, 31) + 1;
+  struct TCase {
+    uint8_t duration;
+    TDateTime t;
+    TDateTime start, end;
+  } cases[] = {
+      {kDurationHour, At(9999, 12, 31, 23, 59, 59), after_last - 1.0 / 24, after_last},
+      {kDurationDay, At(9999, 12, 31, 12), after_last - 1, after_last},
+      {kDurationWeek, At(9999, 12, 31), At(9999, 12, 25), after_last},  // a Saturday
+      {kDurationMonth, At(9999, 12, 15), At(9999, 12, 1), after_last},
+      {kDurationQuarter, At(9999, 11, 1), At(9999, 10, 1), after_last},
+      {kDurationYear, At(9999, 6, 1), At(9999, 1, 1), after_last},
+      {kDurationHour, first, first, first + 1.0 / 24},
+      {kDurationWeek, At(1, 1, 3), first, At(1, 1, 6)},  // the first week is short
+      {kDurationMonth, first, first, At(1, 2, 1)},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(TimeDurationText(c.duration) + " " + DateTimeText(c.t));
+    const TTimeBucket b = PeriodOf(c.duration, c.t);
+    EXPECT_DOUBLE_EQ(b.start, c.start);
+    EXPECT_DOUBLE_EQ(b.end, c.end);
+  }
+  // Such buckets go through the cache like any other.
+  const std::string path = dir / "Cache/T.cache";
+  TReportsCache::TReports list;
+  list.push_back(std::make_unique<TCustomTimeReport>(ctx));
+  list[0]->LoadParams("param=requests\r\nduration=week");
+  Feed(*list[0], At(9999, 12, 31, 23));
+  Feed(*list[0], At(1, 1, 1));
+  ASSERT_TRUE(TReportsCache().Save(path, list, 100, false, 0, 0, false, 2, 1));
+  TReportsCache::TReports loaded;
+  loaded.push_back(std::make_unique<TCustomTimeReport>(ctx));
+  loaded[0]->LoadParams("param=requests\r\nduration=week");
+  ASSERT_TRUE(TReportsCache().Load(path, loaded, 100, false, 0, 0, false)) << host.stdout_text;
+  EXPECT_EQ(Dump(dynamic_cast<TCustomTimeReport&>(*loaded[0])), "9999-12-25:1 0001-01-01:1");
+}
+
 TEST_F(TimeTest, CacheBlockRoundTripAndDamage) {
   const std::string path = dir / "Cache/T.cache";
   auto make = [&] {

@@ -1,5 +1,6 @@
 #include "reports/reports_cache.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "app/output.h"
@@ -214,6 +215,28 @@ bool TReportsCache::Load(const std::string& path, TReports& reports, int toleran
     clear_all();
     return false;
   }
+}
+
+std::string CacheFileBase(std::string_view site_name) {
+  // "." and ".." name folders, not files: every dot of them is written out.
+  const bool dots_only = site_name == "." || site_name == "..";
+  std::string base;
+  base.reserve(site_name.size());
+  for (const char c : site_name) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (u < 0x20 || u == 0x7F || c == '%' || c == '/' || c == '\\' || (dots_only && c == '.')) {
+      char code[4];
+      std::snprintf(code, sizeof code, "%%%02X", u);
+      base += code;
+    } else {
+      base += c;
+    }
+  }
+  return base;
+}
+
+std::string CacheFilePath(const std::string& data_folder, std::string_view site_name) {
+  return data_folder + TReportsCache::kFolder + CacheFileBase(site_name) + ".cache";
 }
 
 }  // namespace trelvar

@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "config/datetime.h"
@@ -59,6 +60,8 @@ class TReportsCache {
   TDateTime PeriodTo() const { return period_to_; }
 
   static constexpr const char* kMagic = "ZEB 1.4 cache";
+  // The folder of the cache files under the data folder.
+  static constexpr const char* kFolder = "Cache/";
 
  private:
   void Need(size_t bytes) const;
@@ -72,5 +75,15 @@ class TReportsCache {
   size_t limit_ = 0;       // end of the block being read
   TDateTime first_line_time_ = 0, last_line_time_ = 0, period_from_ = 0, period_to_ = 0;
 };
+
+// The base of a site's cache file names: the site name, with "%", "/",
+// "\" and control characters written as "%XX" (and the names "." and ".."
+// written all as "%2E"), so that the files always lie inside the cache
+// folder and two sites never share them. Names without such characters
+// stay as they are.
+std::string CacheFileBase(std::string_view site_name);
+// The data file of a site's cache: data folder + "Cache/" + base + ".cache"
+// (the index file is that name + "_").
+std::string CacheFilePath(const std::string& data_folder, std::string_view site_name);
 
 }  // namespace trelvar

@@ -11,6 +11,7 @@
 #include "config/translator.h"
 #include "logread/visit_tracker.h"
 #include "platform/files.h"
+#include "reports/byte_sums.h"
 #include "reports/chart_service.h"
 #include "reports/report_text.h"
 #include "reports/reports_cache.h"
@@ -201,7 +202,7 @@ std::string TCustomTimeReport::SaveParams(bool short_form) {
 
 // --- counting ------------------------------------------------------------------
 
-void TCustomTimeReport::AddValue(TDateTime t, int32_t v) {
+TTimeBucket& TCustomTimeReport::BucketAt(TDateTime t) {
   const TTimeBucket period = PeriodOf(duration, t);
   const int64_t key = Millisecond(period.start);
   TTimeBucket* bucket = nullptr;
@@ -215,17 +216,23 @@ void TCustomTimeReport::AddValue(TDateTime t, int32_t v) {
     buckets_.push_back(std::move(added));
     by_start_.emplace(key, bucket);
   }
-  bucket->value = SaturatedAdd(bucket->value, v);
   last_ = bucket;
+  return *bucket;
 }
 
-int32_t TCustomTimeReport::LineKilobytes() const {
-  const std::string bytes = Trim(ctx_.current->fields[kFieldBytes]);
-  if (bytes.empty() || bytes == "-") return 0;
-  // Read as 64 bits: downloads past 2 GB are numbers too.
-  int64_t value = 0;
-  if (!TryStrToInt64(bytes, value)) throw EConvertError(InvalidIntegerMessage(bytes));
-  return SaturatedAdd(0, value / 1024);
+void TCustomTimeReport::AddValue(TDateTime t, int32_t v) {
+  TTimeBucket& bucket = BucketAt(t);
+  bucket.value = SaturatedAdd(bucket.value, v);
+}
+
+void TCustomTimeReport::AddBytes(TDateTime t, int64_t bytes) {
+  TTimeBucket& bucket = BucketAt(t);
+  bucket.bytes = trelvar::AddBytes(bucket.bytes, bytes);
+  bucket.value = RoundedKilobytes(bucket.bytes);
+}
+
+bool TCustomTimeReport::SumsBytes() const {
+  return param == kTimeKBytes || param == kTimeMBytes || param == kTimeGBytes;
 }
 
 void TCustomTimeReport::ProcessLine() {
@@ -248,7 +255,7 @@ void TCustomTimeReport::ProcessLine() {
     case kTimeMBytes:
     case kTimeGBytes:
       if (line.timestamp == 0) return;
-      AddValue(line.timestamp, LineKilobytes());
+      AddBytes(line.timestamp, BytesOfField(ctx_.current->fields[kFieldBytes]));
       return;
     default:
       return;
@@ -332,7 +339,8 @@ void TCustomTimeReport::Display() {
     AppendDetails("<p>" + Translate(285, "No data") + "</p>");
     return;
   }
-  // Sums are kept in kilobytes; once shown they stay in the shown unit.
+  // Sums are shown in kilobytes rounded once; megabytes and gigabytes
+  // divide those, and once shown they stay in the shown unit.
   if (!scaled_ && (param == kTimeMBytes || param == kTimeGBytes)) {
     const int32_t divisor = param == kTimeMBytes ? 1024 : 1048576;
     for (auto& b : buckets_) b->value /= divisor;
@@ -390,6 +398,8 @@ void TCustomTimeReport::LoadFromCache(TReportsCache& cache) {
       b->start = cache.ReadReal();
       b->end = cache.ReadReal();
       b->value = cache.ReadInteger();
+      // The stored sum is whole kilobytes; new lines add their bytes.
+      b->bytes = static_cast<int64_t>(b->value) * 1024;
       buckets_.push_back(std::move(b));
     }
   } catch (...) {

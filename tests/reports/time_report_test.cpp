@@ -162,8 +162,8 @@ TEST_F(TimeTest, WhatEachQuantityCounts) {
       {"requests", "2005-12-07:4"},
       {"hosts", "2005-12-07:4"},
       {"hits", "2005-12-07:3"},
-      // 5,000,000,000 bytes are 4,882,812 KB (past 32 bits, truncated).
-      {"kbytes", "2005-12-07:4882815"},
+      // 5,000,004,095 bytes (past 32 bits), summed exactly: 4,882,816.499 KB.
+      {"kbytes", "2005-12-07:4882816"},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.param);
@@ -187,6 +187,16 @@ TEST_F(TimeTest, WhatEachQuantityCounts) {
   }
   EXPECT_EQ(Dump(filtered), "2005-12-07:1");
   EXPECT_EQ(Dump(bytes), "2005-12-07:2");
+}
+
+// An API answering 4 560 requests of 51 bytes sent 227 KB, not 0.
+TEST_F(TimeTest, ManySmallAnswersAddUpToTheirKilobytes) {
+  TCustomTimeReport r(ctx);
+  r.LoadParams("param=kbytes\r\nduration=day");
+  for (int i = 0; i < 4560; ++i) Feed(r, At(2005, 12, 7, 9), "51");
+  EXPECT_EQ(Dump(r), "2005-12-07:227");
+  r.ExportCsv();
+  EXPECT_EQ(test::ReadFile(dir / "Time Report.csv"), "Time Report\r\n2005-12-07;227\r\n");
 }
 
 TEST_F(TimeTest, BytesThatAreNoNumberRaiseAndHugeSumsSaturate) {

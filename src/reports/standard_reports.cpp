@@ -293,15 +293,15 @@ void TStandardRep::SaveToCache(TReportsCache& cache) {
 void TStandardRep::LoadFromCache(TReportsCache& cache) {
   Clear();
   try {
-    const int32_t count = cache.ReadInteger();
-    if (count < 0) throw EInOutError("Cache block holds a negative row count");
+    const int32_t count = cache.ReadCount();
     // No reservation by the stored count: a damaged count must not allocate.
     for (int32_t i = 0; i < count; ++i) {
       std::string value = cache.ReadString();
       TStandardRow row;
-      row.count = cache.ReadInteger();
-      row.visitors = cache.ReadInteger();
-      row.real = cache.ReadReal();
+      row.count = cache.ReadCount();
+      row.visitors = cache.ReadCount();
+      row.real = cache.ReadReal(-std::numeric_limits<double>::max(),
+                                std::numeric_limits<double>::max());
       // The stored total is whole kilobytes; new lines add their bytes.
       row.total_bytes = static_cast<int64_t>(cache.ReadInteger()) * 1024;
       row.max_kb = cache.ReadInteger();

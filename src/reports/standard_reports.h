@@ -16,8 +16,8 @@
 //
 // Errors: a bytes field that is not a number raises EConvertError from the
 // basic report's ProcessLine; a CSV file that cannot be written raises
-// EFCreateError; a cache block that ends too soon raises EInOutError after
-// emptying the report. Main thread only.
+// EFCreateError; a cache block that ends too soon or holds a value out of
+// range raises EInOutError after emptying the report. Main thread only.
 #pragma once
 
 #include <cstdint>

@@ -390,14 +390,16 @@ void TCustomTimeReport::SaveToCache(TReportsCache& cache) {
 void TCustomTimeReport::LoadFromCache(TReportsCache& cache) {
   Clear();
   try {
-    const int32_t count = cache.ReadInteger();
-    if (count < 0) throw EInOutError("Cache block holds a negative bucket count");
+    const int32_t count = cache.ReadCount();
+    // Counted quantities are never negative; a byte field may be.
+    const int32_t lowest = SumsBytes() ? std::numeric_limits<int32_t>::min() : 0;
     // No reservation by the stored count: a damaged count must not allocate.
     for (int32_t i = 0; i < count; ++i) {
       auto b = std::make_unique<TTimeBucket>();
-      b->start = cache.ReadReal();
-      b->end = cache.ReadReal();
-      b->value = cache.ReadInteger();
+      b->start = cache.ReadDateTime();
+      b->end = cache.ReadReal(kMinDateTime, kEndOfLastDay);
+      if (!(b->start < b->end)) throw EInOutError("Cache block holds a period that ends too soon");
+      b->value = cache.ReadInteger(lowest, std::numeric_limits<int32_t>::max());
       // The stored sum is whole kilobytes; new lines add their bytes.
       b->bytes = static_cast<int64_t>(b->value) * 1024;
       buckets_.push_back(std::move(b));

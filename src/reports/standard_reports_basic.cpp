@@ -158,9 +158,10 @@ void TPrRep::Display() {
     AppendDetails("<tr class=\"RowEvenTotal\"><td>" + total + " " + caption + in_log +
                   "</td><td " + c + " align=\"right\">" + std::to_string(Rows().size()) +
                   "</td></tr>");
-    AppendDetails("<tr class=\"RowOddTotal\" " + c + "><td>" + subtotal + " " + caption + above +
-                  "</td><td " + c + " align=\"right\">" + std::to_string(SumOfCounts(shown)) +
-                  "</td></tr>");
+    // This row sums the counts: the same text id, with its own default.
+    AppendDetails("<tr class=\"RowOddTotal\" " + c + "><td>" +
+                  Translate(291, "Subtotal value of") + " " + caption + above + "</td><td " + c +
+                  " align=\"right\">" + std::to_string(SumOfCounts(shown)) + "</td></tr>");
     AppendDetails("<tr class=\"RowEvenTotal\" " + c + "><td>" + total + " " + caption + in_log +
                   "</td><td " + c + " align=\"right\">" +
                   std::to_string(SumOfCounts(Rows().size())) + "</td></tr>");

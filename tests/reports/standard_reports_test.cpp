@@ -660,7 +660,7 @@ TEST_F(OutputTest, BasicTableWithPercentKilobytesAndFooter) {
                 "<td colspan=\"4\"  align=\"right\">2</td></tr>\r\n"
                 "<tr class=\"RowEvenTotal\"><td>Total number of hrefs in log file</td>"
                 "<td  colspan=\"4\"  align=\"right\">3</td></tr>\r\n"
-                "<tr class=\"RowOddTotal\"  colspan=\"4\" ><td>Subtotal number of hrefs above</td>"
+                "<tr class=\"RowOddTotal\"  colspan=\"4\" ><td>Subtotal value of hrefs above</td>"
                 "<td  colspan=\"4\"  align=\"right\">5</td></tr>\r\n"
                 "<tr class=\"RowEvenTotal\"  colspan=\"4\" ><td>Total number of hrefs in log file"
                 "</td><td  colspan=\"4\"  align=\"right\">6</td></tr>\r\n"

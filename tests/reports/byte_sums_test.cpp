@@ -5,8 +5,6 @@
 #include <limits>
 #include <string>
 
-#include "config/errors.h"
-
 namespace trelvar {
 namespace {
 
@@ -64,30 +62,6 @@ TEST(ByteSums, SumsHoldAtTheLimits) {
   for (const TCase& c : cases) {
     SCOPED_TRACE(std::to_string(c.a) + " + " + std::to_string(c.b));
     EXPECT_EQ(AddBytes(c.a, c.b), c.sum);
-  }
-}
-
-TEST(ByteSums, BytesField) {
-  struct TCase {
-    const char* field;
-    int64_t bytes;
-  };
-  const TCase cases[] = {{"-", 0},     {"", 0},          {" \t", 0},
-                         {" - ", 0},   {"51", 51},       {" 2047 ", 2047},
-                         {"-5", -5},   {"5000000000", 5000000000},
-                         {"9223372036854775807", kMax64}};
-  for (const TCase& c : cases) {
-    SCOPED_TRACE(c.field);
-    EXPECT_EQ(BytesOfField(c.field), c.bytes);
-  }
-  for (const char* bad : {"12k", "--", "1 2", "9223372036854775808", "n/a"}) {
-    SCOPED_TRACE(bad);
-    try {
-      BytesOfField(bad);
-      ADD_FAILURE() << "no error";
-    } catch (const EConvertError& e) {
-      EXPECT_EQ(e.Message(), "'" + std::string(bad) + "' is not a valid integer value");
-    }
   }
 }
 

@@ -1,5 +1,7 @@
 #include "automation/analysis_job.h"
 
+#include <algorithm>
+
 #include "app/context.h"
 #include "app/output.h"
 #include "app/ui_host.h"
@@ -23,7 +25,8 @@ void ComputeAnalysisPeriod(const TCmdLine& cmd, bool& use_period, TDateTime& fro
       const int unit = cmd.period_unit >= 0 && cmd.period_unit < 4 ? cmd.period_unit : 1;
       use_period = true;
       to = Now();
-      from = to - cmd.period_count * kUnitDays[unit];
+      // "The last 100000 years" begins with the first date there is.
+      from = std::clamp(to - cmd.period_count * kUnitDays[unit], kMinDateTime, kMaxDateTime);
       break;
     }
     case TPeriodType::All:

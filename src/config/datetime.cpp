@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 
@@ -12,7 +13,7 @@ namespace trelvar {
 namespace {
 
 // Days from 1970-01-01 of a proleptic Gregorian date (H. Hinnant's method).
-long long DaysFromCivil(long long y, unsigned m, unsigned d) {
+constexpr long long DaysFromCivil(long long y, unsigned m, unsigned d) {
   y -= m <= 2;
   const long long era = (y >= 0 ? y : y - 399) / 400;
   const unsigned yoe = static_cast<unsigned>(y - era * 400);
@@ -33,7 +34,49 @@ void CivilFromDays(long long z, int& year, int& month, int& day) {
   year = static_cast<int>(static_cast<long long>(yoe) + era * 400 + (month <= 2));
 }
 
-const long long kEpochOffset = DaysFromCivil(1899, 12, 30);
+constexpr long long kEpochOffset = DaysFromCivil(1899, 12, 30);
+constexpr long long kMsPerDay = 86400000;
+// The serial days of 0001-01-01 and 9999-12-31.
+constexpr long long kFirstDay = DaysFromCivil(1, 1, 1) - kEpochOffset;
+constexpr long long kLastDay = DaysFromCivil(9999, 12, 31) - kEpochOffset;
+static_assert(kFirstDay == static_cast<long long>(kMinDateTime));
+static_assert(kLastDay == static_cast<long long>(kMaxDateTime));
+
+// The day and the millisecond of the day of a value, rounded to the
+// millisecond; false when that is no instant of the years 1 to 9999.
+bool SplitDateTime(TDateTime value, long long& day, long long& ms) {
+  // NaN fails the comparison; within these bounds the conversions below
+  // are defined.
+  if (!(value > static_cast<double>(kFirstDay - 2) && value < static_cast<double>(kLastDay + 2)))
+    return false;
+  const double days = std::floor(value);
+  day = static_cast<long long>(days);
+  ms = std::llround((value - days) * static_cast<double>(kMsPerDay));
+  if (ms >= kMsPerDay) {
+    ms -= kMsPerDay;
+    day += 1;
+  }
+  return day >= kFirstDay && day <= kLastDay;
+}
+
+[[noreturn]] void RefuseDateTime(TDateTime value) {
+  char buf[32];
+  const auto result = std::to_chars(buf, buf + sizeof buf, value);
+  throw EConvertError(InvalidDateTimeMessage(std::string(buf, result.ptr)));
+}
+
+TDateParts PartsOf(long long day, long long ms) {
+  TDateParts p;
+  CivilFromDays(day + kEpochOffset, p.year, p.month, p.day);
+  p.hour = static_cast<int>(ms / 3600000);
+  p.minute = static_cast<int>(ms / 60000 % 60);
+  p.second = static_cast<int>(ms / 1000 % 60);
+  p.millisecond = static_cast<int>(ms % 1000);
+  return p;
+}
+
+// 1 for Sunday through 7 for Saturday; day 0 (1899-12-30) was a Saturday.
+int WeekdayOf(long long day) { return static_cast<int>(((day + 6) % 7 + 7) % 7) + 1; }
 
 std::string Pad(int value, int width) {
   char buf[16];
@@ -74,25 +117,25 @@ TDateTime EncodeTime(int hour, int minute, int second, int millisecond) {
 }
 
 TDateParts DecodeDateTime(TDateTime value) {
-  TDateParts p;
-  if (!std::isfinite(value)) return p;
-  double days = std::floor(value);
-  long long ms = std::llround((value - days) * 86400000.0);
-  if (ms >= 86400000) {
-    ms -= 86400000;
-    days += 1;
-  }
-  CivilFromDays(static_cast<long long>(days) + kEpochOffset, p.year, p.month, p.day);
-  p.hour = static_cast<int>(ms / 3600000);
-  p.minute = static_cast<int>(ms / 60000 % 60);
-  p.second = static_cast<int>(ms / 1000 % 60);
-  p.millisecond = static_cast<int>(ms % 1000);
-  return p;
+  long long day = 0, ms = 0;
+  if (!SplitDateTime(value, day, ms)) RefuseDateTime(value);
+  return PartsOf(day, ms);
+}
+
+bool IsValidDateTime(TDateTime value) {
+  long long day = 0, ms = 0;
+  return SplitDateTime(value, day, ms);
 }
 
 int DayOfWeek(TDateTime value) {
-  long long d = static_cast<long long>(std::floor(value));
-  return static_cast<int>(((d + 6) % 7 + 7) % 7) + 1;
+  // The weekdays repeat without a calendar, so every whole day number has
+  // one: a log time moved a little past the calendar by the time offset
+  // still gets its weekday (the line parser asks for it for every line).
+  // NaN, infinities and values past exact day numbers have none.
+  constexpr double kLastWholeDay = 9007199254740992.0;  // 2^53
+  if (!(value > -kLastWholeDay && value < kLastWholeDay)) RefuseDateTime(value);
+  // The day the value lies in, not rounded: 23:59:59.9999 is still that day.
+  return WeekdayOf(static_cast<long long>(std::floor(value)));
 }
 
 TDateTime FromLocalTime(const platform::TLocalTime& t) {
@@ -131,7 +174,11 @@ const std::string& LongDayName(int day) {
 }
 
 std::string FormatDateTime(const std::string& pattern, TDateTime value) {
-  const TDateParts p = DecodeDateTime(value);
+  long long day = 0, ms = 0;
+  if (!SplitDateTime(value, day, ms)) RefuseDateTime(value);
+  const TDateParts p = PartsOf(day, ms);
+  // The weekday of the date shown, also when rounding moved it on.
+  const int weekday = WeekdayOf(day);
   std::string out;
   size_t i = 0;
   while (i < pattern.size()) {
@@ -161,8 +208,8 @@ std::string FormatDateTime(const std::string& pattern, TDateTime value) {
       case 'd':
         out += run == 1   ? std::to_string(p.day)
                : run == 2 ? Pad(p.day, 2)
-               : run == 3 ? ShortDayName(DayOfWeek(value))
-                          : LongDayName(DayOfWeek(value));
+               : run == 3 ? ShortDayName(weekday)
+                          : LongDayName(weekday);
         break;
       case 'h':
         out += run == 1 ? std::to_string(p.hour) : Pad(p.hour, 2);

@@ -3,6 +3,9 @@
 // them to and from calendar dates, weekdays and texts.
 //
 // Texts use the fixed formats "yyyy-mm-dd" and "hh:nn:ss" (24 hours).
+// Only the years 1 to 9999 are dates: encoding refuses other years, and
+// decoding a value outside them (NaN and infinities too) raises
+// EConvertError "'<value>' is not a valid date and time".
 // All functions are pure apart from Now()/Today(), and thread-safe.
 #pragma once
 
@@ -13,6 +16,10 @@
 namespace trelvar {
 
 using TDateTime = double;
+
+// 0001-01-01 00:00 and 9999-12-31 23:59:59.999, the first and last instants.
+constexpr TDateTime kMinDateTime = -693593.0;
+constexpr TDateTime kMaxDateTime = 2958465.0 + 86399999.0 / 86400000.0;
 
 struct TDateParts {
   int year = 1899, month = 12, day = 30;
@@ -25,12 +32,17 @@ bool TryEncodeDate(int year, int month, int day, TDateTime& out);
 TDateTime EncodeDate(int year, int month, int day);
 // Fraction of a day; no range check beyond what the arithmetic gives.
 TDateTime EncodeTime(int hour, int minute, int second, int millisecond = 0);
-// Rounded to the nearest millisecond.
+// Rounded to the nearest millisecond; raises EConvertError unless the
+// rounded value lies in the years 1 to 9999.
 TDateParts DecodeDateTime(TDateTime value);
+// Whether DecodeDateTime accepts the value.
+bool IsValidDateTime(TDateTime value);
 bool IsLeapYear(int year);
 int DaysInMonth(int year, int month);
 
-// 1 for Sunday through 7 for Saturday.
+// 1 for Sunday through 7 for Saturday, of the day the value lies in. The
+// weekdays need no calendar, so days past the years 1 to 9999 have one
+// too; NaN, infinities and values beyond 2^53 days raise EConvertError.
 int DayOfWeek(TDateTime value);
 
 TDateTime FromLocalTime(const platform::TLocalTime& t);
@@ -39,7 +51,7 @@ TDateTime Today();  // today at 00:00
 
 // Formats with the pattern letters yyyy/yy, m/mm/mmm/mmmm, d/dd/ddd/dddd,
 // h/hh, n/nn, s/ss (in any letter case); text in double or single quotes
-// and every other character are copied.
+// and every other character are copied. Raises as DecodeDateTime.
 std::string FormatDateTime(const std::string& pattern, TDateTime value);
 
 std::string DateToStr(TDateTime value);      // "yyyy-mm-dd"

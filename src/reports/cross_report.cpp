@@ -436,19 +436,17 @@ void TCrossRep::LoadFromCache(TReportsCache& cache) {
   // Only the collected parents go; filters and remarks stay the report's.
   Clear();
   try {
-    const int32_t count = cache.ReadInteger();
-    if (count < 0) throw EInOutError("Cache block holds a negative parent count");
+    const int32_t count = cache.ReadCount();
     for (int32_t i = 0; i < count; ++i) {
       auto p = std::make_unique<TCrossRepParent>();
       p->text = cache.ReadString();
-      p->total = cache.ReadInteger();
-      p->shown_total = cache.ReadInteger();
-      const int32_t children = cache.ReadInteger();
-      if (children < 0) throw EInOutError("Cache block holds a negative child count");
+      p->total = cache.ReadCount();
+      p->shown_total = cache.ReadCount();
+      const int32_t children = cache.ReadCount();
       for (int32_t j = 0; j < children; ++j) {
         auto c = std::make_unique<TCrossRepChild>();
         c->text = cache.ReadString();
-        c->count = cache.ReadInteger();
+        c->count = cache.ReadCount();
         p->children.push_back(std::move(c));
       }
       p->Reindex();

@@ -195,13 +195,13 @@ void TRefAn::LoadFromCache(TReportsCache& cache) {
     const int32_t count = cache.ReadCount();
     for (int32_t i = 0; i < count; ++i) {
       TRefAnRow& row = rows_.Add(cache.ReadString());
-      row.share = cache.ReadReal();
-      row.visits = cache.ReadInteger();
+      row.share = cache.ReadReal(0, 1);  // a part of the whole
+      row.visits = cache.ReadCount();
       const int32_t pages = cache.ReadCount();
       for (int32_t p = 0; p < pages; ++p) {
         TRefAnPage& page = row.pages.Add(cache.ReadString());
-        page.hits = cache.ReadInteger();
-        page.share = cache.ReadReal();
+        page.hits = cache.ReadCount();
+        page.share = cache.ReadReal(0, 1);
         page.extra = cache.ReadInteger();
       }
     }
@@ -330,11 +330,11 @@ void TIndirectRefAn::LoadFromCache(TReportsCache& cache) {
     const int32_t count = cache.ReadCount();
     for (int32_t i = 0; i < count; ++i) {
       TIndirRefAnTable& page = rows_.Add(cache.ReadString());
-      page.hits = cache.ReadInteger();
+      page.hits = cache.ReadCount();
       const int32_t referrers = cache.ReadCount();
       for (int32_t r = 0; r < referrers; ++r) {
         TIndirRefAnReferrer& ref = page.referrers.Add(cache.ReadString());
-        ref.count = cache.ReadInteger();
+        ref.count = cache.ReadCount();
       }
     }
   } catch (...) {

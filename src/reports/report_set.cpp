@@ -75,7 +75,7 @@ void TRepParser::SetOutputFolder(const std::string& folder) {
 }
 
 std::string TRepParser::CachePath() const {
-  return app_.folders.Data() + "Cache/" + ctx_.site_name + ".cache";
+  return CacheFilePath(app_.folders.Data(), ctx_.site_name);
 }
 
 // --- report definitions -------------------------------------------------------

@@ -16,7 +16,16 @@ std::string Fixed(double value) {
   return buf;
 }
 
+std::string RoundedText(double value) {
+  const double r = std::nearbyint(value);
+  // 2^63 itself is beyond the range; NaN fails both comparisons.
+  if (!(r >= -9223372036854775808.0 && r < 9223372036854775808.0)) return "-";
+  return std::to_string(static_cast<long long>(r));
+}
+
 std::string DateTimeText(TDateTime t) {
+  // A page goes on being written: the one value is shown as unknown.
+  if (!IsValidDateTime(t)) return "-";
   const TDateParts p = DecodeDateTime(t);
   if (p.hour == 0 && p.minute == 0 && p.second == 0 && p.millisecond == 0) return DateToStr(t);
   return DateTimeToStr(t);

@@ -17,10 +17,14 @@ namespace trelvar {
 // Fixed notation with two decimals and "." ("12.50"); "-" for a value that
 // is not a finite number (a share of nothing).
 std::string Fixed(double value);
+// The nearest integer, halves to even ("3"); "-" for a value that is not
+// finite or lies beyond the 64-bit integers, which no conversion can hold.
+std::string RoundedText(double value);
 // A span in days as seconds.
 inline double Seconds(TDateTime days) { return days * 86400.0; }
 // Short date, then a blank and the long time unless the time is exactly
-// midnight: "2026-12-08" or "2026-12-08 14:05:00".
+// midnight: "2026-12-08" or "2026-12-08 14:05:00"; "-" for a value outside
+// the years 1 to 9999.
 std::string DateTimeText(TDateTime t);
 
 // Word wrapping: walking the text, the last break character seen outside

@@ -1,5 +1,7 @@
 #include "reports/reports_cache.h"
 
+#include <cmath>
+#include <cstdio>
 #include <cstring>
 
 #include "app/output.h"
@@ -67,10 +69,36 @@ uint8_t TReportsCache::ReadByte() {
   return static_cast<uint8_t>(in_[pos_++]);
 }
 
+int32_t TReportsCache::ReadInteger(int32_t lowest, int32_t highest) {
+  const int32_t n = ReadInteger();
+  if (n < lowest || n > highest) throw EInOutError("Cache data holds a number out of range");
+  return n;
+}
+
 int32_t TReportsCache::ReadCount() {
   const int32_t n = ReadInteger();
   if (n < 0) throw EInOutError("Cache block holds a negative count");
   return n;
+}
+
+bool TReportsCache::ReadBool() {
+  const uint8_t b = ReadByte();
+  if (b > 1) throw EInOutError("Cache data holds a flag that is neither 0 nor 1");
+  return b == 1;
+}
+
+double TReportsCache::ReadReal(double lowest, double highest) {
+  const double v = ReadReal();
+  // NaN fails the comparison; infinities lie outside every stated range.
+  if (!(v >= lowest && v <= highest) || !std::isfinite(v))
+    throw EInOutError("Cache data holds a real out of range");
+  return v;
+}
+
+TDateTime TReportsCache::ReadDateTime() {
+  const TDateTime t = ReadReal();
+  if (!IsValidDateTime(t)) throw EInOutError("Cache data holds a date-time out of range");
+  return t;
 }
 
 double TReportsCache::ReadReal() {
@@ -160,11 +188,11 @@ bool TReportsCache::Load(const std::string& path, TReports& reports, int toleran
       return false;
     };
     if (ReadString() != kMagic) return mismatch();
-    const TDateTime first = ReadReal();
-    const TDateTime last = ReadReal();
+    const TDateTime first = ReadDateTime();
+    const TDateTime last = ReadDateTime();
     const bool stored_use_period = ReadBool();
-    const TDateTime stored_from = ReadReal();
-    const TDateTime stored_to = ReadReal();
+    const TDateTime stored_from = ReadDateTime();
+    const TDateTime stored_to = ReadDateTime();
     const bool stored_approximate = ReadBool();
     const int32_t stored_tolerance = ReadInteger();
     if (stored_use_period != use_period || stored_approximate != approximate) return mismatch();
@@ -214,6 +242,28 @@ bool TReportsCache::Load(const std::string& path, TReports& reports, int toleran
     clear_all();
     return false;
   }
+}
+
+std::string CacheFileBase(std::string_view site_name) {
+  // "." and ".." name folders, not files: every dot of them is written out.
+  const bool dots_only = site_name == "." || site_name == "..";
+  std::string base;
+  base.reserve(site_name.size());
+  for (const char c : site_name) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (u < 0x20 || u == 0x7F || c == '%' || c == '/' || c == '\\' || (dots_only && c == '.')) {
+      char code[4];
+      std::snprintf(code, sizeof code, "%%%02X", u);
+      base += code;
+    } else {
+      base += c;
+    }
+  }
+  return base;
+}
+
+std::string CacheFilePath(const std::string& data_folder, std::string_view site_name) {
+  return data_folder + TReportsCache::kFolder + CacheFileBase(site_name) + ".cache";
 }
 
 }  // namespace trelvar

@@ -12,12 +12,17 @@
 // previous pair as it was. Load reads both files whole, refuses a cache
 // from other settings, and gives each report only its own block: reading
 // past a block or past the index is an error, after which every report is
-// cleared. One object serves one load or one save. Main thread only.
+// cleared. A value out of its range (a negative count, a real that is not
+// finite, a date-time outside the years 1 to 9999) is damage too: the
+// checked reads below raise EInOutError for it, so that nothing read from
+// a damaged cache reaches a page. One object serves one load or one save.
+// Main thread only.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "config/datetime.h"
@@ -41,11 +46,25 @@ class TReportsCache {
   // Raise EInOutError when the block or the file ends too soon.
   int32_t ReadInteger();
   uint8_t ReadByte();
-  bool ReadBool() { return ReadByte() != 0; }
   double ReadReal();
-  // A count of records; also raises EInOutError when it is negative.
-  int32_t ReadCount();
   std::string ReadString();
+  // The checked reads: each also raises EInOutError for a value outside
+  // its range.
+  // An integer from lowest to highest.
+  int32_t ReadInteger(int32_t lowest, int32_t highest);
+  // A count of records or events: 0 or more.
+  int32_t ReadCount();
+  // A byte 0 (false) or 1 (true).
+  bool ReadBool();
+  // A finite real from lowest to highest.
+  double ReadReal(double lowest, double highest);
+  // A date-time of the years 1 to 9999.
+  TDateTime ReadDateTime();
+
+  // Ranges of the reals that blocks hold: a span between two date-times
+  // (days), and a sum of such spans over as many visits as a count holds.
+  static constexpr double kLongestSpan = kMaxDateTime - kMinDateTime;
+  static constexpr double kLongestSpanSum = kLongestSpan * 2147483647.0;
 
   bool Load(const std::string& path, TReports& reports, int tolerance, bool approximate,
             TDateTime period_to, TDateTime period_from, bool use_period);
@@ -59,6 +78,8 @@ class TReportsCache {
   TDateTime PeriodTo() const { return period_to_; }
 
   static constexpr const char* kMagic = "ZEB 1.4 cache";
+  // The folder of the cache files under the data folder.
+  static constexpr const char* kFolder = "Cache/";
 
  private:
   void Need(size_t bytes) const;
@@ -72,5 +93,15 @@ class TReportsCache {
   size_t limit_ = 0;       // end of the block being read
   TDateTime first_line_time_ = 0, last_line_time_ = 0, period_from_ = 0, period_to_ = 0;
 };
+
+// The base of a site's cache file names: the site name, with "%", "/",
+// "\" and control characters written as "%XX" (and the names "." and ".."
+// written all as "%2E"), so that the files always lie inside the cache
+// folder and two sites never share them. Names without such characters
+// stay as they are.
+std::string CacheFileBase(std::string_view site_name);
+// The data file of a site's cache: data folder + "Cache/" + base + ".cache"
+// (the index file is that name + "_").
+std::string CacheFilePath(const std::string& data_folder, std::string_view site_name);
 
 }  // namespace trelvar

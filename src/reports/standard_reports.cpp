@@ -10,6 +10,7 @@
 #include "config/text_helpers.h"
 #include "config/translator.h"
 #include "platform/files.h"
+#include "reports/byte_sums.h"
 #include "reports/chart_service.h"
 #include "reports/report_text.h"
 #include "reports/reports_cache.h"
@@ -36,6 +37,8 @@ std::string ChartLabel(const std::string& value) {
   }
   return value;
 }
+
+int32_t TStandardRow::TotalKilobytes() const { return RoundedKilobytes(total_bytes); }
 
 TStandardRep::TStandardRep(TReportContext& ctx) : TCustomFiltredRep(ctx) {}
 
@@ -282,7 +285,7 @@ void TStandardRep::SaveToCache(TReportsCache& cache) {
     cache.WriteInteger(row->count);
     cache.WriteInteger(row->visitors);
     cache.WriteReal(row->real);
-    cache.WriteInteger(row->total_kb);
+    cache.WriteInteger(row->TotalKilobytes());
     cache.WriteInteger(row->max_kb);
   }
 }
@@ -290,22 +293,23 @@ void TStandardRep::SaveToCache(TReportsCache& cache) {
 void TStandardRep::LoadFromCache(TReportsCache& cache) {
   Clear();
   try {
-    const int32_t count = cache.ReadInteger();
-    if (count < 0) throw EInOutError("Cache block holds a negative row count");
+    const int32_t count = cache.ReadCount();
     // No reservation by the stored count: a damaged count must not allocate.
     for (int32_t i = 0; i < count; ++i) {
       std::string value = cache.ReadString();
       TStandardRow row;
-      row.count = cache.ReadInteger();
-      row.visitors = cache.ReadInteger();
-      row.real = cache.ReadReal();
-      row.total_kb = cache.ReadInteger();
+      row.count = cache.ReadCount();
+      row.visitors = cache.ReadCount();
+      row.real = cache.ReadReal(-std::numeric_limits<double>::max(),
+                                std::numeric_limits<double>::max());
+      // The stored total is whole kilobytes; new lines add their bytes.
+      row.total_bytes = static_cast<int64_t>(cache.ReadInteger()) * 1024;
       row.max_kb = cache.ReadInteger();
       TStandardRow& added = AddRow(std::move(value));
       added.count = row.count;
       added.visitors = row.visitors;
       added.real = row.real;
-      added.total_kb = row.total_kb;
+      added.total_bytes = row.total_bytes;
       added.max_kb = row.max_kb;
     }
   } catch (...) {

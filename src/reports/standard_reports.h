@@ -16,8 +16,8 @@
 //
 // Errors: a bytes field that is not a number raises EConvertError from the
 // basic report's ProcessLine; a CSV file that cannot be written raises
-// EFCreateError; a cache block that ends too soon raises EInOutError after
-// emptying the report. Main thread only.
+// EFCreateError; a cache block that ends too soon or holds a value out of
+// range raises EInOutError after emptying the report. Main thread only.
 #pragma once
 
 #include <cstdint>
@@ -38,8 +38,13 @@ struct TStandardRow {
   int32_t count = 0;
   int32_t visitors = 0;  // basic report on "country": visits that ended
   double real = 0;       // unused; carried through the cache
-  int32_t total_kb = 0;
-  int32_t max_kb = 0;    // largest kilobytes of one line
+  // Bytes of every counted line, summed exactly: rounding each line to
+  // kilobytes first would make many small answers add up to nothing.
+  int64_t total_bytes = 0;
+  int32_t max_kb = 0;    // largest kilobytes of one line (remainder dropped)
+
+  // The total in kilobytes as shown and stored (nearest, halves to even).
+  int32_t TotalKilobytes() const;
 };
 
 class TStandardRep : public TCustomFiltredRep {
@@ -131,7 +136,6 @@ class TPrRep : public TStandardRep {
 
  private:
   bool CountsKilobytes() const;
-  int32_t LineKilobytes() const;
   void CountFinishedVisitors();
 };
 

@@ -2,7 +2,6 @@
 // kilobytes for the URL and host parameters and visitors for countries.
 #include "reports/standard_reports.h"
 
-#include <cmath>
 #include <limits>
 
 #include "config/errors.h"
@@ -11,25 +10,11 @@
 #include "config/translator.h"
 #include "logread/geoip.h"
 #include "logread/visit_tracker.h"
+#include "reports/byte_sums.h"
 #include "reports/report_params.h"
+#include "reports/report_text.h"
 
 namespace trelvar {
-
-namespace {
-
-std::string_view TrimView(std::string_view text) {
-  while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ') text.remove_prefix(1);
-  while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ') text.remove_suffix(1);
-  return text;
-}
-
-int32_t Saturated(int64_t value) {
-  if (value > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
-  if (value < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
-  return static_cast<int32_t>(value);
-}
-
-}  // namespace
 
 TPrRep::TPrRep(TReportContext& ctx) : TStandardRep(ctx) {
   report_type = "basic";
@@ -68,33 +53,25 @@ bool TPrRep::CountsKilobytes() const {
          param == kParamPath;
 }
 
-int32_t TPrRep::LineKilobytes() const {
-  const std::string_view bytes = TrimView(ctx_.current->fields[kFieldBytes]);
-  if (bytes.empty() || bytes == "-") return 0;
-  // Read as 64 bits: downloads past 2 GB are numbers too.
-  int64_t value = 0;
-  if (!TryStrToInt64(bytes, value)) throw EConvertError(InvalidIntegerMessage(std::string(bytes)));
-  return Saturated(value / 1024);
-}
-
 void TPrRep::ProcessLine() {
   if (pages_only && !ctx_.current->line.is_hit) return;
   if (!PassesFilters()) return;
   const bool with_kb = CountsKilobytes();
   // Only the parameters that show kilobytes read the bytes field, so a
   // strange bytes field cannot cost, say, a browser report its lines.
-  const int32_t kb = with_kb ? LineKilobytes() : 0;
+  const int64_t bytes = with_kb ? BytesOfField(ctx_.current->fields[kFieldBytes]) : 0;
+  const int32_t kb = WholeKilobytes(bytes);
   const std::string& value = LineValue(param);
   if (TStandardRow* row = Find(value)) {
     if (row->count < std::numeric_limits<int32_t>::max()) ++row->count;
     if (with_kb) {
-      row->total_kb = Saturated(static_cast<int64_t>(row->total_kb) + kb);
+      row->total_bytes = AddBytes(row->total_bytes, bytes);
       if (kb > row->max_kb) row->max_kb = kb;
     }
   } else {
     TStandardRow& added = AddRow(value);
     added.count = 1;
-    added.total_kb = kb;
+    added.total_bytes = bytes;
     added.max_kb = kb;
   }
   if (param == kParamCountry) CountFinishedVisitors();
@@ -161,12 +138,11 @@ void TPrRep::Display() {
       line += "<TD align=\"right\">" + ShareText(country ? row.visitors : row.count, base) +
               "%</TD>";
     if (with_kb) {
-      const long long downloads =
-          row.max_kb < 1 ? 0
-                         : static_cast<long long>(std::nearbyint(static_cast<double>(row.total_kb) /
-                                                                 static_cast<double>(row.max_kb)));
-      line += "<TD align=\"right\">" + std::to_string(row.total_kb) + "</TD><TD align=\"right\">" +
-              std::to_string(downloads) + "</TD>";
+      const int32_t total_kb = row.TotalKilobytes();
+      const std::string downloads =
+          row.max_kb < 1 ? "0" : RoundedText(static_cast<double>(total_kb) / row.max_kb);
+      line += "<TD align=\"right\">" + std::to_string(total_kb) + "</TD><TD align=\"right\">" +
+              downloads + "</TD>";
     }
     AppendDetails(line + "</TR>");
   }
@@ -182,9 +158,10 @@ void TPrRep::Display() {
     AppendDetails("<tr class=\"RowEvenTotal\"><td>" + total + " " + caption + in_log +
                   "</td><td " + c + " align=\"right\">" + std::to_string(Rows().size()) +
                   "</td></tr>");
-    AppendDetails("<tr class=\"RowOddTotal\" " + c + "><td>" + subtotal + " " + caption + above +
-                  "</td><td " + c + " align=\"right\">" + std::to_string(SumOfCounts(shown)) +
-                  "</td></tr>");
+    // This row sums the counts: the same text id, with its own default.
+    AppendDetails("<tr class=\"RowOddTotal\" " + c + "><td>" +
+                  Translate(291, "Subtotal value of") + " " + caption + above + "</td><td " + c +
+                  " align=\"right\">" + std::to_string(SumOfCounts(shown)) + "</td></tr>");
     AppendDetails("<tr class=\"RowEvenTotal\" " + c + "><td>" + total + " " + caption + in_log +
                   "</td><td " + c + " align=\"right\">" +
                   std::to_string(SumOfCounts(Rows().size())) + "</td></tr>");
@@ -211,7 +188,7 @@ void TPrRep::ExportCsv() {
     const TStandardRow& row = *Rows()[i];
     out += CsvCell(param, row.value) + ";" + std::to_string(row.count);
     if (show_percent) out += ";" + ShareText(row.count, base) + "%";
-    if (with_kb) out += ";" + std::to_string(row.total_kb);
+    if (with_kb) out += ";" + std::to_string(row.TotalKilobytes());
     out += "\r\n";
   }
   if (show_footer) {

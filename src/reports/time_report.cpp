@@ -11,6 +11,7 @@
 #include "config/translator.h"
 #include "logread/visit_tracker.h"
 #include "platform/files.h"
+#include "reports/byte_sums.h"
 #include "reports/chart_service.h"
 #include "reports/report_text.h"
 #include "reports/reports_cache.h"
@@ -22,6 +23,8 @@ namespace {
 constexpr int64_t kMsPerDay = 86400000;
 constexpr int64_t kMsPerHour = 3600000;
 constexpr uint8_t kNoDuration = 255;
+// 10000-01-01 00:00: no date, but the end of the last period that has one.
+constexpr TDateTime kEndOfLastDay = static_cast<double>(static_cast<int64_t>(kMaxDateTime) + 1);
 
 const char* const kParamTexts[] = {"requests", "hits", "hosts", "visitors",
                                    "kbytes", "mbytes", "gbytes"};
@@ -44,9 +47,12 @@ int32_t SaturatedAdd(int32_t a, int64_t b) {
   return static_cast<int32_t>(sum);
 }
 
-// The first day of the month `months` after (year, month).
+// The first day of the month `months` after (year, month). The month
+// after December 9999 has no date, but its first instant is still the end
+// of the last period.
 TDateTime MonthStart(int year, int month, int months) {
   const int index = year * 12 + (month - 1) + months;
+  if (index / 12 > 9999) return kEndOfLastDay;
   return EncodeDate(index / 12, index % 12 + 1, 1);
 }
 
@@ -92,9 +98,10 @@ TTimeBucket PeriodOf(uint8_t duration, TDateTime t) {
       return b;
     }
     case kDurationWeek: {
-      // Seven-day blocks from day 0 of the serial: weeks begin on Saturdays.
+      // Seven-day blocks from day 0 of the serial: weeks begin on Saturdays
+      // (the week of 0001-01-01 begins with that day, the first there is).
       const int64_t first = FloorDiv(day, 7) * 7;
-      b.start = static_cast<double>(first);
+      b.start = std::max(static_cast<double>(first), kMinDateTime);
       b.end = static_cast<double>(first + 7);
       return b;
     }
@@ -195,7 +202,7 @@ std::string TCustomTimeReport::SaveParams(bool short_form) {
 
 // --- counting ------------------------------------------------------------------
 
-void TCustomTimeReport::AddValue(TDateTime t, int32_t v) {
+TTimeBucket& TCustomTimeReport::BucketAt(TDateTime t) {
   const TTimeBucket period = PeriodOf(duration, t);
   const int64_t key = Millisecond(period.start);
   TTimeBucket* bucket = nullptr;
@@ -209,17 +216,23 @@ void TCustomTimeReport::AddValue(TDateTime t, int32_t v) {
     buckets_.push_back(std::move(added));
     by_start_.emplace(key, bucket);
   }
-  bucket->value = SaturatedAdd(bucket->value, v);
   last_ = bucket;
+  return *bucket;
 }
 
-int32_t TCustomTimeReport::LineKilobytes() const {
-  const std::string bytes = Trim(ctx_.current->fields[kFieldBytes]);
-  if (bytes.empty() || bytes == "-") return 0;
-  // Read as 64 bits: downloads past 2 GB are numbers too.
-  int64_t value = 0;
-  if (!TryStrToInt64(bytes, value)) throw EConvertError(InvalidIntegerMessage(bytes));
-  return SaturatedAdd(0, value / 1024);
+void TCustomTimeReport::AddValue(TDateTime t, int32_t v) {
+  TTimeBucket& bucket = BucketAt(t);
+  bucket.value = SaturatedAdd(bucket.value, v);
+}
+
+void TCustomTimeReport::AddBytes(TDateTime t, int64_t bytes) {
+  TTimeBucket& bucket = BucketAt(t);
+  bucket.bytes = trelvar::AddBytes(bucket.bytes, bytes);
+  bucket.value = RoundedKilobytes(bucket.bytes);
+}
+
+bool TCustomTimeReport::SumsBytes() const {
+  return param == kTimeKBytes || param == kTimeMBytes || param == kTimeGBytes;
 }
 
 void TCustomTimeReport::ProcessLine() {
@@ -242,7 +255,7 @@ void TCustomTimeReport::ProcessLine() {
     case kTimeMBytes:
     case kTimeGBytes:
       if (line.timestamp == 0) return;
-      AddValue(line.timestamp, LineKilobytes());
+      AddBytes(line.timestamp, BytesOfField(ctx_.current->fields[kFieldBytes]));
       return;
     default:
       return;
@@ -326,7 +339,8 @@ void TCustomTimeReport::Display() {
     AppendDetails("<p>" + Translate(285, "No data") + "</p>");
     return;
   }
-  // Sums are kept in kilobytes; once shown they stay in the shown unit.
+  // Sums are shown in kilobytes rounded once; megabytes and gigabytes
+  // divide those, and once shown they stay in the shown unit.
   if (!scaled_ && (param == kTimeMBytes || param == kTimeGBytes)) {
     const int32_t divisor = param == kTimeMBytes ? 1024 : 1048576;
     for (auto& b : buckets_) b->value /= divisor;
@@ -376,14 +390,18 @@ void TCustomTimeReport::SaveToCache(TReportsCache& cache) {
 void TCustomTimeReport::LoadFromCache(TReportsCache& cache) {
   Clear();
   try {
-    const int32_t count = cache.ReadInteger();
-    if (count < 0) throw EInOutError("Cache block holds a negative bucket count");
+    const int32_t count = cache.ReadCount();
+    // Counted quantities are never negative; a byte field may be.
+    const int32_t lowest = SumsBytes() ? std::numeric_limits<int32_t>::min() : 0;
     // No reservation by the stored count: a damaged count must not allocate.
     for (int32_t i = 0; i < count; ++i) {
       auto b = std::make_unique<TTimeBucket>();
-      b->start = cache.ReadReal();
-      b->end = cache.ReadReal();
-      b->value = cache.ReadInteger();
+      b->start = cache.ReadDateTime();
+      b->end = cache.ReadReal(kMinDateTime, kEndOfLastDay);
+      if (!(b->start < b->end)) throw EInOutError("Cache block holds a period that ends too soon");
+      b->value = cache.ReadInteger(lowest, std::numeric_limits<int32_t>::max());
+      // The stored sum is whole kilobytes; new lines add their bytes.
+      b->bytes = static_cast<int64_t>(b->value) * 1024;
       buckets_.push_back(std::move(b));
     }
   } catch (...) {

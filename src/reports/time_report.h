@@ -53,6 +53,9 @@ struct TTimeBucket {
   TDateTime start = 0;
   TDateTime end = 0;
   int32_t value = 0;
+  // For the byte quantities: the exact sum, of which value is the rounded
+  // kilobytes (lines are not rounded one by one).
+  int64_t bytes = 0;
 };
 
 // The period of `duration` that holds the instant t (to the millisecond).
@@ -80,6 +83,9 @@ class TCustomTimeReport : public TCustomFiltredRep {
   // Adds v to the bucket of the period that holds t (a new bucket when
   // none does yet).
   void AddValue(TDateTime t, int32_t v);
+  // Adds bytes to that bucket's byte sum; its value becomes the sum in
+  // kilobytes.
+  void AddBytes(TDateTime t, int64_t bytes);
   using TBuckets = std::vector<std::unique_ptr<TTimeBucket>>;
   const TBuckets& Buckets() const { return buckets_; }
   // Sorts the buckets by start (stable).
@@ -100,7 +106,8 @@ class TCustomTimeReport : public TCustomFiltredRep {
   int32_t ma_period = 5;
 
  private:
-  int32_t LineKilobytes() const;
+  TTimeBucket& BucketAt(TDateTime t);
+  bool SumsBytes() const;
   void DrawChart();
   std::string BarCell(int32_t value, int32_t maximum, bool have_image) const;
   void Reindex();

@@ -223,12 +223,11 @@ void TTimeTaken::SaveToCache(TReportsCache& cache) {
 void TTimeTaken::LoadFromCache(TReportsCache& cache) {
   Clear();
   try {
-    const int32_t count = cache.ReadInteger();
-    if (count < 0) throw EInOutError("Cache block holds a negative item count");
+    const int32_t count = cache.ReadCount();
     for (int32_t i = 0; i < count; ++i) {
       std::string url = cache.ReadString();
       const int32_t taken = cache.ReadInteger();
-      const TDateTime time = cache.ReadReal();
+      const TDateTime time = cache.ReadDateTime();
       AddTime(url, taken, time);
     }
   } catch (...) {

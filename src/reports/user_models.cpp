@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -39,6 +40,9 @@ double SumOfSquares(const TUserPattern& p) {
   }
   return p.sum_of_squares;
 }
+
+// Memberships are means of 0 and 1; merging may round them a little above 1.
+constexpr double kLargestMembership = 1 + 1e-6;
 
 // Scales below this are applied to the items, long before precision
 // suffers (a scale is the pattern's first weight over its current one).
@@ -284,8 +288,7 @@ void TUserModel::WritePage(bool profiles) {
     for (const TUserPatternItem& item : p.items) {
       AddDebugText(profiles ? "<TR class=\"OddRaw\"><TD align=\"right\">"
                             : "<TR><TD align=\"right\">");
-      AddDebugText(std::to_string(static_cast<long long>(std::nearbyint(p.weight * item.value))) +
-                   "</TD><TD align=\"right\">");
+      AddDebugText(RoundedText(p.weight * item.value) + "</TD><TD align=\"right\">");
       AddDebugText(Fixed(item.value * 100) + "% </TD><TD width=\"100%\">");
       AddDebugText(HtmlEscape(item.page) + "</TD></TR>");
     }
@@ -317,15 +320,19 @@ void TUserModel::SaveToCache(TReportsCache& cache) {
 void TUserModel::LoadFromCache(TReportsCache& cache) {
   Clear();
   try {
-    visits_ = cache.ReadInteger();
+    visits_ = cache.ReadCount();
     const int32_t count = cache.ReadCount();
+    // Every visit adds one to exactly one pattern's weight.
+    int64_t weights = 0;
     for (int32_t k = 0; k < count; ++k) {
       auto p = std::make_unique<TUserPattern>();
-      p->weight = cache.ReadInteger();
+      p->weight = cache.ReadInteger(1, std::numeric_limits<int32_t>::max());
+      weights += p->weight;
+      if (weights > visits_) throw EInOutError("Cache block holds more pattern visits than visits");
       const int32_t items = cache.ReadCount();
       for (int32_t i = 0; i < items; ++i) {
         std::string page = cache.ReadString();
-        p->items.push_back({std::move(page), cache.ReadReal()});
+        p->items.push_back({std::move(page), cache.ReadReal(0, kLargestMembership)});
       }
       patterns_.push_back(std::move(p));
     }

@@ -117,7 +117,10 @@ void TTimeonsiteRep::SaveToCache(TReportsCache& cache) {
 void TTimeonsiteRep::LoadFromCache(TReportsCache& cache) {
   Clear();
   try {
-    const TDateTime min = cache.ReadReal(), max = cache.ReadReal(), sum = cache.ReadReal();
+    // Visit lengths are spans, never negative.
+    const double longest = TReportsCache::kLongestSpan;
+    const TDateTime min = cache.ReadReal(0, longest), max = cache.ReadReal(0, longest);
+    const TDateTime sum = cache.ReadReal(0, TReportsCache::kLongestSpanSum);
     const int32_t count = cache.ReadCount();
     min_time = min;
     max_time = max;
@@ -339,16 +342,18 @@ void TVisPathRep::LoadFromCache(TReportsCache& cache) {
       TVisPathTable visit;
       visit.address = cache.ReadString();
       visit.referrer = cache.ReadString();
-      visit.first_request = cache.ReadReal();
-      visit.last_request = cache.ReadReal();
+      visit.first_request = cache.ReadDateTime();
+      visit.last_request = cache.ReadDateTime();
       visit.agent = cache.ReadString();
       visit.user_name = cache.ReadString();
       const int32_t hits = cache.ReadCount();
       for (int32_t h = 0; h < hits; ++h) {
         TVisPageTable hit;
         hit.url = cache.ReadString();
-        hit.time_spent = cache.ReadReal();
-        hit.timed_count = cache.ReadInteger();
+        // Negative when the log's lines came out of order.
+        hit.time_spent =
+            cache.ReadReal(-TReportsCache::kLongestSpan, TReportsCache::kLongestSpan);
+        hit.timed_count = cache.ReadCount();
         visit.hits.push_back(std::move(hit));
       }
       AddVisit(std::move(visit));
@@ -561,15 +566,16 @@ void TCommonPathRep::LoadFromCache(TReportsCache& cache) {
     const int32_t count = cache.ReadCount();
     for (int32_t i = 0; i < count; ++i) {
       auto path = std::make_unique<TCommonPath>();
-      path->count = cache.ReadInteger();
-      path->total_time = cache.ReadReal();
-      path->timed_visits = cache.ReadInteger();
+      // Only positive times are summed.
+      path->count = cache.ReadCount();
+      path->total_time = cache.ReadReal(0, TReportsCache::kLongestSpanSum);
+      path->timed_visits = cache.ReadCount();
       const int32_t pages = cache.ReadCount();
       for (int32_t p = 0; p < pages; ++p) {
         TVisPageTable page;
         page.url = cache.ReadString();
-        page.time_spent = cache.ReadReal();
-        page.timed_count = cache.ReadInteger();
+        page.time_spent = cache.ReadReal(0, TReportsCache::kLongestSpanSum);
+        page.timed_count = cache.ReadCount();
         path->pages.push_back(std::move(page));
       }
       path->hash = SequenceHash(path->pages);

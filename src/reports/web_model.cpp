@@ -421,15 +421,15 @@ void TWebModel::LoadFromCache(TReportsCache& cache) {
       cache.ReadString();  // the stored file name: names are made afresh for this folder
       TWebPage& page = PageOf(keys_.Intern(key));
       page.reserved = std::move(reserved);
-      page.visits = cache.ReadInteger();
-      page.limit = cache.ReadInteger();
-      page.timed_count = cache.ReadInteger();
-      page.time_sum = cache.ReadReal();
+      page.visits = cache.ReadCount();
+      page.limit = cache.ReadCount();
+      page.timed_count = cache.ReadCount();
+      page.time_sum = cache.ReadReal(0, TReportsCache::kLongestSpanSum);  // positive times
       for (THRefList* list : {&page.inputs, &page.outputs, &page.later}) {
         const int32_t records = cache.ReadCount();
         for (int32_t i = 0; i < records; ++i) {
           const uint32_t id = keys_.Intern(cache.ReadString());
-          list->Add(id, cache.ReadInteger(), keys_);
+          list->Add(id, cache.ReadCount(), keys_);
         }
       }
     }

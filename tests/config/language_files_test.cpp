@@ -63,10 +63,21 @@ TEST(LanguageFiles, EveryTranslatedTextIsInEnglishWithItsDefault) {
   const auto calls = TranslateCalls(odd);
   ASSERT_FALSE(calls.empty());
   const TIniDocument english(kSource + "/Language/English.lng");
+  // Texts that one call uses with a second default of its own: the basic
+  // report's row of summed counts says "value" where the file says "number".
+  const std::multimap<int, std::string> second_defaults = {{291, "Subtotal value of"}};
   for (const auto& [id, def] : calls) {
     const std::string in_file =
         ReplaceEach(english.ReadString("Strings", std::to_string(id), "\x01missing"), "||", "\r\n");
-    EXPECT_EQ(in_file, def) << "text id " << id;
+    bool second = false;
+    for (auto [it, end] = second_defaults.equal_range(id); it != end; ++it)
+      second = second || it->second == def;
+    if (!second) EXPECT_EQ(in_file, def) << "text id " << id;
+  }
+  for (const auto& [id, def] : second_defaults) {
+    bool used = false;
+    for (auto [it, end] = calls.equal_range(id); it != end; ++it) used = used || it->second == def;
+    EXPECT_TRUE(used) << "text id " << id << " is no longer used with \"" << def << "\"";
   }
   for (const std::string& o : odd) ADD_FAILURE() << "Translate call without literal id: " << o;
 }

@@ -9,6 +9,7 @@
 #include "config/errors.h"
 #include "reports/report_params.h"
 #include "reports/report_types.h"
+#include "reports/reports_cache.h"
 #include "reports/standard_reports.h"
 #include "test_support.h"
 
@@ -52,6 +53,30 @@ TEST_F(ReportSetTest, ReadingBlocksCategoriesAndUnknownTypes) {
   again.LoadFromText(text);
   ASSERT_EQ(again.reports.size(), 2u);
   EXPECT_EQ(again.reports[1]->SaveParams(false), set->reports[1]->SaveParams(false));
+}
+
+// A site named "../../esc" once wrote its cache two folders above the
+// cache folder.
+TEST_F(ReportSetTest, SiteNamedDotDotKeepsItsCacheInsideTheCacheFolder) {
+  const std::filesystem::path folder =
+      std::filesystem::path(app.folders.Data() + "Cache").lexically_normal();
+  for (const char* name : {"../../esc", "..", ".", "/tmp/esc", "a/../../b", "T"}) {
+    SCOPED_TRACE(name);
+    set->SetSiteName(name);
+    const std::string path = set->CachePath();
+    EXPECT_EQ(std::filesystem::path(path).lexically_normal().parent_path(), folder) << path;
+    EXPECT_EQ(std::filesystem::path(path + "_").lexically_normal().parent_path(), folder);
+  }
+  // A cache saved under the hostile name lies in the cache folder.
+  set->SetSiteName("../../esc");
+  ASSERT_TRUE(TReportsCache().Save(set->CachePath(), set->reports, 100, false, 0, 0, false, 2, 1));
+  EXPECT_FALSE(std::filesystem::exists(dir / "esc.cache"));
+  int files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    EXPECT_EQ(entry.path().parent_path(), folder);
+    ++files;
+  }
+  EXPECT_EQ(files, 2);  // the data file and the index file
 }
 
 TEST_F(ReportSetTest, ListOperations) {

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "config/datetime.h"
 
 namespace trelvar {
@@ -16,6 +18,38 @@ TEST(ReportText, FixedHasTwoDecimalsAndADashForNoNumber) {
   EXPECT_EQ(Fixed(-1.005e3), "-1005.00");
   EXPECT_EQ(Fixed(0.0 / 0.0), "-");
   EXPECT_EQ(Fixed(1.0 / 0.0), "-");
+}
+
+TEST(ReportText, RoundedTextHalvesToEvenAndADashBeyondIntegers) {
+  struct TCase {
+    double value;
+    const char* text;
+  };
+  const TCase cases[] = {
+      {0, "0"},
+      {2.5, "2"},
+      {3.5, "4"},
+      {-2.5, "-2"},
+      {-0.4, "0"},
+      {1e15 + 0.5, "1000000000000000"},
+      {-9223372036854775808.0, "-9223372036854775808"},
+      {9223372036854775808.0, "-"},  // 2^63: one past the largest
+      {1e300, "-"},
+      {-1e300, "-"},
+      {std::numeric_limits<double>::infinity(), "-"},
+      {-std::numeric_limits<double>::infinity(), "-"},
+      {std::numeric_limits<double>::quiet_NaN(), "-"},
+  };
+  for (const TCase& c : cases) EXPECT_EQ(RoundedText(c.value), c.text) << c.value;
+}
+
+TEST(ReportText, DateTimeTextOfNoDateIsADash) {
+  for (double t : {1e300, -1e300, std::numeric_limits<double>::quiet_NaN(),
+                   EncodeDate(9999, 12, 31) + 1.0, EncodeDate(1, 1, 1) - 1.0})
+    EXPECT_EQ(DateTimeText(t), "-") << t;
+  EXPECT_EQ(DateTimeText(EncodeDate(1, 1, 1)), "0001-01-01");
+  EXPECT_EQ(DateTimeText(EncodeDate(9999, 12, 31) + EncodeTime(23, 59, 59)),
+            "9999-12-31 23:59:59");
 }
 
 TEST(ReportText, DateTimeTextLeavesOutMidnight) {

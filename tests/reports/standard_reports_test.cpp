@@ -118,7 +118,7 @@ std::string DumpAll(const TStandardRep& r) {
   std::string out;
   for (const auto& row : r.Rows())
     out += (out.empty() ? "" : " ") + row->value + ":" + std::to_string(row->count) + "/" +
-           std::to_string(row->visitors) + "/" + std::to_string(row->total_kb) + "/" +
+           std::to_string(row->visitors) + "/" + std::to_string(row->TotalKilobytes()) + "/" +
            std::to_string(row->max_kb);
   return out;
 }
@@ -335,20 +335,24 @@ TEST_F(StandardTest, CountValueIgnoresEmptyTextsAndFindsRowsAfterSorting) {
 // --- the basic report -------------------------------------------------------------
 
 TEST_F(StandardTest, KilobytesOfTheBytesField) {
+  // The total is rounded to the nearest kilobyte (halves to even), the
+  // largest line's kilobytes drop the remainder.
   struct TCase {
     const char* bytes;
-    int kb;
+    int total_kb, max_kb;
   };
-  const TCase cases[] = {{"-", 0},       {"", 0},        {"  ", 0},          {"1023", 0},
-                         {"1024", 1},    {" 2047 ", 1},  {"2048", 2},        {"0", 0},
-                         {"5000000000", 4882812}};  // a 5 GB download
+  const TCase cases[] = {{"-", 0, 0},        {"", 0, 0},        {"  ", 0, 0},   {"0", 0, 0},
+                         {"511", 0, 0},      {"512", 0, 0},     {"513", 1, 0},  {"1023", 1, 0},
+                         {"1024", 1, 1},     {"1536", 2, 1},    {" 2047 ", 2, 1}, {"2048", 2, 2},
+                         {"2560", 2, 2},     {"2561", 3, 2},
+                         {"5000000000", 4882812, 4882812}};  // a 5 GB download: 4882812.5
   for (const TCase& c : cases) {
     SCOPED_TRACE(std::string("bytes \"") + c.bytes + "\"");
     TPrRep r(ctx);
     Feed({&r}, L().Href("/f.zip").Bytes(c.bytes));
     ASSERT_EQ(r.Rows().size(), 1u);
-    EXPECT_EQ(r.Rows()[0]->total_kb, c.kb);
-    EXPECT_EQ(r.Rows()[0]->max_kb, c.kb);
+    EXPECT_EQ(r.Rows()[0]->TotalKilobytes(), c.total_kb);
+    EXPECT_EQ(r.Rows()[0]->max_kb, c.max_kb);
   }
   TPrRep r(ctx);
   try {
@@ -376,7 +380,7 @@ TEST_F(StandardTest, KilobytesOnlyForHostAndUrlParameters) {
     Feed({&r}, L().Href("http://www.example.com/d/f.htm").Bytes("2048"));
     ASSERT_EQ(r.Rows().size(), 1u);
     EXPECT_EQ(r.Rows()[0]->count, 2);
-    EXPECT_EQ(r.Rows()[0]->total_kb, c.kb ? 6 : 0);
+    EXPECT_EQ(r.Rows()[0]->TotalKilobytes(), c.kb ? 6 : 0);
     EXPECT_EQ(r.Rows()[0]->max_kb, c.kb ? 4 : 0);
     // Other parameters never read the bytes field, so a strange one does
     // not cost them the line.
@@ -566,7 +570,9 @@ TEST_F(CacheTest, RowsSurviveTheCacheInOrder) {
     EXPECT_EQ(DumpAll(At(loaded, i)), DumpAll(At(saved, i)));
     EXPECT_FALSE(At(loaded, i).Rows().empty());
   }
-  EXPECT_EQ(DumpAll(At(loaded, 1)), "/b.htm:1/0/2/2 /a.htm:2/0/9/8");
+  // Totals are rounded once (3000 bytes, 10024 bytes); the largest line's
+  // kilobytes drop the remainder.
+  EXPECT_EQ(DumpAll(At(loaded, 1)), "/b.htm:1/0/3/2 /a.htm:2/0/10/8");
   EXPECT_EQ(DumpAll(At(loaded, 0)), "Germany:1/1/0/0 United States:2/1/0/0");
   // The loaded rows are found again by their values.
   At(loaded, 2).CountValue("word");
@@ -653,7 +659,7 @@ TEST_F(OutputTest, BasicTableWithPercentKilobytesAndFooter) {
                 "<td colspan=\"4\"  align=\"right\">2</td></tr>\r\n"
                 "<tr class=\"RowEvenTotal\"><td>Total number of hrefs in log file</td>"
                 "<td  colspan=\"4\"  align=\"right\">3</td></tr>\r\n"
-                "<tr class=\"RowOddTotal\"  colspan=\"4\" ><td>Subtotal number of hrefs above</td>"
+                "<tr class=\"RowOddTotal\"  colspan=\"4\" ><td>Subtotal value of hrefs above</td>"
                 "<td  colspan=\"4\"  align=\"right\">5</td></tr>\r\n"
                 "<tr class=\"RowEvenTotal\"  colspan=\"4\" ><td>Total number of hrefs in log file"
                 "</td><td  colspan=\"4\"  align=\"right\">6</td></tr>\r\n"
@@ -682,6 +688,27 @@ TEST_F(OutputTest, NoDataFooterOffAndTableOff) {
   no_table.LoadParam("show_table=false");
   FeedPages(no_table);
   EXPECT_EQ(Section(no_table), "<BR><a name=\"Basic_Report\"></a><h2>Basic Report</h2>\r\n");
+}
+
+// An API answering 4 560 requests of 51 bytes sent 227 KB: summing whole
+// kilobytes per line showed 0.
+TEST_F(OutputTest, ManySmallAnswersAddUpToTheirKilobytes) {
+  TPrRep r(ctx);
+  r.LoadParams("name=API\r\nshow_chart=false");
+  for (int i = 0; i < 4560; ++i) Feed({&r}, L().Href("/api").Bytes("51"));
+  Feed({&r}, L().Href("/big").Bytes("1536"));  // 1.5 KB: to the even 2
+  const std::string html = Section(r);
+  EXPECT_NE(html.find(">/api</TD><TD align=\"right\">4560</TD><TD align=\"right\">227</TD>"
+                      "<TD align=\"right\">0</TD>"),
+            std::string::npos)
+      << html;
+  EXPECT_NE(html.find(">/big</TD><TD align=\"right\">1</TD><TD align=\"right\">2</TD>"
+                      "<TD align=\"right\">2</TD>"),
+            std::string::npos)
+      << html;
+  r.ExportCsv();
+  const std::string csv = test::ReadFile(r.CsvPath());
+  EXPECT_NE(csv.find("\r\n/api;4560;227\r\n/big;1;2\r\n"), std::string::npos) << csv;
 }
 
 TEST_F(OutputTest, DownloadsRoundHalvesToEven) {

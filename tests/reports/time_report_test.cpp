@@ -162,8 +162,8 @@ TEST_F(TimeTest, WhatEachQuantityCounts) {
       {"requests", "2005-12-07:4"},
       {"hosts", "2005-12-07:4"},
       {"hits", "2005-12-07:3"},
-      // 5,000,000,000 bytes are 4,882,812 KB (past 32 bits, truncated).
-      {"kbytes", "2005-12-07:4882815"},
+      // 5,000,004,095 bytes (past 32 bits), summed exactly: 4,882,816.499 KB.
+      {"kbytes", "2005-12-07:4882816"},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.param);
@@ -187,6 +187,16 @@ TEST_F(TimeTest, WhatEachQuantityCounts) {
   }
   EXPECT_EQ(Dump(filtered), "2005-12-07:1");
   EXPECT_EQ(Dump(bytes), "2005-12-07:2");
+}
+
+// An API answering 4 560 requests of 51 bytes sent 227 KB, not 0.
+TEST_F(TimeTest, ManySmallAnswersAddUpToTheirKilobytes) {
+  TCustomTimeReport r(ctx);
+  r.LoadParams("param=kbytes\r\nduration=day");
+  for (int i = 0; i < 4560; ++i) Feed(r, At(2005, 12, 7, 9), "51");
+  EXPECT_EQ(Dump(r), "2005-12-07:227");
+  r.ExportCsv();
+  EXPECT_EQ(test::ReadFile(dir / "Time Report.csv"), "Time Report\r\n2005-12-07;227\r\n");
 }
 
 TEST_F(TimeTest, BytesThatAreNoNumberRaiseAndHugeSumsSaturate) {
@@ -324,6 +334,48 @@ TEST_F(TimeTest, LargerUnitsAreScaledOnceAndTheCsvShowsWhatIsStored) {
   EXPECT_EQ(Dump(mb), "2005-12-01:4769 2005-12-02:4768");
   Section(gb);
   EXPECT_EQ(Dump(gb), "2005-12-01:4 2005-12-02:4");
+}
+
+// Periods of the first and the last year there is: December 9999 once
+// raised a conversion error for its end, and the first week began in the
+// year 0.
+TEST_F(TimeTest, PeriodsAtTheEdgesOfTheCalendar) {
+  const TDateTime first = EncodeDate(1, 1, 1);
+  const TDateTime after_last = EncodeDate(9999, 12, 31) + 1;
+  struct TCase {
+    uint8_t duration;
+    TDateTime t;
+    TDateTime start, end;
+  } cases[] = {
+      {kDurationHour, At(9999, 12, 31, 23, 59, 59), after_last - 1.0 / 24, after_last},
+      {kDurationDay, At(9999, 12, 31, 12), after_last - 1, after_last},
+      {kDurationWeek, At(9999, 12, 31), At(9999, 12, 25), after_last},  // a Saturday
+      {kDurationMonth, At(9999, 12, 15), At(9999, 12, 1), after_last},
+      {kDurationQuarter, At(9999, 11, 1), At(9999, 10, 1), after_last},
+      {kDurationYear, At(9999, 6, 1), At(9999, 1, 1), after_last},
+      {kDurationHour, first, first, first + 1.0 / 24},
+      {kDurationWeek, At(1, 1, 3), first, At(1, 1, 6)},  // the first week is short
+      {kDurationMonth, first, first, At(1, 2, 1)},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(TimeDurationText(c.duration) + " " + DateTimeText(c.t));
+    const TTimeBucket b = PeriodOf(c.duration, c.t);
+    EXPECT_DOUBLE_EQ(b.start, c.start);
+    EXPECT_DOUBLE_EQ(b.end, c.end);
+  }
+  // Such buckets go through the cache like any other.
+  const std::string path = dir / "Cache/T.cache";
+  TReportsCache::TReports list;
+  list.push_back(std::make_unique<TCustomTimeReport>(ctx));
+  list[0]->LoadParams("param=requests\r\nduration=week");
+  Feed(*list[0], At(9999, 12, 31, 23));
+  Feed(*list[0], At(1, 1, 1));
+  ASSERT_TRUE(TReportsCache().Save(path, list, 100, false, 0, 0, false, 2, 1));
+  TReportsCache::TReports loaded;
+  loaded.push_back(std::make_unique<TCustomTimeReport>(ctx));
+  loaded[0]->LoadParams("param=requests\r\nduration=week");
+  ASSERT_TRUE(TReportsCache().Load(path, loaded, 100, false, 0, 0, false)) << host.stdout_text;
+  EXPECT_EQ(Dump(dynamic_cast<TCustomTimeReport&>(*loaded[0])), "9999-12-25:1 0001-01-01:1");
 }
 
 TEST_F(TimeTest, CacheBlockRoundTripAndDamage) {

@@ -3,10 +3,12 @@
 #include <cmath>
 #include <cstring>
 
+#include "config/errors.h"
 #include "config/text_helpers.h"
 #include "config/translator.h"
 #include "config/web_helpers.h"
 #include "platform/files.h"
+#include "reports/byte_sums.h"
 #include "reports/report_text.h"
 
 namespace trelvar {
@@ -54,20 +56,12 @@ void TPassSummary::Clear() { *this = TPassSummary(); }
 
 bool TPassSummary::CountLine(const TCurrentLine& line) {
   ++hits_;
-  // The bytes sent, exactly; "-" and anything else that is no number
-  // count nothing.
-  const std::string& bytes = line.fields[kFieldBytes];
-  if (!bytes.empty() && bytes.size() <= 18) {
-    int64_t v = 0;
-    bool digits = true;
-    for (char c : bytes) {
-      if (c < '0' || c > '9') {
-        digits = false;
-        break;
-      }
-      v = v * 10 + (c - '0');
-    }
-    if (digits) bytes_ += v;
+  // The bytes sent, exactly; a field that is no count of bytes counts
+  // nothing here (the reports that read it say so on the error page).
+  try {
+    const int64_t bytes = BytesOfField(line.fields[kFieldBytes]);
+    if (bytes > 0) bytes_ = AddBytes(bytes_, bytes);
+  } catch (const EConvertError&) {
   }
   const std::string& status = line.fields[kFieldStatus];
   const int status_class =

@@ -63,10 +63,6 @@ bool BeginsWithIPv6Address(const std::string& raw) {
   return IsIPv6Address(std::string_view(raw).substr(0, end));
 }
 
-// The first date and the day after the last that date texts can show.
-const TDateTime kFirstDay = EncodeDate(1, 1, 1);
-const TDateTime kAfterLastDay = EncodeDate(9999, 12, 31) + 1;
-
 // Of the first lines of a file, this many decide whether its format fits.
 constexpr int64_t kFitSample = 1000;
 
@@ -371,7 +367,7 @@ bool TLineParser::BuildDate(TLineParserLogLine& p) {
     if (env_.settings != nullptr && env_.settings->time_offset != 0) {
       t += env_.settings->time_offset / 1440.0;
       // The offset must not carry a date out of the calendar.
-      if (!(t >= kFirstDay && t < kAfterLastDay))
+      if (!IsValidDateTime(t))
         throw EConvertError(InvalidDateTimeMessage(f[kFieldYear] + "-" + f[kFieldMonth] + "-" +
                                                    f[kFieldDay]));
     }

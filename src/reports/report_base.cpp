@@ -33,8 +33,11 @@ void TCustomWReport::LoadParam(const std::string& line) {
   if (eq == std::string::npos) return;
   const std::string key = LowerCase(Trim(std::string_view(line).substr(0, eq)));
   const std::string value = line.substr(eq + 1);
-  if (key == "type") report_type = LowerCase(Trim(value));
-  else if (key == "name") report_name = value;
+  // A report's type is its class: a stray "type=" line inside its block
+  // (an indented one, which the file reader does not take as a new block)
+  // must not make it save as another kind of report.
+  if (key == "type") return;
+  if (key == "name") report_name = value;
   else if (key == "categoryno") category_no = StrToInt(Trim(value));
   else if (key == "rem") remarks += "\r\n" + value;
   else if (key == "footer") show_footer = LowerCase(Trim(value)) != "false";

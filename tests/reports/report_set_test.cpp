@@ -55,6 +55,19 @@ TEST_F(ReportSetTest, ReadingBlocksCategoriesAndUnknownTypes) {
   EXPECT_EQ(again.reports[1]->SaveParams(false), set->reports[1]->SaveParams(false));
 }
 
+TEST_F(ReportSetTest, RegressionIndentedTypeLineKeepsTheReportsKind) {
+  // " type=basic" is no new block, and once made the exit-page report save
+  // as a basic one, which the next load read as a report of another kind.
+  set->LoadFromText("type=terminal\r\nname=Exits\r\n type=basic\r\nis_exit_page=true\r\n");
+  ASSERT_EQ(set->reports.size(), 1u);
+  EXPECT_EQ(set->reports[0]->report_type, "terminal");
+  TRepParser again(app);
+  again.LoadFromText(set->SaveToText());
+  ASSERT_EQ(again.reports.size(), 1u);
+  EXPECT_EQ(again.reports[0]->report_type, "terminal");
+  EXPECT_EQ(again.SaveToText(), set->SaveToText());
+}
+
 // A site named "../../esc" once wrote its cache two folders above the
 // cache folder.
 TEST_F(ReportSetTest, SiteNamedDotDotKeepsItsCacheInsideTheCacheFolder) {

@@ -43,7 +43,7 @@ std::string Shown(const std::string& text) {
 int RunSteps(const TCmdLine& cmd, std::unique_ptr<TAppContext>& ctx, bool& head_written) {
   SetRunMode(TRunMode::Console);
   ctx = std::make_unique<TAppContext>(TFolders::Resolve());
-  ctx->random.seed(platform::ClockSeed());
+  ctx->random.seed(platform::RunSeed());
 
   ctx->translator =
       std::make_unique<TLangTranslator>(ctx->folders.Program(), platform::UserLocaleName());

@@ -79,7 +79,7 @@ int RunChart(std::vector<std::string> args) {
     args.erase(args.begin());
   }
   if (args.size() < 3) return Usage();
-  std::mt19937_64 random(platform::ClockSeed());
+  std::mt19937_64 random(platform::RunSeed());
   auto service = use_module
                      ? std::make_unique<TfrmTempChart>(platform::ProgramFolder(), random)
                      : std::make_unique<TfrmTempChart>(nullptr, random);

@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <charconv>
 #include <chrono>
 #include <climits>
 #include <cstdlib>
@@ -149,7 +150,13 @@ int64_t MonotonicMilliseconds() {
   return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-uint64_t ClockSeed() {
+uint64_t RunSeed() {
+  if (auto fixed = GetEnv("TRELVAR_RANDOM_SEED")) {
+    uint64_t seed = 0;
+    const char* end = fixed->data() + fixed->size();
+    auto [ptr, ec] = std::from_chars(fixed->data(), end, seed);
+    if (ec == std::errc() && ptr == end && !fixed->empty()) return seed;
+  }
   using namespace std::chrono;
   return static_cast<uint64_t>(high_resolution_clock::now().time_since_epoch().count()) ^
          (static_cast<uint64_t>(getpid()) << 32);

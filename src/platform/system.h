@@ -49,7 +49,9 @@ bool OpenWithDefaultHandler(const std::string& path);
 
 // Milliseconds of a steady clock, for measuring spans.
 int64_t MonotonicMilliseconds();
-// A value that differs from run to run, for seeding random numbers.
-uint64_t ClockSeed();
+// The seed of a run's random numbers: the number in TRELVAR_RANDOM_SEED
+// when it holds one (so that tests and before/after comparisons get the
+// same pages twice), else a value that differs from run to run.
+uint64_t RunSeed();
 
 }  // namespace trelvar::platform

@@ -142,5 +142,18 @@ TEST(PlatformSystem, UserLocaleFromTheEnvironment) {
   if (saved_messages) setenv("LC_MESSAGES", saved_messages->c_str(), 1);
 }
 
+// A fixed seed makes two runs draw the same numbers; anything that is not
+// a whole number leaves the clock's seed, which differs between calls.
+TEST(PlatformSystem, RunSeedFromTheEnvironment) {
+  const auto saved = GetEnv("TRELVAR_RANDOM_SEED");
+  setenv("TRELVAR_RANDOM_SEED", "20261209", 1);
+  EXPECT_EQ(RunSeed(), 20261209u);
+  for (const char* bad : {"", "12x", "-5", " 7", "99999999999999999999999"}) {
+    setenv("TRELVAR_RANDOM_SEED", bad, 1);
+    EXPECT_NE(RunSeed(), RunSeed()) << "'" << bad << "'";
+  }
+  if (saved) setenv("TRELVAR_RANDOM_SEED", saved->c_str(), 1); else unsetenv("TRELVAR_RANDOM_SEED");
+}
+
 }  // namespace
 }  // namespace trelvar::platform

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "base/text_helpers.h"
+#include "base/web_helpers.h"
 #include "bench_registry.h"
-#include "config/text_helpers.h"
-#include "config/web_helpers.h"
 
 namespace bench {
 

@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "analysis_log_generator.h"
-#include "app/ui_host.h"
+#include "base/run_control.h"
 #include "bench_registry.h"
 #include "child_process.h"
 #include "config/folders.h"
@@ -44,12 +44,6 @@ class TDelayLookup : public trelvar::platform::TReverseLookup {
   }
   static std::string NameOf(const std::string& address) { return "h" + address + ".bench.test"; }
   std::atomic<int64_t> lookups{0};
-};
-
-// Keeps the parser's progress lines off the bench's table.
-class TQuietHost : public trelvar::THeadlessHost {
- public:
-  void WriteStdout(const std::string&) override {}
 };
 
 bool ReadText(const std::string& path, std::string& text) {
@@ -153,8 +147,8 @@ bool DnsAnalysis(const TBenchOptions& options, std::vector<TBenchRow>& rows) {
   std::error_code ec;
   const double size_mb = static_cast<double>(std::filesystem::file_size(log, ec)) / (1024.0 * 1024.0);
 
-  TQuietHost quiet;
-  trelvar::SetUiHost(&quiet);
+  // The quiet run control keeps the parser's progress lines off the table.
+  trelvar::SetRunControl(nullptr);
   bool ok = true;
   for (int threads : {0, 1, 5, 20}) {
     std::cerr << "  line parser, " << (threads == 0 ? "no reverse DNS" : std::to_string(threads) +
@@ -195,7 +189,6 @@ bool DnsAnalysis(const TBenchOptions& options, std::vector<TBenchRow>& rows) {
     }
     rows.push_back(row);
   }
-  trelvar::SetUiHost(nullptr);
   if (!options.keep) std::filesystem::remove_all(options.work_dir + "analysis-dns/", ec);
   return ok;
 }

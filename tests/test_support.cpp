@@ -1,5 +1,7 @@
 #include "test_support.h"
 
+#include "base/text_helpers.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/wait.h>
@@ -39,14 +41,26 @@ std::string ReadFile(const std::string& path) {
   return s.str();
 }
 
-TCaptureHost::TCaptureHost(TRunMode mode) : saved_mode_(RunMode()) {
+TCaptureHost::TCaptureHost(TRunMode mode)
+    : THeadlessHost([this](const std::string& text) { stdout_text += text; }),
+      saved_mode_(RunMode()),
+      windowed_(mode == TRunMode::Windowed) {
   SetRunMode(mode);
-  SetUiHost(this);
+  SetRunControl(this);
 }
 
 TCaptureHost::~TCaptureHost() {
-  SetUiHost(nullptr);
+  SetRunControl(nullptr);
   SetRunMode(saved_mode_);
+}
+
+void TCaptureHost::OutputLine(const std::string& line) {
+  if (!windowed_) {
+    THeadlessHost::OutputLine(line);
+    return;
+  }
+  status_lines.push_back(StripTags(line));
+  ProcessMessages();
 }
 
 TRunResult RunProgram(const std::string& program, const std::vector<std::string>& args,

@@ -6,8 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/output.h"
-#include "app/ui_host.h"
+#include "app/run_mode.h"
 
 namespace trelvar::test {
 
@@ -29,22 +28,35 @@ class TTempDir {
 void WriteFile(const std::string& path, const std::string& bytes);
 std::string ReadFile(const std::string& path);
 
-// Installs itself as the UI host and collects everything the output
-// channel writes; restores the run mode and the host when it goes.
-class TCaptureHost : public TUiHost {
+// Installs itself as the run control in the given run mode and collects
+// what the core says: console and web lines as the one-shot run's host
+// writes them, lines of the windowed run as its status pane would show
+// them; messages and the main window's states as they come. Restores the
+// run mode and the run control when it goes.
+class TCaptureHost : public THeadlessHost {
  public:
   explicit TCaptureHost(TRunMode mode);
   ~TCaptureHost() override;
 
-  void WriteStdout(const std::string& text) override { stdout_text += text; }
-  void ProcessMessages() override { ++process_messages; }
-  bool MainWindowEnabled() const override { return enabled; }
+  void OutputLine(const std::string& line) override;
+  void OutputHeading(const std::string& line) override {
+    if (!windowed_) OutputLine(line);
+  }
+  void ProcessMessages() override {
+    ++process_messages;
+    THeadlessHost::ProcessMessages();
+  }
+  void PublishProgress(const std::string& percent, const std::string& left) override {
+    if (!windowed_) THeadlessHost::PublishProgress(percent, left);
+  }
+  void ShowMessage(const std::string& text) override { messages.push_back(text); }
   void SetMainWindowEnabled(bool e) override {
     enabled = e;
     enabled_history.push_back(e);
   }
-  void StatusLine(const std::string& text) override { status_lines.push_back(text); }
-  void ShowMessage(const std::string& text) override { messages.push_back(text); }
+  void AnalysisFinished(const TFinishedPages& pages) override {
+    if (!windowed_) THeadlessHost::AnalysisFinished(pages);
+  }
 
   std::string stdout_text;
   std::vector<std::string> status_lines;
@@ -55,6 +67,7 @@ class TCaptureHost : public TUiHost {
 
  private:
   TRunMode saved_mode_;
+  bool windowed_;
 };
 
 // The result of running a program.

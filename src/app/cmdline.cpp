@@ -1,18 +1,14 @@
 #include "app/cmdline.h"
 
-#include "config/errors.h"
-#include "config/text_helpers.h"
+#include "base/errors.h"
+#include "base/text_helpers.h"
 
 namespace trelvar {
 
-TPeriodType PeriodTypeFromText(std::string_view text) {
-  if (text == "all") return TPeriodType::All;
-  if (text == "between") return TPeriodType::Between;
-  if (text == "last") return TPeriodType::Last;
-  return TPeriodType::None;
+TCmdLine::TCmdLine() {
+  job.period.from = Today() - 30;
+  job.period.to = Today();
 }
-
-TCmdLine::TCmdLine() : period_from(Today() - 30), period_to(Today()) {}
 
 namespace {
 
@@ -58,14 +54,14 @@ std::string TCmdLine::Parse(const std::vector<std::string>& args) {
         case TOption::Analyze:
           if (LowerCase(value) != "all") site_name = value;
           break;
-        case TOption::OutputDir: output_folder = value; break;
-        case TOption::LogPath: log_path = value; break;
-        case TOption::ReportFile: report_file = value; break;
-        case TOption::PeriodType: period_type = PeriodTypeFromText(value); break;
-        case TOption::PeriodFrom: period_from = StrToDateTime(value); break;
-        case TOption::PeriodTo: period_to = StrToDateTime(value); break;
-        case TOption::PeriodLast: period_count = StrToInt(value); break;
-        case TOption::PeriodMeasure: period_unit = StrToInt(value); break;
+        case TOption::OutputDir: job.output_folder = value; break;
+        case TOption::LogPath: job.log_path = value; break;
+        case TOption::ReportFile: job.report_file = value; break;
+        case TOption::PeriodType: job.period.type = PeriodTypeFromText(value); break;
+        case TOption::PeriodFrom: job.period.from = StrToDateTime(value); break;
+        case TOption::PeriodTo: job.period.to = StrToDateTime(value); break;
+        case TOption::PeriodLast: job.period.count = StrToInt(value); break;
+        case TOption::PeriodMeasure: job.period.unit = StrToInt(value); break;
       }
     }
   } catch (const EConvertError& e) {

@@ -12,14 +12,9 @@
 #include <string_view>
 #include <vector>
 
-#include "config/datetime.h"
+#include "automation/analysis_job.h"
 
 namespace trelvar {
-
-enum class TPeriodType : uint8_t { All = 0, Between = 1, Last = 2, None = 3 };
-
-// "all", "between", "last" (exact case); any other text gives None.
-TPeriodType PeriodTypeFromText(std::string_view text);
 
 class TCmdLine {
  public:
@@ -32,14 +27,9 @@ class TCmdLine {
   bool has_parameters = false;
   bool console = false;
   std::string site_name;
-  std::string output_folder;
-  std::string log_path;
-  std::string report_file;
-  TPeriodType period_type = TPeriodType::None;
-  TDateTime period_from;  // today 00:00 minus 30 days
-  TDateTime period_to;    // today 00:00
-  int period_count = 30;
-  int period_unit = 1;  // 0 hours, 1 days, 2 months, 3 years
+  // -outputdir:, -logpath:, -reportfile: and the period options; the
+  // period's dates default to today 00:00 minus 30 days and today 00:00.
+  TJobOptions job;
 };
 
 }  // namespace trelvar

@@ -2,16 +2,15 @@
 
 #include <memory>
 
-#include "app/context.h"
-#include "app/output.h"
-#include "app/ui_host.h"
+#include "app/run_mode.h"
 #include "automation/analysis_job.h"
-#include "config/errors.h"
-#include "config/text_helpers.h"
+#include "base/errors.h"
+#include "base/text_helpers.h"
+#include "base/web_helpers.h"
 #include "config/translator.h"
-#include "config/web_helpers.h"
 #include "platform/console.h"
 #include "platform/system.h"
+#include "reports/run_context.h"
 
 namespace trelvar {
 
@@ -40,9 +39,9 @@ std::string Shown(const std::string& text) {
 
 // The steps of the run that may raise; everything they create lives in
 // `ctx`. Returns the exit status of a run that got through.
-int RunSteps(const TCmdLine& cmd, std::unique_ptr<TAppContext>& ctx, bool& head_written) {
+int RunSteps(const TCmdLine& cmd, std::unique_ptr<TRunContext>& ctx, bool& head_written) {
   SetRunMode(TRunMode::Console);
-  ctx = std::make_unique<TAppContext>(TFolders::Resolve());
+  ctx = std::make_unique<TRunContext>(TFolders::Resolve());
   ctx->random.seed(platform::RunSeed());
 
   ctx->translator =
@@ -52,7 +51,9 @@ int RunSteps(const TCmdLine& cmd, std::unique_ptr<TAppContext>& ctx, bool& head_
   ctx->settings =
       std::make_unique<TMainSettings>(ctx->folders, *ctx->formats, ctx->translator.get());
   ctx->chart = std::make_unique<TfrmTempChart>(ctx->folders.Program(), ctx->random);
-  ctx->progress = std::make_unique<TfrmProg>(UiHost());
+  ctx->progress = std::make_unique<TfrmProg>(
+      RunControl(), nullptr,
+      TProgressIdleTexts{Translate(158, "Scanning log file  ..."), Translate(132, "none")});
   ctx->current_line.Clear();
   ctx->sites = std::make_unique<TWS>(ctx->folders);
   ctx->sites->LoadFromFile();
@@ -85,7 +86,7 @@ int RunSteps(const TCmdLine& cmd, std::unique_ptr<TAppContext>& ctx, bool& head_
     throw EListError(Translate(1001, "No site to analyse: there is no site named") + " \"" +
                      Shown(wanted) + "\"");
   }
-  const TAnalysisResult result = AnalyzeSite(*ctx, cmd, site->name, false);
+  const TAnalysisResult result = AnalyzeSite(*ctx, cmd.job, site->name, false);
   if (!result.completed) return kExitFailed;
   return result.incomplete ? kExitIncomplete : kExitComplete;
 }
@@ -96,11 +97,13 @@ int RunSteps(const TCmdLine& cmd, std::unique_ptr<TAppContext>& ctx, bool& head_
 TRepParser* g_finished_report_set = nullptr;
 
 int RunOneShot(const TCmdLine& cmd) {
+  THeadlessHost host;
+  SetRunControl(&host);
   SetOwnConsole(false);
   if (!platform::StdoutIsOpen()) SetOwnConsole(platform::OpenTerminalAsStdout());
 
   int status = kExitComplete;
-  std::unique_ptr<TAppContext> ctx;
+  std::unique_ptr<TRunContext> ctx;
   bool head_written = false;
   std::string error_line;
   try {
@@ -131,6 +134,7 @@ int RunOneShot(const TCmdLine& cmd) {
     OutputLine("</body>");
     OutputLine("</html>");
   }
+  SetRunControl(nullptr);
   return status;
 }
 

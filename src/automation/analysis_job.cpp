@@ -2,31 +2,30 @@
 
 #include <algorithm>
 
-#include "app/context.h"
-#include "app/output.h"
-#include "app/ui_host.h"
-#include "config/errors.h"
-#include "config/text_helpers.h"
+#include "base/errors.h"
+#include "base/run_control.h"
+#include "base/text_helpers.h"
 #include "config/translator.h"
 #include "platform/files.h"
+#include "reports/run_context.h"
 
 namespace trelvar {
 
-void ComputeAnalysisPeriod(const TCmdLine& cmd, bool& use_period, TDateTime& from,
+void ComputeAnalysisPeriod(const TPeriodChoice& choice, bool& use_period, TDateTime& from,
                            TDateTime& to) {
-  switch (cmd.period_type) {
+  switch (choice.type) {
     case TPeriodType::Between:
       use_period = true;
-      from = cmd.period_from;
-      to = cmd.period_to;
+      from = choice.from;
+      to = choice.to;
       break;
     case TPeriodType::Last: {
       static const double kUnitDays[4] = {1.0 / 24, 1, 30.6, 365.25};
-      const int unit = cmd.period_unit >= 0 && cmd.period_unit < 4 ? cmd.period_unit : 1;
+      const int unit = choice.unit >= 0 && choice.unit < 4 ? choice.unit : 1;
       use_period = true;
       to = Now();
       // "The last 100000 years" begins with the first date there is.
-      from = std::clamp(to - cmd.period_count * kUnitDays[unit], kMinDateTime, kMaxDateTime);
+      from = std::clamp(to - choice.count * kUnitDays[unit], kMinDateTime, kMaxDateTime);
       break;
     }
     case TPeriodType::All:
@@ -37,7 +36,7 @@ void ComputeAnalysisPeriod(const TCmdLine& cmd, bool& use_period, TDateTime& fro
   }
 }
 
-TAnalysisResult AnalyzeSite(TAppContext& ctx, const TCmdLine& cmd, const std::string& site_name,
+TAnalysisResult AnalyzeSite(TRunContext& ctx, const TJobOptions& options, const std::string& site_name,
                             bool announce) {
   TAnalysisResult result;
   for (int pass = 0; pass < 2; ++pass) {
@@ -52,7 +51,7 @@ TAnalysisResult AnalyzeSite(TAppContext& ctx, const TCmdLine& cmd, const std::st
     ctx.sites->SelectSiteByName(site_name);
 
     set.log_format = ctx.formats->GetTemplate(site->format);
-    set.log_path = !cmd.log_path.empty() ? cmd.log_path : site->log_path;
+    set.log_path = !options.log_path.empty() ? options.log_path : site->log_path;
     // Without a format every line would be rejected, without a path none
     // read: an empty report that looks like an analysis.
     if (set.log_format.empty()) {
@@ -70,15 +69,15 @@ TAnalysisResult AnalyzeSite(TAppContext& ctx, const TCmdLine& cmd, const std::st
           {site->name}));
     set.SetSiteName(site->name);
     set.SetWebPath(ToSlashDir(site->output_uri));
-    std::string folder = ToNativeDir(!cmd.output_folder.empty() ? cmd.output_folder
+    std::string folder = ToNativeDir(!options.output_folder.empty() ? options.output_folder
                                                                 : site->output_folder);
     if (folder.empty() || folder[0] != '/') folder = ToNativeDir(ctx.folders.Data() + folder);
     set.SetOutputFolder(folder);
     set.PrepareOutputDir();
     result.report_file =
         folder + (platform::PathExists(folder + "index.htm") ? "index.htm" : "indexdetails.htm");
-    ComputeAnalysisPeriod(cmd, set.use_period, set.period_from, set.period_to);
-    set.LoadReportFile(!cmd.report_file.empty() ? cmd.report_file : site->report_file);
+    ComputeAnalysisPeriod(options.period, set.use_period, set.period_from, set.period_to);
+    set.LoadReportFile(!options.report_file.empty() ? options.report_file : site->report_file);
     OutputLine("<P>" + Translate(233, "Report file=") + result.report_file + "</P>");
     OutputLine("<P>" + Translate(234, "Initializing...") + "</P>");
 
@@ -98,13 +97,13 @@ TAnalysisResult AnalyzeSite(TAppContext& ctx, const TCmdLine& cmd, const std::st
       continue;
     }
     if (outcome != 0) {
-      UiHost().SetMainWindowEnabled(true);
+      RunControl().SetMainWindowEnabled(true);
       OutputLine("<P>" + Translate(235, "Aborted") + "</P>");
       return result;
     }
     OutputLine("<P>" + Translate(239, "Creating reports...") + "</P>");
     if (!set.Display()) {
-      UiHost().SetMainWindowEnabled(true);
+      RunControl().SetMainWindowEnabled(true);
       OutputLine("<P>" + Translate(235, "Aborted") + "</P>");
       return result;
     }

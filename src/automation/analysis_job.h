@@ -2,8 +2,8 @@
 //
 // Shared by the one-shot run and the windowed application's job: it
 // prepares the report set from the site (log format and path, output
-// folder, report file, value files, period, honouring the command line's
-// -logpath:, -outputdir:, -reportfile: and period options), runs the pass,
+// folder, report file, value files, period, honouring the options that
+// take the place of the site's), runs the pass,
 // deletes the cache and runs once more when the log is older than the
 // cache, and writes the pages. Progress goes to the output channel; errors
 // propagate to the caller, which reports them: among them a site whose log
@@ -12,11 +12,20 @@
 
 #include <string>
 
-#include "app/cmdline.h"
+#include "config/analysis_period.h"
 
 namespace trelvar {
 
-struct TAppContext;
+struct TRunContext;
+
+// What a run may put in place of a site's own settings (the command
+// line's options, the main window's boxes). Empty texts keep the site's.
+struct TJobOptions {
+  std::string log_path;
+  std::string output_folder;
+  std::string report_file;
+  TPeriodChoice period;
+};
 
 struct TAnalysisResult {
   bool found = false;      // the site exists
@@ -30,10 +39,11 @@ struct TAnalysisResult {
 
 // `announce` writes the "Analyzing site:" line (the one-shot run has
 // written it already).
-TAnalysisResult AnalyzeSite(TAppContext& ctx, const TCmdLine& cmd, const std::string& site_name,
+TAnalysisResult AnalyzeSite(TRunContext& ctx, const TJobOptions& options, const std::string& site_name,
                             bool announce);
 
-// The report set's period from the command line's period options.
-void ComputeAnalysisPeriod(const TCmdLine& cmd, bool& use_period, TDateTime& from, TDateTime& to);
+// The report set's period from a choice of period.
+void ComputeAnalysisPeriod(const TPeriodChoice& choice, bool& use_period, TDateTime& from,
+                           TDateTime& to);
 
 }  // namespace trelvar

@@ -1,7 +1,7 @@
 #include "config/folders.h"
 
-#include "config/errors.h"
-#include "config/text_helpers.h"
+#include "base/errors.h"
+#include "base/text_helpers.h"
 #include "platform/files.h"
 #include "platform/system.h"
 

@@ -12,7 +12,7 @@
 
 #include <string>
 
-#include "config/datetime.h"
+#include "base/datetime.h"
 
 namespace trelvar {
 

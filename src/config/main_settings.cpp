@@ -1,11 +1,10 @@
 #include "config/main_settings.h"
 
-#include "config/errors.h"
-#include "config/safe_file.h"
-#include "config/text_helpers.h"
+#include "base/errors.h"
+#include "base/safe_file.h"
+#include "base/text_helpers.h"
 #include "config/translator.h"
 #include "platform/files.h"
-#include "sites/log_formats.h"
 
 namespace trelvar {
 
@@ -14,7 +13,6 @@ namespace {
 const char kFileName[] = "main.ini";
 const char kDefaultPageExtensions[] =
     ".htm.html.asp.aspx.jsp.php.php3.php4.stm.jhtml.cfm.shtm.shtml.dll";
-const char* const kUnitWords[4] = {"hours", "days", "months", "years"};
 
 // A number is true when not 0; otherwise "true" or "false" (lower case,
 // since values are lower-cased before).
@@ -35,18 +33,7 @@ std::string BoolNumber(bool b) { return b ? "-1" : "0"; }
 
 }  // namespace
 
-const char* PeriodUnitWord(int unit) { return unit >= 0 && unit < 4 ? kUnitWords[unit] : "days"; }
-
-const char* PeriodTypeWord(TPeriodType type) {
-  switch (type) {
-    case TPeriodType::All: return "all";
-    case TPeriodType::Between: return "between";
-    case TPeriodType::Last: return "last";
-    default: return "none";
-  }
-}
-
-TMainSettings::TMainSettings(const TFolders& folders, TLogFmts& formats,
+TMainSettings::TMainSettings(const TFolders& folders, TFormatLines& formats,
                              TLangTranslator* translator)
     : analyze_period_from(Today() - 30),
       analyze_period_to(Today()),
@@ -115,7 +102,7 @@ void TMainSettings::LoadFromText(const std::string& text) {
     if (key == "analyzeperiodtype") { analyze_period_type = PeriodTypeFromText(value); continue; }
     if (key == "analyzeperiodmeasure") {
       for (int u = 0; u < 4; ++u)
-        if (value == kUnitWords[u]) analyze_period_measure = u;
+        if (value == PeriodUnitWord(u)) analyze_period_measure = u;
       continue;
     }
     if (key == "smtpserver") { smtp_server = value; continue; }
@@ -153,8 +140,7 @@ std::string TMainSettings::SaveToText() const {
   line("default_site", default_site);
   line("AutoStartBrowser", BoolNumber(auto_start_browser));
   line("ShowNavigationBar", BoolNumber(show_navigation_bar));
-  for (const TLogFmts::TEntry& e : formats_.Entries())
-    line("LogFormat", e.name + ";" + e.line_template);
+  for (const std::string& value : formats_.FormatLines()) line("LogFormat", value);
   for (size_t i = 0; i < engines_.EngineCount(); ++i) out += engines_.EngineLine(i) + "\r\n";
   line("AnalyzePeriodType", PeriodTypeWord(analyze_period_type));
   line("AnalyzePeriodFrom", DateToStr(analyze_period_from));

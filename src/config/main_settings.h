@@ -2,8 +2,9 @@
 //
 // Reads main.ini when created; the windowed application writes it back
 // with Save, the one-shot run never does. The same file carries the log
-// formats ("LogFormat=" lines, handed to the run's TLogFmts) and the search
-// engines ("SearchEngine=" lines, kept in the catalogue these settings own).
+// formats ("LogFormat=" lines, handed to the run's catalogue of formats)
+// and the search engines ("SearchEngine=" lines, kept in the catalogue
+// these settings own).
 //
 // Failures while reading: a missing main.ini (data and defaults folder)
 // raises EInOutError. A value that does not convert keeps the field's
@@ -16,22 +17,35 @@
 #pragma once
 
 #include <string>
+#include <string_view>
+#include <vector>
 
-#include "app/cmdline.h"
-#include "config/datetime.h"
+#include "base/datetime.h"
+#include "config/analysis_period.h"
 #include "config/folders.h"
-#include "sites/search_engines.h"
+#include "config/search_engines.h"
 
 namespace trelvar {
 
-class TLogFmts;
 class TLangTranslator;
+
+// The catalogue of log formats as main.ini keeps it: one "LogFormat=" line
+// an entry. The catalogue itself lives with the sites (TLogFmts); the
+// settings hand it every value read and write back the values it gives.
+class TFormatLines {
+ public:
+  virtual ~TFormatLines() = default;
+  // One value as read ("name;template").
+  virtual void AddFormatLine(std::string_view line) = 0;
+  // The values to save, in the catalogue's order.
+  virtual std::vector<std::string> FormatLines() const = 0;
+};
 
 class TMainSettings {
  public:
   // Sets the defaults, then reads main.ini from the data folder.
   // `translator` may be null (no language switching).
-  TMainSettings(const TFolders& folders, TLogFmts& formats, TLangTranslator* translator);
+  TMainSettings(const TFolders& folders, TFormatLines& formats, TLangTranslator* translator);
 
   void Load();
   void Load(const std::string& path);
@@ -77,14 +91,10 @@ class TMainSettings {
 
  private:
   const TFolders& folders_;
-  TLogFmts& formats_;
+  TFormatLines& formats_;
   TLangTranslator* translator_;
   search::TSearchEngines engines_;
   bool complete_ = true;
 };
-
-// The words of the period units: "hours", "days", "months", "years".
-const char* PeriodUnitWord(int unit);
-const char* PeriodTypeWord(TPeriodType type);
 
 }  // namespace trelvar

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "config/errors.h"
+#include "base/errors.h"
+#include "base/text_helpers.h"
 #include "config/folders.h"
-#include "config/text_helpers.h"
 #include "platform/files.h"
 #include "platform/system.h"
 

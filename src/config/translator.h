@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "config/ini_document.h"
+#include "base/ini_document.h"
 
 namespace trelvar {
 

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "config/errors.h"
+#include "base/errors.h"
 #include "platform/files.h"
 #include "platform/system.h"
 #include "reports/chart_module.h"

@@ -2,11 +2,11 @@
 
 #include <cerrno>
 
-#include "app/output.h"
-#include "config/errors.h"
-#include "config/text_helpers.h"
+#include "base/errors.h"
+#include "base/run_control.h"
+#include "base/text_helpers.h"
+#include "base/web_helpers.h"
 #include "config/translator.h"
-#include "config/web_helpers.h"
 #include "platform/files.h"
 
 namespace trelvar {

@@ -28,7 +28,7 @@
 #include <string>
 #include <vector>
 
-#include "config/datetime.h"
+#include "base/datetime.h"
 #include "config/folders.h"
 #include "logread/file_parser.h"
 

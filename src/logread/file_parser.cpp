@@ -9,10 +9,10 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/output.h"
-#include "config/errors.h"
+#include "base/errors.h"
+#include "base/run_control.h"
+#include "base/text_helpers.h"
 #include "config/folders.h"
-#include "config/text_helpers.h"
 
 namespace trelvar {
 

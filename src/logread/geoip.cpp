@@ -1,9 +1,9 @@
 #include "logread/geoip.h"
 
-#include "config/errors.h"
-#include "config/safe_file.h"
-#include "config/text_helpers.h"
-#include "config/web_helpers.h"
+#include "base/errors.h"
+#include "base/safe_file.h"
+#include "base/text_helpers.h"
+#include "base/web_helpers.h"
 #include "platform/files.h"
 
 namespace trelvar {

@@ -2,13 +2,13 @@
 
 #include <algorithm>
 
-#include "app/output.h"
-#include "app/ui_host.h"
-#include "config/errors.h"
+#include "base/errors.h"
+#include "base/progress.h"
+#include "base/run_control.h"
+#include "base/text_helpers.h"
 #include "config/main_settings.h"
-#include "config/text_helpers.h"
 #include "config/translator.h"
-#include "reports/progress.h"
+#include "logread/format_recognition.h"
 #include "sites/log_formats.h"
 #include "sites/website.h"
 
@@ -155,7 +155,7 @@ void TLineParser::FileStarting(const std::string& path) {
   format_name_ = env_.site != nullptr ? env_.site->format : std::string();
   if (env_.settings != nullptr && env_.settings->auto_recognize_log_format &&
       env_.formats != nullptr) {
-    const std::string name = env_.formats->Recognize(path, true, true);
+    const std::string name = RecognizeLogFile(*env_.formats, path, true, true);
     if (!name.empty()) {
       OutputLine("<p>Log file " + path + " recognized as " + name + "</p>");
       active_template_ = env_.formats->GetTemplate(name);
@@ -214,12 +214,9 @@ void TLineParser::BeginScan(const std::string& log_path) {
     env_.progress->Start(caption, chooser_.TotalKB());
     env_.progress->SetUnitLabelVisible(true);
   }
-  if (RunMode() == TRunMode::Windowed) {
-    UiHost().SetMainWindowEnabled(false);
-    if (env_.progress != nullptr) env_.progress->Show();
-  } else {
-    OutputLine("<P><b>" + caption + "</b></P>");
-  }
+  RunControl().SetMainWindowEnabled(false);
+  if (env_.progress != nullptr) env_.progress->Show();
+  RunControl().OutputHeading("<P><b>" + caption + "</b></P>");
   OutputLine("<P>Scanning log files...</P>");
   chooser_.StartFiles();
   dns_.Stop();
@@ -407,10 +404,7 @@ TLineParser::TParsed TLineParser::ParseNextLine() {
       if (env_.progress->FileName() != chooser_.CurrentPath())
         env_.progress->SetFileName(chooser_.CurrentPath());
     }
-    UiHost().ProcessMessages();
-    if (RunMode() == TRunMode::Windowed && env_.progress != nullptr &&
-        env_.progress->IsCancelled())
-      break;
+    if (CancelRequested(env_.progress)) break;
 
     // A parsed line starts empty: the fields a format does not fill must
     // not keep the values of an earlier line, of this file or another.
@@ -523,12 +517,11 @@ bool TLineParser::GetLine() {
     if (dns_.ReadyEmpty() || dns_.Active()) FillCache();
     if (dns_.ReadyEmpty()) {
       // Lines resolved already go first; only when none is there the
-      // oldest waiting line is waited for. A cancel in the windowed run
-      // ends the wait and delivers nothing.
+      // oldest waiting line is waited for. A cancel ends the wait and
+      // delivers nothing.
       dns_.CleanCache();
       if (dns_.ReadyEmpty() && !dns_.WaitingEmpty()) {
-        const bool windowed = RunMode() == TRunMode::Windowed && env_.progress != nullptr;
-        if (!dns_.WaitForOldest([&] { return windowed && env_.progress->IsCancelled(); }))
+        if (!dns_.WaitForOldest([&] { return CancelRequested(env_.progress); }))
           return false;
       }
     }

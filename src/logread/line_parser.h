@@ -47,8 +47,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "base/row_index.h"
 #include "config/folders.h"
-#include "config/row_index.h"
 #include "logread/file_chooser.h"
 #include "logread/line_template.h"
 #include "logread/log_line.h"

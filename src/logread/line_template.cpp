@@ -1,6 +1,6 @@
 #include "logread/line_template.h"
 
-#include "config/text_helpers.h"
+#include "base/text_helpers.h"
 
 namespace trelvar {
 

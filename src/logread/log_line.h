@@ -12,8 +12,8 @@
 #include <memory>
 #include <string>
 
-#include "config/datetime.h"
-#include "config/web_helpers.h"
+#include "base/datetime.h"
+#include "base/web_helpers.h"
 
 namespace trelvar {
 

@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "config/text_helpers.h"
+#include "base/text_helpers.h"
+#include "base/web_helpers.h"
 #include "config/translator.h"
-#include "config/web_helpers.h"
 
 namespace trelvar {
 

@@ -7,7 +7,6 @@
 #include <mutex>
 #include <thread>
 
-#include "app/ui_host.h"
 #include "platform/system.h"
 
 namespace trelvar {
@@ -305,7 +304,6 @@ bool TReverseDns::WaitForOldest(const std::function<bool()>& cancelled) {
     // The wait releases the lock; a worker's result wakes it early.
     s.changed.wait_for(hold, std::chrono::milliseconds(20));
     hold.unlock();
-    UiHost().ProcessMessages();
     const bool stop = cancelled && cancelled();
     hold.lock();
     if (stop) return false;

@@ -36,7 +36,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "config/datetime.h"
+#include "base/datetime.h"
 #include "logread/log_line.h"
 #include "platform/reverse_lookup.h"
 
@@ -103,8 +103,9 @@ class TReverseDns {
   // order; true when any moved.
   bool CleanCache();
   // Waits until the oldest waiting line is resolved (or its lookup timed
-  // out), letting user-interface events run; `cancelled` (may be empty) is
-  // asked after each turn and ends the wait with false. Then CleanCache.
+  // out); `cancelled` (may be empty) is asked every 20 ms at the most, may
+  // let user-interface events run, and ends the wait with false when it
+  // says so. Then CleanCache.
   bool WaitForOldest(const std::function<bool()>& cancelled);
   // The first ready line, or null.
   TParsed TakeReady();

@@ -3,8 +3,8 @@
 #include <limits>
 #include <string>
 
-#include "config/errors.h"
-#include "config/text_helpers.h"
+#include "base/errors.h"
+#include "base/text_helpers.h"
 
 namespace trelvar {
 

@@ -10,7 +10,7 @@
 #include <numbers>
 #include <optional>
 
-#include "config/errors.h"
+#include "base/errors.h"
 #include "reports/chart_text.h"
 
 namespace trelvar {

@@ -1,6 +1,6 @@
 #include "reports/chart_service.h"
 
-#include "config/errors.h"
+#include "base/errors.h"
 #include "platform/files.h"
 #include "reports/chart_text.h"
 #include "reports/image_bmp.h"

@@ -7,7 +7,7 @@
 // folder and binds; otherwise, and for every bar and line chart, the
 // service draws with its own renderer through "_temp.bmp" in the output
 // folder. Bar charts may carry a second series, and a chart may also be
-// saved as a JPEG file of a given name. The service is one process-wide object of the run (TAppContext);
+// saved as a JPEG file of a given name. The service is one process-wide object of the run (TRunContext);
 // it owns the bound module, which stays loaded while the service lives, and
 // draws point colours from the run's random generator, which must outlive
 // it. Writing "_temp.bmp" or the GIF raises EFCreateError

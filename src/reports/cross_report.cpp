@@ -6,14 +6,14 @@
 #include <cmath>
 #include <limits>
 
-#include "config/errors.h"
+#include "base/errors.h"
+#include "base/text_helpers.h"
+#include "base/web_helpers.h"
 #include "config/main_settings.h"
-#include "config/text_helpers.h"
+#include "config/search_engines.h"
 #include "config/translator.h"
-#include "config/web_helpers.h"
 #include "reports/report_text.h"
 #include "reports/reports_cache.h"
-#include "sites/search_engines.h"
 
 namespace trelvar {
 

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <unordered_set>
 
-#include "config/cp1251.h"
+#include "base/cp1251.h"
 #include "config/translator.h"
 #include "logread/visit_tracker.h"
 #include "reports/chart_service.h"

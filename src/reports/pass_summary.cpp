@@ -3,10 +3,10 @@
 #include <cmath>
 #include <cstring>
 
-#include "config/errors.h"
-#include "config/text_helpers.h"
+#include "base/errors.h"
+#include "base/text_helpers.h"
+#include "base/web_helpers.h"
 #include "config/translator.h"
-#include "config/web_helpers.h"
 #include "platform/files.h"
 #include "reports/byte_sums.h"
 #include "reports/report_text.h"

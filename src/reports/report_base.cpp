@@ -1,10 +1,10 @@
 #include "reports/report_base.h"
 
-#include "config/errors.h"
+#include "base/errors.h"
+#include "base/text_helpers.h"
+#include "base/web_helpers.h"
 #include "config/folders.h"
 #include "config/main_settings.h"
-#include "config/text_helpers.h"
-#include "config/web_helpers.h"
 #include "logread/geoip.h"
 #include "logread/visit_tracker.h"
 #include "platform/files.h"

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "config/text_helpers.h"
+#include "base/text_helpers.h"
 #include "config/translator.h"
 
 namespace trelvar {

@@ -3,23 +3,22 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/context.h"
-#include "app/output.h"
-#include "app/ui_host.h"
-#include "config/errors.h"
-#include "config/safe_file.h"
-#include "config/text_helpers.h"
+#include "base/errors.h"
+#include "base/progress.h"
+#include "base/run_control.h"
+#include "base/safe_file.h"
+#include "base/text_helpers.h"
 #include "config/translator.h"
 #include "logread/line_parser.h"
 #include "platform/files.h"
 #include "platform/system.h"
 #include "reports/chart_service.h"
 #include "reports/experimental_report.h"
-#include "reports/progress.h"
 #include "reports/report_params.h"
-#include "reports/report_types.h"
 #include "reports/report_text.h"
+#include "reports/report_types.h"
 #include "reports/reports_cache.h"
+#include "reports/run_context.h"
 #include "reports/standard_reports.h"
 #include "reports/web_model.h"
 
@@ -41,11 +40,16 @@ const char* const kSupportFiles[] = {"zeb.css",   "progress.gif", "index.htm",
                                      "blank.gif", "minus.gif",    "plus.gif",
                                      "report.gif", "folder.gif",  "tree.js"};
 
-bool Windowed() { return RunMode() == TRunMode::Windowed; }
+// The user's cancel request; the main window comes back on when there is one.
+bool Cancelled(TfrmProg* progress) {
+  if (!CancelRequested(progress)) return false;
+  RunControl().SetMainWindowEnabled(true);
+  return true;
+}
 
 }  // namespace
 
-TRepParser::TRepParser(TAppContext& app) : app_(app) {
+TRepParser::TRepParser(TRunContext& app) : app_(app) {
   ctx_.folders = &app.folders;
   ctx_.settings = app.settings.get();
   ctx_.current = &app.current_line;
@@ -238,7 +242,7 @@ void TRepParser::LoadValueFiles() {
         OutputLine("<P>" + Translate(387, "Error in report:") + " " + r->report_name + "</P>");
       }
     }
-    UiHost().ProcessMessages();
+    RunControl().ProcessMessages();
   }
 }
 
@@ -375,8 +379,8 @@ int TRepParser::Parse() {
     int64_t approximate_count = 0;
     while (!parser->Finished()) {
       const bool got = parser->GetLine();
-      if (Windowed() && progress != nullptr && progress->IsCancelled()) {
-        UiHost().SetMainWindowEnabled(true);
+      if (progress != nullptr && progress->IsCancelled()) {
+        RunControl().SetMainWindowEnabled(true);
         result = 1;
         break;
       }
@@ -549,18 +553,14 @@ bool TRepParser::Display() {
     progress->SetUnitLabelVisible(false);
     progress->SetPosition(0);
   }
-  if (!Windowed()) OutputLine("<p><b>" + caption + "</b></p>");
+  RunControl().OutputHeading("<p><b>" + caption + "</b></p>");
 
   std::string list = kHeadHtml;
   for (size_t i = 0; i < reports.size(); ++i) {
-    UiHost().ProcessMessages();
-    if (Windowed() && progress != nullptr && progress->IsCancelled()) {
-      UiHost().SetMainWindowEnabled(true);
-      return false;
-    }
+    if (Cancelled(progress)) return false;
     TCustomWReport& r = *reports[i];
     if (!r.is_supported) continue;
-    if (Windowed() && progress != nullptr) progress->SetFileName(r.report_name);
+    if (progress != nullptr) progress->SetFileName(r.report_name);
     try {
       r.Display();
     } catch (const std::exception& e) {
@@ -603,28 +603,9 @@ bool TRepParser::Display() {
              "</P>");
   const std::string index = platform::PathExists(folder + "index.htm") ? "index.htm"
                                                                        : "indexdetails.htm";
-  switch (RunMode()) {
-    case TRunMode::Web: {
-      // The link is rooted once: a web path of "/reports/" must not give
-      // "//reports/", which a browser reads as a host name.
-      const size_t rooted = web_path_.find_first_not_of('/');
-      const std::string web_path =
-          HtmlEscape(rooted == std::string::npos ? "" : web_path_.substr(rooted));
-      OutputLine("<p><b>" + Translate(383, "Ready!") + "</b>&nbsp;<a href=\"/" + web_path +
-                 index + "\">" + Translate(384, "See report") + "</a><p>");
-      break;
-    }
-    case TRunMode::Windowed:
-      OutputLine(Translate(385, "Done!"));
-      UiHost().SetMainWindowEnabled(true);
-      if (progress != nullptr) progress->Hide();
-      break;
-    case TRunMode::Console:
-      OutputLine("<P>" + Translate(383, "Ready!") + " " + Translate(384, "See report") + ": " +
-                 folder + index + "</P>");
-      if (settings.auto_start_browser) platform::OpenWithDefaultHandler(folder + index);
-      break;
-  }
+  if (progress != nullptr) progress->Hide();
+  RunControl().AnalysisFinished(
+      TFinishedPages{folder, web_path_, index, settings.auto_start_browser});
   return true;
 }
 
@@ -643,11 +624,7 @@ bool TRepParser::ExcelExport() {
   }
   for (size_t i = 0; i < reports.size(); ++i) {
     if (progress != nullptr) progress->SetPosition(static_cast<int64_t>(i));
-    UiHost().ProcessMessages();
-    if (Windowed() && progress != nullptr && progress->IsCancelled()) {
-      UiHost().SetMainWindowEnabled(true);
-      return false;
-    }
+    if (Cancelled(progress)) return false;
     try {
       reports[i]->ExportCsv();
     } catch (const std::exception& e) {

@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-#include "config/datetime.h"
+#include "base/datetime.h"
 #include "logread/geoip.h"
 #include "logread/visit_tracker.h"
 #include "reports/pass_summary.h"
@@ -32,7 +32,7 @@
 
 namespace trelvar {
 
-struct TAppContext;
+struct TRunContext;
 class TLineParser;
 
 struct TRepCategory {
@@ -53,7 +53,7 @@ class TRepParser {
  public:
   using TReports = std::vector<std::unique_ptr<TCustomWReport>>;
 
-  explicit TRepParser(TAppContext& app);
+  explicit TRepParser(TRunContext& app);
   ~TRepParser();
   TRepParser(const TRepParser&) = delete;
   TRepParser& operator=(const TRepParser&) = delete;
@@ -122,7 +122,7 @@ class TRepParser {
   std::pair<std::string, std::string> TimeRange() const;
   std::string TimeRangeText() const;
 
-  TAppContext& app_;
+  TRunContext& app_;
   TReportContext ctx_;
   std::unique_ptr<TVisLine> visits_;
   std::unique_ptr<TGeoIP> geoip_;

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "config/errors.h"
+#include "base/errors.h"
 #include "platform/files.h"
 #include "reports/report_base.h"
 

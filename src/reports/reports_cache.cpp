@@ -4,13 +4,12 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/output.h"
-#include "app/ui_host.h"
-#include "config/errors.h"
+#include "base/errors.h"
+#include "base/progress.h"
+#include "base/run_control.h"
+#include "base/safe_file.h"
 #include "config/folders.h"
-#include "config/safe_file.h"
 #include "platform/files.h"
-#include "reports/progress.h"
 #include "reports/report_base.h"
 
 namespace trelvar {
@@ -118,11 +117,6 @@ std::string TReportsCache::ReadString() {
   return s;
 }
 
-bool TReportsCache::Cancelled() const {
-  UiHost().ProcessMessages();
-  return progress_ != nullptr && progress_->IsCancelled();
-}
-
 bool TReportsCache::Save(const std::string& path, TReports& reports, int tolerance,
                          bool approximate, TDateTime period_to, TDateTime period_from,
                          bool use_period, TDateTime last_line_time, TDateTime first_line_time) {
@@ -147,7 +141,7 @@ bool TReportsCache::Save(const std::string& path, TReports& reports, int toleran
     std::string index;
     for (size_t i = 0; i < reports.size(); ++i) {
       if (progress_ != nullptr) progress_->SetPosition(static_cast<int64_t>(i));
-      if (Cancelled()) return false;
+      if (CancelRequested(progress_)) return false;
       written_ = 0;
       reports[i]->SaveToCache(*this);
       AppendLittleEndian(index, static_cast<int32_t>(written_));
@@ -214,7 +208,7 @@ bool TReportsCache::Load(const std::string& path, TReports& reports, int toleran
     for (auto& r : reports) current.push_back(r->SaveParams(true));
     for (int32_t j = 0; j < count; ++j) {
       if (progress_ != nullptr) progress_->SetPosition(j);
-      if (Cancelled()) {
+      if (CancelRequested(progress_)) {
         clear_all();
         return false;
       }

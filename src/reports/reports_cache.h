@@ -25,7 +25,7 @@
 #include <string_view>
 #include <vector>
 
-#include "config/datetime.h"
+#include "base/datetime.h"
 
 namespace trelvar {
 
@@ -83,7 +83,6 @@ class TReportsCache {
 
  private:
   void Need(size_t bytes) const;
-  bool Cancelled() const;
 
   TfrmProg* progress_;
   std::string out_;        // the data file being written

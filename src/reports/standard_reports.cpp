@@ -6,8 +6,8 @@
 #include <charconv>
 #include <limits>
 
-#include "config/errors.h"
-#include "config/text_helpers.h"
+#include "base/errors.h"
+#include "base/text_helpers.h"
 #include "config/translator.h"
 #include "platform/files.h"
 #include "reports/byte_sums.h"

@@ -27,8 +27,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "base/row_index.h"
 #include "reports/report_base.h"
-#include "config/row_index.h"
 
 namespace trelvar {
 

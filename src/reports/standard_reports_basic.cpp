@@ -4,9 +4,9 @@
 
 #include <limits>
 
-#include "config/errors.h"
+#include "base/errors.h"
+#include "base/text_helpers.h"
 #include "config/main_settings.h"
-#include "config/text_helpers.h"
 #include "config/translator.h"
 #include "logread/geoip.h"
 #include "logread/visit_tracker.h"

@@ -2,13 +2,13 @@
 // reports (phrases, words and engines of the referrers).
 #include "reports/standard_reports.h"
 
+#include "base/text_helpers.h"
+#include "base/web_helpers.h"
 #include "config/main_settings.h"
-#include "config/text_helpers.h"
+#include "config/search_engines.h"
 #include "config/translator.h"
-#include "config/web_helpers.h"
 #include "logread/visit_tracker.h"
 #include "reports/report_params.h"
-#include "sites/search_engines.h"
 
 namespace trelvar {
 

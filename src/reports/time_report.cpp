@@ -6,8 +6,8 @@
 #include <cmath>
 #include <limits>
 
-#include "config/errors.h"
-#include "config/text_helpers.h"
+#include "base/errors.h"
+#include "base/text_helpers.h"
 #include "config/translator.h"
 #include "logread/visit_tracker.h"
 #include "platform/files.h"

@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <limits>
 
-#include "config/errors.h"
+#include "base/errors.h"
+#include "base/text_helpers.h"
 #include "config/main_settings.h"
-#include "config/text_helpers.h"
 #include "config/translator.h"
 #include "reports/report_params.h"
 #include "reports/report_text.h"

@@ -21,7 +21,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "config/datetime.h"
+#include "base/datetime.h"
 #include "reports/report_base.h"
 
 namespace trelvar {

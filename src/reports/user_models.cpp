@@ -6,8 +6,8 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "config/errors.h"
-#include "config/text_helpers.h"
+#include "base/errors.h"
+#include "base/text_helpers.h"
 #include "config/translator.h"
 #include "logread/visit_tracker.h"
 #include "reports/report_params.h"

@@ -7,11 +7,11 @@
 #include <limits>
 #include <string_view>
 
-#include "config/errors.h"
+#include "base/errors.h"
+#include "base/text_helpers.h"
+#include "base/web_helpers.h"
 #include "config/main_settings.h"
-#include "config/text_helpers.h"
 #include "config/translator.h"
-#include "config/web_helpers.h"
 #include "reports/report_params.h"
 #include "reports/report_text.h"
 #include "reports/reports_cache.h"

@@ -1,6 +1,6 @@
 #include "reports/visit_worker.h"
 
-#include "config/web_helpers.h"
+#include "base/web_helpers.h"
 
 #include "reports/report_base.h"
 

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <bit>
 
-#include "config/errors.h"
+#include "base/errors.h"
+#include "base/text_helpers.h"
+#include "base/web_helpers.h"
 #include "config/main_settings.h"
-#include "config/text_helpers.h"
 #include "config/translator.h"
-#include "config/web_helpers.h"
 #include "logread/visit_tracker.h"
 #include "reports/report_params.h"
 #include "reports/report_text.h"

@@ -1,12 +1,9 @@
 // Recognition of a log file's format from its first lines.
 #include <algorithm>
 
-#include "app/output.h"
-#include "app/ui_host.h"
-#include "config/text_helpers.h"
+#include "base/run_control.h"
+#include "base/text_helpers.h"
 #include "config/translator.h"
-#include "logread/file_parser.h"
-#include "platform/files.h"
 #include "sites/log_formats.h"
 
 namespace trelvar {
@@ -21,7 +18,7 @@ bool Has(const std::string& text, std::string_view part) {
 
 // An information message: a dialog, or nothing in console mode.
 void Notice(bool show, bool console, const std::string& text) {
-  if (show && !console) UiHost().ShowMessage(text);
+  if (show && !console) RunControl().ShowMessage(text);
 }
 
 // The template a W3C "#Fields:" or Netscape "format=" header describes.
@@ -114,31 +111,6 @@ std::string ApacheFormat(const std::string& first) {
 
 }  // namespace
 
-std::string TLogFmts::Recognize(const std::string& path, bool show, bool console) {
-  std::string result;
-  try {
-    if (!platform::IsRegularFile(path)) {
-      if (show)
-        UiHost().ShowError(Translate(267, "Your log file") + "\n\n" + path + "\n\n" +
-                           Translate(259, "not found") + "\n\n" +
-                           Translate(268, "Please specify correct log path"));
-      return result;
-    }
-    std::unique_ptr<TFileParser> reader = CreateFileParser(path);
-    reader->Open(path);
-    const std::vector<std::string> sample = CollectHeaderSample([&](std::string& line) {
-      if (reader->AtEnd()) return false;
-      reader->ReadLine(line);
-      return !(reader->AtEnd() && line.empty());
-    });
-    reader->Close();
-    result = RecognizeSample(sample, path, show, console);
-  } catch (...) {
-    // A file that cannot be read is simply not recognised.
-  }
-  return result;
-}
-
 std::vector<std::string> TLogFmts::CollectHeaderSample(const TLineSource& next_line) {
   std::vector<std::string> sample;
   int counted = 0;
@@ -206,7 +178,7 @@ std::string TLogFmts::RecognizeSample(const std::vector<std::string>& sample,
       OutputLine("<p>" + path + "</p>");
       OutputLine("<p>" + support + "</p>");
     } else {
-      UiHost().ShowMessage(unknown + "\n" + support);
+      RunControl().ShowMessage(unknown + "\n" + support);
     }
   }
   return "";

@@ -1,6 +1,6 @@
 #include "sites/log_formats.h"
 
-#include "config/text_helpers.h"
+#include "base/text_helpers.h"
 
 namespace trelvar {
 
@@ -29,6 +29,13 @@ void TLogFmts::AddFormatLine(std::string_view line) {
   } else {
     entries_.push_back({name, line_template});
   }
+}
+
+std::vector<std::string> TLogFmts::FormatLines() const {
+  std::vector<std::string> lines;
+  lines.reserve(entries_.size());
+  for (const TEntry& e : entries_) lines.push_back(e.name + ";" + e.line_template);
+  return lines;
 }
 
 std::string TLogFmts::FindNameByTemplate(std::string_view line_template) const {

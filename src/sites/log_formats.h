@@ -4,12 +4,12 @@
 // between literal separators; the line parser cuts every log line by the
 // template of the site's format. Entries keep the order in which they were
 // loaded or added; the catalogue has no built-in entries (the shipped ones
-// come from main.ini). One catalogue exists per run (TAppContext).
+// come from main.ini). One catalogue exists per run (TRunContext).
 //
-// Recognize() looks at the first lines of a log file: W3C and Netscape
-// headers yield a new template saved under a fresh name, the Apache/NCSA,
-// IIS native and Blogware layouts yield the name of an entry. It never
-// lets an exception out. Not thread-safe.
+// RecognizeSample() looks at the first lines of a log file: W3C and
+// Netscape headers yield a new template saved under a fresh name, the
+// Apache/NCSA, IIS native and Blogware layouts yield the name of an entry.
+// It never lets an exception out. Not thread-safe.
 #pragma once
 
 #include <functional>
@@ -17,9 +17,11 @@
 #include <string_view>
 #include <vector>
 
+#include "config/main_settings.h"
+
 namespace trelvar {
 
-class TLogFmts {
+class TLogFmts : public TFormatLines {
  public:
   struct TEntry {
     std::string name;
@@ -30,18 +32,16 @@ class TLogFmts {
   std::string GetTemplate(std::string_view name) const;
   // name;template. Replaces the template of an entry of that name (any
   // case) in place, or appends; an empty template removes the entry.
-  void AddFormatLine(std::string_view line);
+  void AddFormatLine(std::string_view line) override;
+  // name;template of every entry.
+  std::vector<std::string> FormatLines() const override;
   // The last entry whose template equals `line_template`, or "".
   std::string FindNameByTemplate(std::string_view line_template) const;
   // `base`, " " and the first N from 0 that names no entry.
   std::string MakeFreeName(std::string_view base) const;
 
-  // The format of the log file at `path`, "" when not recognised.
-  // `show_messages` allows messages; `console_mode` sends them to the
-  // output channel instead of dialogs and drops the "recognized" notices.
-  std::string Recognize(const std::string& path, bool show_messages, bool console_mode);
-
-  // The steps of Recognize after the file is open, for any line source:
+  // The steps of recognising a log file (RecognizeLogFile, which reads the
+  // file) once it is open, for any line source:
   // the header sample of at most 15 lines read through `next_line` (which
   // returns false at the end), and the format that sample shows.
   using TLineSource = std::function<bool(std::string& line)>;

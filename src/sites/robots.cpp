@@ -1,6 +1,6 @@
 #include "sites/robots.h"
 
-#include "config/text_helpers.h"
+#include "base/text_helpers.h"
 #include "platform/files.h"
 
 namespace trelvar {

@@ -2,10 +2,9 @@
 
 #include <algorithm>
 
-#include "app/output.h"
-#include "config/errors.h"
-#include "config/safe_file.h"
-#include "config/text_helpers.h"
+#include "base/errors.h"
+#include "base/safe_file.h"
+#include "base/text_helpers.h"
 #include "config/translator.h"
 #include "platform/files.h"
 #include "sites/password_scrambler.h"
@@ -168,7 +167,7 @@ TWebSite& TWS::AddSite(std::unique_ptr<TWebSite> site) {
   return added;
 }
 
-std::string TWS::AddNewSite() {
+std::string TWS::AddNewSite(bool cgi) {
   const std::string base = Translate(404, "New Site");
   int n = 1;
   while (GetSiteIndex(base + " " + std::to_string(n)) >= 0) ++n;
@@ -178,7 +177,7 @@ std::string TWS::AddNewSite() {
   s->remote_log_path = "/";
   s->output_folder = "zeb_out";
   s->output_uri = "zeb_out";
-  s->app_type = static_cast<uint8_t>(RunMode());
+  s->app_type = cgi ? 0 : 1;
   s->report_file = current_report_file_;
   return AddSite(std::move(s)).name;
 }

@@ -2,7 +2,7 @@
 //
 // Owns its sites (in file order) and has a current site that the analysis
 // run, the report pages, the line parser and the FTP download read. One
-// registry exists per run (TAppContext). Not thread-safe.
+// registry exists per run (TRunContext). Not thread-safe.
 //
 // Failures: a missing websites.ini (data and defaults folder) raises
 // EInOutError from LoadFromFile. A filter line with an unknown parameter or
@@ -48,7 +48,8 @@ class TWS {
   // Takes the site; replaces a site of the same name in its position.
   TWebSite& AddSite(std::unique_ptr<TWebSite> site);
   // A new site "New Site N" with the first free N from 1; returns its name.
-  std::string AddNewSite();
+  // It answers as a CGI program when the program creating it runs as one.
+  std::string AddNewSite(bool cgi = false);
   // Both raise EListError for names that do not exist.
   void DeleteSite(std::string_view name);
   void MoveSite(std::string_view name, std::string_view target_name);

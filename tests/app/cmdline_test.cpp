@@ -10,11 +10,11 @@ TEST(TCmdLine, DefaultsWithoutArguments) {
   EXPECT_EQ(c.Parse({}), "");
   EXPECT_FALSE(c.has_parameters);
   EXPECT_FALSE(c.console);
-  EXPECT_EQ(c.period_type, TPeriodType::None);
-  EXPECT_EQ(c.period_to, Today());
-  EXPECT_EQ(c.period_from, Today() - 30);
-  EXPECT_EQ(c.period_count, 30);
-  EXPECT_EQ(c.period_unit, 1);
+  EXPECT_EQ(c.job.period.type, TPeriodType::None);
+  EXPECT_EQ(c.job.period.to, Today());
+  EXPECT_EQ(c.job.period.from, Today() - 30);
+  EXPECT_EQ(c.job.period.count, 30);
+  EXPECT_EQ(c.job.period.unit, 1);
 }
 
 TEST(TCmdLine, PrefixesInAnyCaseValuesKeepTheirCase) {
@@ -26,9 +26,9 @@ TEST(TCmdLine, PrefixesInAnyCaseValuesKeepTheirCase) {
   EXPECT_TRUE(c.has_parameters);
   EXPECT_TRUE(c.console);
   EXPECT_EQ(c.site_name, "My Site");
-  EXPECT_EQ(c.output_folder, "/srv/Out:put");  // only the first ":" separates
-  EXPECT_EQ(c.log_path, "C:\\Logs\\ex*.log");  // a drive letter keeps its ":"
-  EXPECT_EQ(c.report_file, "Rep.ini");
+  EXPECT_EQ(c.job.output_folder, "/srv/Out:put");  // only the first ":" separates
+  EXPECT_EQ(c.job.log_path, "C:\\Logs\\ex*.log");  // a drive letter keeps its ":"
+  EXPECT_EQ(c.job.report_file, "Rep.ini");
 }
 
 TEST(TCmdLine, ConsoleWordWithoutDashIsIgnored) {
@@ -61,14 +61,14 @@ TEST(TCmdLine, PeriodOptions) {
   EXPECT_EQ(c.Parse({"-periodtype:between", "-periodfrom:2026-01-02", "-periodto:2026-02-03 12:30",
                      "-periodlast:7", "-periodmeasure:3"}),
             "");
-  EXPECT_EQ(c.period_type, TPeriodType::Between);
-  EXPECT_EQ(c.period_from, EncodeDate(2026, 1, 2));
-  EXPECT_EQ(c.period_to, EncodeDate(2026, 2, 3) + EncodeTime(12, 30, 0));
-  EXPECT_EQ(c.period_count, 7);
-  EXPECT_EQ(c.period_unit, 3);
+  EXPECT_EQ(c.job.period.type, TPeriodType::Between);
+  EXPECT_EQ(c.job.period.from, EncodeDate(2026, 1, 2));
+  EXPECT_EQ(c.job.period.to, EncodeDate(2026, 2, 3) + EncodeTime(12, 30, 0));
+  EXPECT_EQ(c.job.period.count, 7);
+  EXPECT_EQ(c.job.period.unit, 3);
   TCmdLine d;
   d.Parse({"-periodtype:Last"});
-  EXPECT_EQ(d.period_type, TPeriodType::None);
+  EXPECT_EQ(d.job.period.type, TPeriodType::None);
 }
 
 TEST(TCmdLine, ConversionErrorStopsTheParse) {
@@ -77,9 +77,9 @@ TEST(TCmdLine, ConversionErrorStopsTheParse) {
       c.Parse({"-logpath:/var/log", "-periodlast:abc", "-console", "-periodmeasure:2"});
   EXPECT_EQ(error,
             "Error during processing command line parameters: \n'abc' is not a valid integer value");
-  EXPECT_EQ(c.log_path, "/var/log");
+  EXPECT_EQ(c.job.log_path, "/var/log");
   EXPECT_FALSE(c.console);
-  EXPECT_EQ(c.period_unit, 1);
+  EXPECT_EQ(c.job.period.unit, 1);
 
   TCmdLine d;
   EXPECT_EQ(d.Parse({"-periodfrom:31.12.2026"}),

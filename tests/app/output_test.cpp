@@ -1,4 +1,4 @@
-#include "app/output.h"
+#include "app/run_mode.h"
 
 #include <gtest/gtest.h>
 
@@ -20,17 +20,6 @@ TEST(OutputLine, ConsoleModeStripsTags) {
   test::TCaptureHost host(TRunMode::Console);
   OutputLine("<P>Report_file=<b>/tmp/x</b></P>");
   EXPECT_EQ(host.stdout_text, "Report_file=/tmp/x\n");
-  EXPECT_EQ(host.process_messages, 1);
-}
-
-TEST(OutputLine, WindowedModeGoesToTheStatusPaneAndRestoresTheWindow) {
-  test::TCaptureHost host(TRunMode::Windowed);
-  host.enabled = false;
-  OutputLine("<P>Error in report:</P>");
-  EXPECT_EQ(host.status_lines, std::vector<std::string>{"Error in report:"});
-  EXPECT_EQ(host.stdout_text, "");
-  EXPECT_EQ(host.enabled_history, (std::vector<bool>{true, false}));
-  EXPECT_FALSE(host.enabled);
   EXPECT_EQ(host.process_messages, 1);
 }
 

@@ -9,7 +9,7 @@
 #include <sstream>
 
 #include "analysis_run.h"
-#include "config/text_helpers.h"
+#include "base/text_helpers.h"
 #include "logread/gzip_test_support.h"
 #include "test_support.h"
 

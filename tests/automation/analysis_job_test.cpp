@@ -1,11 +1,11 @@
-// The analysis period taken from the command line's period options.
+// The analysis period taken from a choice of period.
 #include "automation/analysis_job.h"
 
 #include <gtest/gtest.h>
 
 #include <climits>
 
-#include "config/datetime.h"
+#include "base/datetime.h"
 
 namespace trelvar {
 namespace {
@@ -30,10 +30,10 @@ TEST(AnalysisPeriod, LastPeriodsBeginWithinTheCalendar) {
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(std::to_string(c.count) + " of unit " + std::to_string(c.unit));
-    TCmdLine cmd;
-    cmd.period_type = TPeriodType::Last;
-    cmd.period_count = c.count;
-    cmd.period_unit = c.unit;
+    TPeriodChoice cmd;
+    cmd.type = TPeriodType::Last;
+    cmd.count = c.count;
+    cmd.unit = c.unit;
     bool use_period = false;
     TDateTime from = 0, to = 0;
     ComputeAnalysisPeriod(cmd, use_period, from, to);
@@ -47,10 +47,10 @@ TEST(AnalysisPeriod, LastPeriodsBeginWithinTheCalendar) {
     EXPECT_LE(from, last);
   }
   // A negative count reaches at most the last date there is.
-  TCmdLine ahead;
-  ahead.period_type = TPeriodType::Last;
-  ahead.period_count = INT_MIN;
-  ahead.period_unit = 3;
+  TPeriodChoice ahead;
+  ahead.type = TPeriodType::Last;
+  ahead.count = INT_MIN;
+  ahead.unit = 3;
   bool use_period = false;
   TDateTime from = 0, to = 0;
   ComputeAnalysisPeriod(ahead, use_period, from, to);

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "config/errors.h"
-#include "config/safe_file.h"
+#include "base/errors.h"
+#include "base/safe_file.h"
 #include "platform/files.h"
 #include "test_support.h"
 

@@ -7,8 +7,8 @@
 #include <regex>
 #include <set>
 
-#include "config/ini_document.h"
-#include "config/text_helpers.h"
+#include "base/ini_document.h"
+#include "base/text_helpers.h"
 #include "config/translator.h"
 #include "test_support.h"
 

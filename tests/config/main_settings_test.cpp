@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "config/errors.h"
+#include "base/errors.h"
 #include "config/gui_settings.h"
 #include "sites/log_formats.h"
 #include "sites/sites_registry.h"

@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "config/errors.h"
+#include "base/errors.h"
 #include "test_support.h"
 
 namespace trelvar {

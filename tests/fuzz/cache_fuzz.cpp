@@ -12,13 +12,13 @@
 #include <string>
 #include <vector>
 
-#include "app/context.h"
-#include "config/errors.h"
-#include "config/safe_file.h"
+#include "base/errors.h"
+#include "base/safe_file.h"
 #include "fuzz_support.h"
 #include "platform/files.h"
 #include "reports/report_text.h"
 #include "reports/reports_cache.h"
+#include "reports/run_context.h"
 
 namespace trelvar {
 namespace {
@@ -26,7 +26,7 @@ namespace {
 constexpr int kTolerance = 100;
 
 struct TWorld {
-  TAppContext app{TFolders(fuzz::TempFolder() + "prog/", fuzz::TempFolder() + "data/")};
+  TRunContext app{TFolders(fuzz::TempFolder() + "prog/", fuzz::TempFolder() + "data/")};
   std::string shipped_reports = fuzz::ShippedFile("reports.ini");
   std::string path = app.folders.Data() + "Cache/Fuzzed.cache";
   std::string saved_path = app.folders.Data() + "Cache/Saved.cache";

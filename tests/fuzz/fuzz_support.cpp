@@ -7,9 +7,8 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "app/output.h"
-#include "app/ui_host.h"
-#include "config/safe_file.h"
+#include "base/run_control.h"
+#include "base/safe_file.h"
 
 namespace trelvar::fuzz {
 
@@ -29,17 +28,6 @@ void RemoveTempFolder() {
   std::error_code ec;
   std::filesystem::remove_all(TempFolder(), ec);
 }
-
-// Swallows every line; the targets must stay quiet per input.
-class TSilentHost : public TUiHost {
- public:
-  void WriteStdout(const std::string&) override {}
-  void ProcessMessages() override {}
-  bool MainWindowEnabled() const override { return true; }
-  void SetMainWindowEnabled(bool) override {}
-  void StatusLine(const std::string&) override {}
-  void ShowMessage(const std::string&) override {}
-};
 
 }  // namespace
 
@@ -67,9 +55,8 @@ std::string ShippedFile(const std::string& name) {
 }
 
 void SilenceOutput() {
-  static TSilentHost host;
-  SetRunMode(TRunMode::Console);
-  SetUiHost(&host);
+  // The quiet run control drops every line: the targets must stay quiet.
+  SetRunControl(nullptr);
 }
 
 void Fail(const std::string& what) {

@@ -24,7 +24,7 @@ void WriteBytes(const std::string& path, std::string_view bytes);
 // The text of a file of the shipped defaults folder ("main.ini", ...).
 std::string ShippedFile(const std::string& name);
 
-// Sends everything the output channel writes nowhere, in console mode.
+// Sends everything the output channel writes nowhere.
 void SilenceOutput();
 
 // A promise of the code under test did not hold: prints `what` and aborts,

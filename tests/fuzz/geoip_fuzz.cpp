@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "config/errors.h"
+#include "base/errors.h"
 #include "fuzz_support.h"
 #include "logread/geoip.h"
 

@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "config/datetime.h"
-#include "config/errors.h"
+#include "base/datetime.h"
+#include "base/errors.h"
 #include "config/folders.h"
 #include "config/main_settings.h"
 #include "fuzz_support.h"

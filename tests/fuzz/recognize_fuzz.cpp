@@ -11,6 +11,7 @@
 
 #include "config/main_settings.h"
 #include "fuzz_support.h"
+#include "logread/format_recognition.h"
 #include "platform/files.h"
 #include "sites/log_formats.h"
 
@@ -71,10 +72,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::WriteBytes(world.gzip_path, Gzip(text));
 
   TLogFmts plain_formats = world.ShippedFormats();
-  const std::string plain = plain_formats.Recognize(world.plain_path, true, true);
+  const std::string plain = RecognizeLogFile(plain_formats, world.plain_path, true, true);
   CheckKnown(plain_formats, plain, "plain");
   TLogFmts gzip_formats = world.ShippedFormats();
-  const std::string gzip = gzip_formats.Recognize(world.gzip_path, true, true);
+  const std::string gzip = RecognizeLogFile(gzip_formats, world.gzip_path, true, true);
   CheckKnown(gzip_formats, gzip, "gzip");
   if (plain != gzip)
     fuzz::Fail("the plain file was recognised as \"" + plain + "\", the gzip file as \"" + gzip + "\"");

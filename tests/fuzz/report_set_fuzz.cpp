@@ -6,16 +6,16 @@
 #include <memory>
 #include <string>
 
-#include "app/context.h"
-#include "config/errors.h"
+#include "base/errors.h"
 #include "fuzz_support.h"
 #include "platform/files.h"
+#include "reports/run_context.h"
 
 namespace trelvar {
 namespace {
 
 struct TWorld {
-  TAppContext app{TFolders(fuzz::TempFolder() + "prog/", fuzz::TempFolder() + "data/")};
+  TRunContext app{TFolders(fuzz::TempFolder() + "prog/", fuzz::TempFolder() + "data/")};
   std::unique_ptr<TRepParser> first, second;
 
   TWorld() {

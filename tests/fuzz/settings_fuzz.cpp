@@ -10,10 +10,10 @@
 #include <string>
 #include <string_view>
 
-#include "config/errors.h"
+#include "base/errors.h"
+#include "base/ini_document.h"
 #include "config/folders.h"
 #include "config/gui_settings.h"
-#include "config/ini_document.h"
 #include "config/main_settings.h"
 #include "fuzz_support.h"
 #include "platform/files.h"

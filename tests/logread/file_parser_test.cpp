@@ -4,7 +4,7 @@
 
 #include <random>
 
-#include "config/errors.h"
+#include "base/errors.h"
 #include "logread/gzip_test_support.h"
 #include "test_support.h"
 

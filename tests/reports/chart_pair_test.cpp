@@ -4,7 +4,7 @@
 
 #include <random>
 
-#include "config/errors.h"
+#include "base/errors.h"
 #include "reports/chart_renderer.h"
 #include "reports/chart_service.h"
 #include "test_support.h"

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "config/errors.h"
+#include "base/errors.h"
 #include "platform/files.h"
 #include "platform/shared_library.h"
 #include "reports/image_bmp.h"

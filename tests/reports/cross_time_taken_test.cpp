@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "analysis_run.h"
-#include "config/errors.h"
+#include "base/errors.h"
 #include "logread/visit_tracker.h"
 #include "reports/cross_report.h"
 #include "reports/report_text.h"

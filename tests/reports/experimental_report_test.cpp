@@ -7,9 +7,9 @@
 #include <gtest/gtest.h>
 
 #include "analysis_run.h"
-#include "app/context.h"
 #include "reports/report_set.h"
 #include "reports/report_types.h"
+#include "reports/run_context.h"
 #include "reports/web_model.h"
 #include "test_support.h"
 
@@ -190,7 +190,7 @@ TEST(ExpRep, AWalkStopsAtTwentyPages) {
 TEST(ExpRep, LinkedToTheFirstWebModelBeforeItAndUnlinkedWhenItGoes) {
   test::TTempDir dir;
   test::TCaptureHost host{TRunMode::Console};
-  TAppContext app{TFolders(dir / "prog", dir / "data")};
+  TRunContext app{TFolders(dir / "prog", dir / "data")};
   test::WriteFile(dir / "data/main.ini", "\r\n");
   app.formats = std::make_unique<TLogFmts>();
   app.settings = std::make_unique<TMainSettings>(app.folders, *app.formats, nullptr);

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "config/datetime.h"
+#include "base/datetime.h"
 #include "platform/files.h"
 #include "test_support.h"
 

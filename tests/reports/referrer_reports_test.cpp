@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "config/errors.h"
+#include "base/errors.h"
 #include "reports/visit_log.h"
 
 namespace trelvar {

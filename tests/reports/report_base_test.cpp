@@ -2,12 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include "config/errors.h"
+#include "base/errors.h"
 #include "config/folders.h"
 #include "logread/visit_tracker.h"
+#include "platform/files.h"
 #include "reports/report_params.h"
 #include "reports/reports_cache.h"
-#include "platform/files.h"
 #include "test_support.h"
 
 namespace trelvar {

@@ -5,11 +5,11 @@
 #include <filesystem>
 #include <set>
 
-#include "app/context.h"
-#include "config/errors.h"
+#include "base/errors.h"
 #include "reports/report_params.h"
 #include "reports/report_types.h"
 #include "reports/reports_cache.h"
+#include "reports/run_context.h"
 #include "reports/standard_reports.h"
 #include "test_support.h"
 
@@ -18,7 +18,7 @@ namespace {
 
 struct ReportSetTest : ::testing::Test {
   test::TTempDir dir;
-  TAppContext app{TFolders(dir / "prog", dir / "data")};
+  TRunContext app{TFolders(dir / "prog", dir / "data")};
   std::unique_ptr<TRepParser> set;
   test::TCaptureHost host{TRunMode::Console};
 

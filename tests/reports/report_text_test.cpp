@@ -6,7 +6,7 @@
 
 #include <limits>
 
-#include "config/datetime.h"
+#include "base/datetime.h"
 
 namespace trelvar {
 namespace {

@@ -13,7 +13,7 @@
 #include <set>
 
 #include "analysis_run.h"
-#include "config/errors.h"
+#include "base/errors.h"
 #include "reports/standard_reports.h"
 #include "reports/time_report.h"
 #include "reports/user_models.h"

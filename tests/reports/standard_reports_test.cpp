@@ -7,16 +7,16 @@
 #include <cstring>
 #include <random>
 
-#include "config/errors.h"
+#include "base/errors.h"
 #include "config/folders.h"
 #include "config/main_settings.h"
 #include "logread/geoip.h"
 #include "logread/visit_tracker.h"
+#include "platform/files.h"
+#include "reports/chart_service.h"
 #include "reports/report_params.h"
 #include "reports/report_types.h"
 #include "reports/reports_cache.h"
-#include "reports/chart_service.h"
-#include "platform/files.h"
 #include "sites/log_formats.h"
 #include "test_support.h"
 

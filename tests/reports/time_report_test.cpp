@@ -10,7 +10,7 @@
 #include <random>
 
 #include "analysis_run.h"
-#include "config/errors.h"
+#include "base/errors.h"
 #include "logread/visit_tracker.h"
 #include "reports/chart_service.h"
 #include "reports/report_text.h"

@@ -8,7 +8,7 @@
 #include <random>
 
 #include "analysis_run.h"
-#include "config/errors.h"
+#include "base/errors.h"
 #include "logread/visit_tracker.h"
 #include "reports/report_types.h"
 #include "reports/reports_cache.h"

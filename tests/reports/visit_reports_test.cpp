@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "config/errors.h"
+#include "base/errors.h"
 #include "reports/reports_cache.h"
 #include "reports/visit_log.h"
 

@@ -3,8 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "app/output.h"
-#include "config/errors.h"
+#include "base/errors.h"
 #include "platform/files.h"
 #include "test_support.h"
 
@@ -137,13 +136,14 @@ TEST_F(RegistryTest, SavingAndLoadingKeepsEverything) {
 
 TEST_F(RegistryTest, SiteOperations) {
   ws.LoadFromText("name=New Site 1\r\nname=New Site 3\r\nname=Other\r\n");
-  SetRunMode(TRunMode::Console);
   EXPECT_EQ(ws.AddNewSite(), "New Site 2");
   TWebSite* added = ws.GetSiteByName("New Site 2");
   ASSERT_NE(added, nullptr);
   EXPECT_EQ(added->format, "MS IIS 5.0");
   EXPECT_EQ(added->output_folder, "zeb_out");
   EXPECT_EQ(added->app_type, 1);
+  EXPECT_EQ(ws.GetSiteByName(ws.AddNewSite(true))->app_type, 0);  // made by a CGI run
+  ws.DeleteSite("New Site 4");
   EXPECT_EQ(ws.GetSiteIndex("New Site 2"), 3);
   EXPECT_EQ(ws.GetSiteIndex("new site 2"), -1);  // names keep their case
 

@@ -1,8 +1,8 @@
-#include "config/ini_document.h"
+#include "base/ini_document.h"
 
-#include "config/errors.h"
-#include "config/safe_file.h"
-#include "config/text_helpers.h"
+#include "base/errors.h"
+#include "base/safe_file.h"
+#include "base/text_helpers.h"
 #include "platform/files.h"
 
 namespace trelvar {

@@ -1,4 +1,4 @@
-#include "config/row_index.h"
+#include "base/row_index.h"
 
 #include <gtest/gtest.h>
 

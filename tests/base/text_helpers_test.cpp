@@ -1,10 +1,10 @@
-#include "config/text_helpers.h"
+#include "base/text_helpers.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 
-#include "config/errors.h"
+#include "base/errors.h"
 
 namespace trelvar {
 namespace {

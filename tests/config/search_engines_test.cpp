@@ -1,4 +1,4 @@
-#include "sites/search_engines.h"
+#include "config/search_engines.h"
 
 #include <gtest/gtest.h>
 

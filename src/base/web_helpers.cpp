@@ -1,4 +1,4 @@
-#include "config/web_helpers.h"
+#include "base/web_helpers.h"
 
 #include <array>
 #include <cctype>
@@ -7,8 +7,8 @@
 #include <span>
 #include <unordered_map>
 
-#include "config/errors.h"
-#include "config/text_helpers.h"
+#include "base/errors.h"
+#include "base/text_helpers.h"
 
 namespace trelvar {
 

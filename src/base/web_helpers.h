@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "config/datetime.h"
+#include "base/datetime.h"
 
 namespace trelvar {
 

@@ -1,8 +1,8 @@
-#include "reports/progress.h"
+#include "base/progress.h"
 
 #include <gtest/gtest.h>
 
-#include "config/web_helpers.h"
+#include "base/web_helpers.h"
 #include "test_support.h"
 
 namespace trelvar {
@@ -14,14 +14,13 @@ int Occurrences(const std::string& text, const std::string& part) {
   return n;
 }
 
-// A reporter on a headless host with a clock the test moves; the output
-// channel goes to a capture host of the given run mode.
+// A reporter with a clock the test moves, on a capture host of the given
+// run mode, which takes what it publishes.
 struct TProgressRig {
   explicit TProgressRig(TRunMode mode)
-      : capture(mode), progress(headless, [this] { return now_ms; }) {}
+      : capture(mode), progress(capture, [this] { return now_ms; }) {}
 
   test::TCaptureHost capture;
-  THeadlessHost headless;
   int64_t now_ms = 5000;
   TfrmProg progress;
 };
@@ -41,7 +40,7 @@ TEST(Progress, ConsoleAndCgiLinesAtHalfway) {
     rig.progress.Start("Scanning", 10);
     rig.progress.SetPosition(5);
     rig.now_ms += 6000;  // 6 s for 5 of 10 steps: 5 s left
-    rig.headless.ProcessMessages();
+    rig.capture.ProcessMessages();
     EXPECT_EQ(rig.capture.stdout_text, c.out);
     EXPECT_EQ(rig.progress.BarPosition(), 5);
     EXPECT_EQ(rig.progress.TimeLeftText(), "5 secs, 0 msecs.");
@@ -53,7 +52,7 @@ TEST(Progress, EstimateAtPositionZeroIsElapsedTimesSteps) {
   TProgressRig rig(TRunMode::Console);
   rig.progress.Start("Scanning", 10);
   rig.now_ms += 2000;
-  rig.headless.ProcessMessages();
+  rig.capture.ProcessMessages();
   EXPECT_EQ(rig.progress.TimeLeftText(), DurationText(20.0 / 86400));
   EXPECT_EQ(rig.capture.stdout_text, "Processing ... 0.00% Left 20 secs, 0 msecs.\n");
   EXPECT_EQ(rig.progress.RateText(), "0.00");
@@ -61,29 +60,29 @@ TEST(Progress, EstimateAtPositionZeroIsElapsedTimesSteps) {
 
 TEST(Progress, TicksOncePerSecondWhileTheTimerRuns) {
   TProgressRig rig(TRunMode::Web);
-  rig.headless.ProcessMessages();  // not started: nothing
+  rig.capture.ProcessMessages();  // not started: nothing
   rig.progress.Start("Scanning", 1000);
   for (int i = 0; i < 999; ++i) {  // 999 ms of lines
     rig.now_ms += 1;
-    rig.headless.ProcessMessages();
+    rig.capture.ProcessMessages();
   }
   EXPECT_EQ(rig.capture.stdout_text, "");
   rig.now_ms += 1;
   rig.progress.SetPosition(249);  // 1 s for 249 steps: 751 steps take 3.004 s
-  rig.headless.ProcessMessages();
-  rig.headless.ProcessMessages();
+  rig.capture.ProcessMessages();
+  rig.capture.ProcessMessages();
   EXPECT_EQ(rig.capture.stdout_text, "<p>Processing ... 24.90% Left 3 secs, 4 msecs.</p>\r\n");
   // A long stall gives one line, not one per missed second.
   rig.now_ms += 10000;
-  rig.headless.ProcessMessages();
-  rig.headless.ProcessMessages();
+  rig.capture.ProcessMessages();
+  rig.capture.ProcessMessages();
   rig.now_ms += 999;
-  rig.headless.ProcessMessages();
+  rig.capture.ProcessMessages();
   EXPECT_EQ(Occurrences(rig.capture.stdout_text, "Processing"), 2);
   rig.progress.StopTimer();
   const std::string before = rig.capture.stdout_text;
   rig.now_ms += 5000;
-  rig.headless.ProcessMessages();
+  rig.capture.ProcessMessages();
   EXPECT_EQ(rig.capture.stdout_text, before);
 }
 
@@ -140,14 +139,13 @@ TEST(Progress, StartAndControlsKeepWhatTheWindowShows) {
 
 TEST(Progress, LeavesTheHostWhenItGoes) {
   test::TCaptureHost capture(TRunMode::Console);
-  THeadlessHost headless;
   int64_t now = 0;
   {
-    TfrmProg progress(headless, [&] { return now; });
+    TfrmProg progress(capture, [&] { return now; });
     progress.Start("x", 2);
   }
   now = 10000;
-  headless.ProcessMessages();  // no reporter left to tick
+  capture.ProcessMessages();  // no reporter left to tick
   EXPECT_EQ(capture.stdout_text, "");
 }
 

@@ -1,10 +1,10 @@
-#include "config/cp1251.h"
+#include "base/cp1251.h"
 
 #include <iconv.h>
 
 #include <cerrno>
 
-#include "config/errors.h"
+#include "base/errors.h"
 
 namespace trelvar {
 

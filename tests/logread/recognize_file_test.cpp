@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include "logread/format_recognition.h"
 #include "sites/log_formats.h"
 #include "test_support.h"
 
@@ -33,8 +34,8 @@ TEST(RecognizeFile, PlainAndGzipFilesGiveTheSameFormat) {
       "MS IIS 5.0;<year>-<month>-<day> <hour>:<min>:<sec> <ip> <username> <method> <href> "
       "<uri_query> <status> <bytes> <nil> <time_taken> <agent> <referrer>");
   test::TCaptureHost host(TRunMode::Console);
-  EXPECT_EQ(f.Recognize(dir / "ex0012.log", true, true), "MS IIS 5.0");
-  EXPECT_EQ(f.Recognize(dir / "ex0012.log.GZ", true, true), "MS IIS 5.0");
+  EXPECT_EQ(RecognizeLogFile(f, dir / "ex0012.log", true, true), "MS IIS 5.0");
+  EXPECT_EQ(RecognizeLogFile(f, dir / "ex0012.log.GZ", true, true), "MS IIS 5.0");
   EXPECT_EQ(f.Entries().size(), 1u);
   EXPECT_EQ(host.stdout_text, "");
 }
@@ -44,14 +45,14 @@ TEST(RecognizeFile, MissingAndDamagedFiles) {
   TLogFmts f;
   {
     test::TCaptureHost host(TRunMode::Console);
-    EXPECT_EQ(f.Recognize(dir / "none.log", true, true), "");
+    EXPECT_EQ(RecognizeLogFile(f, dir / "none.log", true, true), "");
     ASSERT_EQ(host.messages.size(), 1u);  // shown even in console mode
     EXPECT_EQ(host.messages[0], "Your log file\n\n" + (dir / "none.log") +
                                     "\n\nnot found\n\nPlease specify correct log path");
   }
   {
     test::TCaptureHost host(TRunMode::Console);
-    EXPECT_EQ(f.Recognize(dir / "none.log", false, true), "");
+    EXPECT_EQ(RecognizeLogFile(f, dir / "none.log", false, true), "");
     EXPECT_TRUE(host.messages.empty());
   }
   // A damaged gzip stream never lets an error out.
@@ -60,10 +61,10 @@ TEST(RecognizeFile, MissingAndDamagedFiles) {
   for (size_t i = 20; i < bytes.size(); i += 7) bytes[i] = static_cast<char>(bytes[i] ^ 0x5a);
   test::WriteFile(dir / "bad.gz", bytes);
   test::TCaptureHost host(TRunMode::Console);
-  f.Recognize(dir / "bad.gz", true, true);
+  RecognizeLogFile(f, dir / "bad.gz", true, true);
   // Binary junk without line ends.
   test::WriteFile(dir / "junk.log", std::string("\0\xff\x01\"] \"", 8) + std::string(50000, '\0'));
-  EXPECT_EQ(f.Recognize(dir / "junk.log", false, true), "");
+  EXPECT_EQ(RecognizeLogFile(f, dir / "junk.log", false, true), "");
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// TAppContext: the process-wide objects of one run.
+// TRunContext: the process-wide objects of one run.
 //
 // The program entry (or the windowed application's Open command) creates
 // one context and passes it by reference; subsystems reach the shared
@@ -10,22 +10,22 @@
 #include <memory>
 #include <random>
 
+#include "base/progress.h"
 #include "config/folders.h"
 #include "config/main_settings.h"
 #include "config/translator.h"
 #include "logread/log_line.h"
 #include "platform/reverse_lookup.h"
 #include "reports/chart_service.h"
-#include "reports/progress.h"
 #include "reports/report_set.h"
 #include "sites/log_formats.h"
 #include "sites/sites_registry.h"
 
 namespace trelvar {
 
-struct TAppContext {
-  explicit TAppContext(TFolders f) : folders(std::move(f)) {}
-  ~TAppContext() {
+struct TRunContext {
+  explicit TRunContext(TFolders f) : folders(std::move(f)) {}
+  ~TRunContext() {
     report_set.reset();
     sites.reset();
     progress.reset();

@@ -1,6 +1,6 @@
 // UTF-8 to Windows-1251: letters, signs of the upper half, characters the
 // code page lacks and broken UTF-8.
-#include "config/cp1251.h"
+#include "base/cp1251.h"
 
 #include <gtest/gtest.h>
 

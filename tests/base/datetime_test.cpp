@@ -1,4 +1,4 @@
-#include "config/datetime.h"
+#include "base/datetime.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <cmath>
 #include <limits>
 
-#include "config/errors.h"
+#include "base/errors.h"
 
 namespace trelvar {
 namespace {

@@ -1,11 +1,9 @@
-#include "reports/progress.h"
+#include "base/progress.h"
 
 #include <charconv>
 #include <cmath>
 
-#include "app/output.h"
-#include "config/translator.h"
-#include "config/web_helpers.h"
+#include "base/web_helpers.h"
 #include "platform/system.h"
 
 namespace trelvar {
@@ -22,16 +20,16 @@ std::string TwoDecimals(double value) {
 
 }  // namespace
 
-TfrmProg::TfrmProg(TUiHost& host, TClock clock)
-    : host_(host), clock_(clock ? std::move(clock) : TClock(platform::MonotonicMilliseconds)) {
-  info_caption_ = Translate(158, "Scanning log file  ...");
-  file_name_ = Translate(132, "none");
-  time_left_text_ = Translate(132, "none");
-  rate_text_ = Translate(132, "none");
-  host_.SetTicker(this);
+TfrmProg::TfrmProg(TRunControl& run, TClock clock, const TProgressIdleTexts& texts)
+    : run_(run), clock_(clock ? std::move(clock) : TClock(platform::MonotonicMilliseconds)) {
+  info_caption_ = texts.caption;
+  file_name_ = texts.none;
+  time_left_text_ = texts.none;
+  rate_text_ = texts.none;
+  run_.SetTicker(this);
 }
 
-TfrmProg::~TfrmProg() { host_.SetTicker(nullptr); }
+TfrmProg::~TfrmProg() { run_.SetTicker(nullptr); }
 
 void TfrmProg::Start(const std::string& caption, int64_t steps) {
   info_caption_ = caption;
@@ -76,24 +74,17 @@ void TfrmProg::WriteTick() {
   time_left_text_ = left;
   rate_text_ = t > 0 ? TwoDecimals(static_cast<double>(p) / (t * 86400.0)) : "0.00";
 
-  host_.ProcessMessages();
+  run_.ProcessMessages();
 
   // Without a step count there is no percentage to give.
   if (steps_total_ == 0) return;
-  const std::string percent =
-      TwoDecimals(static_cast<double>(p) / static_cast<double>(steps_total_) * 100.0);
-  switch (RunMode()) {
-    case TRunMode::Console:
-      OutputLine("<p>" + Translate(279, "Processing ...") + " " + percent + "% Left " + left +
-                 "</p>");
-      break;
-    case TRunMode::Web:
-      OutputLine("<p>" + Translate(279, "Processing ...") + " " + percent + "% " +
-                 Translate(280, "Left") + " " + left + "</p>");
-      break;
-    case TRunMode::Windowed:
-      break;
-  }
+  run_.PublishProgress(
+      TwoDecimals(static_cast<double>(p) / static_cast<double>(steps_total_) * 100.0), left);
+}
+
+bool CancelRequested(TfrmProg* progress) {
+  RunControl().ProcessMessages();
+  return progress != nullptr && progress->IsCancelled();
 }
 
 }  // namespace trelvar

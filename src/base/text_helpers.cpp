@@ -1,10 +1,10 @@
-#include "config/text_helpers.h"
+#include "base/text_helpers.h"
 
 #include <algorithm>
 #include <cctype>
 #include <limits>
 
-#include "config/errors.h"
+#include "base/errors.h"
 #include "platform/system.h"
 
 namespace trelvar {

@@ -1,6 +1,6 @@
-#include "config/safe_file.h"
+#include "base/safe_file.h"
 
-#include "config/errors.h"
+#include "base/errors.h"
 #include "platform/files.h"
 
 namespace trelvar {

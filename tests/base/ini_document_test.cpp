@@ -1,9 +1,9 @@
-#include "config/ini_document.h"
+#include "base/ini_document.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "config/errors.h"
+#include "base/errors.h"
 #include "test_support.h"
 
 namespace trelvar {

@@ -1,4 +1,4 @@
-#include "config/web_helpers.h"
+#include "base/web_helpers.h"
 
 #include <gtest/gtest.h>
 

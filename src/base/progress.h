@@ -4,17 +4,16 @@
 // Start(caption, steps) and then only publish a position (and, during the
 // log pass, the fraction done); the reporter turns the position into a
 // bar, an estimate of the time left and a rate. Once a second while its
-// timer runs, the tick writes a progress line to the output channel in
-// console and CGI runs:
-//   "<p>Processing ... 50.00% Left 5 secs, 0 msecs.</p>"
-// (in CGI runs the word "Left" is translated too, in console runs it is
-// not) and nothing in the windowed run, whose window shows the state. The
-// reporter also carries the user's cancel request back to the operations.
+// timer runs, the tick publishes the percentage done and the time left
+// through the run control, whose host shows them its own way (a line in
+// console and CGI runs, nothing in the windowed run, whose window shows
+// the state). The reporter also carries the user's cancel request back to
+// the operations.
 //
 // Without windows the tick is taken when pending events run: the reporter
-// registers itself as the host's ticker, and each turn costs one clock
-// read until a second has passed. The control setters only store state
-// here; the window of the windowed application mirrors them.
+// registers itself as the run control's ticker, and each turn costs one
+// clock read until a second has passed. The control setters only store
+// state here; the window of the windowed application mirrors them.
 //
 // Lives in the run's context; operations reach it through their owner.
 // Errors inside a tick are ignored. Main thread only.
@@ -24,19 +23,26 @@
 #include <functional>
 #include <string>
 
-#include "app/ui_host.h"
-#include "config/datetime.h"
+#include "base/datetime.h"
+#include "base/run_control.h"
 
 namespace trelvar {
+
+// What the progress window shows before the first operation (translated by
+// the reporter's creator): the caption and the "none" of the empty fields.
+struct TProgressIdleTexts {
+  std::string caption = "Scanning log file  ...";
+  std::string none = "none";
+};
 
 class TfrmProg : public TUiTicker {
  public:
   // Milliseconds of a steady clock.
   using TClock = std::function<int64_t()>;
 
-  // Registers with `host` as its ticker until destroyed; `clock` defaults
+  // Registers with `run` as its ticker until destroyed; `clock` defaults
   // to the platform's steady clock (tests pass their own).
-  explicit TfrmProg(TUiHost& host, TClock clock = nullptr);
+  explicit TfrmProg(TRunControl& run, TClock clock = nullptr, const TProgressIdleTexts& texts = {});
   ~TfrmProg() override;
   TfrmProg(const TfrmProg&) = delete;
   TfrmProg& operator=(const TfrmProg&) = delete;
@@ -88,7 +94,7 @@ class TfrmProg : public TUiTicker {
  private:
   void WriteTick();
 
-  TUiHost& host_;
+  TRunControl& run_;
   TClock clock_;
   int64_t position_ = 0;
   double fraction_ = 0;
@@ -109,5 +115,10 @@ class TfrmProg : public TUiTicker {
   bool unit_label_visible_ = true;
   bool visible_ = false;
 };
+
+// The one cancel check of a long operation: lets pending events run (the
+// Cancel button among them), then tells whether the user has asked to
+// stop. Without a reporter (null) nothing can be cancelled.
+bool CancelRequested(TfrmProg* progress);
 
 }  // namespace trelvar

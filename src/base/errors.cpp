@@ -1,4 +1,4 @@
-#include "config/errors.h"
+#include "base/errors.h"
 
 namespace trelvar {
 

@@ -1,0 +1,74 @@
+// TRunControl: the one way the core reaches a user interface.
+//
+// Whatever the analysis needs of the face the program shows goes through
+// the installed run control: the lines of the output channel, a turn for
+// pending events, the once-a-second progress, messages, the main window's
+// enabled state and the end of an analysis. The console and CGI hosts of
+// the one-shot run and the windowed application implement it, and the
+// differences between them live there only: no code below the program
+// entry asks how the program runs. The installed control is the sink of
+// the output channel; tests install their own to see what the core says.
+// Main thread only.
+#pragma once
+
+#include <string>
+
+namespace trelvar {
+
+// Something that takes a turn whenever pending events run: the progress
+// reporter's once-a-second tick in runs without windows. Tick() is called
+// once per log line, so it must return at once when nothing is due.
+class TUiTicker {
+ public:
+  virtual ~TUiTicker() = default;
+  virtual void Tick() = 0;
+};
+
+// Where the pages of a finished analysis are.
+struct TFinishedPages {
+  std::string folder;     // the output folder, ending in "/"
+  std::string web_path;   // the site's output URI, as the site gives it
+  std::string index;      // "index.htm", or "indexdetails.htm" without one
+  bool open_in_browser = false;  // the settings ask to show them at once
+};
+
+class TRunControl {
+ public:
+  virtual ~TRunControl() = default;
+
+  // One line of progress, results, warnings or errors (HTML markup
+  // allowed); pending events run afterwards.
+  virtual void OutputLine(const std::string& line) = 0;
+  // The line that heads a step of a long operation ("Creating
+  // tables..."): written like any line where there is no progress window.
+  virtual void OutputHeading(const std::string& line) = 0;
+  // Lets pending events run; cheap when there is nothing to do.
+  virtual void ProcessMessages() = 0;
+  // The once-a-second progress of a long operation: the part done as a
+  // percentage with two decimals ("50.00") and the time left as a text.
+  virtual void PublishProgress(const std::string& percent, const std::string& left) = 0;
+  // An information message with an OK button.
+  virtual void ShowMessage(const std::string& text) = 0;
+  // An error message with an OK button; without an error dialog of its
+  // own a host shows it as a message.
+  virtual void ShowError(const std::string& text) { ShowMessage(text); }
+  // Off while the log pass runs, on again when it ends or is cancelled.
+  virtual void SetMainWindowEnabled(bool enabled) = 0;
+  // The pages are written: the host tells the user where they are.
+  virtual void AnalysisFinished(const TFinishedPages& pages) = 0;
+  // Registers the one ticker that ProcessMessages gives a turn (not owned;
+  // null removes it). Hosts with timers of their own ignore it.
+  virtual void SetTicker(TUiTicker* ticker) { (void)ticker; }
+};
+
+// The installed run control. Until a host installs its own, a quiet one
+// that drops everything (a library user that installs nothing sees no
+// output and is never asked anything).
+TRunControl& RunControl();
+// Installs `control` (not owned; null restores the quiet one).
+void SetRunControl(TRunControl* control);
+
+// RunControl().OutputLine(line): the output channel.
+void OutputLine(const std::string& line);
+
+}  // namespace trelvar

@@ -81,14 +81,22 @@ bool TFileChooser::Accepts(const std::string& path) {
   return accept;
 }
 
+void TFileChooser::Notice(const std::string& line) const {
+  if (reporter_ != nullptr) {
+    reporter_->Notice(line);
+  } else {
+    OutputLine(line);
+  }
+}
+
 void TFileChooser::Problem(const std::string& text) {
   problems_.push_back(text);
-  OutputLine("<P>" + Translate(1002, "Warning:") + " " + text + "</P>");
+  Notice("<P>" + Translate(1002, "Warning:") + " " + text + "</P>");
 }
 
 void TFileChooser::Announce() const {
-  OutputLine(Translate(260, "Processing file") + " (" + std::to_string(index_ + 1) + " of " +
-             std::to_string(Count()) + "): " + current_path_);
+  Notice(Translate(260, "Processing file") + " (" + std::to_string(index_ + 1) + " of " +
+         std::to_string(Count()) + "): " + current_path_);
 }
 
 bool TFileChooser::OpenNext() {
@@ -118,9 +126,11 @@ bool TFileChooser::OpenNext() {
 void TFileChooser::FinishFile() {
   finished_kb_ += reader_->Size() / 1024;
   finished_long_lines_ += reader_->LongLinesDropped();
-  if (reader_->Damaged())
+  if (reader_->Damaged()) {
+    Notice("<p>GZ stream error</p>");
     Problem(FormatText(Translate(1004, "The log file %1 is damaged: %2 of its lines were read."),
                        {reader_->Path(), std::to_string(reader_->LinesRead())}));
+  }
   // An empty stand-in, so that the finished file is counted once.
   reader_ = std::make_unique<TFileParser>();
 }

@@ -7,8 +7,8 @@
 // of the list is taken from the data folder unless it is absolute (begins
 // with "/"); "\" in the pieces is read as "/". Before each file is opened
 // the OnFileStart handler may look at it and refuse it. With more than one
-// file, the start of each is announced on the output channel as
-// "Processing file (i of n): path". ProgressKB counts kilobytes read for
+// file, the start of each is announced as "Processing file (i of n):
+// path". ProgressKB counts kilobytes read for
 // the progress display.
 //
 // The chooser owns its list and its reader. Failure: the stream goes on
@@ -16,8 +16,9 @@
 // when its turn comes ("Log file <path> not found"), a file that cannot be
 // opened or read, a damaged gzip file (with how many of its lines were
 // read) and a piece of the log path that matches no file each become an
-// input problem, written as a warning line on the output channel and kept
-// in InputProblems(). A folder that exists but cannot be searched raises
+// input problem, written as a warning line and kept in InputProblems()
+// (a damaged gzip file is also announced as "GZ stream error"). Lines go
+// to the reporter given (the line parser's), else to the output channel. A folder that exists but cannot be searched raises
 // EInOutError "#errno: message:\n pattern" from SetLogPath. Not
 // thread-safe.
 #pragma once
@@ -31,6 +32,7 @@
 #include "base/datetime.h"
 #include "config/folders.h"
 #include "logread/file_parser.h"
+#include "logread/line_reporter.h"
 
 namespace trelvar {
 
@@ -60,6 +62,9 @@ class TFileChooser {
   int64_t ProgressKB() const;
 
   void SetOnFileStart(TFileStartEvent handler) { on_file_start_ = std::move(handler); }
+  // Who hears of announcements and problems (not owned; null: the output
+  // channel).
+  void SetReporter(TLineReporter* reporter) { reporter_ = reporter; }
 
   bool AllDone() const { return all_done_; }
   const std::vector<std::string>& Files() const { return files_; }
@@ -85,12 +90,14 @@ class TFileChooser {
   bool OpenNext();
   // Counts the current file as done and notes it when it was damaged.
   void FinishFile();
+  void Notice(const std::string& line) const;
   void Problem(const std::string& text);
   void Announce() const;
 
   TFolders folders_;
   int index_ = -1;
   std::unique_ptr<TFileParser> reader_;
+  TLineReporter* reporter_ = nullptr;
   int64_t total_kb_ = 1;  // never 0: it is a progress bar's maximum
   int64_t finished_kb_ = 0;
   TFileStartEvent on_file_start_;

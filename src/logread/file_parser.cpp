@@ -10,7 +10,6 @@
 #include <cstring>
 
 #include "base/errors.h"
-#include "base/run_control.h"
 #include "base/text_helpers.h"
 #include "config/folders.h"
 
@@ -229,7 +228,6 @@ void TZlibFileParser::Open(const std::string& path) {
     File().Close();
     SetAtEnd(true);
     SetDamaged();
-    OutputLine("<p>GZ stream error</p>");
     return;
   }
   inflating_ = true;
@@ -263,7 +261,6 @@ bool TZlibFileParser::StreamError() {
   finished_ = true;
   error_pending_ = false;
   SetDamaged();
-  OutputLine("<p>GZ stream error</p>");
   SetAtEnd(true);
   return true;
 }

@@ -15,8 +15,9 @@
 //
 // Failure: a file that cannot be opened raises EInOutError ("Cannot open
 // file ..."), a read error EInOutError. A damaged or truncated gzip stream
-// writes "<p>GZ stream error</p>", ends that file and marks it Damaged, so
-// that its owner can say how much of it was read. Not thread-safe.
+// ends that file and marks it Damaged, so that its owner can say so and
+// how much of it was read; the reader itself writes nothing. Not
+// thread-safe.
 #pragma once
 
 #include <cstdint>

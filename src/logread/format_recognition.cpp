@@ -27,6 +27,8 @@ std::string RecognizeLogFile(TLogFmts& formats, const std::string& path, bool sh
       reader->ReadLine(line);
       return !(reader->AtEnd() && line.empty());
     });
+    // The chooser says so when it reads the file; here it is said at once.
+    if (reader->Damaged()) OutputLine("<p>GZ stream error</p>");
     reader->Close();
     result = formats.RecognizeSample(sample, path, show, console);
   } catch (...) {

@@ -4,7 +4,6 @@
 
 #include "base/errors.h"
 #include "base/progress.h"
-#include "base/run_control.h"
 #include "base/text_helpers.h"
 #include "config/main_settings.h"
 #include "config/translator.h"
@@ -157,7 +156,7 @@ void TLineParser::FileStarting(const std::string& path) {
       env_.formats != nullptr) {
     const std::string name = RecognizeLogFile(*env_.formats, path, true, true);
     if (!name.empty()) {
-      OutputLine("<p>Log file " + path + " recognized as " + name + "</p>");
+      reporter_->Notice("<p>Log file " + path + " recognized as " + name + "</p>");
       active_template_ = env_.formats->GetTemplate(name);
       format_name_ = name;
     }
@@ -191,7 +190,7 @@ void TLineParser::DeliverFileStarts(uint32_t file_no) {
 void TLineParser::Reject(std::string_view reason, const std::string& raw) {
   ++counts_.rejected;
   ++file_rejected_;
-  rejects_.Add(reason, raw);
+  reporter_->Rejected(reason, raw);
 }
 
 void TLineParser::CheckFit() {
@@ -199,25 +198,26 @@ void TLineParser::CheckFit() {
   file_checked_ = true;
   if (file_rejected_ * 2 <= file_read_) return;
   const std::string& format = !format_name_.empty() ? format_name_ : active_template_;
-  OutputLine("<P>" + Translate(1002, "Warning:") + " " +
-             FormatText(Translate(1005, "%1 of the first %2 lines of the log file %3 do not fit "
-                                        "its log format \"%4\"."),
-                        {std::to_string(file_rejected_), std::to_string(file_read_), file_path_,
-                         format}) +
+  reporter_->Notice(
+      "<P>" + Translate(1002, "Warning:") + " " +
+      FormatText(Translate(1005, "%1 of the first %2 lines of the log file %3 do not fit "
+                                 "its log format \"%4\"."),
+                 {std::to_string(file_rejected_), std::to_string(file_read_), file_path_,
+                  format}) +
              "</P>");
 }
 
 void TLineParser::BeginScan(const std::string& log_path) {
+  chooser_.SetReporter(reporter_);
   chooser_.SetLogPath(log_path);
   const std::string caption = "Scanning log file(s)  ..";
   if (env_.progress != nullptr) {
     env_.progress->Start(caption, chooser_.TotalKB());
     env_.progress->SetUnitLabelVisible(true);
   }
-  RunControl().SetMainWindowEnabled(false);
   if (env_.progress != nullptr) env_.progress->Show();
-  RunControl().OutputHeading("<P><b>" + caption + "</b></P>");
-  OutputLine("<P>Scanning log files...</P>");
+  reporter_->ScanStarting("<P><b>" + caption + "</b></P>");
+  reporter_->Notice("<P>Scanning log files...</P>");
   chooser_.StartFiles();
   dns_.Stop();
   if (dns_needed_ && env_.settings != nullptr && env_.settings->reverse_dns_lookup) {
@@ -225,9 +225,9 @@ void TLineParser::BeginScan(const std::string& log_path) {
     // fields stay as the log has them.
     if (dns_.Start()) {
       live_fields_[kFieldUserName] = true;
-      OutputLine("<p>WinSocket initialized</p>");
+      reporter_->Notice("<p>WinSocket initialized</p>");
     } else {
-      OutputLine("<p>Unable to start WinSocket. So reverse DNS lookup not be done.</p>");
+      reporter_->Notice("<p>Unable to start WinSocket. So reverse DNS lookup not be done.</p>");
     }
   }
   // No line is delivered yet: the first file's checks can run at once.
@@ -530,7 +530,7 @@ bool TLineParser::GetLine() {
       // The end: files without a delivered line still get their checks.
       if (Finished()) {
         DeliverFileStarts(file_no_);
-        rejects_.Finish();
+        reporter_->ScanFinished();
       }
       return false;
     }

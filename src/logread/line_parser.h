@@ -42,7 +42,6 @@
 #include <deque>
 #include <functional>
 #include <memory>
-#include <ostream>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -103,8 +102,12 @@ class TLineParser {
     need_agent_ = agent;
   }
   bool DnsNeeded() const { return dns_needed_; }
-  // Where rejected lines are listed; may be null.
-  void SetErrorLog(std::ostream* log) { rejects_.SetStream(log); }
+  // Who hears of the scan (not owned); null restores the parser's own
+  // reporter, which lists no line and writes its notices to the output
+  // channel.
+  void SetReporter(TLineReporter* reporter) {
+    reporter_ = reporter != nullptr ? reporter : &own_reporter_;
+  }
   // The driver's handler, called after the parser's own per-file work.
   void SetOnFileStart(std::function<void(const std::string& path)> handler) {
     on_file_start_ = std::move(handler);
@@ -165,7 +168,8 @@ class TLineParser {
 
   // Raw lines of the pass, and of the first lines of the current file.
   TLineCounts counts_;
-  TRejectLog rejects_;
+  TRejectLog own_reporter_;
+  TLineReporter* reporter_ = &own_reporter_;
   int64_t long_lines_seen_ = 0;
   int64_t file_read_ = 0, file_rejected_ = 0;
   bool file_checked_ = true;

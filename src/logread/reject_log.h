@@ -1,28 +1,34 @@
-// TRejectLog: the list of log lines an analysis could not count.
+// TRejectLog: the line parser's reporter in an analysis: the list of log
+// lines it could not count, and its notices on the output channel.
 //
-// The line parser hands every rejected line here with the reason; the
-// first kListed of them are written to the analysis error page (the
-// reason, then the raw line, both HTML-escaped: log text is hostile), the
-// rest are only counted, and Finish writes one line with the number left
-// out. Writes nothing without a stream. Does not own the stream. Main
-// thread only.
+// The first kListed rejected lines are written to the analysis error page
+// (the reason, then the raw line, both HTML-escaped: log text is hostile),
+// the rest are only counted, and the end of the scan writes one line with
+// the number left out. Lists nothing without a stream. Does not own the
+// stream. Main thread only.
 #pragma once
 
 #include <cstdint>
 #include <ostream>
 #include <string_view>
 
+#include "logread/line_reporter.h"
+
 namespace trelvar {
 
-class TRejectLog {
+class TRejectLog : public TLineReporter {
  public:
   static constexpr int64_t kListed = 1000;
 
-  void SetStream(std::ostream* out) { out_ = out; }
-  // `reason` is plain text (it may quote the line); `raw` may be empty.
-  void Add(std::string_view reason, std::string_view raw);
-  // The number of rejected lines not listed, once at the end of the pass.
-  void Finish();
+  explicit TRejectLog(std::ostream* out = nullptr) : out_(out) {}
+
+  // The main window is off while the scan runs; the heading is a line
+  // where there is no progress window.
+  void ScanStarting(const std::string& heading) override;
+  void Notice(const std::string& line) override;
+  void Rejected(std::string_view reason, std::string_view raw) override;
+  // The number of rejected lines not listed, once.
+  void ScanFinished() override;
   int64_t Count() const { return count_; }
 
  private:

@@ -10,6 +10,7 @@
 #include "base/text_helpers.h"
 #include "config/translator.h"
 #include "logread/line_parser.h"
+#include "logread/reject_log.h"
 #include "platform/files.h"
 #include "platform/system.h"
 #include "reports/chart_service.h"
@@ -356,8 +357,11 @@ int TRepParser::Parse() {
   env.progress = progress;
   env.current = &app_.current_line;
   env.resolver = app_.reverse_lookup;
+  // Declared before the parser, which reports to it until it goes.
+  TRejectLog reject_log(&errors);
   auto parser = std::make_unique<TLineParser>(env);
   line_parser_ = parser.get();
+  parser->SetReporter(&reject_log);
   parser->SetSiteTemplate(log_format);
   parser->SetPeriod(use_period, period_from, period_to);
   parser->SetDoneRange(cache_first_time, cache_last_time);
@@ -374,7 +378,6 @@ int TRepParser::Parse() {
   visit_worker_ = StartVisitWorker();
   try {
     app_.current_line.Clear();
-    parser->SetErrorLog(&errors);
     parser->BeginScan(log_path);
     int64_t approximate_count = 0;
     while (!parser->Finished()) {

@@ -23,6 +23,7 @@
 #include "config/main_settings.h"
 #include "fuzz_support.h"
 #include "logread/line_parser.h"
+#include "logread/reject_log.h"
 #include "logread/visit_tracker.h"
 #include "platform/files.h"
 #include "sites/log_formats.h"
@@ -96,7 +97,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   parser.ResetTemplate();
   parser.SetPeriod(true, world.period_from, world.period_to);
   std::ostringstream errors;
-  parser.SetErrorLog(&errors);
+  TRejectLog reporter{&errors};
+  parser.SetReporter(&reporter);
 
   TVisLine visits(current);
   try {

@@ -47,9 +47,12 @@ std::vector<std::string> ReadAll(TFileParser& reader, const std::string& path) {
   return lines;
 }
 
-std::vector<std::string> ReadFileLines(const std::string& path) {
+// `damaged`, when given, tells whether the reader found the file damaged.
+std::vector<std::string> ReadFileLines(const std::string& path, bool* damaged = nullptr) {
   auto reader = CreateFileParser(path);
-  return ReadAll(*reader, path);
+  std::vector<std::string> lines = ReadAll(*reader, path);
+  if (damaged != nullptr) *damaged = reader->Damaged();
+  return lines;
 }
 
 // The same text as a plain and as a gzip file; both must give `expected`.
@@ -188,8 +191,10 @@ TEST(ZlibFileParser, DamagedStreamEndsTheFileWithTheStreamError) {
   test::WriteFile(dir / "bad.gz", gz);
 
   test::TCaptureHost host(TRunMode::Web);
-  const std::vector<std::string> lines = ReadFileLines(dir / "bad.gz");
-  EXPECT_EQ(host.stdout_text, "<p>GZ stream error</p>\r\n");
+  bool damaged = false;
+  const std::vector<std::string> lines = ReadFileLines(dir / "bad.gz", &damaged);
+  EXPECT_TRUE(damaged);
+  EXPECT_EQ(host.stdout_text, "");  // the reader's owner says so
   ASSERT_FALSE(lines.empty());
   // The lines before the damage come out (what inflates after it may be
   // garbage until the check fails, so only the start is certain).
@@ -204,8 +209,10 @@ TEST(ZlibFileParser, TruncatedStreamReportsTheErrorAfterItsLines) {
   test::WriteFile(dir / "cut.gz", gz.substr(0, gz.size() - 10));  // trailer gone
 
   test::TCaptureHost host(TRunMode::Web);
-  const std::vector<std::string> lines = ReadFileLines(dir / "cut.gz");
-  EXPECT_EQ(host.stdout_text, "<p>GZ stream error</p>\r\n");
+  bool damaged = false;
+  const std::vector<std::string> lines = ReadFileLines(dir / "cut.gz", &damaged);
+  EXPECT_TRUE(damaged);
+  EXPECT_EQ(host.stdout_text, "");
   ASSERT_GE(lines.size(), 1000u);
   EXPECT_EQ(lines[999], "entry 999");
 }

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "config/main_settings.h"
+#include "logread/reject_log.h"
 #include "sites/log_formats.h"
 #include "sites/website.h"
 #include "test_support.h"
@@ -25,6 +26,8 @@ struct ParserTest : ::testing::Test {
   TCurrentLine current;
   TWebSite site;
   std::ostringstream errors;
+  TRejectLog reporter{&errors};
+  TLineReporter* use_reporter = &reporter;
   test::TCaptureHost host{TRunMode::Console};
 
   void Settings(const std::string& main_ini) {
@@ -32,9 +35,11 @@ struct ParserTest : ::testing::Test {
     settings = std::make_unique<TMainSettings>(folders, formats, nullptr);
   }
 
-  // Parses `log` (written to `file`) and returns every delivered line.
+  // Parses `log` (written to `file`) and returns every delivered line;
+  // `log_path` names more files than that one.
   std::vector<TCurrentLine> Run(const std::string& line_template, const std::string& log,
-                                const std::string& file = "access.log") {
+                                const std::string& file = "access.log",
+                                const std::string& log_path = "") {
     if (!settings) Settings("");
     test::WriteFile(dir / ("data/" + file), log);
     TLineParser::TEnvironment env;
@@ -46,14 +51,52 @@ struct ParserTest : ::testing::Test {
     TLineParser parser(env);
     parser.SetSiteTemplate(line_template);
     parser.ResetTemplate();
-    parser.SetErrorLog(&errors);
-    parser.BeginScan(file);
+    parser.SetReporter(use_reporter);
+    parser.BeginScan(log_path.empty() ? file : log_path);
     std::vector<TCurrentLine> lines;
     for (int guard = 0; !parser.Finished() && guard < 100000; ++guard)
       if (parser.GetLine()) lines.push_back(current);
     return lines;
   }
 };
+
+// Everything the user hears of a scan, in order.
+struct TRecordingReporter : TLineReporter {
+  void ScanStarting(const std::string& heading) override { said.push_back("start " + heading); }
+  void Notice(const std::string& line) override { said.push_back("notice " + line); }
+  void Rejected(std::string_view reason, std::string_view raw) override {
+    said.push_back("rejected " + std::string(reason) + " | " + std::string(raw));
+  }
+  void ScanFinished() override { said.push_back("finished"); }
+  std::vector<std::string> said;
+};
+
+// The parser is a source of lines: what it has to say goes to its
+// reporter, never to the output channel itself.
+TEST_F(ParserTest, TheScanSpeaksOnlyThroughItsReporter) {
+  TRecordingReporter recorder;
+  use_reporter = &recorder;
+  test::WriteFile(dir / "data/b.log", "junk\r\n");
+  const auto lines =
+      Run(kCommonTemplate,
+          "10.0.0.1 - - [07/Dec/2005:13:05:01 +0100] \"GET /a.htm HTTP/1.0\" 200 512\r\n",
+          "a.log", dir / "data/a.log;" + dir / "data/b.log;" + dir / "data/gone.log");
+  EXPECT_EQ(lines.size(), 1u);
+  EXPECT_EQ(host.stdout_text, "");
+  ASSERT_GE(recorder.said.size(), 6u);
+  EXPECT_EQ(recorder.said.front(), "start <P><b>Scanning log file(s)  ..</b></P>");
+  EXPECT_EQ(recorder.said[1], "notice <P>Scanning log files...</P>");
+  EXPECT_EQ(recorder.said.back(), "finished");
+  const std::string all = [&] {
+    std::string text;
+    for (const std::string& s : recorder.said) text += s + "\n";
+    return text;
+  }();
+  EXPECT_NE(all.find("notice Processing file (1 of 3): " + (dir / "data/a.log")), std::string::npos)
+      << all;
+  EXPECT_NE(all.find("| junk\n"), std::string::npos) << all;
+  EXPECT_NE(all.find("gone.log not found</P>"), std::string::npos) << all;
+}
 
 TEST_F(ParserTest, CombinedStyleLine) {
   Settings("WebPageExtensions=.htm.html\r\n");

@@ -6,6 +6,7 @@
 
 #include "config/main_settings.h"
 #include "logread/line_parser.h"
+#include "logread/reject_log.h"
 #include "sites/log_formats.h"
 #include "sites/website.h"
 #include "test_support.h"
@@ -39,6 +40,7 @@ TEST(RecognizedFormat, Iis10LineIsCutByTheGeneratedTemplate) {
   TCurrentLine current;
   TWebSite site;
   std::ostringstream errors;
+  TRejectLog reporter{&errors};
   TLineParser::TEnvironment env;
   env.folders = &folders;
   env.settings = &settings;
@@ -49,7 +51,7 @@ TEST(RecognizedFormat, Iis10LineIsCutByTheGeneratedTemplate) {
   // The site's template fits nothing in this file.
   parser.SetSiteTemplate("<ip> [<day>/<month_>/<year>:<hour>:<min>:<sec>] \"<href>\"");
   parser.ResetTemplate();
-  parser.SetErrorLog(&errors);
+  parser.SetReporter(&reporter);
   parser.BeginScan("u_ex241001.log");
   std::vector<TCurrentLine> lines;
   for (int guard = 0; !parser.Finished() && guard < 1000; ++guard)

@@ -13,6 +13,7 @@
 #include "base/progress.h"
 #include "config/main_settings.h"
 #include "logread/line_parser.h"
+#include "logread/reject_log.h"
 #include "sites/log_formats.h"
 #include "sites/website.h"
 #include "test_support.h"
@@ -324,6 +325,7 @@ struct DnsParserTest : ::testing::Test {
   TCurrentLine current;
   TWebSite site;
   std::ostringstream errors;
+  TRejectLog reporter{&errors};
   TEventHost host{TRunMode::Console};
   std::shared_ptr<TGateLookup> lookup = std::make_shared<TGateLookup>();
   std::vector<TCurrentLine> lines;
@@ -354,7 +356,7 @@ struct DnsParserTest : ::testing::Test {
     auto parser = std::make_unique<TLineParser>(env);
     parser->SetSiteTemplate(kUserTemplate);
     parser->ResetTemplate();
-    parser->SetErrorLog(&errors);
+    parser->SetReporter(&reporter);
     parser->SetDnsNeeded(dns_needed);
     parser->BeginScan("access.log");
     return parser;

@@ -63,6 +63,20 @@ void TCaptureHost::OutputLine(const std::string& line) {
   ProcessMessages();
 }
 
+TCacheHeader CacheHeader(int tolerance, bool approximate, TDateTime period_to,
+                         TDateTime period_from, bool use_period, TDateTime last_line_time,
+                         TDateTime first_line_time) {
+  TCacheHeader h;
+  h.tolerance = tolerance;
+  h.approximate = approximate;
+  h.period_to = period_to;
+  h.period_from = period_from;
+  h.use_period = use_period;
+  h.last_line_time = last_line_time;
+  h.first_line_time = first_line_time;
+  return h;
+}
+
 TRunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
                       const std::map<std::string, std::string>& env, bool close_stdout) {
   int out_pipe[2], err_pipe[2];

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/run_mode.h"
+#include "reports/reports_cache.h"
 
 namespace trelvar::test {
 
@@ -26,6 +27,11 @@ class TTempDir {
 };
 
 void WriteFile(const std::string& path, const std::string& bytes);
+
+// A cache header in the order the cache's tests think of it.
+TCacheHeader CacheHeader(int tolerance, bool approximate, TDateTime period_to,
+                         TDateTime period_from, bool use_period, TDateTime last_line_time = 0,
+                         TDateTime first_line_time = 0);
 std::string ReadFile(const std::string& path);
 
 // Installs itself as the run control in the given run mode and collects

@@ -82,8 +82,8 @@ TAnalysisResult AnalyzeSite(TRunContext& ctx, const TJobOptions& options, const 
     OutputLine("<P>" + Translate(234, "Initializing...") + "</P>");
 
     set.LoadValueFiles();
-    const int outcome = set.Parse();
-    if (outcome == 2 && pass == 0) {
+    const TRepParser::TPassOutcome outcome = set.Parse();
+    if (outcome == TRepParser::TPassOutcome::OlderThanCache && pass == 0) {
       OutputLine("<p>" +
                  Translate(236, "Date in the log file reffers to date that earlier than start "
                                 "time of cache") +
@@ -96,7 +96,7 @@ TAnalysisResult AnalyzeSite(TRunContext& ctx, const TJobOptions& options, const 
       announce = true;
       continue;
     }
-    if (outcome != 0) {
+    if (outcome != TRepParser::TPassOutcome::Done) {
       RunControl().SetMainWindowEnabled(true);
       OutputLine("<P>" + Translate(235, "Aborted") + "</P>");
       return result;

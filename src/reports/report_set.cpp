@@ -326,7 +326,7 @@ void TRepParser::ProcessReports(std::ostream& errors) {
   }
 }
 
-int TRepParser::Parse() {
+TRepParser::TPassOutcome TRepParser::Parse() {
   const std::string error_path = ctx_.output_folder + "err_rep.htm";
   std::ofstream errors(error_path, std::ios::binary | std::ios::trunc);
   if (!errors) throw EFCreateError(CannotCreateFileMessage(error_path));
@@ -339,12 +339,18 @@ int TRepParser::Parse() {
   summary_.Clear();
   ctx_.fraction_done = 0;
 
+  // The settings the cache must share; the line times come with the save.
+  TCacheHeader header;
+  header.use_period = use_period;
+  header.period_from = period_from;
+  header.period_to = period_to;
+  header.approximate = settings.approximate_analysis;
+  header.tolerance = settings.approximate_tolerance;
   if (settings.incremental_analysis) {
     TReportsCache cache(progress);
-    if (cache.Load(CachePath(), reports, settings.approximate_tolerance,
-                   settings.approximate_analysis, period_to, period_from, use_period)) {
-      cache_first_time = first_line_time = cache.FirstLineTime();
-      cache_last_time = last_line_time = cache.LastLineTime();
+    if (cache.Load(CachePath(), reports, header)) {
+      cache_first_time = first_line_time = cache.Stored().first_line_time;
+      cache_last_time = last_line_time = cache.Stored().last_line_time;
       summary_.Load(CachePath() + "_summary");
     }
   }
@@ -371,7 +377,7 @@ int TRepParser::Parse() {
     CheckReports();
   }
 
-  int result = 0;
+  TPassOutcome result = TPassOutcome::Done;
   pass_ = TPassReport();
   int64_t counted = 0;
   visit_errors_.clear();
@@ -384,7 +390,7 @@ int TRepParser::Parse() {
       const bool got = parser->GetLine();
       if (progress != nullptr && progress->IsCancelled()) {
         RunControl().SetMainWindowEnabled(true);
-        result = 1;
+        result = TPassOutcome::Cancelled;
         break;
       }
       if (!got) continue;
@@ -396,7 +402,7 @@ int TRepParser::Parse() {
       if (settings.incremental_analysis && cache_last_time != 0 && t < cache_first_time) {
         line_parser_ = nullptr;
         visit_worker_.reset();
-        return 2;
+        return TPassOutcome::OlderThanCache;
       }
       // The first new line after a cache widens the range too, or the next
       // incremental pass would count it again.
@@ -421,7 +427,7 @@ int TRepParser::Parse() {
     throw;
   }
   line_parser_ = nullptr;
-  if (result == 0) {
+  if (result == TPassOutcome::Done) {
     pass_.counted = counted;
     ReportPass(*parser);
     summary_.EndPass(pass_.lines, counted);
@@ -431,12 +437,12 @@ int TRepParser::Parse() {
   visit_worker_.reset();
   for (const std::string& e : visit_errors_) errors << e << "<BR>\r\n";
 
-  if (settings.incremental_analysis && result != 1) {
+  if (settings.incremental_analysis && result != TPassOutcome::Cancelled) {
     OutputLine(Translate(370, "Saving cache..."));
     TReportsCache cache(progress);
-    if (cache.Save(CachePath(), reports, settings.approximate_tolerance,
-                   settings.approximate_analysis, period_to, period_from, use_period,
-                   last_line_time, first_line_time)) {
+    header.first_line_time = first_line_time;
+    header.last_line_time = last_line_time;
+    if (cache.Save(CachePath(), reports, header)) {
       try {
         summary_.Save(CachePath() + "_summary");
       } catch (const Exception&) {

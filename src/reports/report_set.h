@@ -69,8 +69,14 @@ class TRepParser {
 
   int FindPrRep(int n) const;
   void Clear();
-  // 0 done, 1 cancelled, 2 the log holds lines older than the cache.
-  int Parse();
+  // How a pass over the logs ended.
+  enum class TPassOutcome {
+    Done,
+    Cancelled,
+    // The log holds lines older than the cache: delete it and run again.
+    OlderThanCache,
+  };
+  TPassOutcome Parse();
   // Of the last pass that ran to its end.
   const TPassReport& LastPass() const { return pass_; }
   const TPassSummary& Summary() const { return summary_; }

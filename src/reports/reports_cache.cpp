@@ -117,19 +117,17 @@ std::string TReportsCache::ReadString() {
   return s;
 }
 
-bool TReportsCache::Save(const std::string& path, TReports& reports, int tolerance,
-                         bool approximate, TDateTime period_to, TDateTime period_from,
-                         bool use_period, TDateTime last_line_time, TDateTime first_line_time) {
+bool TReportsCache::Save(const std::string& path, TReports& reports, const TCacheHeader& header) {
   try {
     out_.clear();
     WriteString(kMagic);
-    WriteReal(first_line_time);
-    WriteReal(last_line_time);
-    WriteBool(use_period);
-    WriteReal(period_from);
-    WriteReal(period_to);
-    WriteBool(approximate);
-    WriteInteger(tolerance);
+    WriteReal(header.first_line_time);
+    WriteReal(header.last_line_time);
+    WriteBool(header.use_period);
+    WriteReal(header.period_from);
+    WriteReal(header.period_to);
+    WriteBool(header.approximate);
+    WriteInteger(header.tolerance);
     WriteInteger(static_cast<int32_t>(reports.size()));
     for (auto& r : reports) WriteString(r->SaveParams(true));
 
@@ -161,9 +159,8 @@ bool TReportsCache::Save(const std::string& path, TReports& reports, int toleran
   }
 }
 
-bool TReportsCache::Load(const std::string& path, TReports& reports, int tolerance,
-                         bool approximate, TDateTime period_to, TDateTime period_from,
-                         bool use_period) {
+bool TReportsCache::Load(const std::string& path, TReports& reports,
+                         const TCacheHeader& wanted) {
   if (!platform::IsRegularFile(path) || !platform::IsRegularFile(path + "_")) {
     OutputLine("Cache not found. Analysis started from beginning");
     return false;
@@ -182,16 +179,20 @@ bool TReportsCache::Load(const std::string& path, TReports& reports, int toleran
       return false;
     };
     if (ReadString() != kMagic) return mismatch();
-    const TDateTime first = ReadDateTime();
-    const TDateTime last = ReadDateTime();
-    const bool stored_use_period = ReadBool();
-    const TDateTime stored_from = ReadDateTime();
-    const TDateTime stored_to = ReadDateTime();
-    const bool stored_approximate = ReadBool();
-    const int32_t stored_tolerance = ReadInteger();
-    if (stored_use_period != use_period || stored_approximate != approximate) return mismatch();
-    if (use_period && (stored_from != period_from || stored_to > period_to)) return mismatch();
-    if (approximate && stored_tolerance != tolerance) return mismatch();
+    TCacheHeader stored;
+    stored.first_line_time = ReadDateTime();
+    stored.last_line_time = ReadDateTime();
+    stored.use_period = ReadBool();
+    stored.period_from = ReadDateTime();
+    stored.period_to = ReadDateTime();
+    stored.approximate = ReadBool();
+    stored.tolerance = ReadInteger();
+    if (stored.use_period != wanted.use_period || stored.approximate != wanted.approximate)
+      return mismatch();
+    if (wanted.use_period &&
+        (stored.period_from != wanted.period_from || stored.period_to > wanted.period_to))
+      return mismatch();
+    if (wanted.approximate && stored.tolerance != wanted.tolerance) return mismatch();
     const int32_t count = ReadInteger();
     if (count < 0 || static_cast<size_t>(count) > reports.size() ||
         static_cast<size_t>(count) * 4 > index.size())
@@ -226,10 +227,7 @@ bool TReportsCache::Load(const std::string& path, TReports& reports, int toleran
       }
       pos_ = block_end;
     }
-    first_line_time_ = first;
-    last_line_time_ = last;
-    period_from_ = stored_from;
-    period_to_ = stored_to;
+    stored_ = stored;
     return true;
   } catch (const std::exception&) {
     OutputLine("Cache load error. Analysis started from beginning");

@@ -32,6 +32,19 @@ namespace trelvar {
 class TCustomWReport;
 class TfrmProg;
 
+// The header of a cache: the time range of the lines its data holds and
+// the settings they were counted under, which a later analysis must share
+// to use it.
+struct TCacheHeader {
+  TDateTime first_line_time = 0;
+  TDateTime last_line_time = 0;
+  bool use_period = false;
+  TDateTime period_from = 0;
+  TDateTime period_to = 0;
+  bool approximate = false;
+  int32_t tolerance = 0;
+};
+
 class TReportsCache {
  public:
   using TReports = std::vector<std::unique_ptr<TCustomWReport>>;
@@ -66,16 +79,14 @@ class TReportsCache {
   static constexpr double kLongestSpan = kMaxDateTime - kMinDateTime;
   static constexpr double kLongestSpanSum = kLongestSpan * 2147483647.0;
 
-  bool Load(const std::string& path, TReports& reports, int tolerance, bool approximate,
-            TDateTime period_to, TDateTime period_from, bool use_period);
-  bool Save(const std::string& path, TReports& reports, int tolerance, bool approximate,
-            TDateTime period_to, TDateTime period_from, bool use_period,
-            TDateTime last_line_time, TDateTime first_line_time);
+  // Fills `reports` from the cache when its header matches the settings
+  // of `wanted` (whose line times are not looked at); the header read is
+  // Stored() afterwards.
+  bool Load(const std::string& path, TReports& reports, const TCacheHeader& wanted);
+  bool Save(const std::string& path, TReports& reports, const TCacheHeader& header);
 
-  TDateTime FirstLineTime() const { return first_line_time_; }
-  TDateTime LastLineTime() const { return last_line_time_; }
-  TDateTime PeriodFrom() const { return period_from_; }
-  TDateTime PeriodTo() const { return period_to_; }
+  // The header of the cache the last Load took.
+  const TCacheHeader& Stored() const { return stored_; }
 
   static constexpr const char* kMagic = "ZEB 1.4 cache";
   // The folder of the cache files under the data folder.
@@ -90,7 +101,7 @@ class TReportsCache {
   std::string in_;         // the data file being read
   size_t pos_ = 0;
   size_t limit_ = 0;       // end of the block being read
-  TDateTime first_line_time_ = 0, last_line_time_ = 0, period_from_ = 0, period_to_ = 0;
+  TCacheHeader stored_;
 };
 
 // The base of a site's cache file names: the site name, with "%", "/",

@@ -50,14 +50,22 @@ struct TWorld {
   }
 };
 
+TCacheHeader Settings() {
+  TCacheHeader header;
+  header.tolerance = kTolerance;
+  return header;
+}
+
 bool Load(const std::string& path, TRepParser& set, TReportsCache& cache) {
-  return cache.Load(path, set.reports, kTolerance, false, 0, 0, false);
+  return cache.Load(path, set.reports, Settings());
 }
 
 bool Save(const std::string& path, TRepParser& set, const TReportsCache& loaded) {
+  TCacheHeader header = Settings();
+  header.first_line_time = loaded.Stored().first_line_time;
+  header.last_line_time = loaded.Stored().last_line_time;
   TReportsCache cache;
-  return cache.Save(path, set.reports, kTolerance, false, 0, 0, false, loaded.LastLineTime(),
-                    loaded.FirstLineTime());
+  return cache.Save(path, set.reports, header);
 }
 
 }  // namespace
@@ -77,8 +85,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   TReportsCache cache;
   if (!Load(world.path, set, cache)) return 0;
   // The time range line of the details page.
-  (void)DateTimeText(cache.FirstLineTime());
-  (void)DateTimeText(cache.LastLineTime());
+  (void)DateTimeText(cache.Stored().first_line_time);
+  (void)DateTimeText(cache.Stored().last_line_time);
 
   if (!Save(world.saved_path, set, cache)) fuzz::Fail("a loaded cache could not be saved");
   const std::string saved = ReadFileText(world.saved_path);

@@ -357,11 +357,11 @@ TEST_F(ReportTest, CacheBlocksRoundTripAndRefuseNegativeCounts) {
   cross_of(saved).AddPair("Google", "red");
   cross_of(saved).AddPair("Google", "blue");
   cross_of(saved).AddPair("Bing", "red");
-  ASSERT_TRUE(TReportsCache().Save(path, saved, 100, false, 0, 0, false, 2, 1));
+  ASSERT_TRUE(TReportsCache().Save(path, saved, test::CacheHeader(100, false, 0, 0, false, 2, 1)));
 
   TReportsCache::TReports loaded = make();
   cross_of(loaded).AddPair("stale", "x");
-  ASSERT_TRUE(TReportsCache().Load(path, loaded, 100, false, 0, 0, false));
+  ASSERT_TRUE(TReportsCache().Load(path, loaded, test::CacheHeader(100, false, 0, 0, false)));
   EXPECT_EQ(Dump(time_of(loaded)), "/a.htm:30 /b.htm:40");
   EXPECT_EQ(DateTimeText(time_of(loaded).Items()[1]->request_time), "2005-12-07 12:30:59");
   EXPECT_EQ(Dump(cross_of(loaded)), "Google=2 red:1 blue:1 | Bing=1 red:1");
@@ -388,7 +388,7 @@ TEST_F(ReportTest, CacheBlocksRoundTripAndRefuseNegativeCounts) {
     test::WriteFile(path, damaged);
     TReportsCache::TReports again = make();
     host.stdout_text.clear();
-    EXPECT_FALSE(TReportsCache().Load(path, again, 100, false, 0, 0, false));
+    EXPECT_FALSE(TReportsCache().Load(path, again, test::CacheHeader(100, false, 0, 0, false)));
     EXPECT_NE(host.stdout_text.find("Cache load error"), std::string::npos);
     EXPECT_TRUE(time_of(again).Items().empty());
     EXPECT_TRUE(cross_of(again).Parents().empty());

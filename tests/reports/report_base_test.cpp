@@ -202,40 +202,41 @@ TEST_F(ReportBaseTest, CacheRoundTripAndItsRules) {
     return dynamic_cast<TCountingReport&>(*rs[i]).count;
   };
   auto saved = make({3, 5}, {"A", "B"});
-  ASSERT_TRUE(TReportsCache().Save(path, saved, 100, false, 0, 0, false, 2.5, 1.5));
+  ASSERT_TRUE(TReportsCache().Save(path, saved,
+      test::CacheHeader(100, false, 0, 0, false, 2.5, 1.5)));
   EXPECT_EQ(test::ReadFile(path).substr(0, 17), std::string("\x0d\0\0\0ZEB 1.4 cache", 17));
   EXPECT_EQ(test::ReadFile(path + "_").size(), 8u);
 
   auto loaded = make({0, 0}, {"A", "B"});
   TReportsCache cache;
-  ASSERT_TRUE(cache.Load(path, loaded, 100, false, 0, 0, false));
+  ASSERT_TRUE(cache.Load(path, loaded, test::CacheHeader(100, false, 0, 0, false)));
   EXPECT_EQ(count(loaded, 0), 3);
   EXPECT_EQ(count(loaded, 1), 5);
-  EXPECT_EQ(cache.FirstLineTime(), 1.5);
-  EXPECT_EQ(cache.LastLineTime(), 2.5);
+  EXPECT_EQ(cache.Stored().first_line_time, 1.5);
+  EXPECT_EQ(cache.Stored().last_line_time, 2.5);
 
   // A changed definition drops only that report's data.
   auto renamed = make({0, 0}, {"A", "C"});
-  ASSERT_TRUE(TReportsCache().Load(path, renamed, 100, false, 0, 0, false));
+  ASSERT_TRUE(TReportsCache().Load(path, renamed, test::CacheHeader(100, false, 0, 0, false)));
   EXPECT_EQ(count(renamed, 0), 3);
   EXPECT_EQ(count(renamed, 1), 0);
 
   // Other settings, too few reports: the whole cache is refused.
   host.stdout_text.clear();
   auto other = make({0, 0}, {"A", "B"});
-  EXPECT_FALSE(TReportsCache().Load(path, other, 100, true, 0, 0, false));
-  EXPECT_FALSE(TReportsCache().Load(path, other, 100, false, 1, 0, true));
+  EXPECT_FALSE(TReportsCache().Load(path, other, test::CacheHeader(100, true, 0, 0, false)));
+  EXPECT_FALSE(TReportsCache().Load(path, other, test::CacheHeader(100, false, 1, 0, true)));
   auto one = make({0}, {"A"});
-  EXPECT_FALSE(TReportsCache().Load(path, one, 100, false, 0, 0, false));
+  EXPECT_FALSE(TReportsCache().Load(path, one, test::CacheHeader(100, false, 0, 0, false)));
   EXPECT_NE(host.stdout_text.find("Cache does not match. Analysis started from beginning."),
             std::string::npos);
 
   // A period whose end moved later is accepted; a moved start is not.
   auto period = make({7, 8}, {"A", "B"});
-  ASSERT_TRUE(TReportsCache().Save(path, period, 50, true, 10, 5, true, 9, 6));
-  EXPECT_TRUE(TReportsCache().Load(path, period, 50, true, 11, 5, true));
-  EXPECT_FALSE(TReportsCache().Load(path, period, 50, true, 11, 4, true));
-  EXPECT_FALSE(TReportsCache().Load(path, period, 60, true, 11, 5, true));
+  ASSERT_TRUE(TReportsCache().Save(path, period, test::CacheHeader(50, true, 10, 5, true, 9, 6)));
+  EXPECT_TRUE(TReportsCache().Load(path, period, test::CacheHeader(50, true, 11, 5, true)));
+  EXPECT_FALSE(TReportsCache().Load(path, period, test::CacheHeader(50, true, 11, 4, true)));
+  EXPECT_FALSE(TReportsCache().Load(path, period, test::CacheHeader(60, true, 11, 5, true)));
 
   // A damaged block clears every report.
   std::string data = test::ReadFile(path);
@@ -243,17 +244,17 @@ TEST_F(ReportBaseTest, CacheRoundTripAndItsRules) {
   test::WriteFile(path, data);
   host.stdout_text.clear();
   auto damaged = make({1, 1}, {"A", "B"});
-  EXPECT_FALSE(TReportsCache().Load(path, damaged, 50, true, 10, 5, true));
+  EXPECT_FALSE(TReportsCache().Load(path, damaged, test::CacheHeader(50, true, 10, 5, true)));
   EXPECT_EQ(count(damaged, 0), 0);
   EXPECT_EQ(count(damaged, 1), 0);
   EXPECT_NE(host.stdout_text.find("Cache load error. Analysis started from beginning"),
             std::string::npos);
 
   test::WriteFile(path + "_", "");
-  EXPECT_FALSE(TReportsCache().Load(path, damaged, 50, true, 10, 5, true));
+  EXPECT_FALSE(TReportsCache().Load(path, damaged, test::CacheHeader(50, true, 10, 5, true)));
   platform::RemoveFile(path);
   host.stdout_text.clear();
-  EXPECT_FALSE(TReportsCache().Load(path, damaged, 50, true, 10, 5, true));
+  EXPECT_FALSE(TReportsCache().Load(path, damaged, test::CacheHeader(50, true, 10, 5, true)));
   EXPECT_EQ(host.stdout_text, "Cache not found. Analysis started from beginning\n");
 }
 

@@ -82,7 +82,8 @@ TEST_F(ReportSetTest, SiteNamedDotDotKeepsItsCacheInsideTheCacheFolder) {
   }
   // A cache saved under the hostile name lies in the cache folder.
   set->SetSiteName("../../esc");
-  ASSERT_TRUE(TReportsCache().Save(set->CachePath(), set->reports, 100, false, 0, 0, false, 2, 1));
+  ASSERT_TRUE(TReportsCache().Save(set->CachePath(), set->reports,
+      test::CacheHeader(100, false, 0, 0, false, 2, 1)));
   EXPECT_FALSE(std::filesystem::exists(dir / "esc.cache"));
   int files = 0;
   for (const auto& entry : std::filesystem::directory_iterator(folder)) {

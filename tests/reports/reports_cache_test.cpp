@@ -76,7 +76,7 @@ struct CacheDamageTest : ::testing::Test {
   }
   bool Load(TReportsCache::TReports& reports) {
     host.stdout_text.clear();
-    return TReportsCache().Load(path, reports, 100, false, 0, 0, false);
+    return TReportsCache().Load(path, reports, test::CacheHeader(100, false, 0, 0, false));
   }
 };
 

@@ -541,10 +541,10 @@ struct CacheTest : StandardTest {
   }
   std::string path() const { return dir / "Cache/site.cache"; }
   bool Save(TReportsCache::TReports& list) {
-    return TReportsCache().Save(path(), list, 100, false, 0, 0, false, 2, 1);
+    return TReportsCache().Save(path(), list, test::CacheHeader(100, false, 0, 0, false, 2, 1));
   }
   bool Load(TReportsCache::TReports& list) {
-    return TReportsCache().Load(path(), list, 100, false, 0, 0, false);
+    return TReportsCache().Load(path(), list, test::CacheHeader(100, false, 0, 0, false));
   }
   static TStandardRep& At(TReportsCache::TReports& list, size_t i) {
     return dynamic_cast<TStandardRep&>(*list[i]);

@@ -370,11 +370,12 @@ TEST_F(TimeTest, PeriodsAtTheEdgesOfTheCalendar) {
   list[0]->LoadParams("param=requests\r\nduration=week");
   Feed(*list[0], At(9999, 12, 31, 23));
   Feed(*list[0], At(1, 1, 1));
-  ASSERT_TRUE(TReportsCache().Save(path, list, 100, false, 0, 0, false, 2, 1));
+  ASSERT_TRUE(TReportsCache().Save(path, list, test::CacheHeader(100, false, 0, 0, false, 2, 1)));
   TReportsCache::TReports loaded;
   loaded.push_back(std::make_unique<TCustomTimeReport>(ctx));
   loaded[0]->LoadParams("param=requests\r\nduration=week");
-  ASSERT_TRUE(TReportsCache().Load(path, loaded, 100, false, 0, 0, false)) << host.stdout_text;
+  ASSERT_TRUE(TReportsCache().Load(path, loaded,
+      test::CacheHeader(100, false, 0, 0, false))) << host.stdout_text;
   EXPECT_EQ(Dump(dynamic_cast<TCustomTimeReport&>(*loaded[0])), "9999-12-25:1 0001-01-01:1");
 }
 
@@ -394,11 +395,11 @@ TEST_F(TimeTest, CacheBlockRoundTripAndDamage) {
   Feed(*saved[0], At(2005, 12, 7, 14, 10, 0));
   Feed(*saved[0], At(2005, 12, 7, 9, 10, 0));
   Feed(*saved[0], At(2005, 12, 7, 14, 50, 0));
-  ASSERT_TRUE(TReportsCache().Save(path, saved, 100, false, 0, 0, false, 2, 1));
+  ASSERT_TRUE(TReportsCache().Save(path, saved, test::CacheHeader(100, false, 0, 0, false, 2, 1)));
 
   TReportsCache::TReports loaded = make();
   Feed(*loaded[0], At(2001, 1, 1));  // loading replaces what was there
-  ASSERT_TRUE(TReportsCache().Load(path, loaded, 100, false, 0, 0, false));
+  ASSERT_TRUE(TReportsCache().Load(path, loaded, test::CacheHeader(100, false, 0, 0, false)));
   EXPECT_EQ(Dump(at(loaded)), "2005-12-07 14:00:00:2 2005-12-07 09:00:00:1");
   EXPECT_EQ(at(loaded).Buckets()[0]->end, at(saved).Buckets()[0]->end);
   // Loaded buckets are found by new lines.
@@ -413,7 +414,7 @@ TEST_F(TimeTest, CacheBlockRoundTripAndDamage) {
   std::memcpy(&data[block], &minus, 4);
   test::WriteFile(path, data);
   host.stdout_text.clear();
-  EXPECT_FALSE(TReportsCache().Load(path, loaded, 100, false, 0, 0, false));
+  EXPECT_FALSE(TReportsCache().Load(path, loaded, test::CacheHeader(100, false, 0, 0, false)));
   EXPECT_NE(host.stdout_text.find("Cache load error"), std::string::npos);
   EXPECT_TRUE(at(loaded).Buckets().empty());
 }

@@ -129,11 +129,11 @@ TEST_F(UserModelTest, CacheBlockRoundTripOfBothReports) {
     m.AddVisit(Visit({"/c"}));
   }
   const std::string path = dir / "Cache/site.cache";
-  ASSERT_TRUE(TReportsCache().Save(path, saved, 100, false, 0, 0, false, 2, 1));
+  ASSERT_TRUE(TReportsCache().Save(path, saved, test::CacheHeader(100, false, 0, 0, false, 2, 1)));
   TReportsCache::TReports loaded;
   loaded.push_back(std::make_unique<TUserModel>(ctx));
   loaded.push_back(std::make_unique<TUserProfile>(ctx));
-  ASSERT_TRUE(TReportsCache().Load(path, loaded, 100, false, 0, 0, false));
+  ASSERT_TRUE(TReportsCache().Load(path, loaded, test::CacheHeader(100, false, 0, 0, false)));
   for (size_t i = 0; i < 2; ++i) {
     auto& a = static_cast<TUserModel&>(*saved[i]);
     auto& b = static_cast<TUserModel&>(*loaded[i]);
@@ -154,12 +154,12 @@ TEST_F(UserModelTest, CacheBlockRoundTripOfBothReports) {
   one.push_back(std::make_unique<TUserModel>(ctx));
   auto& m = static_cast<TUserModel&>(*one[0]);
   m.AddVisit(Visit({"/a"}));
-  ASSERT_TRUE(TReportsCache().Save(path, one, 100, false, 0, 0, false, 2, 1));
+  ASSERT_TRUE(TReportsCache().Save(path, one, test::CacheHeader(100, false, 0, 0, false, 2, 1)));
   std::string data = test::ReadFile(path);
   const size_t count_at = data.size() - (4 + 4 + 4 + 4 + 2 + 8);  // pattern count
   data.replace(count_at, 4, std::string("\xff\xff\xff\xff", 4));
   test::WriteFile(path, data);
-  EXPECT_FALSE(TReportsCache().Load(path, one, 100, false, 0, 0, false));
+  EXPECT_FALSE(TReportsCache().Load(path, one, test::CacheHeader(100, false, 0, 0, false)));
   EXPECT_EQ(m.Visits(), 0);
   EXPECT_TRUE(m.Patterns().empty());
 }

@@ -259,7 +259,7 @@ TEST(VisitReports, ADamagedCacheBlockLeavesTheReportsEmpty) {
   TReportsCache::TReports saved = reports();
   static_cast<TCommonPathRep&>(*saved[0]).AddVisit(Visit("-", {"/a", "/b"}, 5));
   static_cast<TTimeonsiteRep&>(*saved[1]).visit_count = 3;
-  ASSERT_TRUE(TReportsCache().Save(path, saved, 100, false, 0, 0, false, 2, 1));
+  ASSERT_TRUE(TReportsCache().Save(path, saved, test::CacheHeader(100, false, 0, 0, false, 2, 1)));
 
   // The page count of the one path made negative.
   std::string data = ReadFile(path);
@@ -272,7 +272,7 @@ TEST(VisitReports, ADamagedCacheBlockLeavesTheReportsEmpty) {
   TReportsCache::TReports loaded = reports();
   static_cast<TCommonPathRep&>(*loaded[0]).AddVisit(Visit("-", {"/stale"}));
   static_cast<TTimeonsiteRep&>(*loaded[1]).visit_count = 5;
-  EXPECT_FALSE(TReportsCache().Load(path, loaded, 100, false, 0, 0, false));
+  EXPECT_FALSE(TReportsCache().Load(path, loaded, test::CacheHeader(100, false, 0, 0, false)));
   EXPECT_TRUE(static_cast<TCommonPathRep&>(*loaded[0]).Paths().empty());
   EXPECT_EQ(static_cast<TCommonPathRep&>(*loaded[0]).total_visits, 0);
   EXPECT_EQ(static_cast<TTimeonsiteRep&>(*loaded[1]).visit_count, 0);

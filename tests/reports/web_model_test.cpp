@@ -311,12 +311,12 @@ TEST_F(ModelTest, CacheBlockRoundTripGivesTheSamePages) {
   TReportsCache::TReports list;
   list.push_back(std::move(saved));
   const std::string path = dir / "Cache/site.cache";
-  ASSERT_TRUE(TReportsCache().Save(path, list, 100, false, 0, 0, false, 2, 1));
+  ASSERT_TRUE(TReportsCache().Save(path, list, test::CacheHeader(100, false, 0, 0, false, 2, 1)));
   const std::string before = AllPages(static_cast<TWebModel&>(*list[0]));
 
   TReportsCache::TReports loaded;
   loaded.push_back(std::make_unique<TWebModel>(ctx));
-  ASSERT_TRUE(TReportsCache().Load(path, loaded, 100, false, 0, 0, false));
+  ASSERT_TRUE(TReportsCache().Load(path, loaded, test::CacheHeader(100, false, 0, 0, false)));
   auto& m = static_cast<TWebModel&>(*loaded[0]);
   EXPECT_TRUE(m.HasData());
   EXPECT_EQ(m.Pages().size(), 5u);
@@ -327,7 +327,7 @@ TEST_F(ModelTest, CacheBlockRoundTripGivesTheSamePages) {
   // A damaged block (cut short) leaves the report empty.
   std::string data = test::ReadFile(path);
   test::WriteFile(path, data.substr(0, data.size() - 3));
-  EXPECT_FALSE(TReportsCache().Load(path, loaded, 100, false, 0, 0, false));
+  EXPECT_FALSE(TReportsCache().Load(path, loaded, test::CacheHeader(100, false, 0, 0, false)));
   EXPECT_TRUE(m.Pages().empty());
 }
 

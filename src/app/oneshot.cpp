@@ -99,8 +99,9 @@ TRepParser* g_finished_report_set = nullptr;
 int RunOneShot(const TCmdLine& cmd) {
   THeadlessHost host;
   SetRunControl(&host);
-  SetOwnConsole(false);
-  if (!platform::StdoutIsOpen()) SetOwnConsole(platform::OpenTerminalAsStdout());
+  // Started without standard output (from a desktop launcher), the run
+  // writes to the terminal, when there is one.
+  if (!platform::StdoutIsOpen()) platform::OpenTerminalAsStdout();
 
   int status = kExitComplete;
   std::unique_ptr<TRunContext> ctx;

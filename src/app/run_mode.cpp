@@ -10,13 +10,10 @@ namespace trelvar {
 
 namespace {
 TRunMode g_run_mode = TRunMode::Console;
-bool g_own_console = false;
 }  // namespace
 
 TRunMode RunMode() { return g_run_mode; }
 void SetRunMode(TRunMode mode) { g_run_mode = mode; }
-bool OwnConsole() { return g_own_console; }
-void SetOwnConsole(bool own) { g_own_console = own; }
 
 THeadlessHost::THeadlessHost(TWrite write)
     : write_(write ? std::move(write) : TWrite([](const std::string& text) {

@@ -26,11 +26,6 @@ enum class TRunMode : uint8_t { Web = 0, Console = 1, Windowed = 2 };
 TRunMode RunMode();
 void SetRunMode(TRunMode mode);
 
-// True when the one-shot run found standard output closed and opened the
-// terminal in its place.
-bool OwnConsole();
-void SetOwnConsole(bool own);
-
 class THeadlessHost : public TRunControl {
  public:
   // Where the text of the lines goes; standard output when null.

@@ -284,7 +284,7 @@ bool TLineParser::ApplyFilters(TLineParserLogLine& p) {
     if (!ConditionHolds(f.condition, field, f.value,
                         f.value_list.has_value() ? &*f.value_list : nullptr))
       continue;
-    if (f.action == kSkipLine) return false;
+    if (f.action == TFilterAction::SkipLine) return false;
     // Field references: "<" + parameter key + ">" is the line's value.
     std::string action;
     const std::string& a = f.action_value;
@@ -304,15 +304,15 @@ bool TLineParser::ApplyFilters(TLineParserLogLine& p) {
     }
     const size_t at = f.value.empty() ? std::string::npos : field.find(f.value);
     switch (f.action) {
-      case kAssign: field = action; break;
-      case kReplaceLeft:
+      case TFilterAction::Assign: field = action; break;
+      case TFilterAction::ReplaceLeft:
         field = action + (at == std::string::npos ? field : field.substr(at + f.value.size()));
         break;
-      case kReplaceRight:
+      case TFilterAction::ReplaceRight:
         field = (at == std::string::npos ? field : field.substr(0, at)) + action;
         break;
-      case kReplaceAll: field = ReplaceAllNoCase(field, f.value, action); break;
-      case kAddRight: field += action; break;
+      case TFilterAction::ReplaceAll: field = ReplaceAllNoCase(field, f.value, action); break;
+      case TFilterAction::AddRight: field += action; break;
       default: break;
     }
   }

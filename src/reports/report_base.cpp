@@ -219,7 +219,6 @@ bool TCustomFiltredRep::FilterMatches(TReportFilter& f, const std::string& text)
   const bool lower = (f.kind == kParamHref || f.kind == kParamSite || f.kind == kParamPath) &&
                      ctx_.settings != nullptr && !ctx_.settings->case_sensitive_urls;
   const std::string& value = lower ? f.value_lower : f.value;
-  if (f.condition >= kConditionCount) return true;
   return ConditionHolds(f.condition, text, value, f.list.has_value() ? &*f.list : nullptr);
 }
 

@@ -153,7 +153,7 @@ class TCustomWReport {
 // One report filter: which value is tested, how, against what.
 struct TReportFilter {
   uint8_t kind = 0;  // ReportParam
-  uint8_t condition = kIncludes;
+  TFilterCondition condition = TFilterCondition::Includes;
   std::string value;
   std::string value_lower;  // for URL parameters when URLs ignore case
   std::optional<TValueList> list;

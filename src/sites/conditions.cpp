@@ -22,14 +22,15 @@ TValueList::iterator FirstOccurring(TValueList& list, std::string_view text) {
 
 }  // namespace
 
-FilterCondition ConditionFromName(std::string_view name) {
+TFilterCondition ConditionFromName(std::string_view name) {
   const std::string n = LowerCase(Trim(name));
   for (int i = 0; i < kConditionCount; ++i)
-    if (n == kNames[i]) return static_cast<FilterCondition>(i);
-  return kIncludes;
+    if (n == kNames[i]) return static_cast<TFilterCondition>(i);
+  return TFilterCondition::Includes;
 }
 
-std::string ConditionName(uint8_t code) {
+std::string ConditionName(TFilterCondition condition) {
+  const auto code = static_cast<uint8_t>(condition);
   return code < kConditionCount ? kNames[code] : kNames[0];
 }
 
@@ -37,30 +38,32 @@ bool Occurs(std::string_view part, std::string_view text) {
   return !part.empty() && text.find(part) != std::string_view::npos;
 }
 
-bool UsesValueFile(uint8_t code) {
-  return code == kIncludedInFile || code == kNotIncludedInFile || code == kIncludedInFileOnce;
+bool UsesValueFile(TFilterCondition condition) {
+  return condition == TFilterCondition::IncludedInFile ||
+         condition == TFilterCondition::NotIncludedInFile ||
+         condition == TFilterCondition::IncludedInFileOnce;
 }
 
-bool ConditionHolds(uint8_t code, std::string_view text, std::string_view value,
+bool ConditionHolds(TFilterCondition condition, std::string_view text, std::string_view value,
                     TValueList* list) {
-  switch (code) {
-    case kIncludes: return Occurs(value, text);
-    case kNotIncludes: return !Occurs(value, text);
-    case kEquals: return text == value;
-    case kNotEquals: return text != value;
-    case kIncludedInFile:
+  switch (condition) {
+    case TFilterCondition::Includes: return Occurs(value, text);
+    case TFilterCondition::NotIncludes: return !Occurs(value, text);
+    case TFilterCondition::Equals: return text == value;
+    case TFilterCondition::NotEquals: return text != value;
+    case TFilterCondition::IncludedInFile:
       return list != nullptr && FirstOccurring(*list, text) != list->end();
-    case kNotIncludedInFile:
+    case TFilterCondition::NotIncludedInFile:
       return list == nullptr || FirstOccurring(*list, text) == list->end();
-    case kIncludedInFileOnce: {
+    case TFilterCondition::IncludedInFileOnce: {
       if (list == nullptr) return false;
       auto it = FirstOccurring(*list, text);
       if (it == list->end()) return false;
       list->erase(it);
       return true;
     }
-    case kIncludedIn: return Occurs(text, value);
-    case kNotIncludedIn: return !Occurs(text, value);
+    case TFilterCondition::IncludedIn: return Occurs(text, value);
+    case TFilterCondition::NotIncludedIn: return !Occurs(text, value);
     default: return false;
   }
 }

@@ -14,16 +14,17 @@
 
 namespace trelvar {
 
-enum FilterCondition : uint8_t {
-  kIncludes = 0,
-  kNotIncludes = 1,
-  kEquals = 2,
-  kNotEquals = 3,
-  kIncludedInFile = 4,
-  kNotIncludedInFile = 5,
-  kIncludedInFileOnce = 6,
-  kIncludedIn = 7,
-  kNotIncludedIn = 8,
+// The codes are those of the filter tables; files name them by text.
+enum class TFilterCondition : uint8_t {
+  Includes = 0,
+  NotIncludes = 1,
+  Equals = 2,
+  NotEquals = 3,
+  IncludedInFile = 4,
+  NotIncludedInFile = 5,
+  IncludedInFileOnce = 6,
+  IncludedIn = 7,
+  NotIncludedIn = 8,
 };
 
 inline constexpr int kConditionCount = 9;
@@ -32,19 +33,20 @@ inline constexpr int kConditionCount = 9;
 using TValueList = std::vector<std::string>;
 
 // Trimmed and lower-cased, compared with the names in files ("includes",
-// "not_included_in_file", ...); an unknown name gives kIncludes.
-FilterCondition ConditionFromName(std::string_view name);
-// The name in files; "includes" for a code outside the table.
-std::string ConditionName(uint8_t code);
+// "not_included_in_file", ...); an unknown name gives Includes.
+TFilterCondition ConditionFromName(std::string_view name);
+// The name in files.
+std::string ConditionName(TFilterCondition condition);
 
 // True when `part` is not empty and occurs in `text`.
 bool Occurs(std::string_view part, std::string_view text);
 
-// The truth of `code` for the tested text; `list` may be null (no list).
-bool ConditionHolds(uint8_t code, std::string_view text, std::string_view value,
+// The truth of `condition` for the tested text; `list` may be null (no
+// list).
+bool ConditionHolds(TFilterCondition condition, std::string_view text, std::string_view value,
                     TValueList* list);
 
 // True for the conditions whose value names a value file (4, 5, 6).
-bool UsesValueFile(uint8_t code);
+bool UsesValueFile(TFilterCondition condition);
 
 }  // namespace trelvar

@@ -28,9 +28,9 @@ TSiteFilter ParseFilter(const std::string& text) {
   f.line_field = SiteParamLineField(f.parameter);
   f.condition = ConditionFromName(condition);
   f.value = value;
-  const int action_code = SiteActionFromKey(action);
-  if (action_code < 0) throw EConvertError("Unknown action in filter: " + action);
-  f.action = static_cast<uint8_t>(action_code);
+  const std::optional<TFilterAction> action_code = SiteActionFromKey(action);
+  if (!action_code) throw EConvertError("Unknown action in filter: " + action);
+  f.action = *action_code;
   f.action_value = rest;
   return f;
 }
@@ -211,9 +211,9 @@ void TWS::AddFilter(std::string_view site_name, std::string_view param_key,
   f.line_field = SiteParamLineField(f.parameter);
   f.condition = ConditionFromDisplayName(condition_display_name);
   f.value = std::string(value);
-  const int action = SiteActionFromKey(action_key);
-  if (action < 0) throw EConvertError("Unknown action in filter: " + std::string(action_key));
-  f.action = static_cast<uint8_t>(action);
+  const std::optional<TFilterAction> action = SiteActionFromKey(action_key);
+  if (!action) throw EConvertError("Unknown action in filter: " + std::string(action_key));
+  f.action = *action;
   f.action_value = std::string(action_value);
   site->filters.push_back(std::move(f));
 }
@@ -239,26 +239,27 @@ void TWS::PrepareSiteValueFiles() {
   }
 }
 
-std::string ConditionDisplayName(uint8_t code) {
-  switch (code) {
-    case kIncludes: return Translate(400, "Includes");
-    case kNotIncludes: return Translate(401, "Not includes");
-    case kEquals: return Translate(402, "Equals");
-    case kNotEquals: return Translate(403, "Not equals");
-    case kIncludedInFile: return Translate(416, "Included In File");
-    case kNotIncludedInFile: return Translate(417, "Not Included In File");
-    case kIncludedIn: return Translate(414, "Included In");
-    case kNotIncludedIn: return Translate(415, "Not Included In");
+std::string ConditionDisplayName(TFilterCondition condition) {
+  switch (condition) {
+    case TFilterCondition::Includes: return Translate(400, "Includes");
+    case TFilterCondition::NotIncludes: return Translate(401, "Not includes");
+    case TFilterCondition::Equals: return Translate(402, "Equals");
+    case TFilterCondition::NotEquals: return Translate(403, "Not equals");
+    case TFilterCondition::IncludedInFile: return Translate(416, "Included In File");
+    case TFilterCondition::NotIncludedInFile: return Translate(417, "Not Included In File");
+    case TFilterCondition::IncludedIn: return Translate(414, "Included In");
+    case TFilterCondition::NotIncludedIn: return Translate(415, "Not Included In");
     default: return "";
   }
 }
 
-uint8_t ConditionFromDisplayName(std::string_view text) {
+TFilterCondition ConditionFromDisplayName(std::string_view text) {
+  using enum TFilterCondition;
   const std::string wanted = LowerCase(Trim(text));
-  for (uint8_t code : {kIncludes, kNotIncludes, kEquals, kIncludedIn, kNotIncludedIn,
-                       kIncludedInFile, kNotIncludedInFile})
-    if (wanted == LowerCase(ConditionDisplayName(code))) return code;
-  return kNotEquals;
+  for (TFilterCondition condition : {Includes, NotIncludes, Equals, IncludedIn, NotIncludedIn,
+                                     IncludedInFile, NotIncludedInFile})
+    if (wanted == LowerCase(ConditionDisplayName(condition))) return condition;
+  return NotEquals;
 }
 
 }  // namespace trelvar

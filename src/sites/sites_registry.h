@@ -78,9 +78,10 @@ class TWS {
 };
 
 // The site editor's names of the conditions ("Includes", ...), translated;
-// "" for code 6, which has none.
-std::string ConditionDisplayName(uint8_t code);
-// Back from a display name (trimmed, any case); unknown texts give 3.
-uint8_t ConditionFromDisplayName(std::string_view text);
+// "" for IncludedInFileOnce, which has none.
+std::string ConditionDisplayName(TFilterCondition condition);
+// Back from a display name (trimmed, any case); unknown texts give
+// NotEquals.
+TFilterCondition ConditionFromDisplayName(std::string_view text);
 
 }  // namespace trelvar

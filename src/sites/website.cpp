@@ -37,13 +37,14 @@ int SiteParamLineField(uint8_t code) {
   return code > 0 && code < kParamCount ? kParams[code].line_field : 0;
 }
 
-int SiteActionFromKey(std::string_view key) {
+std::optional<TFilterAction> SiteActionFromKey(std::string_view key) {
   for (int i = 0; i < kSiteFilterActionCount; ++i)
-    if (key == kActions[i]) return i;
-  return -1;
+    if (key == kActions[i]) return static_cast<TFilterAction>(i);
+  return std::nullopt;
 }
 
-std::string SiteActionKey(uint8_t code) {
+std::string SiteActionKey(TFilterAction action) {
+  const auto code = static_cast<uint8_t>(action);
   return code < kSiteFilterActionCount ? kActions[code] : "";
 }
 

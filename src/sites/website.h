@@ -17,13 +17,13 @@
 namespace trelvar {
 
 // What a site filter does when its condition holds.
-enum SiteFilterAction : uint8_t {
-  kAssign = 0,        // F := A
-  kReplaceLeft = 1,   // F loses everything up to and including V; A goes in front
-  kReplaceRight = 2,  // F loses everything from V on; A is appended
-  kReplaceAll = 3,    // every V in F (any case) becomes A
-  kSkipLine = 4,      // the line is dropped
-  kAddRight = 5,      // A is appended
+enum class TFilterAction : uint8_t {
+  Assign = 0,        // F := A
+  ReplaceLeft = 1,   // F loses everything up to and including V; A goes in front
+  ReplaceRight = 2,  // F loses everything from V on; A is appended
+  ReplaceAll = 3,    // every V in F (any case) becomes A
+  SkipLine = 4,      // the line is dropped
+  AddRight = 5,      // A is appended
 };
 inline constexpr int kSiteFilterActionCount = 6;
 
@@ -35,16 +35,16 @@ std::string SiteParamKey(uint8_t code);
 // The number of the parsed log line's field that a parameter tests.
 int SiteParamLineField(uint8_t code);
 
-// Action key to code, or -1 when unknown; and back ("" outside the table).
-int SiteActionFromKey(std::string_view key);
-std::string SiteActionKey(uint8_t code);
+// Action key to action, or nothing when unknown; and back.
+std::optional<TFilterAction> SiteActionFromKey(std::string_view key);
+std::string SiteActionKey(TFilterAction action);
 
 struct TSiteFilter {
   uint8_t parameter = 0;
   int line_field = 0;
-  uint8_t condition = kIncludes;
+  TFilterCondition condition = TFilterCondition::Includes;
   std::string value;
-  uint8_t action = kAssign;
+  TFilterAction action = TFilterAction::Assign;
   std::string action_value;
   // Lines of the value file, for conditions 4 to 6, once prepared.
   std::optional<TValueList> value_list;

@@ -178,8 +178,8 @@ TEST_F(ParserTest, ImpossibleDatesGoToTheErrorLog) {
 }
 
 TEST_F(ParserTest, SiteFiltersChangeAndDropLines) {
-  auto filter = [](const char* param, uint8_t condition, const char* value, uint8_t action,
-                   const char* action_value) {
+  auto filter = [](const char* param, TFilterCondition condition, const char* value,
+                   TFilterAction action, const char* action_value) {
     TSiteFilter f;
     f.parameter = SiteParamFromKey(param);
     f.line_field = SiteParamLineField(f.parameter);
@@ -189,11 +189,13 @@ TEST_F(ParserTest, SiteFiltersChangeAndDropLines) {
     f.action_value = action_value;
     return f;
   };
-  site.filters = {filter("href", kEquals, "/index.htm", kAssign, "/"),
-                  filter("referrer", kIncludes, "-", kAssign, "<ip> via <method>"),
-                  filter("href", kIncludes, "/old/", kReplaceAll, "/new/"),
-                  filter("href", kIncludes, "?", kReplaceRight, ""),
-                  filter("ip", kEquals, "10.0.0.9", kSkipLine, "")};
+  using enum TFilterCondition;
+  using enum TFilterAction;
+  site.filters = {filter("href", Equals, "/index.htm", Assign, "/"),
+                  filter("referrer", Includes, "-", Assign, "<ip> via <method>"),
+                  filter("href", Includes, "/old/", ReplaceAll, "/new/"),
+                  filter("href", Includes, "?", ReplaceRight, ""),
+                  filter("ip", Equals, "10.0.0.9", SkipLine, "")};
   const std::string t = "<ip> <hour>:<min>:<sec> <method> <href> <referrer>";
   auto lines = Run(t,
                    "#Date: 2005-12-07 00:00:00\r\n"
@@ -207,7 +209,8 @@ TEST_F(ParserTest, SiteFiltersChangeAndDropLines) {
   EXPECT_EQ(lines[1].fields[kFieldReferrer], "http://example.com/");
 
   // A reference to something that is no field drops that line only.
-  site.filters = {filter("referrer", kIncludes, "-", kAssign, "<nothing>")};
+  site.filters = {
+      filter("referrer", TFilterCondition::Includes, "-", TFilterAction::Assign, "<nothing>")};
   lines = Run(t, "#Date: 2005-12-07 00:00:00\r\n10.0.0.1 10:00:00 GET /a.htm -\r\n"
                  "10.0.0.2 10:00:01 GET /b.htm http://x/\r\n");
   ASSERT_EQ(lines.size(), 1u);

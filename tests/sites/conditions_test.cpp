@@ -5,39 +5,43 @@
 namespace trelvar {
 namespace {
 
+using enum TFilterCondition;
+
 TEST(Conditions, NamesReadAndWritten) {
-  EXPECT_EQ(ConditionFromName("  Not_Included_In_File "), kNotIncludedInFile);
-  EXPECT_EQ(ConditionFromName("included_in_file_once"), kIncludedInFileOnce);
-  EXPECT_EQ(ConditionFromName("contains"), kIncludes);  // unknown
-  EXPECT_EQ(ConditionFromName(""), kIncludes);
-  for (int code = 0; code < kConditionCount; ++code)
-    EXPECT_EQ(ConditionFromName(ConditionName(static_cast<uint8_t>(code))), code);
+  EXPECT_EQ(ConditionFromName("  Not_Included_In_File "), NotIncludedInFile);
+  EXPECT_EQ(ConditionFromName("included_in_file_once"), IncludedInFileOnce);
+  EXPECT_EQ(ConditionFromName("contains"), Includes);  // unknown
+  EXPECT_EQ(ConditionFromName(""), Includes);
+  for (int code = 0; code < kConditionCount; ++code) {
+    const auto condition = static_cast<TFilterCondition>(code);
+    EXPECT_EQ(ConditionFromName(ConditionName(condition)), condition);
+  }
 }
 
 TEST(Conditions, TextConditionsAndTheEmptyText) {
   struct Case {
-    uint8_t code;
+    TFilterCondition code;
     const char* text;
     const char* value;
     bool holds;
   } cases[] = {
-      {kIncludes, "Googlebot/2.1", "bot", true},
-      {kIncludes, "GoogleBot/2.1", "bot", false},  // case-sensitive
-      {kIncludes, "anything", "", false},          // the empty text occurs in nothing
-      {kNotIncludes, "anything", "", true},
-      {kNotIncludes, "abc", "b", false},
-      {kEquals, "/index.htm", "/index.htm", true},
-      {kEquals, "/Index.htm", "/index.htm", false},
-      {kEquals, "", "", true},
-      {kNotEquals, "a", "b", true},
-      {kIncludedIn, "/a.htm", "/a.htm;/b.htm", true},
-      {kIncludedIn, "/b.htm", "/a.htm;/b.htm", true},
-      {kIncludedIn, "a.h", "/a.htm;/b.htm", true},  // any part of the value
-      {kIncludedIn, "/c.htm", "/a.htm;/b.htm", false},
-      {kIncludedIn, "", "/a.htm", false},
-      {kNotIncludedIn, "/c.htm", "/a.htm;/b.htm", true},
-      {kNotIncludedIn, "/a.htm", "/a.htm;/b.htm", false},
-      {kNotIncludedIn, "", "/a.htm", true},
+      {Includes, "Googlebot/2.1", "bot", true},
+      {Includes, "GoogleBot/2.1", "bot", false},  // case-sensitive
+      {Includes, "anything", "", false},          // the empty text occurs in nothing
+      {NotIncludes, "anything", "", true},
+      {NotIncludes, "abc", "b", false},
+      {Equals, "/index.htm", "/index.htm", true},
+      {Equals, "/Index.htm", "/index.htm", false},
+      {Equals, "", "", true},
+      {NotEquals, "a", "b", true},
+      {IncludedIn, "/a.htm", "/a.htm;/b.htm", true},
+      {IncludedIn, "/b.htm", "/a.htm;/b.htm", true},
+      {IncludedIn, "a.h", "/a.htm;/b.htm", true},  // any part of the value
+      {IncludedIn, "/c.htm", "/a.htm;/b.htm", false},
+      {IncludedIn, "", "/a.htm", false},
+      {NotIncludedIn, "/c.htm", "/a.htm;/b.htm", true},
+      {NotIncludedIn, "/a.htm", "/a.htm;/b.htm", false},
+      {NotIncludedIn, "", "/a.htm", true},
   };
   for (const Case& c : cases)
     EXPECT_EQ(ConditionHolds(c.code, c.text, c.value, nullptr), c.holds)
@@ -46,23 +50,23 @@ TEST(Conditions, TextConditionsAndTheEmptyText) {
 
 TEST(Conditions, ValueListConditions) {
   TValueList list = {"", "bot", "spider"};
-  EXPECT_TRUE(ConditionHolds(kIncludedInFile, "msnbot", "f", &list));
-  EXPECT_FALSE(ConditionHolds(kIncludedInFile, "Mozilla", "f", &list));  // "" matches nothing
-  EXPECT_FALSE(ConditionHolds(kNotIncludedInFile, "a spider", "f", &list));
-  EXPECT_TRUE(ConditionHolds(kNotIncludedInFile, "Mozilla", "f", &list));
-  EXPECT_FALSE(ConditionHolds(kIncludedInFile, "bot", "f", nullptr));
-  EXPECT_TRUE(ConditionHolds(kNotIncludedInFile, "bot", "f", nullptr));
+  EXPECT_TRUE(ConditionHolds(IncludedInFile, "msnbot", "f", &list));
+  EXPECT_FALSE(ConditionHolds(IncludedInFile, "Mozilla", "f", &list));  // "" matches nothing
+  EXPECT_FALSE(ConditionHolds(NotIncludedInFile, "a spider", "f", &list));
+  EXPECT_TRUE(ConditionHolds(NotIncludedInFile, "Mozilla", "f", &list));
+  EXPECT_FALSE(ConditionHolds(IncludedInFile, "bot", "f", nullptr));
+  EXPECT_TRUE(ConditionHolds(NotIncludedInFile, "bot", "f", nullptr));
   EXPECT_EQ(list.size(), 3u);
 }
 
 TEST(Conditions, IncludedInFileOnceShrinksTheList) {
   TValueList list = {"a", "b"};
-  EXPECT_TRUE(ConditionHolds(kIncludedInFileOnce, "xay", "", &list));
-  EXPECT_FALSE(ConditionHolds(kIncludedInFileOnce, "xay", "", &list));
-  EXPECT_TRUE(ConditionHolds(kIncludedInFileOnce, "b", "", &list));
-  EXPECT_FALSE(ConditionHolds(kIncludedInFileOnce, "b", "", &list));
+  EXPECT_TRUE(ConditionHolds(IncludedInFileOnce, "xay", "", &list));
+  EXPECT_FALSE(ConditionHolds(IncludedInFileOnce, "xay", "", &list));
+  EXPECT_TRUE(ConditionHolds(IncludedInFileOnce, "b", "", &list));
+  EXPECT_FALSE(ConditionHolds(IncludedInFileOnce, "b", "", &list));
   EXPECT_TRUE(list.empty());
-  EXPECT_FALSE(ConditionHolds(kIncludedInFileOnce, "a", "", nullptr));
+  EXPECT_FALSE(ConditionHolds(IncludedInFileOnce, "a", "", nullptr));
 }
 
 }  // namespace

@@ -42,11 +42,11 @@ TEST_F(RegistryTest, ReadsSitesWithDefaultsAndFilters) {
   ASSERT_EQ(shop.filters.size(), 3u);
   EXPECT_EQ(shop.filters[0].parameter, 10);
   EXPECT_EQ(shop.filters[0].line_field, 3);
-  EXPECT_EQ(shop.filters[0].condition, kEquals);
+  EXPECT_EQ(shop.filters[0].condition, TFilterCondition::Equals);
   EXPECT_EQ(shop.filters[0].action_value, "/");
-  EXPECT_EQ(shop.filters[1].condition, kIncludedInFile);
-  EXPECT_EQ(shop.filters[1].action, kSkipLine);
-  EXPECT_EQ(shop.filters[2].condition, kIncludes);  // unknown condition name
+  EXPECT_EQ(shop.filters[1].condition, TFilterCondition::IncludedInFile);
+  EXPECT_EQ(shop.filters[1].action, TFilterAction::SkipLine);
+  EXPECT_EQ(shop.filters[2].condition, TFilterCondition::Includes);  // unknown condition name
   EXPECT_EQ(shop.filters[2].action_value, "<host> via <agent>;and;more");
   const TWebSite& blog = ws.Site(1);
   EXPECT_TRUE(blog.passive_mode);  // empty value reads on
@@ -92,7 +92,7 @@ TEST_F(RegistryTest, SavingAndLoadingKeepsEverything) {
   ws.AddFilter("Shop", "", "Equals", "x", "assign", "y");  // incomplete: ignored
   ws.AddNewSite();
   ASSERT_EQ(ws.Site(0).filters.size(), 2u);
-  EXPECT_EQ(ws.Site(0).filters[1].condition, kNotIncludedInFile);
+  EXPECT_EQ(ws.Site(0).filters[1].condition, TFilterCondition::NotIncludedInFile);
 
   ws.SaveToFile();
   const std::string path = dir / "data/websites.ini";
@@ -187,12 +187,12 @@ TEST_F(RegistryTest, SiteOperations) {
 }
 
 TEST_F(RegistryTest, ConditionDisplayNames) {
-  EXPECT_EQ(ConditionDisplayName(kIncludedInFile), "Included In File");
-  EXPECT_EQ(ConditionDisplayName(kIncludedInFileOnce), "");
-  EXPECT_EQ(ConditionFromDisplayName(" NOT INCLUDED IN "), kNotIncludedIn);
-  EXPECT_EQ(ConditionFromDisplayName("Included In File"), kIncludedInFile);
-  EXPECT_EQ(ConditionFromDisplayName("Not equals"), kNotEquals);
-  EXPECT_EQ(ConditionFromDisplayName("whatever"), kNotEquals);
+  EXPECT_EQ(ConditionDisplayName(TFilterCondition::IncludedInFile), "Included In File");
+  EXPECT_EQ(ConditionDisplayName(TFilterCondition::IncludedInFileOnce), "");
+  EXPECT_EQ(ConditionFromDisplayName(" NOT INCLUDED IN "), TFilterCondition::NotIncludedIn);
+  EXPECT_EQ(ConditionFromDisplayName("Included In File"), TFilterCondition::IncludedInFile);
+  EXPECT_EQ(ConditionFromDisplayName("Not equals"), TFilterCondition::NotEquals);
+  EXPECT_EQ(ConditionFromDisplayName("whatever"), TFilterCondition::NotEquals);
 }
 
 TEST_F(RegistryTest, ValueFilesOfTheCurrentSite) {

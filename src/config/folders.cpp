@@ -1,6 +1,7 @@
 #include "config/folders.h"
 
 #include "base/errors.h"
+#include "base/safe_file.h"
 #include "base/text_helpers.h"
 #include "platform/files.h"
 #include "platform/system.h"
@@ -61,6 +62,16 @@ std::string ExtractFileDir(const std::string& path) {
 TDateTime FileAge(const std::string& path) {
   auto t = platform::FileModifiedLocal(path);
   return t ? FromLocalTime(*t) : -1;
+}
+
+void TFolders::SaveDataFile(const std::string& path, const std::string& text,
+                            bool read_completely, const std::string& what, unsigned mode) const {
+  if (!read_completely)
+    throw EInvalidOperation(what + " were read incompletely from " + path +
+                            "; it is not overwritten until it has been read completely");
+  EnsureDataFile(path);
+  platform::ForceFolders(ExtractFileDir(path));
+  SaveTextFile(path, text, mode);
 }
 
 }  // namespace trelvar

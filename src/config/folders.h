@@ -33,6 +33,13 @@ class TFolders {
   // missing folders. Nothing happens when the default is missing too.
   void EnsureDataFile(const std::string& path, const std::string& sub_folder = "") const;
 
+  // Writes `text` over the data file `path` through SaveTextFile (backup,
+  // temporary file, `mode` or 0644). A file whose reading stopped early is never
+  // overwritten: `read_completely` false raises EInvalidOperation, which
+  // names what was read (`what`: "The settings", "The sites", ...).
+  void SaveDataFile(const std::string& path, const std::string& text, bool read_completely,
+                    const std::string& what, unsigned mode = 0) const;
+
   // A user-given file name as a path: absolute names ("/...") stay as they
   // are; otherwise one leading "\" is dropped and the data folder put in
   // front. "\" in the name becomes "/".

@@ -102,13 +102,7 @@ std::string TGUISettings::SaveToText() const {
 void TGUISettings::Save() { Save(folders_.Data() + kFileName); }
 
 void TGUISettings::Save(const std::string& path) {
-  if (!complete_)
-    throw EInvalidOperation("The window settings were read incompletely from " + path +
-                            "; it is not overwritten until it has been read completely");
-  const std::string text = SaveToText();
-  folders_.EnsureDataFile(path);
-  platform::ForceFolders(ExtractFileDir(path));
-  SaveTextFile(path, text);
+  folders_.SaveDataFile(path, SaveToText(), complete_, "The window settings");
 }
 
 }  // namespace trelvar

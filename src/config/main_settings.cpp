@@ -184,13 +184,7 @@ std::string TMainSettings::SaveToText() const {
 void TMainSettings::Save() { Save(folders_.Data() + kFileName); }
 
 void TMainSettings::Save(const std::string& path) {
-  if (!complete_)
-    throw EInvalidOperation("The settings were read incompletely from " + path +
-                            "; it is not overwritten until it has been read completely");
-  const std::string text = SaveToText();
-  folders_.EnsureDataFile(path);
-  platform::ForceFolders(ExtractFileDir(path));
-  SaveTextFile(path, text);
+  folders_.SaveDataFile(path, SaveToText(), complete_, "The settings");
 }
 
 }  // namespace trelvar

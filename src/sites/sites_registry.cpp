@@ -124,13 +124,8 @@ std::string TWS::SaveToText() const {
 void TWS::SaveToFile() { SaveToFile(folders_.Data() + kFileName); }
 
 void TWS::SaveToFile(const std::string& path) {
-  if (!complete_)
-    throw EInvalidOperation("The sites were read incompletely from " + path +
-                            "; it is not overwritten until it has been read completely");
-  const std::string text = SaveToText();
-  folders_.EnsureDataFile(path);
-  platform::ForceFolders(ExtractFileDir(path));
-  SaveTextFile(path, text, 0600);
+  // Only the user may read it: it holds the FTP passwords.
+  folders_.SaveDataFile(path, SaveToText(), complete_, "The sites", 0600);
 }
 
 void TWS::SelectSite(int index) {

@@ -137,7 +137,7 @@ void TCrossRepParent::Reindex() {
 
 // --- definition ----------------------------------------------------------------
 
-TCrossRep::TCrossRep(TReportContext& ctx) : TCustomFiltredRep(ctx) {
+TCrossRep::TCrossRep(TReportContext& ctx) : TReportOf(ctx) {
   report_type = "cross";
 }
 
@@ -145,52 +145,21 @@ TCrossRep::~TCrossRep() = default;
 
 std::string TCrossRep::StaticTypeCaption() { return Translate(351, "Cross report"); }
 
-std::unique_ptr<TCustomWReport> TCrossRep::Clone() const {
-  auto copy = std::make_unique<TCrossRep>(ctx_);
-  CopyTo(*copy);
-  copy->parent_param = parent_param;
-  copy->child_param = child_param;
-  copy->parent_by_value = parent_by_value;
-  copy->child_by_value = child_by_value;
-  copy->parent_limit = parent_limit;
-  copy->child_limit = child_limit;
-  return copy;
-}
-
-void TCrossRep::LoadParam(const std::string& line) {
-  TCustomFiltredRep::LoadParam(line);
-  const TKeyValue kv = SplitKeyValue(line);
-  const std::string& key = kv.key;
-  if (key == "parent_param") {
-    parent_param = CrossFromKey(kv.value);
-  } else if (key == "child_param") {
-    child_param = CrossFromKey(kv.value);
-  } else if (key == "parent_sortby" || key == "child_sortby") {
-    bool& by_value = key == "parent_sortby" ? parent_by_value : child_by_value;
-    if (kv.value == "name") by_value = false;
-    else if (kv.value == "value") by_value = true;
-  } else if (key == "parent_limit" || key == "child_limit") {
-    int value = 0;
-    if (TryStrToInt(Trim(kv.value), value))
-      (key == "parent_limit" ? parent_limit : child_limit) = value <= 0 ? 10 : value;
-  } else if (key == "pages_only") {
-    pages_only = TextBool(kv.value);
-  } else if (key == "percentage") {
-    show_percent = TextBool(kv.value);
-  }
-}
-
-std::string TCrossRep::SaveParams(bool short_form) {
-  TCustomFiltredRep::SaveParams(short_form);
-  AddDefinitionLine("parent_param=" + CrossKey(parent_param));
-  AddDefinitionLine("child_param=" + CrossKey(child_param));
-  AddDefinitionLine(std::string("parent_sortby=") + (parent_by_value ? "value" : "name"));
-  AddDefinitionLine(std::string("child_sortby=") + (child_by_value ? "value" : "name"));
-  AddDefinitionLine("parent_limit=" + std::to_string(parent_limit));
-  AddDefinitionLine("child_limit=" + std::to_string(child_limit));
-  AddDefinitionLine("pages_only=" + BoolText(pages_only));
-  AddDefinitionLine("percentage=" + BoolText(show_percent));
-  return definition_text;
+const TReportKeys<TCrossRep>& TCrossRep::Keys() {
+  using R = TCrossRep;
+  using K = TKeys<R>;
+  const TWordRule exact = TWordRule::kExactOrKeep;
+  static const TReportKeys<R> keys = {
+      K::Code("parent_param", &R::parent_param, CrossKey, CrossFromKey),
+      K::Code("child_param", &R::child_param, CrossKey, CrossFromKey),
+      K::Words("parent_sortby", &R::parent_by_value, "value", "name", exact),
+      K::Words("child_sortby", &R::child_by_value, "value", "name", exact),
+      K::Positive("parent_limit", &R::parent_limit, kDefaultLimit),
+      K::Positive("child_limit", &R::child_limit, kDefaultLimit),
+      K::Flag("pages_only", &R::pages_only, kNotCloned),
+      K::Flag("percentage", &R::show_percent, kNotCloned),
+  };
+  return keys;
 }
 
 bool TCrossRep::UsesReverseDns() const {

@@ -42,16 +42,11 @@ int64_t Tolerance(const TReportContext& ctx) {
   return ctx.settings != nullptr ? ctx.settings->approximate_tolerance : 100;
 }
 
-// A line that begins with `key` sets the limit from the rest of the line.
-void LineLimit(const std::string& line, std::string_view key, int32_t& target) {
-  if (line.compare(0, key.size(), key) == 0) target = StrToInt(Trim(line.substr(key.size())));
-}
-
 }  // namespace
 
 // --- referrer analysis ------------------------------------------------------------
 
-TRefAn::TRefAn(TReportContext& ctx) : TCustomFiltredRep(ctx) {
+TRefAn::TRefAn(TReportContext& ctx) : TReportOf(ctx) {
   report_type = "ref_analysis";
   report_name = StaticTypeCaption();
   page_file = "ref_an.htm";
@@ -61,25 +56,14 @@ TRefAn::~TRefAn() = default;
 
 std::string TRefAn::StaticTypeCaption() { return Translate(357, "Referrer Analysis"); }
 
-std::unique_ptr<TCustomWReport> TRefAn::Clone() const {
-  auto copy = std::make_unique<TRefAn>(ctx_);
-  CopyTo(*copy);
-  copy->max_ref_count = max_ref_count;
-  copy->max_href_count = max_href_count;
-  return copy;
-}
-
-void TRefAn::LoadParam(const std::string& line) {
-  TCustomFiltredRep::LoadParam(line);
-  LineLimit(line, "max_ref_count=", max_ref_count);
-  LineLimit(line, "max_href_count=", max_href_count);
-}
-
-std::string TRefAn::SaveParams(bool short_form) {
-  TCustomFiltredRep::SaveParams(short_form);
-  AddDefinitionLine("max_ref_count=" + std::to_string(max_ref_count));
-  AddDefinitionLine("max_href_count=" + std::to_string(max_href_count));
-  return definition_text;
+const TReportKeys<TRefAn>& TRefAn::Keys() {
+  using K = TKeys<TRefAn>;
+  // Only a line that begins with the key as written sets a limit.
+  static const TReportKeys<TRefAn> keys = {
+      K::Integer("max_ref_count", &TRefAn::max_ref_count, kAtLineStart),
+      K::Integer("max_href_count", &TRefAn::max_href_count, kAtLineStart),
+  };
+  return keys;
 }
 
 void TRefAn::CheckLogFields(const std::vector<int>& fields) {
@@ -213,7 +197,7 @@ void TRefAn::LoadFromCache(TReportsCache& cache) {
 
 // --- indirect referrer analysis ------------------------------------------------------
 
-TIndirectRefAn::TIndirectRefAn(TReportContext& ctx) : TCustomFiltredRep(ctx) {
+TIndirectRefAn::TIndirectRefAn(TReportContext& ctx) : TReportOf(ctx) {
   report_type = "indirect_ref_analysis";
   report_name = StaticTypeCaption();
   page_file = "indir_ref_an.htm";
@@ -223,12 +207,6 @@ TIndirectRefAn::~TIndirectRefAn() = default;
 
 std::string TIndirectRefAn::StaticTypeCaption() {
   return Translate(358, "Indirect Referrer Analysis");
-}
-
-std::unique_ptr<TCustomWReport> TIndirectRefAn::Clone() const {
-  auto copy = std::make_unique<TIndirectRefAn>(ctx_);
-  CopyTo(*copy);
-  return copy;
 }
 
 void TIndirectRefAn::CheckLogFields(const std::vector<int>& fields) {

@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "reports/report_base.h"
+#include "reports/report_keys.h"
 #include "config/row_index.h"
 
 namespace trelvar {
@@ -108,19 +109,16 @@ struct TRefAnRow {
   TIndexedRows<TRefAnPage> pages;
 };
 
-class TRefAn : public TCustomFiltredRep {
+class TRefAn : public TReportOf<TRefAn, TCustomFiltredRep> {
  public:
   explicit TRefAn(TReportContext& ctx);
   ~TRefAn() override;
   static std::string StaticTypeCaption();
+  static const TReportKeys<TRefAn>& Keys();
 
-  std::unique_ptr<TCustomWReport> Clone() const override;
-  void LoadParam(const std::string& line) override;
-  std::string SaveParams(bool short_form) override;
   void ProcessLine() override;
   void Display() override;
   void Clear() override;
-  std::string TypeCaption() const override { return StaticTypeCaption(); }
   void CheckLogFields(const std::vector<int>& fields) override;
   void Compact() override;
   void SaveToCache(TReportsCache& cache) override;
@@ -155,7 +153,7 @@ struct TIndirRefAnTable {
   TIndexedRows<TIndirRefAnReferrer> referrers;
 };
 
-class TIndirectRefAn : public TCustomFiltredRep {
+class TIndirectRefAn : public TReportOf<TIndirectRefAn, TCustomFiltredRep> {
  public:
   static constexpr int32_t kLimit = 15;
 
@@ -163,11 +161,9 @@ class TIndirectRefAn : public TCustomFiltredRep {
   ~TIndirectRefAn() override;
   static std::string StaticTypeCaption();
 
-  std::unique_ptr<TCustomWReport> Clone() const override;
   void ProcessLine() override;
   void Display() override;
   void Clear() override;
-  std::string TypeCaption() const override { return StaticTypeCaption(); }
   void CheckLogFields(const std::vector<int>& fields) override;
   void Compact() override;
   void SaveToCache(TReportsCache& cache) override;

@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "reports/report_base.h"
+#include "reports/report_keys.h"
 #include "config/row_index.h"
 
 namespace trelvar {
@@ -47,16 +48,14 @@ struct TStandardRow {
   int32_t TotalKilobytes() const;
 };
 
-class TStandardRep : public TCustomFiltredRep {
+// A copy (Clone) takes the settings and filters, not the rows, the
+// category or the sort direction.
+class TStandardRep : public TReportLevel<TStandardRep, TCustomFiltredRep> {
  public:
   explicit TStandardRep(TReportContext& ctx);
   ~TStandardRep() override;
+  static const TReportKeys<TStandardRep>& Keys();
 
-  // A new report of the same class with the settings and filters (not the
-  // rows, the category or the sort direction) of this one.
-  std::unique_ptr<TCustomWReport> Clone() const override;
-  void LoadParam(const std::string& line) override;
-  std::string SaveParams(bool short_form) override;
   void Display() override;
   void ExportCsv() override;
   void Clear() override;
@@ -94,11 +93,6 @@ class TStandardRep : public TCustomFiltredRep {
   // Keeps the first `keep` rows and drops the others.
   void Truncate(size_t keep);
 
-  // A fresh report of the concrete class (the virtual constructor).
-  virtual std::unique_ptr<TStandardRep> NewInstance() const = 0;
-  // Copies what Clone copies; subclasses add their own fields.
-  virtual void CopyFields(TStandardRep& to) const;
-
   // The chart of the shown rows; `use_visitors` takes visitors for counts.
   void DrawChart(bool use_visitors);
   // The shown rows' counts (or visitors) summed.
@@ -112,27 +106,21 @@ class TStandardRep : public TCustomFiltredRep {
 };
 
 // "basic": counts one parameter of the lines.
-class TPrRep : public TStandardRep {
+class TPrRep : public TReportOf<TPrRep, TStandardRep> {
  public:
   explicit TPrRep(TReportContext& ctx);
   static std::string StaticTypeCaption();
+  static const TReportKeys<TPrRep>& Keys();
 
-  void LoadParam(const std::string& line) override;
-  std::string SaveParams(bool short_form) override;
   void ProcessLine() override;
   void Display() override;
   void ExportCsv() override;
-  std::string TypeCaption() const override { return StaticTypeCaption(); }
   void CheckLogFields(const std::vector<int>& fields) override;
   bool UsesReverseDns() const override;
   // With approximate analysis: a long row list is cut to its best rows.
   void Compact() override;
 
   uint8_t param = 4;  // ReportParam, "href"
-
- protected:
-  std::unique_ptr<TStandardRep> NewInstance() const override;
-  void CopyFields(TStandardRep& to) const override;
 
  private:
   bool CountsKilobytes() const;
@@ -141,68 +129,52 @@ class TPrRep : public TStandardRep {
 
 // "terminal": the entry or exit pages of the visits that pass the filters
 // (so a filter on the robot keeps crawlers out of the entry pages).
-class TTerminalRep : public TStandardRep {
+class TTerminalRep : public TReportOf<TTerminalRep, TStandardRep> {
  public:
   explicit TTerminalRep(TReportContext& ctx);
   static std::string StaticTypeCaption();
+  static const TReportKeys<TTerminalRep>& Keys();
 
-  void LoadParam(const std::string& line) override;
-  std::string SaveParams(bool short_form) override;
   void ProcessLine() override;
-  std::string TypeCaption() const override { return StaticTypeCaption(); }
   void CheckLogFields(const std::vector<int>& fields) override;
 
   bool is_entry_page = false;
   bool is_exit_page = false;
-
- protected:
-  std::unique_ptr<TStandardRep> NewInstance() const override;
-  void CopyFields(TStandardRep& to) const override;
 };
 
 // "search_phrases": the decoded, lower-cased search phrase of referrers.
-class TSearchPhrases : public TStandardRep {
+class TSearchPhrases : public TReportOf<TSearchPhrases, TStandardRep> {
  public:
   explicit TSearchPhrases(TReportContext& ctx);
   static std::string StaticTypeCaption();
 
   void ProcessLine() override;
-  std::string TypeCaption() const override { return StaticTypeCaption(); }
   void CheckLogFields(const std::vector<int>& fields) override;
 
  protected:
-  std::unique_ptr<TStandardRep> NewInstance() const override;
   // The search phrase of the current line's referrer ("" when none).
   std::string LinePhrase() const;
 };
 
 // "search_words": every word of the search phrases, without double quotes.
-class TSearchWords : public TSearchPhrases {
+class TSearchWords : public TReportOf<TSearchWords, TSearchPhrases> {
  public:
   explicit TSearchWords(TReportContext& ctx);
   static std::string StaticTypeCaption();
 
   void ProcessLine() override;
-  std::string TypeCaption() const override { return StaticTypeCaption(); }
-
- protected:
-  std::unique_ptr<TStandardRep> NewInstance() const override;
 };
 
 namespace reports {
 
 // "search_engines": the engine of every referrer that carries a query.
 // (search::TSearchEngines is the catalogue it asks.)
-class TSearchEngines : public TSearchPhrases {
+class TSearchEngines : public TReportOf<TSearchEngines, TSearchPhrases> {
  public:
   explicit TSearchEngines(TReportContext& ctx);
   static std::string StaticTypeCaption();
 
   void ProcessLine() override;
-  std::string TypeCaption() const override { return StaticTypeCaption(); }
-
- protected:
-  std::unique_ptr<TStandardRep> NewInstance() const override;
 };
 
 }  // namespace reports

@@ -16,7 +16,7 @@
 
 namespace trelvar {
 
-TPrRep::TPrRep(TReportContext& ctx) : TStandardRep(ctx) {
+TPrRep::TPrRep(TReportContext& ctx) : TReportOf(ctx) {
   report_type = "basic";
   report_name = StaticTypeCaption();
   limit = 10;
@@ -27,25 +27,13 @@ TPrRep::TPrRep(TReportContext& ctx) : TStandardRep(ctx) {
 
 std::string TPrRep::StaticTypeCaption() { return Translate(354, "Basic Report"); }
 
-std::unique_ptr<TStandardRep> TPrRep::NewInstance() const { return std::make_unique<TPrRep>(ctx_); }
-
-void TPrRep::CopyFields(TStandardRep& to) const {
-  TStandardRep::CopyFields(to);
-  static_cast<TPrRep&>(to).param = param;
-}
-
-void TPrRep::LoadParam(const std::string& line) {
-  TStandardRep::LoadParam(line);
-  const TKeyValue kv = SplitKeyValue(line);
-  if (kv.key == "param") param = ParamFromKey(kv.value);
-  else if (kv.key == "pagesonly") pages_only = LowerCase(Trim(kv.value)) == "true";
-}
-
-std::string TPrRep::SaveParams(bool short_form) {
-  TStandardRep::SaveParams(short_form);
-  AddDefinitionLine("param=" + ParamKey(param));
-  AddDefinitionLine("pagesonly=" + BoolText(pages_only));
-  return definition_text;
+const TReportKeys<TPrRep>& TPrRep::Keys() {
+  using K = TKeys<TPrRep>;
+  static const TReportKeys<TPrRep> keys = {
+      K::Code("param", &TPrRep::param, ParamKey, ParamFromKey),
+      K::TrueOnly("pagesonly", &TPrRep::pages_only),
+  };
+  return keys;
 }
 
 bool TPrRep::CountsKilobytes() const {

@@ -14,7 +14,7 @@ namespace trelvar {
 
 // --- terminal ------------------------------------------------------------------
 
-TTerminalRep::TTerminalRep(TReportContext& ctx) : TStandardRep(ctx) {
+TTerminalRep::TTerminalRep(TReportContext& ctx) : TReportOf(ctx) {
   report_type = "terminal";
   report_name = StaticTypeCaption();
   limit = 10;
@@ -25,29 +25,13 @@ TTerminalRep::TTerminalRep(TReportContext& ctx) : TStandardRep(ctx) {
 
 std::string TTerminalRep::StaticTypeCaption() { return Translate(366, "Terminal Report"); }
 
-std::unique_ptr<TStandardRep> TTerminalRep::NewInstance() const {
-  return std::make_unique<TTerminalRep>(ctx_);
-}
-
-void TTerminalRep::CopyFields(TStandardRep& to) const {
-  TStandardRep::CopyFields(to);
-  auto& terminal = static_cast<TTerminalRep&>(to);
-  terminal.is_entry_page = is_entry_page;
-  terminal.is_exit_page = is_exit_page;
-}
-
-void TTerminalRep::LoadParam(const std::string& line) {
-  TStandardRep::LoadParam(line);
-  const TKeyValue kv = SplitKeyValue(line);
-  if (kv.key == "is_entry_page") is_entry_page = TextBool(kv.value);
-  else if (kv.key == "is_exit_page") is_exit_page = TextBool(kv.value);
-}
-
-std::string TTerminalRep::SaveParams(bool short_form) {
-  TStandardRep::SaveParams(short_form);
-  AddDefinitionLine("is_entry_page=" + BoolText(is_entry_page));
-  AddDefinitionLine("is_exit_page=" + BoolText(is_exit_page));
-  return definition_text;
+const TReportKeys<TTerminalRep>& TTerminalRep::Keys() {
+  using K = TKeys<TTerminalRep>;
+  static const TReportKeys<TTerminalRep> keys = {
+      K::Flag("is_entry_page", &TTerminalRep::is_entry_page),
+      K::Flag("is_exit_page", &TTerminalRep::is_exit_page),
+  };
+  return keys;
 }
 
 void TTerminalRep::ProcessLine() {
@@ -73,7 +57,7 @@ void TTerminalRep::CheckLogFields(const std::vector<int>& fields) {
 
 // --- search phrases --------------------------------------------------------------
 
-TSearchPhrases::TSearchPhrases(TReportContext& ctx) : TStandardRep(ctx) {
+TSearchPhrases::TSearchPhrases(TReportContext& ctx) : TReportOf(ctx) {
   report_type = "search_phrases";
   report_name = StaticTypeCaption();
   limit = 7;
@@ -83,10 +67,6 @@ TSearchPhrases::TSearchPhrases(TReportContext& ctx) : TStandardRep(ctx) {
 }
 
 std::string TSearchPhrases::StaticTypeCaption() { return Translate(363, "Search Phrases"); }
-
-std::unique_ptr<TStandardRep> TSearchPhrases::NewInstance() const {
-  return std::make_unique<TSearchPhrases>(ctx_);
-}
 
 std::string TSearchPhrases::LinePhrase() const {
   if (ctx_.settings == nullptr) return "";
@@ -109,16 +89,12 @@ void TSearchPhrases::CheckLogFields(const std::vector<int>& fields) {
 
 // --- search words -----------------------------------------------------------------
 
-TSearchWords::TSearchWords(TReportContext& ctx) : TSearchPhrases(ctx) {
+TSearchWords::TSearchWords(TReportContext& ctx) : TReportOf(ctx) {
   report_type = "search_words";
   report_name = StaticTypeCaption();
 }
 
 std::string TSearchWords::StaticTypeCaption() { return Translate(364, "Search Words"); }
-
-std::unique_ptr<TStandardRep> TSearchWords::NewInstance() const {
-  return std::make_unique<TSearchWords>(ctx_);
-}
 
 void TSearchWords::ProcessLine() {
   if (!PassesFilters()) return;
@@ -130,16 +106,12 @@ void TSearchWords::ProcessLine() {
 
 namespace reports {
 
-TSearchEngines::TSearchEngines(TReportContext& ctx) : TSearchPhrases(ctx) {
+TSearchEngines::TSearchEngines(TReportContext& ctx) : TReportOf(ctx) {
   report_type = "search_engines";
   report_name = StaticTypeCaption();
 }
 
 std::string TSearchEngines::StaticTypeCaption() { return Translate(365, "Search Engines"); }
-
-std::unique_ptr<TStandardRep> TSearchEngines::NewInstance() const {
-  return std::make_unique<TSearchEngines>(ctx_);
-}
 
 void TSearchEngines::ProcessLine() {
   if (!PassesFilters() || ctx_.settings == nullptr) return;

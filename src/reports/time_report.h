@@ -27,6 +27,7 @@
 
 #include "config/datetime.h"
 #include "reports/report_base.h"
+#include "reports/report_keys.h"
 
 namespace trelvar {
 
@@ -63,20 +64,17 @@ TTimeBucket PeriodOf(uint8_t duration, TDateTime t);
 // The bucket's label: its start date, with the time unless it is midnight.
 std::string PeriodLabel(const TTimeBucket& bucket);
 
-class TCustomTimeReport : public TCustomFiltredRep {
+class TCustomTimeReport : public TReportOf<TCustomTimeReport, TCustomFiltredRep> {
  public:
   explicit TCustomTimeReport(TReportContext& ctx);
   ~TCustomTimeReport() override;
   static std::string StaticTypeCaption();
+  static const TReportKeys<TCustomTimeReport>& Keys();
 
-  std::unique_ptr<TCustomWReport> Clone() const override;
-  void LoadParam(const std::string& line) override;
-  std::string SaveParams(bool short_form) override;
   void ProcessLine() override;
   void Display() override;
   void ExportCsv() override;
   void Clear() override;
-  std::string TypeCaption() const override { return StaticTypeCaption(); }
   void SaveToCache(TReportsCache& cache) override;
   void LoadFromCache(TReportsCache& cache) override;
 

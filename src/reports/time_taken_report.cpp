@@ -36,7 +36,7 @@ bool LessIgnoringCase(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-TTimeTaken::TTimeTaken(TReportContext& ctx) : TCustomFiltredRep(ctx) {
+TTimeTaken::TTimeTaken(TReportContext& ctx) : TReportOf(ctx) {
   report_type = "time_taken";
   report_name = StaticTypeCaption();
 }
@@ -45,38 +45,17 @@ TTimeTaken::~TTimeTaken() = default;
 
 std::string TTimeTaken::StaticTypeCaption() { return Translate(368, "Time taken"); }
 
-std::unique_ptr<TCustomWReport> TTimeTaken::Clone() const {
-  auto copy = std::make_unique<TTimeTaken>(ctx_);
-  CopyTo(*copy);
-  copy->sort_by_time_taken = sort_by_time_taken;
-  copy->sort_descending = sort_descending;
-  return copy;
-}
-
-void TTimeTaken::LoadParam(const std::string& line) {
-  TCustomFiltredRep::LoadParam(line);
-  const TKeyValue kv = SplitKeyValue(line);
-  if (kv.key == "sort_by") {
-    if (kv.value == "href") sort_by_time_taken = false;
-    else if (kv.value == "time_taken") sort_by_time_taken = true;
-  } else if (kv.key == "sort_type") {
-    if (kv.value == "ascending") sort_descending = false;
-    else if (kv.value == "descending") sort_descending = true;
-  } else if (kv.key == "limit") {
-    int value = 0;
-    if (TryStrToInt(Trim(kv.value), value)) limit = value <= 0 ? 20 : value;
-  } else if (kv.key == "pages_only") {
-    pages_only = TextBool(kv.value);
-  }
-}
-
-std::string TTimeTaken::SaveParams(bool short_form) {
-  TCustomFiltredRep::SaveParams(short_form);
-  AddDefinitionLine(std::string("sort_by=") + (sort_by_time_taken ? "time_taken" : "href"));
-  AddDefinitionLine(std::string("sort_type=") + (sort_descending ? "descending" : "ascending"));
-  AddDefinitionLine("limit=" + std::to_string(limit));
-  AddDefinitionLine("pages_only=" + BoolText(pages_only));
-  return definition_text;
+const TReportKeys<TTimeTaken>& TTimeTaken::Keys() {
+  using R = TTimeTaken;
+  using K = TKeys<R>;
+  static const TReportKeys<R> keys = {
+      K::Words("sort_by", &R::sort_by_time_taken, "time_taken", "href", TWordRule::kExactOrKeep),
+      K::Words("sort_type", &R::sort_descending, "descending", "ascending",
+               TWordRule::kExactOrKeep),
+      K::Positive("limit", &R::limit, kDefaultLimit, kNotCloned),
+      K::Flag("pages_only", &R::pages_only, kNotCloned),
+  };
+  return keys;
 }
 
 // --- counting ------------------------------------------------------------------

@@ -18,7 +18,6 @@ namespace trelvar {
 
 namespace {
 
-constexpr const char* kModelCountKey = "model_count=";
 // Below two patterns no merge has a candidate.
 constexpr size_t kFewestPatterns = 2;
 
@@ -135,7 +134,7 @@ TUserPattern VisitPattern(const TVisPathTable& visit) {
 
 // --- user model ---------------------------------------------------------------------
 
-TUserModel::TUserModel(TReportContext& ctx) : TCustomFiltredRep(ctx) {
+TUserModel::TUserModel(TReportContext& ctx) : TReportOf(ctx) {
   report_name = StaticTypeCaption();
   report_type = "user_model";
   page_file = "user_models.htm";
@@ -145,30 +144,18 @@ TUserModel::~TUserModel() = default;
 
 std::string TUserModel::StaticTypeCaption() { return Translate(360, "Users Model"); }
 
-std::unique_ptr<TUserModel> TUserModel::NewInstance() const {
-  return std::make_unique<TUserModel>(ctx_);
-}
-
-std::unique_ptr<TCustomWReport> TUserModel::Clone() const {
-  auto r = NewInstance();
-  CopyTo(*r);
-  // A copy that forgot its model count would save another definition.
-  r->model_count = model_count;
-  r->buffer_size = buffer_size;
-  return r;
-}
-
-void TUserModel::LoadParam(const std::string& line) {
-  TCustomFiltredRep::LoadParam(line);
-  if (line.rfind(kModelCountKey, 0) != 0) return;
-  model_count = StrToInt(Trim(line.substr(std::string_view(kModelCountKey).size())));
-  buffer_size = 5 * model_count;
-}
-
-std::string TUserModel::SaveParams(bool short_form) {
-  TCustomFiltredRep::SaveParams(short_form);
-  AddDefinitionLine(kModelCountKey + std::to_string(model_count));
-  return definition_text;
+const TReportKeys<TUserModel>& TUserModel::Keys() {
+  using R = TUserModel;
+  using K = TKeys<R>;
+  // Only a line that begins with the key as written sets the count; the
+  // buffer holds five patterns per model.
+  static const TReportKeys<R> keys = {
+      K::Integer("model_count", &R::model_count, kAtLineStart).AfterRead([](R& r) {
+        r.buffer_size = 5 * r.model_count;
+      }),
+      K::Copied(&R::buffer_size),
+  };
+  return keys;
 }
 
 void TUserModel::CheckLogFields(const std::vector<int>& fields) {
@@ -344,17 +331,13 @@ void TUserModel::LoadFromCache(TReportsCache& cache) {
 
 // --- user profiles ---------------------------------------------------------------
 
-TUserProfile::TUserProfile(TReportContext& ctx) : TUserModel(ctx) {
+TUserProfile::TUserProfile(TReportContext& ctx) : TReportOf(ctx) {
   report_name = StaticTypeCaption();
   report_type = "user_profile";
   page_file = "user_profiles.htm";
 }
 
 std::string TUserProfile::StaticTypeCaption() { return Translate(361, "User Profiles"); }
-
-std::unique_ptr<TUserModel> TUserProfile::NewInstance() const {
-  return std::make_unique<TUserProfile>(ctx_);
-}
 
 void TUserProfile::AddVisit(const TVisPathTable& visit) {
   ++visits_;

@@ -50,18 +50,12 @@ const std::string kDownloadExtensions = ".zip.exe";
 
 // --- time on site ----------------------------------------------------------------
 
-TTimeonsiteRep::TTimeonsiteRep(TReportContext& ctx) : TCustomFiltredRep(ctx) {
+TTimeonsiteRep::TTimeonsiteRep(TReportContext& ctx) : TReportOf(ctx) {
   report_type = "timeonsite";
   report_name = StaticTypeCaption();
 }
 
 std::string TTimeonsiteRep::StaticTypeCaption() { return Translate(367, "Time on site report"); }
-
-std::unique_ptr<TCustomWReport> TTimeonsiteRep::Clone() const {
-  auto copy = std::make_unique<TTimeonsiteRep>(ctx_);
-  CopyTo(*copy);
-  return copy;
-}
 
 void TTimeonsiteRep::ProcessLine() {
   if (ctx_.visits == nullptr) return;
@@ -134,7 +128,7 @@ void TTimeonsiteRep::LoadFromCache(TReportsCache& cache) {
 
 // --- visitor paths ----------------------------------------------------------------
 
-TVisPathRep::TVisPathRep(TReportContext& ctx) : TCustomFiltredRep(ctx) {
+TVisPathRep::TVisPathRep(TReportContext& ctx) : TReportOf(ctx) {
   report_type = "visitor_path";
   report_name = StaticTypeCaption();
   page_file = "vis_paths.htm";
@@ -144,27 +138,15 @@ TVisPathRep::~TVisPathRep() = default;
 
 std::string TVisPathRep::StaticTypeCaption() { return Translate(356, "Visitor Paths"); }
 
-std::unique_ptr<TCustomWReport> TVisPathRep::Clone() const {
-  auto copy = std::make_unique<TVisPathRep>(ctx_);
-  CopyTo(*copy);
-  copy->sort_by_ip = sort_by_ip;
-  copy->limit = limit;
-  copy->timeout = timeout;
-  return copy;
-}
-
-void TVisPathRep::LoadParam(const std::string& line) {
-  TCustomFiltredRep::LoadParam(line);
-  const TKeyValue kv = SplitKeyValue(line);
-  if (kv.key == "limit") limit = StrToInt(Trim(kv.value));
-  else if (kv.key == "sortby") sort_by_ip = LowerCase(Trim(kv.value)) == "ip";
-}
-
-std::string TVisPathRep::SaveParams(bool short_form) {
-  TCustomFiltredRep::SaveParams(short_form);
-  AddDefinitionLine("limit=" + std::to_string(limit));
-  AddDefinitionLine(std::string("sortby=") + (sort_by_ip ? "ip" : "time"));
-  return definition_text;
+const TReportKeys<TVisPathRep>& TVisPathRep::Keys() {
+  using R = TVisPathRep;
+  using K = TKeys<R>;
+  static const TReportKeys<R> keys = {
+      K::Integer("limit", &R::limit),
+      K::Words("sortby", &R::sort_by_ip, "ip", "time", TWordRule::kOnlyTrueWord),
+      K::Copied([](const R& from, R& to) { to.timeout = from.timeout; }),
+  };
+  return keys;
 }
 
 void TVisPathRep::CheckLogFields(const std::vector<int>& fields) {
@@ -384,7 +366,7 @@ bool SameSequence(const std::vector<TVisPageTable>& a, const std::vector<TVisPag
 
 }  // namespace
 
-TCommonPathRep::TCommonPathRep(TReportContext& ctx) : TCustomFiltredRep(ctx) {
+TCommonPathRep::TCommonPathRep(TReportContext& ctx) : TReportOf(ctx) {
   report_type = "common_path";
   report_name = StaticTypeCaption();
   page_file = "common_paths.htm";
@@ -394,24 +376,13 @@ TCommonPathRep::~TCommonPathRep() = default;
 
 std::string TCommonPathRep::StaticTypeCaption() { return Translate(362, "Common Paths"); }
 
-std::unique_ptr<TCustomWReport> TCommonPathRep::Clone() const {
-  auto copy = std::make_unique<TCommonPathRep>(ctx_);
-  CopyTo(*copy);
-  copy->limit = limit;
-  copy->total_visits = total_visits;
-  return copy;
-}
-
-void TCommonPathRep::LoadParam(const std::string& line) {
-  TCustomFiltredRep::LoadParam(line);
-  const TKeyValue kv = SplitKeyValue(line);
-  if (kv.key == "limit") limit = StrToInt(Trim(kv.value));
-}
-
-std::string TCommonPathRep::SaveParams(bool short_form) {
-  TCustomFiltredRep::SaveParams(short_form);
-  AddDefinitionLine("limit=" + std::to_string(limit));
-  return definition_text;
+const TReportKeys<TCommonPathRep>& TCommonPathRep::Keys() {
+  using K = TKeys<TCommonPathRep>;
+  static const TReportKeys<TCommonPathRep> keys = {
+      K::Integer("limit", &TCommonPathRep::limit),
+      K::Copied(&TCommonPathRep::total_visits),
+  };
+  return keys;
 }
 
 TCommonPath* TCommonPathRep::Find(const TVisPathTable& visit, uint64_t hash) const {

@@ -37,21 +37,20 @@
 
 #include "logread/visit_tracker.h"
 #include "reports/report_base.h"
+#include "reports/report_keys.h"
 
 namespace trelvar {
 
-class TTimeonsiteRep : public TCustomFiltredRep {
+class TTimeonsiteRep : public TReportOf<TTimeonsiteRep, TCustomFiltredRep> {
  public:
   explicit TTimeonsiteRep(TReportContext& ctx);
   static std::string StaticTypeCaption();
 
-  std::unique_ptr<TCustomWReport> Clone() const override;
   void ProcessLine() override;
   void Display() override;
   // Drops the statistics (not the definition), so that a failed cache load
   // leaves nothing half-counted.
   void Clear() override;
-  std::string TypeCaption() const override { return StaticTypeCaption(); }
   void CheckLogFields(const std::vector<int>& fields) override;
   void SaveToCache(TReportsCache& cache) override;
   void LoadFromCache(TReportsCache& cache) override;
@@ -61,21 +60,18 @@ class TTimeonsiteRep : public TCustomFiltredRep {
   int32_t visit_count = 0;
 };
 
-class TVisPathRep : public TCustomFiltredRep {
+class TVisPathRep : public TReportOf<TVisPathRep, TCustomFiltredRep> {
  public:
   static constexpr TDateTime kDefaultTimeout = 1.0 / 48;  // 30 minutes
 
   explicit TVisPathRep(TReportContext& ctx);
   ~TVisPathRep() override;
   static std::string StaticTypeCaption();
+  static const TReportKeys<TVisPathRep>& Keys();
 
-  std::unique_ptr<TCustomWReport> Clone() const override;
-  void LoadParam(const std::string& line) override;
-  std::string SaveParams(bool short_form) override;
   void ProcessLine() override;
   void Display() override;
   void Clear() override;
-  std::string TypeCaption() const override { return StaticTypeCaption(); }
   void CheckLogFields(const std::vector<int>& fields) override;
   void SaveToCache(TReportsCache& cache) override;
   void LoadFromCache(TReportsCache& cache) override;
@@ -121,19 +117,16 @@ struct TCommonPath {
   uint64_t hash = 0;                 // of the URLs, for the index
 };
 
-class TCommonPathRep : public TCustomFiltredRep {
+class TCommonPathRep : public TReportOf<TCommonPathRep, TCustomFiltredRep> {
  public:
   explicit TCommonPathRep(TReportContext& ctx);
   ~TCommonPathRep() override;
   static std::string StaticTypeCaption();
+  static const TReportKeys<TCommonPathRep>& Keys();
 
-  std::unique_ptr<TCustomWReport> Clone() const override;
-  void LoadParam(const std::string& line) override;
-  std::string SaveParams(bool short_form) override;
   void ProcessLine() override;
   void Display() override;
   void Clear() override;
-  std::string TypeCaption() const override { return StaticTypeCaption(); }
   // With approximate analysis: a long path list is cut to its most
   // followed paths.
   void Compact() override;

@@ -123,7 +123,7 @@ void THRefList::Clear() {
 
 // --- the report -------------------------------------------------------------------
 
-TWebModel::TWebModel(TReportContext& ctx) : TCustomFiltredRep(ctx) {
+TWebModel::TWebModel(TReportContext& ctx) : TReportOf(ctx) {
   report_name = StaticTypeCaption();
   report_type = "web_model";
   page_file = kIndexFile;
@@ -132,12 +132,6 @@ TWebModel::TWebModel(TReportContext& ctx) : TCustomFiltredRep(ctx) {
 TWebModel::~TWebModel() = default;
 
 std::string TWebModel::StaticTypeCaption() { return Translate(359, "Web Model"); }
-
-std::unique_ptr<TCustomWReport> TWebModel::Clone() const {
-  auto r = std::make_unique<TWebModel>(ctx_);
-  CopyTo(*r);
-  return r;
-}
 
 void TWebModel::CheckLogFields(const std::vector<int>& fields) {
   is_supported = IsParamSupported(fields, kParamHref);

@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "reports/report_base.h"
+#include "reports/report_keys.h"
 
 namespace trelvar {
 
@@ -114,13 +115,12 @@ struct TWebPage {
   int32_t timed_count = 0;
 };
 
-class TWebModel : public TCustomFiltredRep {
+class TWebModel : public TReportOf<TWebModel, TCustomFiltredRep> {
  public:
   explicit TWebModel(TReportContext& ctx);
   ~TWebModel() override;
   static std::string StaticTypeCaption();
 
-  std::unique_ptr<TCustomWReport> Clone() const override;
   void ProcessLine() override;
   bool CountsVisitsOnly() const override { return !VisitFiltersReadLine(); }
   void CountVisit(const TVisPathTable& visit) override;
@@ -128,7 +128,6 @@ class TWebModel : public TCustomFiltredRep {
   void AddVisit(const TVisPathTable& visit);
   void Display() override;
   void Clear() override;
-  std::string TypeCaption() const override { return StaticTypeCaption(); }
   void CheckLogFields(const std::vector<int>& fields) override;
   void Compact() override;
   void SaveToCache(TReportsCache& cache) override;

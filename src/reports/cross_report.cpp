@@ -137,13 +137,10 @@ void TCrossRepParent::Reindex() {
 
 // --- definition ----------------------------------------------------------------
 
-TCrossRep::TCrossRep(TReportContext& ctx) : TReportOf(ctx) {
-  report_type = "cross";
-}
+// A new cross report has no name: the user names what it crosses.
+TCrossRep::TCrossRep(TReportContext& ctx) : TReportOf(ctx) { report_name.clear(); }
 
 TCrossRep::~TCrossRep() = default;
-
-std::string TCrossRep::StaticTypeCaption() { return Translate(351, "Cross report"); }
 
 const TReportKeys<TCrossRep>& TCrossRep::Keys() {
   using R = TCrossRep;

@@ -68,11 +68,11 @@ struct TCrossRepParent {
 // flags and limits.
 class TCrossRep : public TReportOf<TCrossRep, TCustomFiltredRep> {
  public:
+  static constexpr TReportIdentity kIdentity = {"cross", 351, "Cross report"};
   static constexpr int32_t kDefaultLimit = 10;
 
   explicit TCrossRep(TReportContext& ctx);
   ~TCrossRep() override;
-  static std::string StaticTypeCaption();
   static const TReportKeys<TCrossRep>& Keys();
 
   void ProcessLine() override;

@@ -32,7 +32,6 @@ double Ratio(double a, double b) { return b == 0 ? std::nan("") : a / b; }
 }  // namespace
 
 TExpRep::TExpRep(TReportContext& ctx) : TReportOf(ctx) {
-  report_type = "exp_rep";
   report_name = "Результаты эксперимента";
   Clear();
 }

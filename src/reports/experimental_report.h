@@ -33,8 +33,10 @@ class TWebModel;
 // counter and the web model.
 class TExpRep : public TReportOf<TExpRep, TCustomWReport> {
  public:
+  static constexpr TReportIdentity kIdentity = {"exp_rep", TReportIdentity::kUntranslated,
+                                                "Experimental report"};
+
   explicit TExpRep(TReportContext& ctx);
-  static std::string StaticTypeCaption() { return "Experimental report"; }
   static const TReportKeys<TExpRep>& Keys();
 
   void ProcessLine() override;

@@ -46,15 +46,7 @@ int64_t Tolerance(const TReportContext& ctx) {
 
 // --- referrer analysis ------------------------------------------------------------
 
-TRefAn::TRefAn(TReportContext& ctx) : TReportOf(ctx) {
-  report_type = "ref_analysis";
-  report_name = StaticTypeCaption();
-  page_file = "ref_an.htm";
-}
-
 TRefAn::~TRefAn() = default;
-
-std::string TRefAn::StaticTypeCaption() { return Translate(357, "Referrer Analysis"); }
 
 const TReportKeys<TRefAn>& TRefAn::Keys() {
   using K = TKeys<TRefAn>;
@@ -197,17 +189,7 @@ void TRefAn::LoadFromCache(TReportsCache& cache) {
 
 // --- indirect referrer analysis ------------------------------------------------------
 
-TIndirectRefAn::TIndirectRefAn(TReportContext& ctx) : TReportOf(ctx) {
-  report_type = "indirect_ref_analysis";
-  report_name = StaticTypeCaption();
-  page_file = "indir_ref_an.htm";
-}
-
 TIndirectRefAn::~TIndirectRefAn() = default;
-
-std::string TIndirectRefAn::StaticTypeCaption() {
-  return Translate(358, "Indirect Referrer Analysis");
-}
 
 void TIndirectRefAn::CheckLogFields(const std::vector<int>& fields) {
   TCustomWReport::CheckLogFields(fields);

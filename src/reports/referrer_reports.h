@@ -111,9 +111,11 @@ struct TRefAnRow {
 
 class TRefAn : public TReportOf<TRefAn, TCustomFiltredRep> {
  public:
-  explicit TRefAn(TReportContext& ctx);
+  static constexpr TReportIdentity kIdentity = {"ref_analysis", 357, "Referrer Analysis",
+                                                "ref_an.htm"};
+
+  using TReportOf::TReportOf;
   ~TRefAn() override;
-  static std::string StaticTypeCaption();
   static const TReportKeys<TRefAn>& Keys();
 
   void ProcessLine() override;
@@ -155,11 +157,12 @@ struct TIndirRefAnTable {
 
 class TIndirectRefAn : public TReportOf<TIndirectRefAn, TCustomFiltredRep> {
  public:
+  static constexpr TReportIdentity kIdentity = {"indirect_ref_analysis", 358,
+                                                "Indirect Referrer Analysis", "indir_ref_an.htm"};
   static constexpr int32_t kLimit = 15;
 
-  explicit TIndirectRefAn(TReportContext& ctx);
+  using TReportOf::TReportOf;
   ~TIndirectRefAn() override;
-  static std::string StaticTypeCaption();
 
   void ProcessLine() override;
   void Display() override;

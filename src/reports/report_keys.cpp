@@ -2,6 +2,7 @@
 #include "reports/report_keys.h"
 
 #include "config/text_helpers.h"
+#include "config/translator.h"
 
 namespace trelvar {
 
@@ -74,6 +75,11 @@ std::string KeyText(const TKeySpec& spec, uint8_t member) { return spec.code_tex
 std::string KeyText(const TKeySpec& spec, const std::string& member) {
   (void)spec;
   return member;
+}
+
+std::string CaptionOf(const TReportIdentity& identity) {
+  if (identity.caption_id == TReportIdentity::kUntranslated) return identity.caption;
+  return Translate(identity.caption_id, identity.caption);
 }
 
 }  // namespace trelvar

@@ -12,8 +12,9 @@
 //       SaveParams handle the base's lines first, then the level's keys;
 //       CopyTo copies the base's share, then the level's.
 //   TReportOf<Type, Base>      a report type that can be made and copied:
-//       adds Clone (a new Type, then CopyTo) and TypeCaption (from
-//       Type::StaticTypeCaption).
+//       its constructor gives a new report the type's identity
+//       (Type::kIdentity: key, caption as name, page file); it adds Clone
+//       (a new Type, then CopyTo) and the type's caption.
 // A level that declares no Keys() of its own adds no keys.
 #pragma once
 
@@ -239,10 +240,31 @@ class TReportLevel : public Base {
   const Level& Self() const { return static_cast<const Level&>(*this); }
 };
 
+// What a report type is: its key in "type=" lines, its caption (the name
+// of a new report) and the page that holds its section.
+struct TReportIdentity {
+  static constexpr int kUntranslated = -1;
+
+  const char* key;
+  int caption_id;  // text id of the caption, or kUntranslated
+  const char* caption;
+  const char* page_file = nullptr;  // null: the details page
+};
+
+// The caption in the user's language.
+std::string CaptionOf(const TReportIdentity& identity);
+
 template <typename Type, typename Base>
 class TReportOf : public TReportLevel<Type, Base> {
  public:
-  using TReportLevel<Type, Base>::TReportLevel;
+  explicit TReportOf(TReportContext& ctx) : TReportLevel<Type, Base>(ctx) {
+    this->report_type = Type::kIdentity.key;
+    this->report_name = StaticTypeCaption();
+    if (Type::kIdentity.page_file != nullptr) this->page_file = Type::kIdentity.page_file;
+  }
+
+  static std::string StaticTypeCaption() { return CaptionOf(Type::kIdentity); }
+  std::string TypeCaption() const override { return StaticTypeCaption(); }
 
   // A new report of the type with what CopyTo copies (never the collected
   // data).
@@ -251,7 +273,6 @@ class TReportOf : public TReportLevel<Type, Base> {
     this->CopyTo(*copy);
     return copy;
   }
-  std::string TypeCaption() const override { return Type::StaticTypeCaption(); }
 };
 
 }  // namespace trelvar

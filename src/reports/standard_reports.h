@@ -108,8 +108,9 @@ class TStandardRep : public TReportLevel<TStandardRep, TCustomFiltredRep> {
 // "basic": counts one parameter of the lines.
 class TPrRep : public TReportOf<TPrRep, TStandardRep> {
  public:
+  static constexpr TReportIdentity kIdentity = {"basic", 354, "Basic Report"};
+
   explicit TPrRep(TReportContext& ctx);
-  static std::string StaticTypeCaption();
   static const TReportKeys<TPrRep>& Keys();
 
   void ProcessLine() override;
@@ -131,8 +132,9 @@ class TPrRep : public TReportOf<TPrRep, TStandardRep> {
 // (so a filter on the robot keeps crawlers out of the entry pages).
 class TTerminalRep : public TReportOf<TTerminalRep, TStandardRep> {
  public:
+  static constexpr TReportIdentity kIdentity = {"terminal", 366, "Terminal Report"};
+
   explicit TTerminalRep(TReportContext& ctx);
-  static std::string StaticTypeCaption();
   static const TReportKeys<TTerminalRep>& Keys();
 
   void ProcessLine() override;
@@ -145,8 +147,9 @@ class TTerminalRep : public TReportOf<TTerminalRep, TStandardRep> {
 // "search_phrases": the decoded, lower-cased search phrase of referrers.
 class TSearchPhrases : public TReportOf<TSearchPhrases, TStandardRep> {
  public:
+  static constexpr TReportIdentity kIdentity = {"search_phrases", 363, "Search Phrases"};
+
   explicit TSearchPhrases(TReportContext& ctx);
-  static std::string StaticTypeCaption();
 
   void ProcessLine() override;
   void CheckLogFields(const std::vector<int>& fields) override;
@@ -159,8 +162,8 @@ class TSearchPhrases : public TReportOf<TSearchPhrases, TStandardRep> {
 // "search_words": every word of the search phrases, without double quotes.
 class TSearchWords : public TReportOf<TSearchWords, TSearchPhrases> {
  public:
-  explicit TSearchWords(TReportContext& ctx);
-  static std::string StaticTypeCaption();
+  static constexpr TReportIdentity kIdentity = {"search_words", 364, "Search Words"};
+  using TReportOf::TReportOf;
 
   void ProcessLine() override;
 };
@@ -171,8 +174,8 @@ namespace reports {
 // (search::TSearchEngines is the catalogue it asks.)
 class TSearchEngines : public TReportOf<TSearchEngines, TSearchPhrases> {
  public:
-  explicit TSearchEngines(TReportContext& ctx);
-  static std::string StaticTypeCaption();
+  static constexpr TReportIdentity kIdentity = {"search_engines", 365, "Search Engines"};
+  using TReportOf::TReportOf;
 
   void ProcessLine() override;
 };

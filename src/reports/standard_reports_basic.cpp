@@ -17,15 +17,11 @@
 namespace trelvar {
 
 TPrRep::TPrRep(TReportContext& ctx) : TReportOf(ctx) {
-  report_type = "basic";
-  report_name = StaticTypeCaption();
   limit = 10;
   show_percent = false;
   show_chart = false;
   pages_only = true;
 }
-
-std::string TPrRep::StaticTypeCaption() { return Translate(354, "Basic Report"); }
 
 const TReportKeys<TPrRep>& TPrRep::Keys() {
   using K = TKeys<TPrRep>;

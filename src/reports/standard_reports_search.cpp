@@ -15,15 +15,11 @@ namespace trelvar {
 // --- terminal ------------------------------------------------------------------
 
 TTerminalRep::TTerminalRep(TReportContext& ctx) : TReportOf(ctx) {
-  report_type = "terminal";
-  report_name = StaticTypeCaption();
   limit = 10;
   show_percent = false;
   show_chart = false;
   column_caption = Translate(248, "Page");
 }
-
-std::string TTerminalRep::StaticTypeCaption() { return Translate(366, "Terminal Report"); }
 
 const TReportKeys<TTerminalRep>& TTerminalRep::Keys() {
   using K = TKeys<TTerminalRep>;
@@ -58,15 +54,11 @@ void TTerminalRep::CheckLogFields(const std::vector<int>& fields) {
 // --- search phrases --------------------------------------------------------------
 
 TSearchPhrases::TSearchPhrases(TReportContext& ctx) : TReportOf(ctx) {
-  report_type = "search_phrases";
-  report_name = StaticTypeCaption();
   limit = 7;
   show_percent = false;
   show_chart = false;
   column_caption = Translate(306, "Phrase");
 }
-
-std::string TSearchPhrases::StaticTypeCaption() { return Translate(363, "Search Phrases"); }
 
 std::string TSearchPhrases::LinePhrase() const {
   if (ctx_.settings == nullptr) return "";
@@ -89,13 +81,6 @@ void TSearchPhrases::CheckLogFields(const std::vector<int>& fields) {
 
 // --- search words -----------------------------------------------------------------
 
-TSearchWords::TSearchWords(TReportContext& ctx) : TReportOf(ctx) {
-  report_type = "search_words";
-  report_name = StaticTypeCaption();
-}
-
-std::string TSearchWords::StaticTypeCaption() { return Translate(364, "Search Words"); }
-
 void TSearchWords::ProcessLine() {
   if (!PassesFilters()) return;
   std::string phrase = LinePhrase();
@@ -105,13 +90,6 @@ void TSearchWords::ProcessLine() {
 // --- search engines ---------------------------------------------------------------
 
 namespace reports {
-
-TSearchEngines::TSearchEngines(TReportContext& ctx) : TReportOf(ctx) {
-  report_type = "search_engines";
-  report_name = StaticTypeCaption();
-}
-
-std::string TSearchEngines::StaticTypeCaption() { return Translate(365, "Search Engines"); }
 
 void TSearchEngines::ProcessLine() {
   if (!PassesFilters() || ctx_.settings == nullptr) return;

@@ -132,14 +132,7 @@ std::string PeriodLabel(const TTimeBucket& bucket) { return DateTimeText(bucket.
 
 // --- definition ----------------------------------------------------------------
 
-TCustomTimeReport::TCustomTimeReport(TReportContext& ctx) : TReportOf(ctx) {
-  report_type = "time_report";
-  report_name = StaticTypeCaption();
-}
-
 TCustomTimeReport::~TCustomTimeReport() = default;
-
-std::string TCustomTimeReport::StaticTypeCaption() { return Translate(355, "Time Report"); }
 
 const TReportKeys<TCustomTimeReport>& TCustomTimeReport::Keys() {
   using R = TCustomTimeReport;

@@ -66,9 +66,10 @@ std::string PeriodLabel(const TTimeBucket& bucket);
 
 class TCustomTimeReport : public TReportOf<TCustomTimeReport, TCustomFiltredRep> {
  public:
-  explicit TCustomTimeReport(TReportContext& ctx);
+  static constexpr TReportIdentity kIdentity = {"time_report", 355, "Time Report"};
+
+  using TReportOf::TReportOf;
   ~TCustomTimeReport() override;
-  static std::string StaticTypeCaption();
   static const TReportKeys<TCustomTimeReport>& Keys();
 
   void ProcessLine() override;

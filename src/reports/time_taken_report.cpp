@@ -36,14 +36,7 @@ bool LessIgnoringCase(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-TTimeTaken::TTimeTaken(TReportContext& ctx) : TReportOf(ctx) {
-  report_type = "time_taken";
-  report_name = StaticTypeCaption();
-}
-
 TTimeTaken::~TTimeTaken() = default;
-
-std::string TTimeTaken::StaticTypeCaption() { return Translate(368, "Time taken"); }
 
 const TReportKeys<TTimeTaken>& TTimeTaken::Keys() {
   using R = TTimeTaken;

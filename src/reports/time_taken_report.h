@@ -36,11 +36,11 @@ struct TTimeTakenItem {
 // A copy (Clone) takes the base settings, filters and the two sort flags.
 class TTimeTaken : public TReportOf<TTimeTaken, TCustomFiltredRep> {
  public:
+  static constexpr TReportIdentity kIdentity = {"time_taken", 368, "Time taken"};
   static constexpr int32_t kDefaultLimit = 20;
 
-  explicit TTimeTaken(TReportContext& ctx);
+  using TReportOf::TReportOf;
   ~TTimeTaken() override;
-  static std::string StaticTypeCaption();
   static const TReportKeys<TTimeTaken>& Keys();
 
   void ProcessLine() override;

@@ -134,15 +134,7 @@ TUserPattern VisitPattern(const TVisPathTable& visit) {
 
 // --- user model ---------------------------------------------------------------------
 
-TUserModel::TUserModel(TReportContext& ctx) : TReportOf(ctx) {
-  report_name = StaticTypeCaption();
-  report_type = "user_model";
-  page_file = "user_models.htm";
-}
-
 TUserModel::~TUserModel() = default;
-
-std::string TUserModel::StaticTypeCaption() { return Translate(360, "Users Model"); }
 
 const TReportKeys<TUserModel>& TUserModel::Keys() {
   using R = TUserModel;
@@ -330,14 +322,6 @@ void TUserModel::LoadFromCache(TReportsCache& cache) {
 }
 
 // --- user profiles ---------------------------------------------------------------
-
-TUserProfile::TUserProfile(TReportContext& ctx) : TReportOf(ctx) {
-  report_name = StaticTypeCaption();
-  report_type = "user_profile";
-  page_file = "user_profiles.htm";
-}
-
-std::string TUserProfile::StaticTypeCaption() { return Translate(361, "User Profiles"); }
 
 void TUserProfile::AddVisit(const TVisPathTable& visit) {
   ++visits_;

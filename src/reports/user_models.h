@@ -69,9 +69,11 @@ TUserPattern VisitPattern(const TVisPathTable& visit);
 
 class TUserModel : public TReportOf<TUserModel, TCustomFiltredRep> {
  public:
-  explicit TUserModel(TReportContext& ctx);
+  static constexpr TReportIdentity kIdentity = {"user_model", 360, "Users Model",
+                                                "user_models.htm"};
+
+  using TReportOf::TReportOf;
   ~TUserModel() override;
-  static std::string StaticTypeCaption();
   static const TReportKeys<TUserModel>& Keys();
 
   void ProcessLine() override;
@@ -112,8 +114,9 @@ class TUserModel : public TReportOf<TUserModel, TCustomFiltredRep> {
 
 class TUserProfile : public TReportOf<TUserProfile, TUserModel> {
  public:
-  explicit TUserProfile(TReportContext& ctx);
-  static std::string StaticTypeCaption();
+  static constexpr TReportIdentity kIdentity = {"user_profile", 361, "User Profiles",
+                                                "user_profiles.htm"};
+  using TReportOf::TReportOf;
 
   void Display() override;
   void Clear() override;

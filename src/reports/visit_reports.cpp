@@ -50,13 +50,6 @@ const std::string kDownloadExtensions = ".zip.exe";
 
 // --- time on site ----------------------------------------------------------------
 
-TTimeonsiteRep::TTimeonsiteRep(TReportContext& ctx) : TReportOf(ctx) {
-  report_type = "timeonsite";
-  report_name = StaticTypeCaption();
-}
-
-std::string TTimeonsiteRep::StaticTypeCaption() { return Translate(367, "Time on site report"); }
-
 void TTimeonsiteRep::ProcessLine() {
   if (ctx_.visits == nullptr) return;
   ctx_.visits->EnsureUpdated();
@@ -128,15 +121,7 @@ void TTimeonsiteRep::LoadFromCache(TReportsCache& cache) {
 
 // --- visitor paths ----------------------------------------------------------------
 
-TVisPathRep::TVisPathRep(TReportContext& ctx) : TReportOf(ctx) {
-  report_type = "visitor_path";
-  report_name = StaticTypeCaption();
-  page_file = "vis_paths.htm";
-}
-
 TVisPathRep::~TVisPathRep() = default;
-
-std::string TVisPathRep::StaticTypeCaption() { return Translate(356, "Visitor Paths"); }
 
 const TReportKeys<TVisPathRep>& TVisPathRep::Keys() {
   using R = TVisPathRep;
@@ -366,15 +351,7 @@ bool SameSequence(const std::vector<TVisPageTable>& a, const std::vector<TVisPag
 
 }  // namespace
 
-TCommonPathRep::TCommonPathRep(TReportContext& ctx) : TReportOf(ctx) {
-  report_type = "common_path";
-  report_name = StaticTypeCaption();
-  page_file = "common_paths.htm";
-}
-
 TCommonPathRep::~TCommonPathRep() = default;
-
-std::string TCommonPathRep::StaticTypeCaption() { return Translate(362, "Common Paths"); }
 
 const TReportKeys<TCommonPathRep>& TCommonPathRep::Keys() {
   using K = TKeys<TCommonPathRep>;

@@ -43,8 +43,8 @@ namespace trelvar {
 
 class TTimeonsiteRep : public TReportOf<TTimeonsiteRep, TCustomFiltredRep> {
  public:
-  explicit TTimeonsiteRep(TReportContext& ctx);
-  static std::string StaticTypeCaption();
+  static constexpr TReportIdentity kIdentity = {"timeonsite", 367, "Time on site report"};
+  using TReportOf::TReportOf;
 
   void ProcessLine() override;
   void Display() override;
@@ -62,11 +62,12 @@ class TTimeonsiteRep : public TReportOf<TTimeonsiteRep, TCustomFiltredRep> {
 
 class TVisPathRep : public TReportOf<TVisPathRep, TCustomFiltredRep> {
  public:
+  static constexpr TReportIdentity kIdentity = {"visitor_path", 356, "Visitor Paths",
+                                                "vis_paths.htm"};
   static constexpr TDateTime kDefaultTimeout = 1.0 / 48;  // 30 minutes
 
-  explicit TVisPathRep(TReportContext& ctx);
+  using TReportOf::TReportOf;
   ~TVisPathRep() override;
-  static std::string StaticTypeCaption();
   static const TReportKeys<TVisPathRep>& Keys();
 
   void ProcessLine() override;
@@ -119,9 +120,11 @@ struct TCommonPath {
 
 class TCommonPathRep : public TReportOf<TCommonPathRep, TCustomFiltredRep> {
  public:
-  explicit TCommonPathRep(TReportContext& ctx);
+  static constexpr TReportIdentity kIdentity = {"common_path", 362, "Common Paths",
+                                                "common_paths.htm"};
+
+  using TReportOf::TReportOf;
   ~TCommonPathRep() override;
-  static std::string StaticTypeCaption();
   static const TReportKeys<TCommonPathRep>& Keys();
 
   void ProcessLine() override;

@@ -17,7 +17,7 @@ namespace trelvar {
 
 namespace {
 
-constexpr const char* kIndexFile = "web_rpt.htm";
+constexpr const char* kIndexFile = TWebModel::kIdentity.page_file;
 constexpr const char* kExitKey = "/exit.htm";
 constexpr size_t kMaxPathLength = 250;
 constexpr size_t kUrlMemoLimit = 200000;
@@ -123,15 +123,7 @@ void THRefList::Clear() {
 
 // --- the report -------------------------------------------------------------------
 
-TWebModel::TWebModel(TReportContext& ctx) : TReportOf(ctx) {
-  report_name = StaticTypeCaption();
-  report_type = "web_model";
-  page_file = kIndexFile;
-}
-
 TWebModel::~TWebModel() = default;
-
-std::string TWebModel::StaticTypeCaption() { return Translate(359, "Web Model"); }
 
 void TWebModel::CheckLogFields(const std::vector<int>& fields) {
   is_supported = IsParamSupported(fields, kParamHref);

@@ -117,9 +117,10 @@ struct TWebPage {
 
 class TWebModel : public TReportOf<TWebModel, TCustomFiltredRep> {
  public:
-  explicit TWebModel(TReportContext& ctx);
+  static constexpr TReportIdentity kIdentity = {"web_model", 359, "Web Model", "web_rpt.htm"};
+
+  using TReportOf::TReportOf;
   ~TWebModel() override;
-  static std::string StaticTypeCaption();
 
   void ProcessLine() override;
   bool CountsVisitsOnly() const override { return !VisitFiltersReadLine(); }

@@ -71,9 +71,7 @@ void TRefAn::AddVisit(const TVisPathTable& visit) {
 }
 
 void TRefAn::ProcessLine() {
-  if (ctx_.visits == nullptr || !ctx_.current->line.is_hit) return;
-  ctx_.visits->EnsureUpdated();
-  for (const auto& visit : ctx_.visits->FinishedVisits()) CountVisit(*visit);
+  if (ctx_.visits != nullptr && ctx_.current->line.is_hit) TVisitCountingRep::ProcessLine();
 }
 
 void TRefAn::SortRows() {
@@ -216,9 +214,7 @@ void TIndirectRefAn::AddVisit(const TVisPathTable& visit) {
 }
 
 void TIndirectRefAn::ProcessLine() {
-  if (ctx_.visits == nullptr || !ctx_.current->line.is_hit) return;
-  ctx_.visits->EnsureUpdated();
-  for (const auto& visit : ctx_.visits->FinishedVisits()) CountVisit(*visit);
+  if (ctx_.visits != nullptr && ctx_.current->line.is_hit) TVisitCountingRep::ProcessLine();
 }
 
 void TIndirectRefAn::Compact() {

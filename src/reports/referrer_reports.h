@@ -109,7 +109,7 @@ struct TRefAnRow {
   TIndexedRows<TRefAnPage> pages;
 };
 
-class TRefAn : public TReportOf<TRefAn, TCustomFiltredRep> {
+class TRefAn : public TReportOf<TRefAn, TVisitCountingRep> {
  public:
   static constexpr TReportIdentity kIdentity = {"ref_analysis", 357, "Referrer Analysis",
                                                 "ref_an.htm"};
@@ -118,20 +118,15 @@ class TRefAn : public TReportOf<TRefAn, TCustomFiltredRep> {
   ~TRefAn() override;
   static const TReportKeys<TRefAn>& Keys();
 
+  // Counts at page requests only.
   void ProcessLine() override;
+  void AddVisit(const TVisPathTable& visit) override;
   void Display() override;
   void Clear() override;
   void CheckLogFields(const std::vector<int>& fields) override;
   void Compact() override;
   void SaveToCache(TReportsCache& cache) override;
   void LoadFromCache(TReportsCache& cache) override;
-
-  // Accounts one finished visit (filters aside).
-  void AddVisit(const TVisPathTable& visit);
-  bool CountsVisitsOnly() const override { return !VisitFiltersReadLine(); }
-  void CountVisit(const TVisPathTable& visit) override {
-    if (PassesVisitFilters(visit)) AddVisit(visit);
-  }
   const TIndexedRows<TRefAnRow>& Rows() const { return rows_; }
 
   int32_t max_ref_count = 20;
@@ -155,7 +150,7 @@ struct TIndirRefAnTable {
   TIndexedRows<TIndirRefAnReferrer> referrers;
 };
 
-class TIndirectRefAn : public TReportOf<TIndirectRefAn, TCustomFiltredRep> {
+class TIndirectRefAn : public TReportOf<TIndirectRefAn, TVisitCountingRep> {
  public:
   static constexpr TReportIdentity kIdentity = {"indirect_ref_analysis", 358,
                                                 "Indirect Referrer Analysis", "indir_ref_an.htm"};
@@ -164,20 +159,15 @@ class TIndirectRefAn : public TReportOf<TIndirectRefAn, TCustomFiltredRep> {
   using TReportOf::TReportOf;
   ~TIndirectRefAn() override;
 
+  // Counts at page requests only.
   void ProcessLine() override;
+  void AddVisit(const TVisPathTable& visit) override;
   void Display() override;
   void Clear() override;
   void CheckLogFields(const std::vector<int>& fields) override;
   void Compact() override;
   void SaveToCache(TReportsCache& cache) override;
   void LoadFromCache(TReportsCache& cache) override;
-
-  // Accounts one finished visit (filters aside).
-  void AddVisit(const TVisPathTable& visit);
-  bool CountsVisitsOnly() const override { return !VisitFiltersReadLine(); }
-  void CountVisit(const TVisPathTable& visit) override {
-    if (PassesVisitFilters(visit)) AddVisit(visit);
-  }
   const TIndexedRows<TIndirRefAnTable>& Rows() const { return rows_; }
   // The referrer without its query: site (lower case), path and document.
   static std::string ReferrerKey(const TVisPathTable& visit);

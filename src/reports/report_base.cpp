@@ -279,6 +279,12 @@ bool TCustomFiltredRep::VisitFiltersReadLine() const {
   return false;
 }
 
+void TVisitCountingRep::ProcessLine() {
+  if (ctx_.visits == nullptr) return;
+  ctx_.visits->EnsureUpdated();
+  for (const auto& visit : ctx_.visits->FinishedVisits()) CountVisit(*visit);
+}
+
 void TCustomFiltredRep::LoadFilterLists() {
   for (TReportFilter& f : filters) {
     if (!UsesValueFile(f.condition)) continue;

@@ -185,6 +185,24 @@ class TCustomFiltredRep : public TCustomWReport {
   void CopyTo(TCustomFiltredRep& to) const;
 };
 
+// A report that counts the visits that pass its filters as they finish.
+// When its filters need nothing of the current line, the driver may hand
+// it the visits on its visit thread instead of calling ProcessLine.
+class TVisitCountingRep : public TCustomFiltredRep {
+ public:
+  using TCustomFiltredRep::TCustomFiltredRep;
+
+  // Brings the visit tracker up to the current line and counts every visit
+  // that finished at it.
+  void ProcessLine() override;
+  bool CountsVisitsOnly() const override { return !VisitFiltersReadLine(); }
+  void CountVisit(const TVisPathTable& visit) override {
+    if (PassesVisitFilters(visit)) AddVisit(visit);
+  }
+  // Accounts one finished visit (filters aside).
+  virtual void AddVisit(const TVisPathTable& visit) = 0;
+};
+
 // Cell texts of collected values for HTML tables and CSV files.
 std::string HtmlCell(uint8_t code, const std::string& value);
 std::string CsvCell(uint8_t code, const std::string& value);

@@ -155,12 +155,6 @@ void TUserModel::CheckLogFields(const std::vector<int>& fields) {
   unsupported_text = is_supported ? "" : UnsupportedWarning(kParamHref, report_name);
 }
 
-void TUserModel::ProcessLine() {
-  if (ctx_.visits == nullptr) return;
-  ctx_.visits->EnsureUpdated();
-  for (const auto& visit : ctx_.visits->FinishedVisits()) CountVisit(*visit);
-}
-
 void TUserModel::AddVisit(const TVisPathTable& visit) {
   ++visits_;
   auto p = std::make_unique<TUserPattern>(VisitPattern(visit));

@@ -67,7 +67,7 @@ void MergePattern(TUserPattern& p, const TUserPattern& q);
 // The pattern of a visit: its distinct pages in first-occurrence order.
 TUserPattern VisitPattern(const TVisPathTable& visit);
 
-class TUserModel : public TReportOf<TUserModel, TCustomFiltredRep> {
+class TUserModel : public TReportOf<TUserModel, TVisitCountingRep> {
  public:
   static constexpr TReportIdentity kIdentity = {"user_model", 360, "Users Model",
                                                 "user_models.htm"};
@@ -76,18 +76,13 @@ class TUserModel : public TReportOf<TUserModel, TCustomFiltredRep> {
   ~TUserModel() override;
   static const TReportKeys<TUserModel>& Keys();
 
-  void ProcessLine() override;
+  // Counts one finished visit into the patterns (filters aside).
+  void AddVisit(const TVisPathTable& visit) override;
   void Display() override;
   void Clear() override;
   void CheckLogFields(const std::vector<int>& fields) override;
   void SaveToCache(TReportsCache& cache) override;
   void LoadFromCache(TReportsCache& cache) override;
-  // Counts one finished visit into the patterns (filters aside).
-  virtual void AddVisit(const TVisPathTable& visit);
-  bool CountsVisitsOnly() const override { return !VisitFiltersReadLine(); }
-  void CountVisit(const TVisPathTable& visit) override {
-    if (PassesVisitFilters(visit)) AddVisit(visit);
-  }
 
   // Merges p into the nearest other pattern (ties broken at random); with
   // fewer than two patterns there is none, and p is appended.

@@ -409,16 +409,6 @@ void TCommonPathRep::AddVisit(const TVisPathTable& visit) {
   Append(std::move(path));
 }
 
-void TCommonPathRep::CountVisit(const TVisPathTable& visit) {
-  if (PassesVisitFilters(visit)) AddVisit(visit);
-}
-
-void TCommonPathRep::ProcessLine() {
-  if (ctx_.visits == nullptr) return;
-  ctx_.visits->EnsureUpdated();
-  for (const auto& visit : ctx_.visits->FinishedVisits()) CountVisit(*visit);
-}
-
 void TCommonPathRep::SortByCount() {
   std::stable_sort(paths_.begin(), paths_.end(),
                    [](const std::unique_ptr<TCommonPath>& a, const std::unique_ptr<TCommonPath>& b) {

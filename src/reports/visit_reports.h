@@ -118,7 +118,7 @@ struct TCommonPath {
   uint64_t hash = 0;                 // of the URLs, for the index
 };
 
-class TCommonPathRep : public TReportOf<TCommonPathRep, TCustomFiltredRep> {
+class TCommonPathRep : public TReportOf<TCommonPathRep, TVisitCountingRep> {
  public:
   static constexpr TReportIdentity kIdentity = {"common_path", 362, "Common Paths",
                                                 "common_paths.htm"};
@@ -127,7 +127,7 @@ class TCommonPathRep : public TReportOf<TCommonPathRep, TCustomFiltredRep> {
   ~TCommonPathRep() override;
   static const TReportKeys<TCommonPathRep>& Keys();
 
-  void ProcessLine() override;
+  void AddVisit(const TVisPathTable& visit) override;
   void Display() override;
   void Clear() override;
   // With approximate analysis: a long path list is cut to its most
@@ -135,11 +135,6 @@ class TCommonPathRep : public TReportOf<TCommonPathRep, TCustomFiltredRep> {
   void Compact() override;
   void SaveToCache(TReportsCache& cache) override;
   void LoadFromCache(TReportsCache& cache) override;
-
-  // Accounts one finished visit (filters aside).
-  void AddVisit(const TVisPathTable& visit);
-  bool CountsVisitsOnly() const override { return !VisitFiltersReadLine(); }
-  void CountVisit(const TVisPathTable& visit) override;
   using TPaths = std::vector<std::unique_ptr<TCommonPath>>;
   const TPaths& Paths() const { return paths_; }
 

@@ -212,16 +212,13 @@ const TWebModel::THitKeys& TWebModel::KeysOf(const std::string& url) {
 }
 
 void TWebModel::ProcessLine() {
-  if (ctx_.visits != nullptr) {
-    ctx_.visits->EnsureUpdated();
-    for (const auto& visit : ctx_.visits->FinishedVisits()) CountVisit(*visit);
-  }
+  TVisitCountingRep::ProcessLine();
   has_data_ = true;
 }
 
 void TWebModel::CountVisit(const TVisPathTable& visit) {
   has_data_ = true;
-  if (PassesVisitFilters(visit)) AddVisit(visit);
+  TVisitCountingRep::CountVisit(visit);
 }
 
 void TWebModel::AddVisit(const TVisPathTable& visit) {

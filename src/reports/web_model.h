@@ -115,18 +115,17 @@ struct TWebPage {
   int32_t timed_count = 0;
 };
 
-class TWebModel : public TReportOf<TWebModel, TCustomFiltredRep> {
+class TWebModel : public TReportOf<TWebModel, TVisitCountingRep> {
  public:
   static constexpr TReportIdentity kIdentity = {"web_model", 359, "Web Model", "web_rpt.htm"};
 
   using TReportOf::TReportOf;
   ~TWebModel() override;
 
+  // Each also marks the model as fed, whether or not a visit counts.
   void ProcessLine() override;
-  bool CountsVisitsOnly() const override { return !VisitFiltersReadLine(); }
   void CountVisit(const TVisPathTable& visit) override;
-  // Accounts one finished visit (filters aside).
-  void AddVisit(const TVisPathTable& visit);
+  void AddVisit(const TVisPathTable& visit) override;
   void Display() override;
   void Clear() override;
   void CheckLogFields(const std::vector<int>& fields) override;

@@ -385,43 +385,35 @@ void TCrossRep::Display() {
 // --- cache ---------------------------------------------------------------------
 
 void TCrossRep::SaveToCache(TReportsCache& cache) {
-  cache.WriteInteger(static_cast<int32_t>(parents_.size()));
-  for (const auto& p : parents_) {
+  WriteList(cache, parents_, [&](const auto& p) {
     cache.WriteString(p->text);
     cache.WriteInteger(p->total);
     cache.WriteInteger(p->shown_total);
-    cache.WriteInteger(static_cast<int32_t>(p->children.size()));
-    for (const auto& c : p->children) {
+    WriteList(cache, p->children, [&](const auto& c) {
       cache.WriteString(c->text);
       cache.WriteInteger(c->count);
-    }
-  }
+    });
+  });
 }
 
 void TCrossRep::LoadFromCache(TReportsCache& cache) {
   // Only the collected parents go; filters and remarks stay the report's.
-  Clear();
-  try {
-    const int32_t count = cache.ReadCount();
-    for (int32_t i = 0; i < count; ++i) {
+  LoadCleared(*this, [&] {
+    ReadList(cache, [&] {
       auto p = std::make_unique<TCrossRepParent>();
       p->text = cache.ReadString();
       p->total = cache.ReadCount();
       p->shown_total = cache.ReadCount();
-      const int32_t children = cache.ReadCount();
-      for (int32_t j = 0; j < children; ++j) {
+      ReadList(cache, [&] {
         auto c = std::make_unique<TCrossRepChild>();
         c->text = cache.ReadString();
         c->count = cache.ReadCount();
         p->children.push_back(std::move(c));
-      }
+      });
       p->Reindex();
       parents_.push_back(std::move(p));
-    }
-  } catch (...) {
-    Clear();
-    throw;
-  }
+    });
+  });
   ReindexParents();
 }
 

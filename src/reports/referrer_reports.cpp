@@ -148,41 +148,33 @@ void TRefAn::Display() {
 void TRefAn::Clear() { rows_.Clear(); }
 
 void TRefAn::SaveToCache(TReportsCache& cache) {
-  cache.WriteInteger(static_cast<int32_t>(rows_.size()));
-  for (const auto& row : rows_.Rows()) {
+  WriteList(cache, rows_.Rows(), [&](const auto& row) {
     cache.WriteString(row->value);
     cache.WriteReal(row->share);
     cache.WriteInteger(row->visits);
-    cache.WriteInteger(static_cast<int32_t>(row->pages.size()));
-    for (const auto& page : row->pages.Rows()) {
+    WriteList(cache, row->pages.Rows(), [&](const auto& page) {
       cache.WriteString(page->value);
       cache.WriteInteger(page->hits);
       cache.WriteReal(page->share);
       cache.WriteInteger(page->extra);
-    }
-  }
+    });
+  });
 }
 
 void TRefAn::LoadFromCache(TReportsCache& cache) {
-  Clear();
-  try {
-    const int32_t count = cache.ReadCount();
-    for (int32_t i = 0; i < count; ++i) {
+  LoadCleared(*this, [&] {
+    ReadList(cache, [&] {
       TRefAnRow& row = rows_.Add(cache.ReadString());
       row.share = cache.ReadReal(0, 1);  // a part of the whole
       row.visits = cache.ReadCount();
-      const int32_t pages = cache.ReadCount();
-      for (int32_t p = 0; p < pages; ++p) {
+      ReadList(cache, [&] {
         TRefAnPage& page = row.pages.Add(cache.ReadString());
         page.hits = cache.ReadCount();
         page.share = cache.ReadReal(0, 1);
         page.extra = cache.ReadInteger();
-      }
-    }
-  } catch (...) {
-    Clear();
-    throw;
-  }
+      });
+    });
+  });
 }
 
 // --- indirect referrer analysis ------------------------------------------------------
@@ -268,35 +260,27 @@ void TIndirectRefAn::Display() {
 void TIndirectRefAn::Clear() { rows_.Clear(); }
 
 void TIndirectRefAn::SaveToCache(TReportsCache& cache) {
-  cache.WriteInteger(static_cast<int32_t>(rows_.size()));
-  for (const auto& page : rows_.Rows()) {
+  WriteList(cache, rows_.Rows(), [&](const auto& page) {
     cache.WriteString(page->value);
     cache.WriteInteger(page->hits);
-    cache.WriteInteger(static_cast<int32_t>(page->referrers.size()));
-    for (const auto& ref : page->referrers.Rows()) {
+    WriteList(cache, page->referrers.Rows(), [&](const auto& ref) {
       cache.WriteString(ref->value);
       cache.WriteInteger(ref->count);
-    }
-  }
+    });
+  });
 }
 
 void TIndirectRefAn::LoadFromCache(TReportsCache& cache) {
-  Clear();
-  try {
-    const int32_t count = cache.ReadCount();
-    for (int32_t i = 0; i < count; ++i) {
+  LoadCleared(*this, [&] {
+    ReadList(cache, [&] {
       TIndirRefAnTable& page = rows_.Add(cache.ReadString());
       page.hits = cache.ReadCount();
-      const int32_t referrers = cache.ReadCount();
-      for (int32_t r = 0; r < referrers; ++r) {
+      ReadList(cache, [&] {
         TIndirRefAnReferrer& ref = page.referrers.Add(cache.ReadString());
         ref.count = cache.ReadCount();
-      }
-    }
-  } catch (...) {
-    Clear();
-    throw;
-  }
+      });
+    });
+  });
 }
 
 }  // namespace trelvar

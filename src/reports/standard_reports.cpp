@@ -251,23 +251,19 @@ void TStandardRep::ExportCsv() {
 // --- cache ---------------------------------------------------------------------
 
 void TStandardRep::SaveToCache(TReportsCache& cache) {
-  cache.WriteInteger(static_cast<int32_t>(rows_.size()));
-  for (const auto& row : rows_) {
+  WriteList(cache, rows_, [&](const auto& row) {
     cache.WriteString(row->value);
     cache.WriteInteger(row->count);
     cache.WriteInteger(row->visitors);
     cache.WriteReal(row->real);
     cache.WriteInteger(row->TotalKilobytes());
     cache.WriteInteger(row->max_kb);
-  }
+  });
 }
 
 void TStandardRep::LoadFromCache(TReportsCache& cache) {
-  Clear();
-  try {
-    const int32_t count = cache.ReadCount();
-    // No reservation by the stored count: a damaged count must not allocate.
-    for (int32_t i = 0; i < count; ++i) {
+  LoadCleared(*this, [&] {
+    ReadList(cache, [&] {
       std::string value = cache.ReadString();
       TStandardRow row;
       row.count = cache.ReadCount();
@@ -283,11 +279,8 @@ void TStandardRep::LoadFromCache(TReportsCache& cache) {
       added.real = row.real;
       added.total_bytes = row.total_bytes;
       added.max_kb = row.max_kb;
-    }
-  } catch (...) {
-    Clear();
-    throw;
-  }
+    });
+  });
 }
 
 }  // namespace trelvar

@@ -333,22 +333,18 @@ void TCustomTimeReport::ExportCsv() {
 // --- cache ---------------------------------------------------------------------
 
 void TCustomTimeReport::SaveToCache(TReportsCache& cache) {
-  cache.WriteInteger(static_cast<int32_t>(buckets_.size()));
-  for (const auto& b : buckets_) {
+  WriteList(cache, buckets_, [&](const auto& b) {
     cache.WriteReal(b->start);
     cache.WriteReal(b->end);
     cache.WriteInteger(b->value);
-  }
+  });
 }
 
 void TCustomTimeReport::LoadFromCache(TReportsCache& cache) {
-  Clear();
-  try {
-    const int32_t count = cache.ReadCount();
-    // Counted quantities are never negative; a byte field may be.
-    const int32_t lowest = SumsBytes() ? std::numeric_limits<int32_t>::min() : 0;
-    // No reservation by the stored count: a damaged count must not allocate.
-    for (int32_t i = 0; i < count; ++i) {
+  // Counted quantities are never negative; a byte field may be.
+  const int32_t lowest = SumsBytes() ? std::numeric_limits<int32_t>::min() : 0;
+  LoadCleared(*this, [&] {
+    ReadList(cache, [&] {
       auto b = std::make_unique<TTimeBucket>();
       b->start = cache.ReadDateTime();
       b->end = cache.ReadReal(kMinDateTime, kEndOfLastDay);
@@ -357,11 +353,8 @@ void TCustomTimeReport::LoadFromCache(TReportsCache& cache) {
       // The stored sum is whole kilobytes; new lines add their bytes.
       b->bytes = static_cast<int64_t>(b->value) * 1024;
       buckets_.push_back(std::move(b));
-    }
-  } catch (...) {
-    Clear();
-    throw;
-  }
+    });
+  });
   Reindex();
 }
 

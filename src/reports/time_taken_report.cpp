@@ -184,28 +184,22 @@ void TTimeTaken::ExportCsv() {
 // --- cache ---------------------------------------------------------------------
 
 void TTimeTaken::SaveToCache(TReportsCache& cache) {
-  cache.WriteInteger(static_cast<int32_t>(items_.size()));
-  for (const auto& item : items_) {
+  WriteList(cache, items_, [&](const auto& item) {
     cache.WriteString(item->url);
     cache.WriteInteger(item->time_taken);
     cache.WriteReal(item->request_time);
-  }
+  });
 }
 
 void TTimeTaken::LoadFromCache(TReportsCache& cache) {
-  Clear();
-  try {
-    const int32_t count = cache.ReadCount();
-    for (int32_t i = 0; i < count; ++i) {
+  LoadCleared(*this, [&] {
+    ReadList(cache, [&] {
       std::string url = cache.ReadString();
       const int32_t taken = cache.ReadInteger();
       const TDateTime time = cache.ReadDateTime();
       AddTime(url, taken, time);
-    }
-  } catch (...) {
-    Clear();
-    throw;
-  }
+    });
+  });
 }
 
 }  // namespace trelvar

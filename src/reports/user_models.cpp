@@ -278,41 +278,33 @@ void TUserModel::Display() {
 
 void TUserModel::SaveToCache(TReportsCache& cache) {
   cache.WriteInteger(visits_);
-  cache.WriteInteger(static_cast<int32_t>(patterns_.size()));
-  for (const auto& p : patterns_) {
+  WriteList(cache, patterns_, [&](const auto& p) {
     p->Normalize();
     cache.WriteInteger(p->weight);
-    cache.WriteInteger(static_cast<int32_t>(p->items.size()));
-    for (const TUserPatternItem& item : p->items) {
+    WriteList(cache, p->items, [&](const TUserPatternItem& item) {
       cache.WriteString(item.page);
       cache.WriteReal(item.value);
-    }
-  }
+    });
+  });
 }
 
 void TUserModel::LoadFromCache(TReportsCache& cache) {
-  Clear();
-  try {
+  LoadCleared(*this, [&] {
     visits_ = cache.ReadCount();
-    const int32_t count = cache.ReadCount();
     // Every visit adds one to exactly one pattern's weight.
     int64_t weights = 0;
-    for (int32_t k = 0; k < count; ++k) {
+    ReadList(cache, [&] {
       auto p = std::make_unique<TUserPattern>();
       p->weight = cache.ReadInteger(1, std::numeric_limits<int32_t>::max());
       weights += p->weight;
       if (weights > visits_) throw EInOutError("Cache block holds more pattern visits than visits");
-      const int32_t items = cache.ReadCount();
-      for (int32_t i = 0; i < items; ++i) {
+      ReadList(cache, [&] {
         std::string page = cache.ReadString();
         p->items.push_back({std::move(page), cache.ReadReal(0, kLargestMembership)});
-      }
+      });
       patterns_.push_back(std::move(p));
-    }
-  } catch (...) {
-    Clear();
-    throw;
-  }
+    });
+  });
 }
 
 // --- user profiles ---------------------------------------------------------------

@@ -102,8 +102,7 @@ void TTimeonsiteRep::SaveToCache(TReportsCache& cache) {
 }
 
 void TTimeonsiteRep::LoadFromCache(TReportsCache& cache) {
-  Clear();
-  try {
+  LoadCleared(*this, [&] {
     // Visit lengths are spans, never negative.
     const double longest = TReportsCache::kLongestSpan;
     const TDateTime min = cache.ReadReal(0, longest), max = cache.ReadReal(0, longest);
@@ -113,10 +112,7 @@ void TTimeonsiteRep::LoadFromCache(TReportsCache& cache) {
     max_time = max;
     sum_time = sum;
     visit_count = count;
-  } catch (...) {
-    Clear();
-    throw;
-  }
+  });
 }
 
 // --- visitor paths ----------------------------------------------------------------
@@ -283,29 +279,25 @@ void TVisPathRep::Clear() {
 }
 
 void TVisPathRep::SaveToCache(TReportsCache& cache) {
-  cache.WriteInteger(static_cast<int32_t>(visits_.size()));
-  for (const auto& [serial, v] : visits_) {
-    const TVisPathTable& visit = v->visit;
+  WriteList(cache, visits_, [&](const auto& entry) {
+    const TVisPathTable& visit = entry.second->visit;
     cache.WriteString(visit.address);
     cache.WriteString(visit.referrer);
     cache.WriteReal(visit.first_request);
     cache.WriteReal(visit.last_request);
     cache.WriteString(visit.agent);
     cache.WriteString(visit.user_name);
-    cache.WriteInteger(static_cast<int32_t>(visit.hits.size()));
-    for (const TVisPageTable& hit : visit.hits) {
+    WriteList(cache, visit.hits, [&](const TVisPageTable& hit) {
       cache.WriteString(hit.url);
       cache.WriteReal(hit.time_spent);
       cache.WriteInteger(hit.timed_count);
-    }
-  }
+    });
+  });
 }
 
 void TVisPathRep::LoadFromCache(TReportsCache& cache) {
-  Clear();
-  try {
-    const int32_t count = cache.ReadCount();
-    for (int32_t i = 0; i < count; ++i) {
+  LoadCleared(*this, [&] {
+    ReadList(cache, [&] {
       TVisPathTable visit;
       visit.address = cache.ReadString();
       visit.referrer = cache.ReadString();
@@ -313,8 +305,7 @@ void TVisPathRep::LoadFromCache(TReportsCache& cache) {
       visit.last_request = cache.ReadDateTime();
       visit.agent = cache.ReadString();
       visit.user_name = cache.ReadString();
-      const int32_t hits = cache.ReadCount();
-      for (int32_t h = 0; h < hits; ++h) {
+      ReadList(cache, [&] {
         TVisPageTable hit;
         hit.url = cache.ReadString();
         // Negative when the log's lines came out of order.
@@ -322,13 +313,10 @@ void TVisPathRep::LoadFromCache(TReportsCache& cache) {
             cache.ReadReal(-TReportsCache::kLongestSpan, TReportsCache::kLongestSpan);
         hit.timed_count = cache.ReadCount();
         visit.hits.push_back(std::move(hit));
-      }
+      });
       AddVisit(std::move(visit));
-    }
-  } catch (...) {
-    Clear();
-    throw;
-  }
+    });
+  });
 }
 
 // --- common paths ------------------------------------------------------------------
@@ -483,47 +471,39 @@ void TCommonPathRep::Clear() {
 
 void TCommonPathRep::SaveToCache(TReportsCache& cache) {
   cache.WriteInteger(total_visits);
-  cache.WriteInteger(static_cast<int32_t>(paths_.size()));
-  for (const auto& path : paths_) {
+  WriteList(cache, paths_, [&](const auto& path) {
     cache.WriteInteger(path->count);
     cache.WriteReal(path->total_time);
     cache.WriteInteger(path->timed_visits);
-    cache.WriteInteger(static_cast<int32_t>(path->pages.size()));
-    for (const TVisPageTable& page : path->pages) {
+    WriteList(cache, path->pages, [&](const TVisPageTable& page) {
       cache.WriteString(page.url);
       cache.WriteReal(page.time_spent);
       cache.WriteInteger(page.timed_count);
-    }
-  }
+    });
+  });
 }
 
 void TCommonPathRep::LoadFromCache(TReportsCache& cache) {
-  Clear();
-  try {
+  LoadCleared(*this, [&] {
     const int32_t total = cache.ReadCount();
-    const int32_t count = cache.ReadCount();
-    for (int32_t i = 0; i < count; ++i) {
+    ReadList(cache, [&] {
       auto path = std::make_unique<TCommonPath>();
       // Only positive times are summed.
       path->count = cache.ReadCount();
       path->total_time = cache.ReadReal(0, TReportsCache::kLongestSpanSum);
       path->timed_visits = cache.ReadCount();
-      const int32_t pages = cache.ReadCount();
-      for (int32_t p = 0; p < pages; ++p) {
+      ReadList(cache, [&] {
         TVisPageTable page;
         page.url = cache.ReadString();
         page.time_spent = cache.ReadReal(0, TReportsCache::kLongestSpanSum);
         page.timed_count = cache.ReadCount();
         path->pages.push_back(std::move(page));
-      }
+      });
       path->hash = SequenceHash(path->pages);
       Append(std::move(path));
-    }
+    });
     total_visits = total;
-  } catch (...) {
-    Clear();
-    throw;
-  }
+  });
 }
 
 }  // namespace trelvar

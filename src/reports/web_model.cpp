@@ -375,8 +375,7 @@ void TWebModel::Display() {
 }
 
 void TWebModel::SaveToCache(TReportsCache& cache) {
-  cache.WriteInteger(static_cast<int32_t>(pages_.size()));
-  for (const auto& p : pages_) {
+  WriteList(cache, pages_, [&](const auto& p) {
     cache.WriteString(p->reserved);
     cache.WriteString(p->value);
     cache.WriteString(p->page_file);
@@ -385,20 +384,17 @@ void TWebModel::SaveToCache(TReportsCache& cache) {
     cache.WriteInteger(p->timed_count);
     cache.WriteReal(p->time_sum);
     for (const THRefList* list : {&p->inputs, &p->outputs, &p->later}) {
-      cache.WriteInteger(static_cast<int32_t>(list->Size()));
-      for (size_t i = 0; i < list->Size(); ++i) {
-        cache.WriteString(std::string((*list)[i].value));
-        cache.WriteInteger((*list)[i].count);
-      }
+      WriteList(cache, list->Items(), [&](const TCustomHRef& record) {
+        cache.WriteString(std::string(record.value));
+        cache.WriteInteger(record.count);
+      });
     }
-  }
+  });
 }
 
 void TWebModel::LoadFromCache(TReportsCache& cache) {
-  Clear();
-  try {
-    const int32_t count = cache.ReadCount();
-    for (int32_t k = 0; k < count; ++k) {
+  LoadCleared(*this, [&] {
+    const int32_t count = ReadList(cache, [&] {
       std::string reserved = cache.ReadString();
       std::string key = cache.ReadString();
       cache.ReadString();  // the stored file name: names are made afresh for this folder
@@ -409,18 +405,14 @@ void TWebModel::LoadFromCache(TReportsCache& cache) {
       page.timed_count = cache.ReadCount();
       page.time_sum = cache.ReadReal(0, TReportsCache::kLongestSpanSum);  // positive times
       for (THRefList* list : {&page.inputs, &page.outputs, &page.later}) {
-        const int32_t records = cache.ReadCount();
-        for (int32_t i = 0; i < records; ++i) {
+        ReadList(cache, [&] {
           const uint32_t id = keys_.Intern(cache.ReadString());
           list->Add(id, cache.ReadCount(), keys_);
-        }
+        });
       }
-    }
+    });
     has_data_ = count > 0;
-  } catch (...) {
-    Clear();
-    throw;
-  }
+  });
 }
 
 }  // namespace trelvar

@@ -85,6 +85,7 @@ class THRefList {
 
   size_t Size() const { return items_.size(); }
   const TCustomHRef& operator[](size_t i) const { return items_[i]; }
+  const std::vector<TCustomHRef>& Items() const { return items_; }
   const TCustomHRef* Find(std::string_view key, const TKeyPool& pool) const;
 
  private:

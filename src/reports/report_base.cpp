@@ -9,6 +9,7 @@
 #include "logread/visit_tracker.h"
 #include "platform/files.h"
 #include "reports/report_params.h"
+#include "reports/report_text.h"
 
 namespace trelvar {
 
@@ -73,6 +74,10 @@ void TCustomWReport::CheckLogFields(const std::vector<int>& fields) {
 }
 
 std::string TCustomWReport::AnchorName() const { return ReplaceChar(report_name, ' ', '_'); }
+
+std::string TCustomWReport::CsvPath() const {
+  return ctx_.output_folder + SafeFileName(report_name) + ".csv";
+}
 
 void TCustomWReport::CopyTo(TCustomWReport& to) const {
   to.page_file = page_file;

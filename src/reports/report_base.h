@@ -110,6 +110,8 @@ class TCustomWReport {
   // ReportName with every blank turned into "_": the section's anchor.
   std::string AnchorName() const;
   std::string DetailsLink() const { return page_file + "#" + AnchorName(); }
+  // The CSV file ExportCsv writes: output folder + name ("/" as "_") + ".csv".
+  std::string CsvPath() const;
   void AddDefinitionLine(const std::string& line) { definition_text += line + "\r\n"; }
 
   // The value of a parameter in the current line. The reference stays

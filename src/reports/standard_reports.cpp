@@ -206,10 +206,6 @@ void TStandardRep::Display() {
   AppendDetails("</TABLE></P>");
 }
 
-std::string TStandardRep::CsvPath() const {
-  return ctx_.output_folder + SafeFileName(report_name) + ".csv";
-}
-
 void TStandardRep::WriteCsvFile(const std::string& text) const {
   WriteOutputFile(CsvPath(), text);
 }
@@ -233,19 +229,20 @@ void TStandardRep::ExportCsv() {
     if (show_percent) out += ";" + ShareText(row.count, base);
     out += "\r\n";
   }
-  if (show_footer) {
-    const std::string subtotal = Translate(291, "Subtotal number of");
-    const std::string above = Translate(292, "s above");
-    const std::string total = Translate(293, "Total number of");
-    const std::string in_log = Translate(294, "s in log file");
-    out += subtotal + " " + Translate(304, "page") + above + ";" + std::to_string(shown) + "\r\n";
-    out += total + " " + column_caption + in_log + ";" + std::to_string(rows_.size()) + "\r\n";
-    out += subtotal + " " + column_caption + above + ";" + std::to_string(SumOfCounts(shown)) +
-           "\r\n";
-    out += total + " " + column_caption + in_log + ";" +
-           std::to_string(SumOfCounts(rows_.size())) + "\r\n";
-  }
+  if (show_footer) out += CsvFooter(Translate(304, "page"), column_caption);
   WriteCsvFile(out);
+}
+
+std::string TStandardRep::CsvFooter(const std::string& shown, const std::string& rows) const {
+  const std::string subtotal = Translate(291, "Subtotal number of");
+  const std::string above = Translate(292, "s above");
+  const std::string total = Translate(293, "Total number of");
+  const std::string in_log = Translate(294, "s in log file");
+  const size_t shown_rows = ShownCount();
+  return subtotal + " " + shown + above + ";" + std::to_string(shown_rows) + "\r\n" + total +
+         " " + rows + in_log + ";" + std::to_string(rows_.size()) + "\r\n" + subtotal + " " +
+         rows + above + ";" + std::to_string(SumOfCounts(shown_rows)) + "\r\n" + total + " " +
+         rows + in_log + ";" + std::to_string(SumOfCounts(rows_.size())) + "\r\n";
 }
 
 // --- cache ---------------------------------------------------------------------

@@ -74,8 +74,6 @@ class TStandardRep : public TReportLevel<TStandardRep, TCustomFiltredRep> {
   const TStandardRow* FindRow(std::string_view value) const;
   // Rows shown in table, chart and export: all of them when limit is 0.
   size_t ShownCount() const;
-  // The CSV file ExportCsv writes: output folder + name ("/" as "_") + ".csv".
-  std::string CsvPath() const;
 
   int32_t limit = 7;
   bool show_percent = true;
@@ -99,6 +97,9 @@ class TStandardRep : public TReportLevel<TStandardRep, TCustomFiltredRep> {
   int64_t ShareBase(bool use_visitors) const;
   int64_t SumOfCounts(size_t rows) const;
   void WriteCsvFile(const std::string& text) const;
+  // The four total lines of the CSV file: the shown rows (named `shown`),
+  // all rows, and the counts of each (named `rows`).
+  std::string CsvFooter(const std::string& shown, const std::string& rows) const;
 
  private:
   TRows rows_;

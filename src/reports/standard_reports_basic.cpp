@@ -175,17 +175,7 @@ void TPrRep::ExportCsv() {
     if (with_kb) out += ";" + std::to_string(row.TotalKilobytes());
     out += "\r\n";
   }
-  if (show_footer) {
-    const std::string subtotal = Translate(291, "Subtotal number of");
-    const std::string above = Translate(292, "s above");
-    const std::string total = Translate(293, "Total number of");
-    const std::string in_log = Translate(294, "s in log file");
-    out += subtotal + " " + caption + above + ";" + std::to_string(shown) + "\r\n";
-    out += total + " " + caption + in_log + ";" + std::to_string(Rows().size()) + "\r\n";
-    out += subtotal + " " + caption + above + ";" + std::to_string(SumOfCounts(shown)) + "\r\n";
-    out += total + " " + caption + in_log + ";" + std::to_string(SumOfCounts(Rows().size())) +
-           "\r\n";
-  }
+  if (show_footer) out += CsvFooter(caption, caption);
   WriteCsvFile(out);
 }
 

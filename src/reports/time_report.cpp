@@ -315,10 +315,6 @@ void TCustomTimeReport::Display() {
   page += "</TABLE></P>";
 }
 
-std::string TCustomTimeReport::CsvPath() const {
-  return ctx_.output_folder + SafeFileName(report_name) + ".csv";
-}
-
 void TCustomTimeReport::ExportCsv() {
   std::string out = report_name + "\r\n";
   if (buckets_.empty()) {

@@ -89,8 +89,6 @@ class TCustomTimeReport : public TReportOf<TCustomTimeReport, TCustomFiltredRep>
   const TBuckets& Buckets() const { return buckets_; }
   // Sorts the buckets by start (stable).
   void SortBuckets();
-  // The CSV file ExportCsv writes: output folder + name ("/" as "_") + ".csv".
-  std::string CsvPath() const;
 
   uint8_t param = kTimeHits;
   uint8_t duration = kDurationDay;

@@ -159,10 +159,6 @@ void TTimeTaken::Display() {
   AppendDetails("</TABLE></P>");
 }
 
-std::string TTimeTaken::CsvPath() const {
-  return ctx_.output_folder + SafeFileName(report_name) + ".csv";
-}
-
 void TTimeTaken::ExportCsv() {
   SortItems();
   std::string out = report_name + "\r\n";

@@ -60,8 +60,6 @@ class TTimeTaken : public TReportOf<TTimeTaken, TCustomFiltredRep> {
   void SortItems();
   using TItems = std::vector<std::unique_ptr<TTimeTakenItem>>;
   const TItems& Items() const { return items_; }
-  // The CSV file ExportCsv writes: output folder + name ("/" as "_") + ".csv".
-  std::string CsvPath() const;
 
   bool sort_by_time_taken = true;
   bool sort_descending = true;

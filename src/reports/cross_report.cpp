@@ -142,7 +142,7 @@ TCrossRep::TCrossRep(TReportContext& ctx) : TReportOf(ctx) { report_name.clear()
 
 TCrossRep::~TCrossRep() = default;
 
-const TReportKeys<TCrossRep>& TCrossRep::Keys() {
+const TReportKeys<TCrossRep>& TCrossRep::DefinitionKeys() {
   using R = TCrossRep;
   using K = TKeys<R>;
   const TWordRule exact = TWordRule::kExactOrKeep;

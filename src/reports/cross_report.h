@@ -73,7 +73,7 @@ class TCrossRep : public TReportOf<TCrossRep, TCustomFiltredRep> {
 
   explicit TCrossRep(TReportContext& ctx);
   ~TCrossRep() override;
-  static const TReportKeys<TCrossRep>& Keys();
+  static const TReportKeys<TCrossRep>& DefinitionKeys();
 
   void ProcessLine() override;
   void Display() override;

@@ -36,7 +36,7 @@ TExpRep::TExpRep(TReportContext& ctx) : TReportOf(ctx) {
   Clear();
 }
 
-const TReportKeys<TExpRep>& TExpRep::Keys() {
+const TReportKeys<TExpRep>& TExpRep::DefinitionKeys() {
   using R = TExpRep;
   using K = TKeys<R>;
   static const TReportKeys<R> keys = {

@@ -37,7 +37,7 @@ class TExpRep : public TReportOf<TExpRep, TCustomWReport> {
                                                 "Experimental report"};
 
   explicit TExpRep(TReportContext& ctx);
-  static const TReportKeys<TExpRep>& Keys();
+  static const TReportKeys<TExpRep>& DefinitionKeys();
 
   void ProcessLine() override;
   void Display() override;

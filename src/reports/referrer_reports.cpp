@@ -48,7 +48,7 @@ int64_t Tolerance(const TReportContext& ctx) {
 
 TRefAn::~TRefAn() = default;
 
-const TReportKeys<TRefAn>& TRefAn::Keys() {
+const TReportKeys<TRefAn>& TRefAn::DefinitionKeys() {
   using K = TKeys<TRefAn>;
   // Only a line that begins with the key as written sets a limit.
   static const TReportKeys<TRefAn> keys = {

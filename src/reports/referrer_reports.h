@@ -116,7 +116,7 @@ class TRefAn : public TReportOf<TRefAn, TVisitCountingRep> {
 
   using TReportOf::TReportOf;
   ~TRefAn() override;
-  static const TReportKeys<TRefAn>& Keys();
+  static const TReportKeys<TRefAn>& DefinitionKeys();
 
   // Counts at page requests only.
   void ProcessLine() override;

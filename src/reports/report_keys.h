@@ -1,8 +1,8 @@
 // Definition keys, declared once per report type.
 //
 // A level of the report family that has definition keys of its own lists
-// them in one table, its static Keys(): per key the text, the member it
-// sets, how its value is read and written, and flags. LoadParam,
+// them in one table, its static DefinitionKeys(): per key the text, the
+// member it sets, how its value is read and written, and flags. LoadParam,
 // SaveParams and the copy that Clone makes are derived from that table, so
 // a key is read, written and copied in one place, and written in the
 // table's order. Entries without a key text are state that only Clone
@@ -15,7 +15,7 @@
 //       its constructor gives a new report the type's identity
 //       (Type::kIdentity: key, caption as name, page file); it adds Clone
 //       (a new Type, then CopyTo) and the type's caption.
-// A level that declares no Keys() of its own adds no keys.
+// A level that declares no DefinitionKeys() of its own adds no keys.
 #pragma once
 
 #include <concepts>
@@ -207,10 +207,10 @@ void CopyKeys(const TReportKeys<Report>& keys, const Report& from, Report& to) {
 }
 
 // Whether a level declares keys of its own: one that does not inherits its
-// base's Keys(), whose table is of the base's type.
+// base's DefinitionKeys(), whose table is of the base's type.
 template <typename Level>
 concept DeclaresOwnKeys = requires {
-  { Level::Keys() } -> std::same_as<const TReportKeys<Level>&>;
+  { Level::DefinitionKeys() } -> std::same_as<const TReportKeys<Level>&>;
 };
 
 template <typename Level, typename Base>
@@ -220,11 +220,11 @@ class TReportLevel : public Base {
 
   void LoadParam(const std::string& line) override {
     Base::LoadParam(line);
-    if constexpr (DeclaresOwnKeys<Level>) ReadKeys(Level::Keys(), Self(), line);
+    if constexpr (DeclaresOwnKeys<Level>) ReadKeys(Level::DefinitionKeys(), Self(), line);
   }
   std::string SaveParams(bool short_form) override {
     Base::SaveParams(short_form);
-    if constexpr (DeclaresOwnKeys<Level>) WriteKeys(Level::Keys(), Self(), short_form);
+    if constexpr (DeclaresOwnKeys<Level>) WriteKeys(Level::DefinitionKeys(), Self(), short_form);
     return this->definition_text;
   }
 
@@ -232,7 +232,7 @@ class TReportLevel : public Base {
   // Copies what Clone copies into `to`, the base's share first.
   void CopyTo(Level& to) const {
     Base::CopyTo(to);
-    if constexpr (DeclaresOwnKeys<Level>) CopyKeys(Level::Keys(), Self(), to);
+    if constexpr (DeclaresOwnKeys<Level>) CopyKeys(Level::DefinitionKeys(), Self(), to);
   }
 
  private:

@@ -44,7 +44,7 @@ TStandardRep::TStandardRep(TReportContext& ctx) : TReportLevel(ctx) {}
 
 TStandardRep::~TStandardRep() = default;
 
-const TReportKeys<TStandardRep>& TStandardRep::Keys() {
+const TReportKeys<TStandardRep>& TStandardRep::DefinitionKeys() {
   using R = TStandardRep;
   using K = TKeys<R>;
   static const TReportKeys<R> keys = {

@@ -54,7 +54,7 @@ class TStandardRep : public TReportLevel<TStandardRep, TCustomFiltredRep> {
  public:
   explicit TStandardRep(TReportContext& ctx);
   ~TStandardRep() override;
-  static const TReportKeys<TStandardRep>& Keys();
+  static const TReportKeys<TStandardRep>& DefinitionKeys();
 
   void Display() override;
   void ExportCsv() override;
@@ -112,7 +112,7 @@ class TPrRep : public TReportOf<TPrRep, TStandardRep> {
   static constexpr TReportIdentity kIdentity = {"basic", 354, "Basic Report"};
 
   explicit TPrRep(TReportContext& ctx);
-  static const TReportKeys<TPrRep>& Keys();
+  static const TReportKeys<TPrRep>& DefinitionKeys();
 
   void ProcessLine() override;
   void Display() override;
@@ -136,7 +136,7 @@ class TTerminalRep : public TReportOf<TTerminalRep, TStandardRep> {
   static constexpr TReportIdentity kIdentity = {"terminal", 366, "Terminal Report"};
 
   explicit TTerminalRep(TReportContext& ctx);
-  static const TReportKeys<TTerminalRep>& Keys();
+  static const TReportKeys<TTerminalRep>& DefinitionKeys();
 
   void ProcessLine() override;
   void CheckLogFields(const std::vector<int>& fields) override;

@@ -23,7 +23,7 @@ TPrRep::TPrRep(TReportContext& ctx) : TReportOf(ctx) {
   pages_only = true;
 }
 
-const TReportKeys<TPrRep>& TPrRep::Keys() {
+const TReportKeys<TPrRep>& TPrRep::DefinitionKeys() {
   using K = TKeys<TPrRep>;
   static const TReportKeys<TPrRep> keys = {
       K::Code("param", &TPrRep::param, ParamKey, ParamFromKey),

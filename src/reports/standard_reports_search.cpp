@@ -21,7 +21,7 @@ TTerminalRep::TTerminalRep(TReportContext& ctx) : TReportOf(ctx) {
   column_caption = Translate(248, "Page");
 }
 
-const TReportKeys<TTerminalRep>& TTerminalRep::Keys() {
+const TReportKeys<TTerminalRep>& TTerminalRep::DefinitionKeys() {
   using K = TKeys<TTerminalRep>;
   static const TReportKeys<TTerminalRep> keys = {
       K::Flag("is_entry_page", &TTerminalRep::is_entry_page),

@@ -134,7 +134,7 @@ std::string PeriodLabel(const TTimeBucket& bucket) { return DateTimeText(bucket.
 
 TCustomTimeReport::~TCustomTimeReport() = default;
 
-const TReportKeys<TCustomTimeReport>& TCustomTimeReport::Keys() {
+const TReportKeys<TCustomTimeReport>& TCustomTimeReport::DefinitionKeys() {
   using R = TCustomTimeReport;
   using K = TKeys<R>;
   // Clamps and the moving average of a copy keep the defaults.

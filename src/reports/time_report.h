@@ -70,7 +70,7 @@ class TCustomTimeReport : public TReportOf<TCustomTimeReport, TCustomFiltredRep>
 
   using TReportOf::TReportOf;
   ~TCustomTimeReport() override;
-  static const TReportKeys<TCustomTimeReport>& Keys();
+  static const TReportKeys<TCustomTimeReport>& DefinitionKeys();
 
   void ProcessLine() override;
   void Display() override;

@@ -38,7 +38,7 @@ bool LessIgnoringCase(const std::string& a, const std::string& b) {
 
 TTimeTaken::~TTimeTaken() = default;
 
-const TReportKeys<TTimeTaken>& TTimeTaken::Keys() {
+const TReportKeys<TTimeTaken>& TTimeTaken::DefinitionKeys() {
   using R = TTimeTaken;
   using K = TKeys<R>;
   static const TReportKeys<R> keys = {

@@ -41,7 +41,7 @@ class TTimeTaken : public TReportOf<TTimeTaken, TCustomFiltredRep> {
 
   using TReportOf::TReportOf;
   ~TTimeTaken() override;
-  static const TReportKeys<TTimeTaken>& Keys();
+  static const TReportKeys<TTimeTaken>& DefinitionKeys();
 
   void ProcessLine() override;
   void Display() override;

@@ -136,7 +136,7 @@ TUserPattern VisitPattern(const TVisPathTable& visit) {
 
 TUserModel::~TUserModel() = default;
 
-const TReportKeys<TUserModel>& TUserModel::Keys() {
+const TReportKeys<TUserModel>& TUserModel::DefinitionKeys() {
   using R = TUserModel;
   using K = TKeys<R>;
   // Only a line that begins with the key as written sets the count; the

@@ -74,7 +74,7 @@ class TUserModel : public TReportOf<TUserModel, TVisitCountingRep> {
 
   using TReportOf::TReportOf;
   ~TUserModel() override;
-  static const TReportKeys<TUserModel>& Keys();
+  static const TReportKeys<TUserModel>& DefinitionKeys();
 
   // Counts one finished visit into the patterns (filters aside).
   void AddVisit(const TVisPathTable& visit) override;

@@ -119,7 +119,7 @@ void TTimeonsiteRep::LoadFromCache(TReportsCache& cache) {
 
 TVisPathRep::~TVisPathRep() = default;
 
-const TReportKeys<TVisPathRep>& TVisPathRep::Keys() {
+const TReportKeys<TVisPathRep>& TVisPathRep::DefinitionKeys() {
   using R = TVisPathRep;
   using K = TKeys<R>;
   static const TReportKeys<R> keys = {
@@ -341,7 +341,7 @@ bool SameSequence(const std::vector<TVisPageTable>& a, const std::vector<TVisPag
 
 TCommonPathRep::~TCommonPathRep() = default;
 
-const TReportKeys<TCommonPathRep>& TCommonPathRep::Keys() {
+const TReportKeys<TCommonPathRep>& TCommonPathRep::DefinitionKeys() {
   using K = TKeys<TCommonPathRep>;
   static const TReportKeys<TCommonPathRep> keys = {
       K::Integer("limit", &TCommonPathRep::limit),

@@ -68,7 +68,7 @@ class TVisPathRep : public TReportOf<TVisPathRep, TCustomFiltredRep> {
 
   using TReportOf::TReportOf;
   ~TVisPathRep() override;
-  static const TReportKeys<TVisPathRep>& Keys();
+  static const TReportKeys<TVisPathRep>& DefinitionKeys();
 
   void ProcessLine() override;
   void Display() override;
@@ -125,7 +125,7 @@ class TCommonPathRep : public TReportOf<TCommonPathRep, TVisitCountingRep> {
 
   using TReportOf::TReportOf;
   ~TCommonPathRep() override;
-  static const TReportKeys<TCommonPathRep>& Keys();
+  static const TReportKeys<TCommonPathRep>& DefinitionKeys();
 
   void AddVisit(const TVisPathTable& visit) override;
   void Display() override;

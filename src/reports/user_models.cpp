@@ -143,7 +143,10 @@ const TReportKeys<TUserModel>& TUserModel::DefinitionKeys() {
   // buffer holds five patterns per model.
   static const TReportKeys<R> keys = {
       K::Integer("model_count", &R::model_count, kAtLineStart).AfterRead([](R& r) {
-        r.buffer_size = 5 * r.model_count;
+        // Held to the integers: a huge count must not wrap to a small buffer.
+        const int64_t size = 5 * static_cast<int64_t>(r.model_count);
+        r.buffer_size = static_cast<int32_t>(std::clamp<int64_t>(
+            size, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
       }),
       K::Copied(&R::buffer_size),
   };

@@ -282,25 +282,11 @@ void TCrossRep::ReindexParents() {
 }
 
 void TCrossRep::Compact() {
-  const int64_t tolerance = ctx_.settings != nullptr ? ctx_.settings->approximate_tolerance : 100;
-  const int64_t child_threshold = (tolerance + 100) * child_limit;
-  if (child_threshold > 0) {
-    for (auto& p : parents_) {
-      if (static_cast<int64_t>(p->children.size()) < child_threshold) continue;
-      SortChildren(*p);
-      const size_t keep = static_cast<size_t>(child_threshold / 10);
-      if (keep >= p->children.size()) continue;
-      p->children.resize(keep);
-      p->Reindex();
-    }
-  }
-  const int64_t parent_threshold = (tolerance + 100) * parent_limit;
-  if (parent_threshold <= 0 || static_cast<int64_t>(parents_.size()) < parent_threshold) return;
-  SortParents();
-  const size_t keep = static_cast<size_t>(parent_threshold / 10);
-  if (keep >= parents_.size()) return;
-  parents_.resize(keep);
-  ReindexParents();
+  const int64_t child_threshold = CompactThreshold(child_limit);
+  for (auto& p : parents_)
+    if (CompactList(p->children, child_threshold, [&] { SortChildren(*p); })) p->Reindex();
+  if (CompactList(parents_, CompactThreshold(parent_limit), [&] { SortParents(); }))
+    ReindexParents();
 }
 
 void TCrossRep::Clear() {

@@ -38,10 +38,6 @@ void CheckReferrerFields(TCustomWReport& report, const std::vector<int>& fields)
   }
 }
 
-int64_t Tolerance(const TReportContext& ctx) {
-  return ctx.settings != nullptr ? ctx.settings->approximate_tolerance : 100;
-}
-
 }  // namespace
 
 // --- referrer analysis ------------------------------------------------------------
@@ -82,9 +78,8 @@ void TRefAn::SortRows() {
 }
 
 void TRefAn::Compact() {
-  const int64_t base = Tolerance(ctx_) + 100;
-  const int64_t keep_refs = base * max_ref_count;
-  const int64_t keep_pages = base * max_href_count;
+  const int64_t keep_refs = CompactThreshold(max_ref_count);
+  const int64_t keep_pages = CompactThreshold(max_href_count);
   const bool many = keep_refs > 0 && static_cast<int64_t>(rows_.size()) >= keep_refs;
   if (many) SortRows();
   if (keep_pages > 0) {
@@ -210,7 +205,7 @@ void TIndirectRefAn::ProcessLine() {
 }
 
 void TIndirectRefAn::Compact() {
-  const int64_t keep = (Tolerance(ctx_) + 100) * kLimit;
+  const int64_t keep = CompactThreshold(kLimit);
   const auto by_hits = [](const TIndirRefAnTable& a, const TIndirRefAnTable& b) {
     return a.hits > b.hits;
   };

@@ -89,6 +89,11 @@ void TCustomWReport::CopyTo(TCustomWReport& to) const {
   to.show_footer = show_footer;
 }
 
+int64_t TCustomWReport::CompactThreshold(int64_t limit) const {
+  const int64_t tolerance = ctx_.settings != nullptr ? ctx_.settings->approximate_tolerance : 100;
+  return (tolerance + 100) * limit;
+}
+
 void TCustomWReport::AppendSectionHead() {
   AppendDetails("<BR><a name=\"" + AnchorName() + "\"></a><h2>" + report_name + "</h2>");
   if (!remarks.empty()) AppendDetails("<P>" + remarks + "</P>");

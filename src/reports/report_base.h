@@ -140,6 +140,10 @@ class TCustomWReport {
  protected:
   // Copies what Clone copies of this level into `to`.
   void CopyTo(TCustomWReport& to) const;
+  // Approximate analysis cuts a list that shows `limit` entries once it
+  // holds (tolerance + 100) x limit of them, to a tenth of that: this
+  // threshold (0 or less: such lists are not cut).
+  int64_t CompactThreshold(int64_t limit) const;
 
   TReportContext& ctx_;
   std::string scratch_;  // derived values of LineValue
@@ -151,6 +155,19 @@ class TCustomWReport {
     uint64_t generation = 0;            // of the memo that answered
   } last_robot_;
 };
+
+// Cuts a list that holds `threshold` entries or more (and a threshold
+// above 0) to its first threshold / 10, after `sort` has put the best
+// first. Answers whether entries went.
+template <typename List, typename Sort>
+bool CompactList(List& list, int64_t threshold, Sort sort) {
+  if (threshold <= 0 || static_cast<int64_t>(list.size()) < threshold) return false;
+  sort();
+  const size_t keep = static_cast<size_t>(threshold / 10);
+  if (keep >= list.size()) return false;
+  list.resize(keep);
+  return true;
+}
 
 // One report filter: which value is tested, how, against what.
 struct TReportFilter {

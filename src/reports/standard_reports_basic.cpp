@@ -82,8 +82,7 @@ bool TPrRep::UsesReverseDns() const {
 void TPrRep::Compact() {
   // A limit of 0 wants every row: there is nothing to cut down to.
   if (limit <= 0) return;
-  const int64_t tolerance = ctx_.settings != nullptr ? ctx_.settings->approximate_tolerance : 100;
-  const int64_t threshold = (tolerance + 100) * limit;
+  const int64_t threshold = CompactThreshold(limit);
   if (threshold <= 0 || static_cast<int64_t>(Rows().size()) < threshold) return;
   SortRows();
   Truncate(static_cast<size_t>(threshold / 10));

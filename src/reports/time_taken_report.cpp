@@ -117,15 +117,7 @@ void TTimeTaken::SortItems() {
 }
 
 void TTimeTaken::Compact() {
-  if (limit <= 0) return;
-  const int64_t tolerance = ctx_.settings != nullptr ? ctx_.settings->approximate_tolerance : 100;
-  const int64_t threshold = (tolerance + 100) * limit;
-  if (threshold <= 0 || static_cast<int64_t>(items_.size()) < threshold) return;
-  SortItems();
-  const size_t keep = static_cast<size_t>(threshold / 10);
-  if (keep >= items_.size()) return;
-  items_.resize(keep);
-  Reindex();
+  if (limit > 0 && CompactList(items_, CompactThreshold(limit), [&] { SortItems(); })) Reindex();
 }
 
 size_t TTimeTaken::ShownCount() const {

@@ -410,13 +410,8 @@ void TCommonPathRep::Reindex() {
 }
 
 void TCommonPathRep::Compact() {
-  const int64_t tolerance = ctx_.settings != nullptr ? ctx_.settings->approximate_tolerance : 100;
-  const int64_t threshold = (tolerance + 100) * static_cast<int64_t>(limit);
   // A limit of 0 shows no path: there is nothing to keep the list for.
-  if (threshold <= 0 || static_cast<int64_t>(paths_.size()) < threshold) return;
-  SortByCount();
-  paths_.resize(static_cast<size_t>(threshold / 10));
-  Reindex();
+  if (CompactList(paths_, CompactThreshold(limit), [&] { SortByCount(); })) Reindex();
 }
 
 void TCommonPathRep::Display() {

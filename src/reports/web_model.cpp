@@ -256,9 +256,7 @@ void TWebModel::Clear() {
 
 void TWebModel::Compact() {
   TCustomWReport::Compact();
-  // In 64 bits: a large tolerance must not run past the largest integer.
-  const int64_t tolerance = ctx_.settings != nullptr ? ctx_.settings->approximate_tolerance : 100;
-  const size_t a = static_cast<size_t>(std::max<int64_t>(0, (tolerance + 100) * 10));
+  const size_t a = static_cast<size_t>(std::max<int64_t>(0, CompactThreshold(10)));
   for (auto& page : pages_) {
     for (THRefList* list : {&page->inputs, &page->outputs, &page->later}) {
       if (list->Size() < a) continue;

@@ -137,60 +137,26 @@ void TCrossRepParent::Reindex() {
 
 // --- definition ----------------------------------------------------------------
 
-TCrossRep::TCrossRep(TReportContext& ctx) : TCustomFiltredRep(ctx) {
-  report_type = "cross";
-}
+// A new cross report has no name: the user names what it crosses.
+TCrossRep::TCrossRep(TReportContext& ctx) : TReportOf(ctx) { report_name.clear(); }
 
 TCrossRep::~TCrossRep() = default;
 
-std::string TCrossRep::StaticTypeCaption() { return Translate(351, "Cross report"); }
-
-std::unique_ptr<TCustomWReport> TCrossRep::Clone() const {
-  auto copy = std::make_unique<TCrossRep>(ctx_);
-  CopyTo(*copy);
-  copy->parent_param = parent_param;
-  copy->child_param = child_param;
-  copy->parent_by_value = parent_by_value;
-  copy->child_by_value = child_by_value;
-  copy->parent_limit = parent_limit;
-  copy->child_limit = child_limit;
-  return copy;
-}
-
-void TCrossRep::LoadParam(const std::string& line) {
-  TCustomFiltredRep::LoadParam(line);
-  const TKeyValue kv = SplitKeyValue(line);
-  const std::string& key = kv.key;
-  if (key == "parent_param") {
-    parent_param = CrossFromKey(kv.value);
-  } else if (key == "child_param") {
-    child_param = CrossFromKey(kv.value);
-  } else if (key == "parent_sortby" || key == "child_sortby") {
-    bool& by_value = key == "parent_sortby" ? parent_by_value : child_by_value;
-    if (kv.value == "name") by_value = false;
-    else if (kv.value == "value") by_value = true;
-  } else if (key == "parent_limit" || key == "child_limit") {
-    int value = 0;
-    if (TryStrToInt(Trim(kv.value), value))
-      (key == "parent_limit" ? parent_limit : child_limit) = value <= 0 ? 10 : value;
-  } else if (key == "pages_only") {
-    pages_only = TextBool(kv.value);
-  } else if (key == "percentage") {
-    show_percent = TextBool(kv.value);
-  }
-}
-
-std::string TCrossRep::SaveParams(bool short_form) {
-  TCustomFiltredRep::SaveParams(short_form);
-  AddDefinitionLine("parent_param=" + CrossKey(parent_param));
-  AddDefinitionLine("child_param=" + CrossKey(child_param));
-  AddDefinitionLine(std::string("parent_sortby=") + (parent_by_value ? "value" : "name"));
-  AddDefinitionLine(std::string("child_sortby=") + (child_by_value ? "value" : "name"));
-  AddDefinitionLine("parent_limit=" + std::to_string(parent_limit));
-  AddDefinitionLine("child_limit=" + std::to_string(child_limit));
-  AddDefinitionLine("pages_only=" + BoolText(pages_only));
-  AddDefinitionLine("percentage=" + BoolText(show_percent));
-  return definition_text;
+const TReportKeys<TCrossRep>& TCrossRep::DefinitionKeys() {
+  using R = TCrossRep;
+  using K = TKeys<R>;
+  const TWordRule exact = TWordRule::kExactOrKeep;
+  static const TReportKeys<R> keys = {
+      K::Code("parent_param", &R::parent_param, CrossKey, CrossFromKey),
+      K::Code("child_param", &R::child_param, CrossKey, CrossFromKey),
+      K::Words("parent_sortby", &R::parent_by_value, "value", "name", exact),
+      K::Words("child_sortby", &R::child_by_value, "value", "name", exact),
+      K::Positive("parent_limit", &R::parent_limit, kDefaultLimit),
+      K::Positive("child_limit", &R::child_limit, kDefaultLimit),
+      K::Flag("pages_only", &R::pages_only, kNotCloned),
+      K::Flag("percentage", &R::show_percent, kNotCloned),
+  };
+  return keys;
 }
 
 bool TCrossRep::UsesReverseDns() const {
@@ -316,25 +282,11 @@ void TCrossRep::ReindexParents() {
 }
 
 void TCrossRep::Compact() {
-  const int64_t tolerance = ctx_.settings != nullptr ? ctx_.settings->approximate_tolerance : 100;
-  const int64_t child_threshold = (tolerance + 100) * child_limit;
-  if (child_threshold > 0) {
-    for (auto& p : parents_) {
-      if (static_cast<int64_t>(p->children.size()) < child_threshold) continue;
-      SortChildren(*p);
-      const size_t keep = static_cast<size_t>(child_threshold / 10);
-      if (keep >= p->children.size()) continue;
-      p->children.resize(keep);
-      p->Reindex();
-    }
-  }
-  const int64_t parent_threshold = (tolerance + 100) * parent_limit;
-  if (parent_threshold <= 0 || static_cast<int64_t>(parents_.size()) < parent_threshold) return;
-  SortParents();
-  const size_t keep = static_cast<size_t>(parent_threshold / 10);
-  if (keep >= parents_.size()) return;
-  parents_.resize(keep);
-  ReindexParents();
+  const int64_t child_threshold = CompactThreshold(child_limit);
+  for (auto& p : parents_)
+    if (CompactList(p->children, child_threshold, [&] { SortChildren(*p); })) p->Reindex();
+  if (CompactList(parents_, CompactThreshold(parent_limit), [&] { SortParents(); }))
+    ReindexParents();
 }
 
 void TCrossRep::Clear() {
@@ -419,43 +371,35 @@ void TCrossRep::Display() {
 // --- cache ---------------------------------------------------------------------
 
 void TCrossRep::SaveToCache(TReportsCache& cache) {
-  cache.WriteInteger(static_cast<int32_t>(parents_.size()));
-  for (const auto& p : parents_) {
+  WriteList(cache, parents_, [&](const auto& p) {
     cache.WriteString(p->text);
     cache.WriteInteger(p->total);
     cache.WriteInteger(p->shown_total);
-    cache.WriteInteger(static_cast<int32_t>(p->children.size()));
-    for (const auto& c : p->children) {
+    WriteList(cache, p->children, [&](const auto& c) {
       cache.WriteString(c->text);
       cache.WriteInteger(c->count);
-    }
-  }
+    });
+  });
 }
 
 void TCrossRep::LoadFromCache(TReportsCache& cache) {
   // Only the collected parents go; filters and remarks stay the report's.
-  Clear();
-  try {
-    const int32_t count = cache.ReadCount();
-    for (int32_t i = 0; i < count; ++i) {
+  LoadCleared(*this, [&] {
+    ReadList(cache, [&] {
       auto p = std::make_unique<TCrossRepParent>();
       p->text = cache.ReadString();
       p->total = cache.ReadCount();
       p->shown_total = cache.ReadCount();
-      const int32_t children = cache.ReadCount();
-      for (int32_t j = 0; j < children; ++j) {
+      ReadList(cache, [&] {
         auto c = std::make_unique<TCrossRepChild>();
         c->text = cache.ReadString();
         c->count = cache.ReadCount();
         p->children.push_back(std::move(c));
-      }
+      });
       p->Reindex();
       parents_.push_back(std::move(p));
-    }
-  } catch (...) {
-    Clear();
-    throw;
-  }
+    });
+  });
   ReindexParents();
 }
 

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "reports/report_base.h"
+#include "reports/report_keys.h"
 
 namespace trelvar {
 
@@ -63,21 +64,20 @@ struct TCrossRepParent {
   void Reindex();
 };
 
-class TCrossRep : public TCustomFiltredRep {
+// A copy (Clone) takes the base settings, filters, both parameters, sort
+// flags and limits.
+class TCrossRep : public TReportOf<TCrossRep, TCustomFiltredRep> {
  public:
+  static constexpr TReportIdentity kIdentity = {"cross", 351, "Cross report"};
+  static constexpr int32_t kDefaultLimit = 10;
+
   explicit TCrossRep(TReportContext& ctx);
   ~TCrossRep() override;
-  static std::string StaticTypeCaption();
+  static const TReportKeys<TCrossRep>& DefinitionKeys();
 
-  // A new report with the base settings, filters, both parameters, sort
-  // flags and limits.
-  std::unique_ptr<TCustomWReport> Clone() const override;
-  void LoadParam(const std::string& line) override;
-  std::string SaveParams(bool short_form) override;
   void ProcessLine() override;
   void Display() override;
   void Clear() override;
-  std::string TypeCaption() const override { return StaticTypeCaption(); }
   bool UsesReverseDns() const override;
   // With approximate analysis: long child and parent lists are cut to
   // their best entries.
@@ -98,8 +98,8 @@ class TCrossRep : public TCustomFiltredRep {
   uint8_t child_param = kCrossSearchPhrases;
   bool parent_by_value = true;
   bool child_by_value = true;
-  int32_t parent_limit = 10;
-  int32_t child_limit = 10;
+  int32_t parent_limit = kDefaultLimit;
+  int32_t child_limit = kDefaultLimit;
   bool pages_only = true;
   bool show_percent = true;
 

@@ -31,23 +31,24 @@ double Ratio(double a, double b) { return b == 0 ? std::nan("") : a / b; }
 
 }  // namespace
 
-TExpRep::TExpRep(TReportContext& ctx) : TCustomWReport(ctx) {
-  report_type = "exp_rep";
+TExpRep::TExpRep(TReportContext& ctx) : TReportOf(ctx) {
   report_name = "Результаты эксперимента";
   Clear();
 }
 
-std::unique_ptr<TCustomWReport> TExpRep::Clone() const {
-  auto r = std::make_unique<TExpRep>(ctx_);
-  CopyTo(*r);
-  r->target_mode = target_mode;
-  r->visits_ = visits_;
-  r->top_count = top_count;
-  r->walk_length_limit = walk_length_limit;
-  r->trained_visits = trained_visits;
-  // A copy in the same set measures the same model.
-  r->web_model = web_model;
-  return r;
+const TReportKeys<TExpRep>& TExpRep::DefinitionKeys() {
+  using R = TExpRep;
+  using K = TKeys<R>;
+  static const TReportKeys<R> keys = {
+      K::Copied(&R::target_mode),
+      K::Copied(&R::visits_),
+      K::Copied(&R::top_count),
+      K::Copied(&R::walk_length_limit),
+      K::Copied(&R::trained_visits),
+      // A copy in the same set measures the same model.
+      K::Copied([](const R& from, R& to) { to.web_model = from.web_model; }),
+  };
+  return keys;
 }
 
 void TExpRep::Clear() {

@@ -23,21 +23,25 @@
 #include <vector>
 
 #include "reports/report_base.h"
+#include "reports/report_keys.h"
 
 namespace trelvar {
 
 class TWebModel;
 
-class TExpRep : public TCustomWReport {
+// No definition keys; a copy (Clone) takes the settings, the visit
+// counter and the web model.
+class TExpRep : public TReportOf<TExpRep, TCustomWReport> {
  public:
-  explicit TExpRep(TReportContext& ctx);
-  static std::string StaticTypeCaption() { return "Experimental report"; }
+  static constexpr TReportIdentity kIdentity = {"exp_rep", TReportIdentity::kUntranslated,
+                                                "Experimental report"};
 
-  std::unique_ptr<TCustomWReport> Clone() const override;
+  explicit TExpRep(TReportContext& ctx);
+  static const TReportKeys<TExpRep>& DefinitionKeys();
+
   void ProcessLine() override;
   void Display() override;
   void Clear() override;
-  std::string TypeCaption() const override { return StaticTypeCaption(); }
 
   // Counts of one kind of walk.
   struct TWalkStats {

@@ -38,48 +38,20 @@ void CheckReferrerFields(TCustomWReport& report, const std::vector<int>& fields)
   }
 }
 
-int64_t Tolerance(const TReportContext& ctx) {
-  return ctx.settings != nullptr ? ctx.settings->approximate_tolerance : 100;
-}
-
-// A line that begins with `key` sets the limit from the rest of the line.
-void LineLimit(const std::string& line, std::string_view key, int32_t& target) {
-  if (line.compare(0, key.size(), key) == 0) target = StrToInt(Trim(line.substr(key.size())));
-}
-
 }  // namespace
 
 // --- referrer analysis ------------------------------------------------------------
 
-TRefAn::TRefAn(TReportContext& ctx) : TCustomFiltredRep(ctx) {
-  report_type = "ref_analysis";
-  report_name = StaticTypeCaption();
-  page_file = "ref_an.htm";
-}
-
 TRefAn::~TRefAn() = default;
 
-std::string TRefAn::StaticTypeCaption() { return Translate(357, "Referrer Analysis"); }
-
-std::unique_ptr<TCustomWReport> TRefAn::Clone() const {
-  auto copy = std::make_unique<TRefAn>(ctx_);
-  CopyTo(*copy);
-  copy->max_ref_count = max_ref_count;
-  copy->max_href_count = max_href_count;
-  return copy;
-}
-
-void TRefAn::LoadParam(const std::string& line) {
-  TCustomFiltredRep::LoadParam(line);
-  LineLimit(line, "max_ref_count=", max_ref_count);
-  LineLimit(line, "max_href_count=", max_href_count);
-}
-
-std::string TRefAn::SaveParams(bool short_form) {
-  TCustomFiltredRep::SaveParams(short_form);
-  AddDefinitionLine("max_ref_count=" + std::to_string(max_ref_count));
-  AddDefinitionLine("max_href_count=" + std::to_string(max_href_count));
-  return definition_text;
+const TReportKeys<TRefAn>& TRefAn::DefinitionKeys() {
+  using K = TKeys<TRefAn>;
+  // Only a line that begins with the key as written sets a limit.
+  static const TReportKeys<TRefAn> keys = {
+      K::Integer("max_ref_count", &TRefAn::max_ref_count, kAtLineStart),
+      K::Integer("max_href_count", &TRefAn::max_href_count, kAtLineStart),
+  };
+  return keys;
 }
 
 void TRefAn::CheckLogFields(const std::vector<int>& fields) {
@@ -95,9 +67,7 @@ void TRefAn::AddVisit(const TVisPathTable& visit) {
 }
 
 void TRefAn::ProcessLine() {
-  if (ctx_.visits == nullptr || !ctx_.current->line.is_hit) return;
-  ctx_.visits->EnsureUpdated();
-  for (const auto& visit : ctx_.visits->FinishedVisits()) CountVisit(*visit);
+  if (ctx_.visits != nullptr && ctx_.current->line.is_hit) TVisitCountingRep::ProcessLine();
 }
 
 void TRefAn::SortRows() {
@@ -108,9 +78,8 @@ void TRefAn::SortRows() {
 }
 
 void TRefAn::Compact() {
-  const int64_t base = Tolerance(ctx_) + 100;
-  const int64_t keep_refs = base * max_ref_count;
-  const int64_t keep_pages = base * max_href_count;
+  const int64_t keep_refs = CompactThreshold(max_ref_count);
+  const int64_t keep_pages = CompactThreshold(max_href_count);
   const bool many = keep_refs > 0 && static_cast<int64_t>(rows_.size()) >= keep_refs;
   if (many) SortRows();
   if (keep_pages > 0) {
@@ -174,62 +143,38 @@ void TRefAn::Display() {
 void TRefAn::Clear() { rows_.Clear(); }
 
 void TRefAn::SaveToCache(TReportsCache& cache) {
-  cache.WriteInteger(static_cast<int32_t>(rows_.size()));
-  for (const auto& row : rows_.Rows()) {
+  WriteList(cache, rows_.Rows(), [&](const auto& row) {
     cache.WriteString(row->value);
     cache.WriteReal(row->share);
     cache.WriteInteger(row->visits);
-    cache.WriteInteger(static_cast<int32_t>(row->pages.size()));
-    for (const auto& page : row->pages.Rows()) {
+    WriteList(cache, row->pages.Rows(), [&](const auto& page) {
       cache.WriteString(page->value);
       cache.WriteInteger(page->hits);
       cache.WriteReal(page->share);
       cache.WriteInteger(page->extra);
-    }
-  }
+    });
+  });
 }
 
 void TRefAn::LoadFromCache(TReportsCache& cache) {
-  Clear();
-  try {
-    const int32_t count = cache.ReadCount();
-    for (int32_t i = 0; i < count; ++i) {
+  LoadCleared(*this, [&] {
+    ReadList(cache, [&] {
       TRefAnRow& row = rows_.Add(cache.ReadString());
       row.share = cache.ReadReal(0, 1);  // a part of the whole
       row.visits = cache.ReadCount();
-      const int32_t pages = cache.ReadCount();
-      for (int32_t p = 0; p < pages; ++p) {
+      ReadList(cache, [&] {
         TRefAnPage& page = row.pages.Add(cache.ReadString());
         page.hits = cache.ReadCount();
         page.share = cache.ReadReal(0, 1);
         page.extra = cache.ReadInteger();
-      }
-    }
-  } catch (...) {
-    Clear();
-    throw;
-  }
+      });
+    });
+  });
 }
 
 // --- indirect referrer analysis ------------------------------------------------------
 
-TIndirectRefAn::TIndirectRefAn(TReportContext& ctx) : TCustomFiltredRep(ctx) {
-  report_type = "indirect_ref_analysis";
-  report_name = StaticTypeCaption();
-  page_file = "indir_ref_an.htm";
-}
-
 TIndirectRefAn::~TIndirectRefAn() = default;
-
-std::string TIndirectRefAn::StaticTypeCaption() {
-  return Translate(358, "Indirect Referrer Analysis");
-}
-
-std::unique_ptr<TCustomWReport> TIndirectRefAn::Clone() const {
-  auto copy = std::make_unique<TIndirectRefAn>(ctx_);
-  CopyTo(*copy);
-  return copy;
-}
 
 void TIndirectRefAn::CheckLogFields(const std::vector<int>& fields) {
   TCustomWReport::CheckLogFields(fields);
@@ -256,13 +201,11 @@ void TIndirectRefAn::AddVisit(const TVisPathTable& visit) {
 }
 
 void TIndirectRefAn::ProcessLine() {
-  if (ctx_.visits == nullptr || !ctx_.current->line.is_hit) return;
-  ctx_.visits->EnsureUpdated();
-  for (const auto& visit : ctx_.visits->FinishedVisits()) CountVisit(*visit);
+  if (ctx_.visits != nullptr && ctx_.current->line.is_hit) TVisitCountingRep::ProcessLine();
 }
 
 void TIndirectRefAn::Compact() {
-  const int64_t keep = (Tolerance(ctx_) + 100) * kLimit;
+  const int64_t keep = CompactThreshold(kLimit);
   const auto by_hits = [](const TIndirRefAnTable& a, const TIndirRefAnTable& b) {
     return a.hits > b.hits;
   };
@@ -312,35 +255,27 @@ void TIndirectRefAn::Display() {
 void TIndirectRefAn::Clear() { rows_.Clear(); }
 
 void TIndirectRefAn::SaveToCache(TReportsCache& cache) {
-  cache.WriteInteger(static_cast<int32_t>(rows_.size()));
-  for (const auto& page : rows_.Rows()) {
+  WriteList(cache, rows_.Rows(), [&](const auto& page) {
     cache.WriteString(page->value);
     cache.WriteInteger(page->hits);
-    cache.WriteInteger(static_cast<int32_t>(page->referrers.size()));
-    for (const auto& ref : page->referrers.Rows()) {
+    WriteList(cache, page->referrers.Rows(), [&](const auto& ref) {
       cache.WriteString(ref->value);
       cache.WriteInteger(ref->count);
-    }
-  }
+    });
+  });
 }
 
 void TIndirectRefAn::LoadFromCache(TReportsCache& cache) {
-  Clear();
-  try {
-    const int32_t count = cache.ReadCount();
-    for (int32_t i = 0; i < count; ++i) {
+  LoadCleared(*this, [&] {
+    ReadList(cache, [&] {
       TIndirRefAnTable& page = rows_.Add(cache.ReadString());
       page.hits = cache.ReadCount();
-      const int32_t referrers = cache.ReadCount();
-      for (int32_t r = 0; r < referrers; ++r) {
+      ReadList(cache, [&] {
         TIndirRefAnReferrer& ref = page.referrers.Add(cache.ReadString());
         ref.count = cache.ReadCount();
-      }
-    }
-  } catch (...) {
-    Clear();
-    throw;
-  }
+      });
+    });
+  });
 }
 
 }  // namespace trelvar

@@ -29,6 +29,7 @@
 
 #include "base/row_index.h"
 #include "reports/report_base.h"
+#include "reports/report_keys.h"
 
 namespace trelvar {
 
@@ -108,30 +109,24 @@ struct TRefAnRow {
   TIndexedRows<TRefAnPage> pages;
 };
 
-class TRefAn : public TCustomFiltredRep {
+class TRefAn : public TReportOf<TRefAn, TVisitCountingRep> {
  public:
-  explicit TRefAn(TReportContext& ctx);
-  ~TRefAn() override;
-  static std::string StaticTypeCaption();
+  static constexpr TReportIdentity kIdentity = {"ref_analysis", 357, "Referrer Analysis",
+                                                "ref_an.htm"};
 
-  std::unique_ptr<TCustomWReport> Clone() const override;
-  void LoadParam(const std::string& line) override;
-  std::string SaveParams(bool short_form) override;
+  using TReportOf::TReportOf;
+  ~TRefAn() override;
+  static const TReportKeys<TRefAn>& DefinitionKeys();
+
+  // Counts at page requests only.
   void ProcessLine() override;
+  void AddVisit(const TVisPathTable& visit) override;
   void Display() override;
   void Clear() override;
-  std::string TypeCaption() const override { return StaticTypeCaption(); }
   void CheckLogFields(const std::vector<int>& fields) override;
   void Compact() override;
   void SaveToCache(TReportsCache& cache) override;
   void LoadFromCache(TReportsCache& cache) override;
-
-  // Accounts one finished visit (filters aside).
-  void AddVisit(const TVisPathTable& visit);
-  bool CountsVisitsOnly() const override { return !VisitFiltersReadLine(); }
-  void CountVisit(const TVisPathTable& visit) override {
-    if (PassesVisitFilters(visit)) AddVisit(visit);
-  }
   const TIndexedRows<TRefAnRow>& Rows() const { return rows_; }
 
   int32_t max_ref_count = 20;
@@ -155,30 +150,24 @@ struct TIndirRefAnTable {
   TIndexedRows<TIndirRefAnReferrer> referrers;
 };
 
-class TIndirectRefAn : public TCustomFiltredRep {
+class TIndirectRefAn : public TReportOf<TIndirectRefAn, TVisitCountingRep> {
  public:
+  static constexpr TReportIdentity kIdentity = {"indirect_ref_analysis", 358,
+                                                "Indirect Referrer Analysis", "indir_ref_an.htm"};
   static constexpr int32_t kLimit = 15;
 
-  explicit TIndirectRefAn(TReportContext& ctx);
+  using TReportOf::TReportOf;
   ~TIndirectRefAn() override;
-  static std::string StaticTypeCaption();
 
-  std::unique_ptr<TCustomWReport> Clone() const override;
+  // Counts at page requests only.
   void ProcessLine() override;
+  void AddVisit(const TVisPathTable& visit) override;
   void Display() override;
   void Clear() override;
-  std::string TypeCaption() const override { return StaticTypeCaption(); }
   void CheckLogFields(const std::vector<int>& fields) override;
   void Compact() override;
   void SaveToCache(TReportsCache& cache) override;
   void LoadFromCache(TReportsCache& cache) override;
-
-  // Accounts one finished visit (filters aside).
-  void AddVisit(const TVisPathTable& visit);
-  bool CountsVisitsOnly() const override { return !VisitFiltersReadLine(); }
-  void CountVisit(const TVisPathTable& visit) override {
-    if (PassesVisitFilters(visit)) AddVisit(visit);
-  }
   const TIndexedRows<TIndirRefAnTable>& Rows() const { return rows_; }
   // The referrer without its query: site (lower case), path and document.
   static std::string ReferrerKey(const TVisPathTable& visit);

@@ -9,6 +9,7 @@
 #include "logread/visit_tracker.h"
 #include "platform/files.h"
 #include "reports/report_params.h"
+#include "reports/report_text.h"
 
 namespace trelvar {
 
@@ -74,6 +75,10 @@ void TCustomWReport::CheckLogFields(const std::vector<int>& fields) {
 
 std::string TCustomWReport::AnchorName() const { return ReplaceChar(report_name, ' ', '_'); }
 
+std::string TCustomWReport::CsvPath() const {
+  return ctx_.output_folder + SafeFileName(report_name) + ".csv";
+}
+
 void TCustomWReport::CopyTo(TCustomWReport& to) const {
   to.page_file = page_file;
   to.debug_text = debug_text;
@@ -82,6 +87,11 @@ void TCustomWReport::CopyTo(TCustomWReport& to) const {
   to.definition_text = definition_text;
   to.remarks = remarks;
   to.show_footer = show_footer;
+}
+
+int64_t TCustomWReport::CompactThreshold(int64_t limit) const {
+  const int64_t tolerance = ctx_.settings != nullptr ? ctx_.settings->approximate_tolerance : 100;
+  return (tolerance + 100) * limit;
 }
 
 void TCustomWReport::AppendSectionHead() {
@@ -276,6 +286,12 @@ bool TCustomFiltredRep::VisitFiltersReadLine() const {
   for (const TReportFilter& f : filters)
     if (VisitValueFromLine(f.kind)) return true;
   return false;
+}
+
+void TVisitCountingRep::ProcessLine() {
+  if (ctx_.visits == nullptr) return;
+  ctx_.visits->EnsureUpdated();
+  for (const auto& visit : ctx_.visits->FinishedVisits()) CountVisit(*visit);
 }
 
 void TCustomFiltredRep::LoadFilterLists() {

@@ -110,6 +110,8 @@ class TCustomWReport {
   // ReportName with every blank turned into "_": the section's anchor.
   std::string AnchorName() const;
   std::string DetailsLink() const { return page_file + "#" + AnchorName(); }
+  // The CSV file ExportCsv writes: output folder + name ("/" as "_") + ".csv".
+  std::string CsvPath() const;
   void AddDefinitionLine(const std::string& line) { definition_text += line + "\r\n"; }
 
   // The value of a parameter in the current line. The reference stays
@@ -138,6 +140,10 @@ class TCustomWReport {
  protected:
   // Copies what Clone copies of this level into `to`.
   void CopyTo(TCustomWReport& to) const;
+  // Approximate analysis cuts a list that shows `limit` entries once it
+  // holds (tolerance + 100) x limit of them, to a tenth of that: this
+  // threshold (0 or less: such lists are not cut).
+  int64_t CompactThreshold(int64_t limit) const;
 
   TReportContext& ctx_;
   std::string scratch_;  // derived values of LineValue
@@ -149,6 +155,19 @@ class TCustomWReport {
     uint64_t generation = 0;            // of the memo that answered
   } last_robot_;
 };
+
+// Cuts a list that holds `threshold` entries or more (and a threshold
+// above 0) to its first threshold / 10, after `sort` has put the best
+// first. Answers whether entries went.
+template <typename List, typename Sort>
+bool CompactList(List& list, int64_t threshold, Sort sort) {
+  if (threshold <= 0 || static_cast<int64_t>(list.size()) < threshold) return false;
+  sort();
+  const size_t keep = static_cast<size_t>(threshold / 10);
+  if (keep >= list.size()) return false;
+  list.resize(keep);
+  return true;
+}
 
 // One report filter: which value is tested, how, against what.
 struct TReportFilter {
@@ -183,6 +202,24 @@ class TCustomFiltredRep : public TCustomWReport {
 
  protected:
   void CopyTo(TCustomFiltredRep& to) const;
+};
+
+// A report that counts the visits that pass its filters as they finish.
+// When its filters need nothing of the current line, the driver may hand
+// it the visits on its visit thread instead of calling ProcessLine.
+class TVisitCountingRep : public TCustomFiltredRep {
+ public:
+  using TCustomFiltredRep::TCustomFiltredRep;
+
+  // Brings the visit tracker up to the current line and counts every visit
+  // that finished at it.
+  void ProcessLine() override;
+  bool CountsVisitsOnly() const override { return !VisitFiltersReadLine(); }
+  void CountVisit(const TVisPathTable& visit) override {
+    if (PassesVisitFilters(visit)) AddVisit(visit);
+  }
+  // Accounts one finished visit (filters aside).
+  virtual void AddVisit(const TVisPathTable& visit) = 0;
 };
 
 // Cell texts of collected values for HTML tables and CSV files.

@@ -19,28 +19,22 @@ std::unique_ptr<TCustomWReport> Make(TReportContext& ctx) {
   return std::make_unique<T>(ctx);
 }
 
+// A report type as its class declares it.
+template <typename T>
+TReportType TypeOf() {
+  return {T::kIdentity.key, &T::StaticTypeCaption, &Make<T>};
+}
+
 }  // namespace
 
 const std::vector<TReportType>& ReportTypes() {
   static const std::vector<TReportType> kTypes = {
-      {"basic", &TPrRep::StaticTypeCaption, &Make<TPrRep>},
-      {"search_phrases", &TSearchPhrases::StaticTypeCaption, &Make<TSearchPhrases>},
-      {"search_words", &TSearchWords::StaticTypeCaption, &Make<TSearchWords>},
-      {"search_engines", &reports::TSearchEngines::StaticTypeCaption,
-       &Make<reports::TSearchEngines>},
-      {"terminal", &TTerminalRep::StaticTypeCaption, &Make<TTerminalRep>},
-      {"time_report", &TCustomTimeReport::StaticTypeCaption, &Make<TCustomTimeReport>},
-      {"time_taken", &TTimeTaken::StaticTypeCaption, &Make<TTimeTaken>},
-      {"cross", &TCrossRep::StaticTypeCaption, &Make<TCrossRep>},
-      {"timeonsite", &TTimeonsiteRep::StaticTypeCaption, &Make<TTimeonsiteRep>},
-      {"visitor_path", &TVisPathRep::StaticTypeCaption, &Make<TVisPathRep>},
-      {"common_path", &TCommonPathRep::StaticTypeCaption, &Make<TCommonPathRep>},
-      {"ref_analysis", &TRefAn::StaticTypeCaption, &Make<TRefAn>},
-      {"indirect_ref_analysis", &TIndirectRefAn::StaticTypeCaption, &Make<TIndirectRefAn>},
-      {"web_model", &TWebModel::StaticTypeCaption, &Make<TWebModel>},
-      {"user_model", &TUserModel::StaticTypeCaption, &Make<TUserModel>},
-      {"user_profile", &TUserProfile::StaticTypeCaption, &Make<TUserProfile>},
-      {"exp_rep", &TExpRep::StaticTypeCaption, &Make<TExpRep>},
+      TypeOf<TPrRep>(),         TypeOf<TSearchPhrases>(), TypeOf<TSearchWords>(),
+      TypeOf<reports::TSearchEngines>(), TypeOf<TTerminalRep>(),
+      TypeOf<TCustomTimeReport>(), TypeOf<TTimeTaken>(), TypeOf<TCrossRep>(),
+      TypeOf<TTimeonsiteRep>(), TypeOf<TVisPathRep>(), TypeOf<TCommonPathRep>(),
+      TypeOf<TRefAn>(), TypeOf<TIndirectRefAn>(), TypeOf<TWebModel>(), TypeOf<TUserModel>(),
+      TypeOf<TUserProfile>(), TypeOf<TExpRep>(),
   };
   return kTypes;
 }

@@ -104,6 +104,38 @@ class TReportsCache {
   TCacheHeader stored_;
 };
 
+// What the reports' blocks have in common.
+
+// A list: its count, then each entry as `write` writes it.
+template <typename List, typename Write>
+void WriteList(TReportsCache& cache, const List& list, Write write) {
+  cache.WriteInteger(static_cast<int32_t>(list.size()));
+  for (const auto& entry : list) write(entry);
+}
+
+// A list that WriteList wrote: reads its count and calls `read` once per
+// entry; answers the count.
+template <typename Read>
+int32_t ReadList(TReportsCache& cache, Read read) {
+  const int32_t count = cache.ReadCount();
+  // No reservation by the stored count: a damaged count must not allocate.
+  for (int32_t i = 0; i < count; ++i) read();
+  return count;
+}
+
+// Loads a report's block with `load`: the report is cleared first, and
+// again when the block fails, so that nothing half-read stays in it.
+template <typename Report, typename Load>
+void LoadCleared(Report& report, Load load) {
+  report.Clear();
+  try {
+    load();
+  } catch (...) {
+    report.Clear();
+    throw;
+  }
+}
+
 // The base of a site's cache file names: the site name, with "%", "/",
 // "\" and control characters written as "%XX" (and the names "." and ".."
 // written all as "%2E"), so that the files always lie inside the cache

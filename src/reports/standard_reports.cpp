@@ -40,54 +40,26 @@ std::string ChartLabel(const std::string& value) {
 
 int32_t TStandardRow::TotalKilobytes() const { return RoundedKilobytes(total_bytes); }
 
-TStandardRep::TStandardRep(TReportContext& ctx) : TCustomFiltredRep(ctx) {}
+TStandardRep::TStandardRep(TReportContext& ctx) : TReportLevel(ctx) {}
 
 TStandardRep::~TStandardRep() = default;
 
-std::unique_ptr<TCustomWReport> TStandardRep::Clone() const {
-  std::unique_ptr<TStandardRep> copy = NewInstance();
-  CopyFields(*copy);
-  return copy;
-}
-
-void TStandardRep::CopyFields(TStandardRep& to) const {
-  TCustomFiltredRep::CopyTo(to);
-  // The sort direction stays the one of the new report's constructor.
-  to.limit = limit;
-  to.show_percent = show_percent;
-  to.pages_only = pages_only;
-  to.sort_by_value = sort_by_value;
-  to.show_table = show_table;
-  to.show_chart = show_chart;
-  to.chart_type = chart_type;
-  to.column_caption = column_caption;
-}
-
-void TStandardRep::LoadParam(const std::string& line) {
-  TCustomFiltredRep::LoadParam(line);
-  const TKeyValue kv = SplitKeyValue(line);
-  const std::string word = LowerCase(Trim(kv.value));
-  if (kv.key == "limit") limit = StrToInt(Trim(kv.value));
-  else if (kv.key == "percentage") show_percent = word == "true";
-  else if (kv.key == "sortby") sort_by_value = word != "name";
-  else if (kv.key == "sortorder") ascending = word != "descending";
-  else if (kv.key == "show_table") show_table = word != "false";
-  else if (kv.key == "show_chart") show_chart = word != "false";
-  else if (kv.key == "chart_type") chart_type = kv.value;
-}
-
-std::string TStandardRep::SaveParams(bool short_form) {
-  TCustomFiltredRep::SaveParams(short_form);
-  AddDefinitionLine("limit=" + std::to_string(limit));
-  if (!short_form) AddDefinitionLine("percentage=" + BoolText(show_percent));
-  AddDefinitionLine(std::string("sortby=") + (sort_by_value ? "value" : "name"));
-  AddDefinitionLine(std::string("sortorder=") + (ascending ? "ascending" : "descending"));
-  if (!short_form) {
-    AddDefinitionLine("show_table=" + BoolText(show_table));
-    AddDefinitionLine("show_chart=" + BoolText(show_chart));
-    AddDefinitionLine("chart_type=" + chart_type);
-  }
-  return definition_text;
+const TReportKeys<TStandardRep>& TStandardRep::DefinitionKeys() {
+  using R = TStandardRep;
+  using K = TKeys<R>;
+  static const TReportKeys<R> keys = {
+      K::Integer("limit", &R::limit),
+      K::TrueOnly("percentage", &R::show_percent, kLongForm),
+      K::Words("sortby", &R::sort_by_value, "value", "name", TWordRule::kUnlessFalseWord),
+      // The sort direction of a copy is the one of its constructor.
+      K::Words("sortorder", &R::ascending, "ascending", "descending",
+               TWordRule::kUnlessFalseWord, kNotCloned),
+      K::Flag("show_table", &R::show_table, kLongForm),
+      K::Flag("show_chart", &R::show_chart, kLongForm),
+      K::Text("chart_type", &R::chart_type, kLongForm),
+      K::Copied(&R::column_caption),
+  };
+  return keys;
 }
 
 // --- rows ----------------------------------------------------------------------
@@ -234,10 +206,6 @@ void TStandardRep::Display() {
   AppendDetails("</TABLE></P>");
 }
 
-std::string TStandardRep::CsvPath() const {
-  return ctx_.output_folder + SafeFileName(report_name) + ".csv";
-}
-
 void TStandardRep::WriteCsvFile(const std::string& text) const {
   WriteOutputFile(CsvPath(), text);
 }
@@ -261,41 +229,38 @@ void TStandardRep::ExportCsv() {
     if (show_percent) out += ";" + ShareText(row.count, base);
     out += "\r\n";
   }
-  if (show_footer) {
-    const std::string subtotal = Translate(291, "Subtotal number of");
-    const std::string above = Translate(292, "s above");
-    const std::string total = Translate(293, "Total number of");
-    const std::string in_log = Translate(294, "s in log file");
-    out += subtotal + " " + Translate(304, "page") + above + ";" + std::to_string(shown) + "\r\n";
-    out += total + " " + column_caption + in_log + ";" + std::to_string(rows_.size()) + "\r\n";
-    out += subtotal + " " + column_caption + above + ";" + std::to_string(SumOfCounts(shown)) +
-           "\r\n";
-    out += total + " " + column_caption + in_log + ";" +
-           std::to_string(SumOfCounts(rows_.size())) + "\r\n";
-  }
+  if (show_footer) out += CsvFooter(Translate(304, "page"), column_caption);
   WriteCsvFile(out);
+}
+
+std::string TStandardRep::CsvFooter(const std::string& shown, const std::string& rows) const {
+  const std::string subtotal = Translate(291, "Subtotal number of");
+  const std::string above = Translate(292, "s above");
+  const std::string total = Translate(293, "Total number of");
+  const std::string in_log = Translate(294, "s in log file");
+  const size_t shown_rows = ShownCount();
+  return subtotal + " " + shown + above + ";" + std::to_string(shown_rows) + "\r\n" + total +
+         " " + rows + in_log + ";" + std::to_string(rows_.size()) + "\r\n" + subtotal + " " +
+         rows + above + ";" + std::to_string(SumOfCounts(shown_rows)) + "\r\n" + total + " " +
+         rows + in_log + ";" + std::to_string(SumOfCounts(rows_.size())) + "\r\n";
 }
 
 // --- cache ---------------------------------------------------------------------
 
 void TStandardRep::SaveToCache(TReportsCache& cache) {
-  cache.WriteInteger(static_cast<int32_t>(rows_.size()));
-  for (const auto& row : rows_) {
+  WriteList(cache, rows_, [&](const auto& row) {
     cache.WriteString(row->value);
     cache.WriteInteger(row->count);
     cache.WriteInteger(row->visitors);
     cache.WriteReal(row->real);
     cache.WriteInteger(row->TotalKilobytes());
     cache.WriteInteger(row->max_kb);
-  }
+  });
 }
 
 void TStandardRep::LoadFromCache(TReportsCache& cache) {
-  Clear();
-  try {
-    const int32_t count = cache.ReadCount();
-    // No reservation by the stored count: a damaged count must not allocate.
-    for (int32_t i = 0; i < count; ++i) {
+  LoadCleared(*this, [&] {
+    ReadList(cache, [&] {
       std::string value = cache.ReadString();
       TStandardRow row;
       row.count = cache.ReadCount();
@@ -311,11 +276,8 @@ void TStandardRep::LoadFromCache(TReportsCache& cache) {
       added.real = row.real;
       added.total_bytes = row.total_bytes;
       added.max_kb = row.max_kb;
-    }
-  } catch (...) {
-    Clear();
-    throw;
-  }
+    });
+  });
 }
 
 }  // namespace trelvar

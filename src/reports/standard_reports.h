@@ -29,6 +29,7 @@
 
 #include "base/row_index.h"
 #include "reports/report_base.h"
+#include "reports/report_keys.h"
 
 namespace trelvar {
 
@@ -47,16 +48,14 @@ struct TStandardRow {
   int32_t TotalKilobytes() const;
 };
 
-class TStandardRep : public TCustomFiltredRep {
+// A copy (Clone) takes the settings and filters, not the rows, the
+// category or the sort direction.
+class TStandardRep : public TReportLevel<TStandardRep, TCustomFiltredRep> {
  public:
   explicit TStandardRep(TReportContext& ctx);
   ~TStandardRep() override;
+  static const TReportKeys<TStandardRep>& DefinitionKeys();
 
-  // A new report of the same class with the settings and filters (not the
-  // rows, the category or the sort direction) of this one.
-  std::unique_ptr<TCustomWReport> Clone() const override;
-  void LoadParam(const std::string& line) override;
-  std::string SaveParams(bool short_form) override;
   void Display() override;
   void ExportCsv() override;
   void Clear() override;
@@ -75,8 +74,6 @@ class TStandardRep : public TCustomFiltredRep {
   const TStandardRow* FindRow(std::string_view value) const;
   // Rows shown in table, chart and export: all of them when limit is 0.
   size_t ShownCount() const;
-  // The CSV file ExportCsv writes: output folder + name ("/" as "_") + ".csv".
-  std::string CsvPath() const;
 
   int32_t limit = 7;
   bool show_percent = true;
@@ -94,17 +91,15 @@ class TStandardRep : public TCustomFiltredRep {
   // Keeps the first `keep` rows and drops the others.
   void Truncate(size_t keep);
 
-  // A fresh report of the concrete class (the virtual constructor).
-  virtual std::unique_ptr<TStandardRep> NewInstance() const = 0;
-  // Copies what Clone copies; subclasses add their own fields.
-  virtual void CopyFields(TStandardRep& to) const;
-
   // The chart of the shown rows; `use_visitors` takes visitors for counts.
   void DrawChart(bool use_visitors);
   // The shown rows' counts (or visitors) summed.
   int64_t ShareBase(bool use_visitors) const;
   int64_t SumOfCounts(size_t rows) const;
   void WriteCsvFile(const std::string& text) const;
+  // The four total lines of the CSV file: the shown rows (named `shown`),
+  // all rows, and the counts of each (named `rows`).
+  std::string CsvFooter(const std::string& shown, const std::string& rows) const;
 
  private:
   TRows rows_;
@@ -112,27 +107,22 @@ class TStandardRep : public TCustomFiltredRep {
 };
 
 // "basic": counts one parameter of the lines.
-class TPrRep : public TStandardRep {
+class TPrRep : public TReportOf<TPrRep, TStandardRep> {
  public:
-  explicit TPrRep(TReportContext& ctx);
-  static std::string StaticTypeCaption();
+  static constexpr TReportIdentity kIdentity = {"basic", 354, "Basic Report"};
 
-  void LoadParam(const std::string& line) override;
-  std::string SaveParams(bool short_form) override;
+  explicit TPrRep(TReportContext& ctx);
+  static const TReportKeys<TPrRep>& DefinitionKeys();
+
   void ProcessLine() override;
   void Display() override;
   void ExportCsv() override;
-  std::string TypeCaption() const override { return StaticTypeCaption(); }
   void CheckLogFields(const std::vector<int>& fields) override;
   bool UsesReverseDns() const override;
   // With approximate analysis: a long row list is cut to its best rows.
   void Compact() override;
 
   uint8_t param = 4;  // ReportParam, "href"
-
- protected:
-  std::unique_ptr<TStandardRep> NewInstance() const override;
-  void CopyFields(TStandardRep& to) const override;
 
  private:
   bool CountsKilobytes() const;
@@ -141,68 +131,54 @@ class TPrRep : public TStandardRep {
 
 // "terminal": the entry or exit pages of the visits that pass the filters
 // (so a filter on the robot keeps crawlers out of the entry pages).
-class TTerminalRep : public TStandardRep {
+class TTerminalRep : public TReportOf<TTerminalRep, TStandardRep> {
  public:
-  explicit TTerminalRep(TReportContext& ctx);
-  static std::string StaticTypeCaption();
+  static constexpr TReportIdentity kIdentity = {"terminal", 366, "Terminal Report"};
 
-  void LoadParam(const std::string& line) override;
-  std::string SaveParams(bool short_form) override;
+  explicit TTerminalRep(TReportContext& ctx);
+  static const TReportKeys<TTerminalRep>& DefinitionKeys();
+
   void ProcessLine() override;
-  std::string TypeCaption() const override { return StaticTypeCaption(); }
   void CheckLogFields(const std::vector<int>& fields) override;
 
   bool is_entry_page = false;
   bool is_exit_page = false;
-
- protected:
-  std::unique_ptr<TStandardRep> NewInstance() const override;
-  void CopyFields(TStandardRep& to) const override;
 };
 
 // "search_phrases": the decoded, lower-cased search phrase of referrers.
-class TSearchPhrases : public TStandardRep {
+class TSearchPhrases : public TReportOf<TSearchPhrases, TStandardRep> {
  public:
+  static constexpr TReportIdentity kIdentity = {"search_phrases", 363, "Search Phrases"};
+
   explicit TSearchPhrases(TReportContext& ctx);
-  static std::string StaticTypeCaption();
 
   void ProcessLine() override;
-  std::string TypeCaption() const override { return StaticTypeCaption(); }
   void CheckLogFields(const std::vector<int>& fields) override;
 
  protected:
-  std::unique_ptr<TStandardRep> NewInstance() const override;
   // The search phrase of the current line's referrer ("" when none).
   std::string LinePhrase() const;
 };
 
 // "search_words": every word of the search phrases, without double quotes.
-class TSearchWords : public TSearchPhrases {
+class TSearchWords : public TReportOf<TSearchWords, TSearchPhrases> {
  public:
-  explicit TSearchWords(TReportContext& ctx);
-  static std::string StaticTypeCaption();
+  static constexpr TReportIdentity kIdentity = {"search_words", 364, "Search Words"};
+  using TReportOf::TReportOf;
 
   void ProcessLine() override;
-  std::string TypeCaption() const override { return StaticTypeCaption(); }
-
- protected:
-  std::unique_ptr<TStandardRep> NewInstance() const override;
 };
 
 namespace reports {
 
 // "search_engines": the engine of every referrer that carries a query.
 // (search::TSearchEngines is the catalogue it asks.)
-class TSearchEngines : public TSearchPhrases {
+class TSearchEngines : public TReportOf<TSearchEngines, TSearchPhrases> {
  public:
-  explicit TSearchEngines(TReportContext& ctx);
-  static std::string StaticTypeCaption();
+  static constexpr TReportIdentity kIdentity = {"search_engines", 365, "Search Engines"};
+  using TReportOf::TReportOf;
 
   void ProcessLine() override;
-  std::string TypeCaption() const override { return StaticTypeCaption(); }
-
- protected:
-  std::unique_ptr<TStandardRep> NewInstance() const override;
 };
 
 }  // namespace reports

@@ -16,36 +16,20 @@
 
 namespace trelvar {
 
-TPrRep::TPrRep(TReportContext& ctx) : TStandardRep(ctx) {
-  report_type = "basic";
-  report_name = StaticTypeCaption();
+TPrRep::TPrRep(TReportContext& ctx) : TReportOf(ctx) {
   limit = 10;
   show_percent = false;
   show_chart = false;
   pages_only = true;
 }
 
-std::string TPrRep::StaticTypeCaption() { return Translate(354, "Basic Report"); }
-
-std::unique_ptr<TStandardRep> TPrRep::NewInstance() const { return std::make_unique<TPrRep>(ctx_); }
-
-void TPrRep::CopyFields(TStandardRep& to) const {
-  TStandardRep::CopyFields(to);
-  static_cast<TPrRep&>(to).param = param;
-}
-
-void TPrRep::LoadParam(const std::string& line) {
-  TStandardRep::LoadParam(line);
-  const TKeyValue kv = SplitKeyValue(line);
-  if (kv.key == "param") param = ParamFromKey(kv.value);
-  else if (kv.key == "pagesonly") pages_only = LowerCase(Trim(kv.value)) == "true";
-}
-
-std::string TPrRep::SaveParams(bool short_form) {
-  TStandardRep::SaveParams(short_form);
-  AddDefinitionLine("param=" + ParamKey(param));
-  AddDefinitionLine("pagesonly=" + BoolText(pages_only));
-  return definition_text;
+const TReportKeys<TPrRep>& TPrRep::DefinitionKeys() {
+  using K = TKeys<TPrRep>;
+  static const TReportKeys<TPrRep> keys = {
+      K::Code("param", &TPrRep::param, ParamKey, ParamFromKey),
+      K::TrueOnly("pagesonly", &TPrRep::pages_only),
+  };
+  return keys;
 }
 
 bool TPrRep::CountsKilobytes() const {
@@ -98,8 +82,7 @@ bool TPrRep::UsesReverseDns() const {
 void TPrRep::Compact() {
   // A limit of 0 wants every row: there is nothing to cut down to.
   if (limit <= 0) return;
-  const int64_t tolerance = ctx_.settings != nullptr ? ctx_.settings->approximate_tolerance : 100;
-  const int64_t threshold = (tolerance + 100) * limit;
+  const int64_t threshold = CompactThreshold(limit);
   if (threshold <= 0 || static_cast<int64_t>(Rows().size()) < threshold) return;
   SortRows();
   Truncate(static_cast<size_t>(threshold / 10));
@@ -191,17 +174,7 @@ void TPrRep::ExportCsv() {
     if (with_kb) out += ";" + std::to_string(row.TotalKilobytes());
     out += "\r\n";
   }
-  if (show_footer) {
-    const std::string subtotal = Translate(291, "Subtotal number of");
-    const std::string above = Translate(292, "s above");
-    const std::string total = Translate(293, "Total number of");
-    const std::string in_log = Translate(294, "s in log file");
-    out += subtotal + " " + caption + above + ";" + std::to_string(shown) + "\r\n";
-    out += total + " " + caption + in_log + ";" + std::to_string(Rows().size()) + "\r\n";
-    out += subtotal + " " + caption + above + ";" + std::to_string(SumOfCounts(shown)) + "\r\n";
-    out += total + " " + caption + in_log + ";" + std::to_string(SumOfCounts(Rows().size())) +
-           "\r\n";
-  }
+  if (show_footer) out += CsvFooter(caption, caption);
   WriteCsvFile(out);
 }
 

@@ -14,40 +14,20 @@ namespace trelvar {
 
 // --- terminal ------------------------------------------------------------------
 
-TTerminalRep::TTerminalRep(TReportContext& ctx) : TStandardRep(ctx) {
-  report_type = "terminal";
-  report_name = StaticTypeCaption();
+TTerminalRep::TTerminalRep(TReportContext& ctx) : TReportOf(ctx) {
   limit = 10;
   show_percent = false;
   show_chart = false;
   column_caption = Translate(248, "Page");
 }
 
-std::string TTerminalRep::StaticTypeCaption() { return Translate(366, "Terminal Report"); }
-
-std::unique_ptr<TStandardRep> TTerminalRep::NewInstance() const {
-  return std::make_unique<TTerminalRep>(ctx_);
-}
-
-void TTerminalRep::CopyFields(TStandardRep& to) const {
-  TStandardRep::CopyFields(to);
-  auto& terminal = static_cast<TTerminalRep&>(to);
-  terminal.is_entry_page = is_entry_page;
-  terminal.is_exit_page = is_exit_page;
-}
-
-void TTerminalRep::LoadParam(const std::string& line) {
-  TStandardRep::LoadParam(line);
-  const TKeyValue kv = SplitKeyValue(line);
-  if (kv.key == "is_entry_page") is_entry_page = TextBool(kv.value);
-  else if (kv.key == "is_exit_page") is_exit_page = TextBool(kv.value);
-}
-
-std::string TTerminalRep::SaveParams(bool short_form) {
-  TStandardRep::SaveParams(short_form);
-  AddDefinitionLine("is_entry_page=" + BoolText(is_entry_page));
-  AddDefinitionLine("is_exit_page=" + BoolText(is_exit_page));
-  return definition_text;
+const TReportKeys<TTerminalRep>& TTerminalRep::DefinitionKeys() {
+  using K = TKeys<TTerminalRep>;
+  static const TReportKeys<TTerminalRep> keys = {
+      K::Flag("is_entry_page", &TTerminalRep::is_entry_page),
+      K::Flag("is_exit_page", &TTerminalRep::is_exit_page),
+  };
+  return keys;
 }
 
 void TTerminalRep::ProcessLine() {
@@ -73,19 +53,11 @@ void TTerminalRep::CheckLogFields(const std::vector<int>& fields) {
 
 // --- search phrases --------------------------------------------------------------
 
-TSearchPhrases::TSearchPhrases(TReportContext& ctx) : TStandardRep(ctx) {
-  report_type = "search_phrases";
-  report_name = StaticTypeCaption();
+TSearchPhrases::TSearchPhrases(TReportContext& ctx) : TReportOf(ctx) {
   limit = 7;
   show_percent = false;
   show_chart = false;
   column_caption = Translate(306, "Phrase");
-}
-
-std::string TSearchPhrases::StaticTypeCaption() { return Translate(363, "Search Phrases"); }
-
-std::unique_ptr<TStandardRep> TSearchPhrases::NewInstance() const {
-  return std::make_unique<TSearchPhrases>(ctx_);
 }
 
 std::string TSearchPhrases::LinePhrase() const {
@@ -109,17 +81,6 @@ void TSearchPhrases::CheckLogFields(const std::vector<int>& fields) {
 
 // --- search words -----------------------------------------------------------------
 
-TSearchWords::TSearchWords(TReportContext& ctx) : TSearchPhrases(ctx) {
-  report_type = "search_words";
-  report_name = StaticTypeCaption();
-}
-
-std::string TSearchWords::StaticTypeCaption() { return Translate(364, "Search Words"); }
-
-std::unique_ptr<TStandardRep> TSearchWords::NewInstance() const {
-  return std::make_unique<TSearchWords>(ctx_);
-}
-
 void TSearchWords::ProcessLine() {
   if (!PassesFilters()) return;
   std::string phrase = LinePhrase();
@@ -129,17 +90,6 @@ void TSearchWords::ProcessLine() {
 // --- search engines ---------------------------------------------------------------
 
 namespace reports {
-
-TSearchEngines::TSearchEngines(TReportContext& ctx) : TSearchPhrases(ctx) {
-  report_type = "search_engines";
-  report_name = StaticTypeCaption();
-}
-
-std::string TSearchEngines::StaticTypeCaption() { return Translate(365, "Search Engines"); }
-
-std::unique_ptr<TStandardRep> TSearchEngines::NewInstance() const {
-  return std::make_unique<TSearchEngines>(ctx_);
-}
 
 void TSearchEngines::ProcessLine() {
   if (!PassesFilters() || ctx_.settings == nullptr) return;

@@ -22,7 +22,7 @@ namespace {
 
 constexpr int64_t kMsPerDay = 86400000;
 constexpr int64_t kMsPerHour = 3600000;
-constexpr uint8_t kNoDuration = 255;
+constexpr uint8_t kNoDuration = kNoCode;
 // 10000-01-01 00:00: no date, but the end of the last period that has one.
 constexpr TDateTime kEndOfLastDay = static_cast<double>(static_cast<int64_t>(kMaxDateTime) + 1);
 
@@ -132,72 +132,26 @@ std::string PeriodLabel(const TTimeBucket& bucket) { return DateTimeText(bucket.
 
 // --- definition ----------------------------------------------------------------
 
-TCustomTimeReport::TCustomTimeReport(TReportContext& ctx) : TCustomFiltredRep(ctx) {
-  report_type = "time_report";
-  report_name = StaticTypeCaption();
-}
-
 TCustomTimeReport::~TCustomTimeReport() = default;
 
-std::string TCustomTimeReport::StaticTypeCaption() { return Translate(355, "Time Report"); }
-
-std::unique_ptr<TCustomWReport> TCustomTimeReport::Clone() const {
-  auto copy = std::make_unique<TCustomTimeReport>(ctx_);
-  CopyTo(*copy);
-  // Clamps and the moving average keep the new report's defaults.
-  copy->param = param;
-  copy->duration = duration;
-  copy->show_chart = show_chart;
-  copy->show_table = show_table;
-  copy->chart_type = chart_type;
-  return copy;
-}
-
-void TCustomTimeReport::LoadParam(const std::string& line) {
-  TCustomFiltredRep::LoadParam(line);
-  const TKeyValue kv = SplitKeyValue(line);
-  const std::string& key = kv.key;
-  if (key == "param") {
-    param = TimeParamFromText(kv.value);
-  } else if (key == "duration") {
-    const uint8_t code = DurationCode(kv.value);
-    if (code != kNoDuration) duration = code;
-  } else if (key == "show_table") {
-    show_table = TextBool(kv.value);
-  } else if (key == "show_chart") {
-    show_chart = TextBool(kv.value);
-  } else if (key == "use_min_y") {
-    use_min_y = TextBool(kv.value);
-  } else if (key == "use_max_y") {
-    use_max_y = TextBool(kv.value);
-  } else if (key == "show_ma") {
-    show_ma = TextBool(kv.value);
-  } else if (key == "chart_type") {
-    chart_type = kv.value;
-  } else if (key == "min_y" || key == "max_y") {
-    int value = 0;
-    if (TryStrToInt(Trim(kv.value), value)) (key == "min_y" ? min_y : max_y) = value;
-  } else if (key == "ma_period") {
-    ma_period = StrToInt(Trim(kv.value));
-  }
-}
-
-std::string TCustomTimeReport::SaveParams(bool short_form) {
-  TCustomFiltredRep::SaveParams(short_form);
-  AddDefinitionLine("param=" + TimeParamText(param));
-  AddDefinitionLine("duration=" + TimeDurationText(duration));
-  if (!short_form) {
-    AddDefinitionLine("show_table=" + BoolText(show_table));
-    AddDefinitionLine("show_chart=" + BoolText(show_chart));
-    AddDefinitionLine("chart_type=" + chart_type);
-    AddDefinitionLine("use_min_y=" + BoolText(use_min_y));
-    AddDefinitionLine("use_max_y=" + BoolText(use_max_y));
-    AddDefinitionLine("min_y=" + std::to_string(min_y));
-    AddDefinitionLine("max_y=" + std::to_string(max_y));
-    AddDefinitionLine("show_ma=" + BoolText(show_ma));
-    AddDefinitionLine("ma_period=" + std::to_string(ma_period));
-  }
-  return definition_text;
+const TReportKeys<TCustomTimeReport>& TCustomTimeReport::DefinitionKeys() {
+  using R = TCustomTimeReport;
+  using K = TKeys<R>;
+  // Clamps and the moving average of a copy keep the defaults.
+  static const TReportKeys<R> keys = {
+      K::Code("param", &R::param, TimeParamText, TimeParamFromText),
+      K::Code("duration", &R::duration, TimeDurationText, DurationCode),
+      K::Flag("show_table", &R::show_table, kLongForm),
+      K::Flag("show_chart", &R::show_chart, kLongForm),
+      K::Text("chart_type", &R::chart_type, kLongForm),
+      K::Flag("use_min_y", &R::use_min_y, kLongForm | kNotCloned),
+      K::Flag("use_max_y", &R::use_max_y, kLongForm | kNotCloned),
+      K::IntegerOrKeep("min_y", &R::min_y, kLongForm | kNotCloned),
+      K::IntegerOrKeep("max_y", &R::max_y, kLongForm | kNotCloned),
+      K::Flag("show_ma", &R::show_ma, kLongForm | kNotCloned),
+      K::Integer("ma_period", &R::ma_period, kLongForm | kNotCloned),
+  };
+  return keys;
 }
 
 // --- counting ------------------------------------------------------------------
@@ -361,10 +315,6 @@ void TCustomTimeReport::Display() {
   page += "</TABLE></P>";
 }
 
-std::string TCustomTimeReport::CsvPath() const {
-  return ctx_.output_folder + SafeFileName(report_name) + ".csv";
-}
-
 void TCustomTimeReport::ExportCsv() {
   std::string out = report_name + "\r\n";
   if (buckets_.empty()) {
@@ -379,22 +329,18 @@ void TCustomTimeReport::ExportCsv() {
 // --- cache ---------------------------------------------------------------------
 
 void TCustomTimeReport::SaveToCache(TReportsCache& cache) {
-  cache.WriteInteger(static_cast<int32_t>(buckets_.size()));
-  for (const auto& b : buckets_) {
+  WriteList(cache, buckets_, [&](const auto& b) {
     cache.WriteReal(b->start);
     cache.WriteReal(b->end);
     cache.WriteInteger(b->value);
-  }
+  });
 }
 
 void TCustomTimeReport::LoadFromCache(TReportsCache& cache) {
-  Clear();
-  try {
-    const int32_t count = cache.ReadCount();
-    // Counted quantities are never negative; a byte field may be.
-    const int32_t lowest = SumsBytes() ? std::numeric_limits<int32_t>::min() : 0;
-    // No reservation by the stored count: a damaged count must not allocate.
-    for (int32_t i = 0; i < count; ++i) {
+  // Counted quantities are never negative; a byte field may be.
+  const int32_t lowest = SumsBytes() ? std::numeric_limits<int32_t>::min() : 0;
+  LoadCleared(*this, [&] {
+    ReadList(cache, [&] {
       auto b = std::make_unique<TTimeBucket>();
       b->start = cache.ReadDateTime();
       b->end = cache.ReadReal(kMinDateTime, kEndOfLastDay);
@@ -403,11 +349,8 @@ void TCustomTimeReport::LoadFromCache(TReportsCache& cache) {
       // The stored sum is whole kilobytes; new lines add their bytes.
       b->bytes = static_cast<int64_t>(b->value) * 1024;
       buckets_.push_back(std::move(b));
-    }
-  } catch (...) {
-    Clear();
-    throw;
-  }
+    });
+  });
   Reindex();
 }
 

@@ -27,6 +27,7 @@
 
 #include "base/datetime.h"
 #include "reports/report_base.h"
+#include "reports/report_keys.h"
 
 namespace trelvar {
 
@@ -63,20 +64,18 @@ TTimeBucket PeriodOf(uint8_t duration, TDateTime t);
 // The bucket's label: its start date, with the time unless it is midnight.
 std::string PeriodLabel(const TTimeBucket& bucket);
 
-class TCustomTimeReport : public TCustomFiltredRep {
+class TCustomTimeReport : public TReportOf<TCustomTimeReport, TCustomFiltredRep> {
  public:
-  explicit TCustomTimeReport(TReportContext& ctx);
-  ~TCustomTimeReport() override;
-  static std::string StaticTypeCaption();
+  static constexpr TReportIdentity kIdentity = {"time_report", 355, "Time Report"};
 
-  std::unique_ptr<TCustomWReport> Clone() const override;
-  void LoadParam(const std::string& line) override;
-  std::string SaveParams(bool short_form) override;
+  using TReportOf::TReportOf;
+  ~TCustomTimeReport() override;
+  static const TReportKeys<TCustomTimeReport>& DefinitionKeys();
+
   void ProcessLine() override;
   void Display() override;
   void ExportCsv() override;
   void Clear() override;
-  std::string TypeCaption() const override { return StaticTypeCaption(); }
   void SaveToCache(TReportsCache& cache) override;
   void LoadFromCache(TReportsCache& cache) override;
 
@@ -90,8 +89,6 @@ class TCustomTimeReport : public TCustomFiltredRep {
   const TBuckets& Buckets() const { return buckets_; }
   // Sorts the buckets by start (stable).
   void SortBuckets();
-  // The CSV file ExportCsv writes: output folder + name ("/" as "_") + ".csv".
-  std::string CsvPath() const;
 
   uint8_t param = kTimeHits;
   uint8_t duration = kDurationDay;

@@ -36,47 +36,19 @@ bool LessIgnoringCase(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-TTimeTaken::TTimeTaken(TReportContext& ctx) : TCustomFiltredRep(ctx) {
-  report_type = "time_taken";
-  report_name = StaticTypeCaption();
-}
-
 TTimeTaken::~TTimeTaken() = default;
 
-std::string TTimeTaken::StaticTypeCaption() { return Translate(368, "Time taken"); }
-
-std::unique_ptr<TCustomWReport> TTimeTaken::Clone() const {
-  auto copy = std::make_unique<TTimeTaken>(ctx_);
-  CopyTo(*copy);
-  copy->sort_by_time_taken = sort_by_time_taken;
-  copy->sort_descending = sort_descending;
-  return copy;
-}
-
-void TTimeTaken::LoadParam(const std::string& line) {
-  TCustomFiltredRep::LoadParam(line);
-  const TKeyValue kv = SplitKeyValue(line);
-  if (kv.key == "sort_by") {
-    if (kv.value == "href") sort_by_time_taken = false;
-    else if (kv.value == "time_taken") sort_by_time_taken = true;
-  } else if (kv.key == "sort_type") {
-    if (kv.value == "ascending") sort_descending = false;
-    else if (kv.value == "descending") sort_descending = true;
-  } else if (kv.key == "limit") {
-    int value = 0;
-    if (TryStrToInt(Trim(kv.value), value)) limit = value <= 0 ? 20 : value;
-  } else if (kv.key == "pages_only") {
-    pages_only = TextBool(kv.value);
-  }
-}
-
-std::string TTimeTaken::SaveParams(bool short_form) {
-  TCustomFiltredRep::SaveParams(short_form);
-  AddDefinitionLine(std::string("sort_by=") + (sort_by_time_taken ? "time_taken" : "href"));
-  AddDefinitionLine(std::string("sort_type=") + (sort_descending ? "descending" : "ascending"));
-  AddDefinitionLine("limit=" + std::to_string(limit));
-  AddDefinitionLine("pages_only=" + BoolText(pages_only));
-  return definition_text;
+const TReportKeys<TTimeTaken>& TTimeTaken::DefinitionKeys() {
+  using R = TTimeTaken;
+  using K = TKeys<R>;
+  static const TReportKeys<R> keys = {
+      K::Words("sort_by", &R::sort_by_time_taken, "time_taken", "href", TWordRule::kExactOrKeep),
+      K::Words("sort_type", &R::sort_descending, "descending", "ascending",
+               TWordRule::kExactOrKeep),
+      K::Positive("limit", &R::limit, kDefaultLimit, kNotCloned),
+      K::Flag("pages_only", &R::pages_only, kNotCloned),
+  };
+  return keys;
 }
 
 // --- counting ------------------------------------------------------------------
@@ -145,15 +117,7 @@ void TTimeTaken::SortItems() {
 }
 
 void TTimeTaken::Compact() {
-  if (limit <= 0) return;
-  const int64_t tolerance = ctx_.settings != nullptr ? ctx_.settings->approximate_tolerance : 100;
-  const int64_t threshold = (tolerance + 100) * limit;
-  if (threshold <= 0 || static_cast<int64_t>(items_.size()) < threshold) return;
-  SortItems();
-  const size_t keep = static_cast<size_t>(threshold / 10);
-  if (keep >= items_.size()) return;
-  items_.resize(keep);
-  Reindex();
+  if (limit > 0 && CompactList(items_, CompactThreshold(limit), [&] { SortItems(); })) Reindex();
 }
 
 size_t TTimeTaken::ShownCount() const {
@@ -187,10 +151,6 @@ void TTimeTaken::Display() {
   AppendDetails("</TABLE></P>");
 }
 
-std::string TTimeTaken::CsvPath() const {
-  return ctx_.output_folder + SafeFileName(report_name) + ".csv";
-}
-
 void TTimeTaken::ExportCsv() {
   SortItems();
   std::string out = report_name + "\r\n";
@@ -212,28 +172,22 @@ void TTimeTaken::ExportCsv() {
 // --- cache ---------------------------------------------------------------------
 
 void TTimeTaken::SaveToCache(TReportsCache& cache) {
-  cache.WriteInteger(static_cast<int32_t>(items_.size()));
-  for (const auto& item : items_) {
+  WriteList(cache, items_, [&](const auto& item) {
     cache.WriteString(item->url);
     cache.WriteInteger(item->time_taken);
     cache.WriteReal(item->request_time);
-  }
+  });
 }
 
 void TTimeTaken::LoadFromCache(TReportsCache& cache) {
-  Clear();
-  try {
-    const int32_t count = cache.ReadCount();
-    for (int32_t i = 0; i < count; ++i) {
+  LoadCleared(*this, [&] {
+    ReadList(cache, [&] {
       std::string url = cache.ReadString();
       const int32_t taken = cache.ReadInteger();
       const TDateTime time = cache.ReadDateTime();
       AddTime(url, taken, time);
-    }
-  } catch (...) {
-    Clear();
-    throw;
-  }
+    });
+  });
 }
 
 }  // namespace trelvar

@@ -23,6 +23,7 @@
 
 #include "base/datetime.h"
 #include "reports/report_base.h"
+#include "reports/report_keys.h"
 
 namespace trelvar {
 
@@ -32,21 +33,20 @@ struct TTimeTakenItem {
   TDateTime request_time = 0;
 };
 
-class TTimeTaken : public TCustomFiltredRep {
+// A copy (Clone) takes the base settings, filters and the two sort flags.
+class TTimeTaken : public TReportOf<TTimeTaken, TCustomFiltredRep> {
  public:
-  explicit TTimeTaken(TReportContext& ctx);
-  ~TTimeTaken() override;
-  static std::string StaticTypeCaption();
+  static constexpr TReportIdentity kIdentity = {"time_taken", 368, "Time taken"};
+  static constexpr int32_t kDefaultLimit = 20;
 
-  // A new report with the base settings, filters and the two sort flags.
-  std::unique_ptr<TCustomWReport> Clone() const override;
-  void LoadParam(const std::string& line) override;
-  std::string SaveParams(bool short_form) override;
+  using TReportOf::TReportOf;
+  ~TTimeTaken() override;
+  static const TReportKeys<TTimeTaken>& DefinitionKeys();
+
   void ProcessLine() override;
   void Display() override;
   void ExportCsv() override;
   void Clear() override;
-  std::string TypeCaption() const override { return StaticTypeCaption(); }
   // Supported when the log format has the time-taken field.
   void CheckLogFields(const std::vector<int>& fields) override;
   // With approximate analysis: a long item list is cut to its first items.
@@ -60,12 +60,10 @@ class TTimeTaken : public TCustomFiltredRep {
   void SortItems();
   using TItems = std::vector<std::unique_ptr<TTimeTakenItem>>;
   const TItems& Items() const { return items_; }
-  // The CSV file ExportCsv writes: output folder + name ("/" as "_") + ".csv".
-  std::string CsvPath() const;
 
   bool sort_by_time_taken = true;
   bool sort_descending = true;
-  int32_t limit = 20;
+  int32_t limit = kDefaultLimit;
   bool pages_only = true;
 
  private:

@@ -18,7 +18,6 @@ namespace trelvar {
 
 namespace {
 
-constexpr const char* kModelCountKey = "model_count=";
 // Below two patterns no merge has a candidate.
 constexpr size_t kFewestPatterns = 2;
 
@@ -135,51 +134,28 @@ TUserPattern VisitPattern(const TVisPathTable& visit) {
 
 // --- user model ---------------------------------------------------------------------
 
-TUserModel::TUserModel(TReportContext& ctx) : TCustomFiltredRep(ctx) {
-  report_name = StaticTypeCaption();
-  report_type = "user_model";
-  page_file = "user_models.htm";
-}
-
 TUserModel::~TUserModel() = default;
 
-std::string TUserModel::StaticTypeCaption() { return Translate(360, "Users Model"); }
-
-std::unique_ptr<TUserModel> TUserModel::NewInstance() const {
-  return std::make_unique<TUserModel>(ctx_);
-}
-
-std::unique_ptr<TCustomWReport> TUserModel::Clone() const {
-  auto r = NewInstance();
-  CopyTo(*r);
-  // A copy that forgot its model count would save another definition.
-  r->model_count = model_count;
-  r->buffer_size = buffer_size;
-  return r;
-}
-
-void TUserModel::LoadParam(const std::string& line) {
-  TCustomFiltredRep::LoadParam(line);
-  if (line.rfind(kModelCountKey, 0) != 0) return;
-  model_count = StrToInt(Trim(line.substr(std::string_view(kModelCountKey).size())));
-  buffer_size = 5 * model_count;
-}
-
-std::string TUserModel::SaveParams(bool short_form) {
-  TCustomFiltredRep::SaveParams(short_form);
-  AddDefinitionLine(kModelCountKey + std::to_string(model_count));
-  return definition_text;
+const TReportKeys<TUserModel>& TUserModel::DefinitionKeys() {
+  using R = TUserModel;
+  using K = TKeys<R>;
+  // Only a line that begins with the key as written sets the count; the
+  // buffer holds five patterns per model.
+  static const TReportKeys<R> keys = {
+      K::Integer("model_count", &R::model_count, kAtLineStart).AfterRead([](R& r) {
+        // Held to the integers: a huge count must not wrap to a small buffer.
+        const int64_t size = 5 * static_cast<int64_t>(r.model_count);
+        r.buffer_size = static_cast<int32_t>(std::clamp<int64_t>(
+            size, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
+      }),
+      K::Copied(&R::buffer_size),
+  };
+  return keys;
 }
 
 void TUserModel::CheckLogFields(const std::vector<int>& fields) {
   is_supported = IsParamSupported(fields, kParamHref);
   unsupported_text = is_supported ? "" : UnsupportedWarning(kParamHref, report_name);
-}
-
-void TUserModel::ProcessLine() {
-  if (ctx_.visits == nullptr) return;
-  ctx_.visits->EnsureUpdated();
-  for (const auto& visit : ctx_.visits->FinishedVisits()) CountVisit(*visit);
 }
 
 void TUserModel::AddVisit(const TVisPathTable& visit) {
@@ -305,56 +281,36 @@ void TUserModel::Display() {
 
 void TUserModel::SaveToCache(TReportsCache& cache) {
   cache.WriteInteger(visits_);
-  cache.WriteInteger(static_cast<int32_t>(patterns_.size()));
-  for (const auto& p : patterns_) {
+  WriteList(cache, patterns_, [&](const auto& p) {
     p->Normalize();
     cache.WriteInteger(p->weight);
-    cache.WriteInteger(static_cast<int32_t>(p->items.size()));
-    for (const TUserPatternItem& item : p->items) {
+    WriteList(cache, p->items, [&](const TUserPatternItem& item) {
       cache.WriteString(item.page);
       cache.WriteReal(item.value);
-    }
-  }
+    });
+  });
 }
 
 void TUserModel::LoadFromCache(TReportsCache& cache) {
-  Clear();
-  try {
+  LoadCleared(*this, [&] {
     visits_ = cache.ReadCount();
-    const int32_t count = cache.ReadCount();
     // Every visit adds one to exactly one pattern's weight.
     int64_t weights = 0;
-    for (int32_t k = 0; k < count; ++k) {
+    ReadList(cache, [&] {
       auto p = std::make_unique<TUserPattern>();
       p->weight = cache.ReadInteger(1, std::numeric_limits<int32_t>::max());
       weights += p->weight;
       if (weights > visits_) throw EInOutError("Cache block holds more pattern visits than visits");
-      const int32_t items = cache.ReadCount();
-      for (int32_t i = 0; i < items; ++i) {
+      ReadList(cache, [&] {
         std::string page = cache.ReadString();
         p->items.push_back({std::move(page), cache.ReadReal(0, kLargestMembership)});
-      }
+      });
       patterns_.push_back(std::move(p));
-    }
-  } catch (...) {
-    Clear();
-    throw;
-  }
+    });
+  });
 }
 
 // --- user profiles ---------------------------------------------------------------
-
-TUserProfile::TUserProfile(TReportContext& ctx) : TUserModel(ctx) {
-  report_name = StaticTypeCaption();
-  report_type = "user_profile";
-  page_file = "user_profiles.htm";
-}
-
-std::string TUserProfile::StaticTypeCaption() { return Translate(361, "User Profiles"); }
-
-std::unique_ptr<TUserModel> TUserProfile::NewInstance() const {
-  return std::make_unique<TUserProfile>(ctx_);
-}
 
 void TUserProfile::AddVisit(const TVisPathTable& visit) {
   ++visits_;

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "reports/report_base.h"
+#include "reports/report_keys.h"
 
 namespace trelvar {
 
@@ -66,28 +67,22 @@ void MergePattern(TUserPattern& p, const TUserPattern& q);
 // The pattern of a visit: its distinct pages in first-occurrence order.
 TUserPattern VisitPattern(const TVisPathTable& visit);
 
-class TUserModel : public TCustomFiltredRep {
+class TUserModel : public TReportOf<TUserModel, TVisitCountingRep> {
  public:
-  explicit TUserModel(TReportContext& ctx);
-  ~TUserModel() override;
-  static std::string StaticTypeCaption();
+  static constexpr TReportIdentity kIdentity = {"user_model", 360, "Users Model",
+                                                "user_models.htm"};
 
-  std::unique_ptr<TCustomWReport> Clone() const override;
-  void LoadParam(const std::string& line) override;
-  std::string SaveParams(bool short_form) override;
-  void ProcessLine() override;
+  using TReportOf::TReportOf;
+  ~TUserModel() override;
+  static const TReportKeys<TUserModel>& DefinitionKeys();
+
+  // Counts one finished visit into the patterns (filters aside).
+  void AddVisit(const TVisPathTable& visit) override;
   void Display() override;
   void Clear() override;
-  std::string TypeCaption() const override { return StaticTypeCaption(); }
   void CheckLogFields(const std::vector<int>& fields) override;
   void SaveToCache(TReportsCache& cache) override;
   void LoadFromCache(TReportsCache& cache) override;
-  // Counts one finished visit into the patterns (filters aside).
-  virtual void AddVisit(const TVisPathTable& visit);
-  bool CountsVisitsOnly() const override { return !VisitFiltersReadLine(); }
-  void CountVisit(const TVisPathTable& visit) override {
-    if (PassesVisitFilters(visit)) AddVisit(visit);
-  }
 
   // Merges p into the nearest other pattern (ties broken at random); with
   // fewer than two patterns there is none, and p is appended.
@@ -107,25 +102,21 @@ class TUserModel : public TCustomFiltredRep {
  protected:
   // The page: head, one section per shown pattern, foot.
   void WritePage(bool profiles);
-  virtual std::unique_ptr<TUserModel> NewInstance() const;
 
   int32_t visits_ = 0;
   TPatterns patterns_;
 };
 
-class TUserProfile : public TUserModel {
+class TUserProfile : public TReportOf<TUserProfile, TUserModel> {
  public:
-  explicit TUserProfile(TReportContext& ctx);
-  static std::string StaticTypeCaption();
+  static constexpr TReportIdentity kIdentity = {"user_profile", 361, "User Profiles",
+                                                "user_profiles.htm"};
+  using TReportOf::TReportOf;
 
   void Display() override;
   void Clear() override;
-  std::string TypeCaption() const override { return StaticTypeCaption(); }
   void LoadFromCache(TReportsCache& cache) override;
   void AddVisit(const TVisPathTable& visit) override;
-
- protected:
-  std::unique_ptr<TUserModel> NewInstance() const override;
 
  private:
   // Profiles by their page set, so a visit costs the same however many

@@ -50,19 +50,6 @@ const std::string kDownloadExtensions = ".zip.exe";
 
 // --- time on site ----------------------------------------------------------------
 
-TTimeonsiteRep::TTimeonsiteRep(TReportContext& ctx) : TCustomFiltredRep(ctx) {
-  report_type = "timeonsite";
-  report_name = StaticTypeCaption();
-}
-
-std::string TTimeonsiteRep::StaticTypeCaption() { return Translate(367, "Time on site report"); }
-
-std::unique_ptr<TCustomWReport> TTimeonsiteRep::Clone() const {
-  auto copy = std::make_unique<TTimeonsiteRep>(ctx_);
-  CopyTo(*copy);
-  return copy;
-}
-
 void TTimeonsiteRep::ProcessLine() {
   if (ctx_.visits == nullptr) return;
   ctx_.visits->EnsureUpdated();
@@ -115,8 +102,7 @@ void TTimeonsiteRep::SaveToCache(TReportsCache& cache) {
 }
 
 void TTimeonsiteRep::LoadFromCache(TReportsCache& cache) {
-  Clear();
-  try {
+  LoadCleared(*this, [&] {
     // Visit lengths are spans, never negative.
     const double longest = TReportsCache::kLongestSpan;
     const TDateTime min = cache.ReadReal(0, longest), max = cache.ReadReal(0, longest);
@@ -126,45 +112,22 @@ void TTimeonsiteRep::LoadFromCache(TReportsCache& cache) {
     max_time = max;
     sum_time = sum;
     visit_count = count;
-  } catch (...) {
-    Clear();
-    throw;
-  }
+  });
 }
 
 // --- visitor paths ----------------------------------------------------------------
 
-TVisPathRep::TVisPathRep(TReportContext& ctx) : TCustomFiltredRep(ctx) {
-  report_type = "visitor_path";
-  report_name = StaticTypeCaption();
-  page_file = "vis_paths.htm";
-}
-
 TVisPathRep::~TVisPathRep() = default;
 
-std::string TVisPathRep::StaticTypeCaption() { return Translate(356, "Visitor Paths"); }
-
-std::unique_ptr<TCustomWReport> TVisPathRep::Clone() const {
-  auto copy = std::make_unique<TVisPathRep>(ctx_);
-  CopyTo(*copy);
-  copy->sort_by_ip = sort_by_ip;
-  copy->limit = limit;
-  copy->timeout = timeout;
-  return copy;
-}
-
-void TVisPathRep::LoadParam(const std::string& line) {
-  TCustomFiltredRep::LoadParam(line);
-  const TKeyValue kv = SplitKeyValue(line);
-  if (kv.key == "limit") limit = StrToInt(Trim(kv.value));
-  else if (kv.key == "sortby") sort_by_ip = LowerCase(Trim(kv.value)) == "ip";
-}
-
-std::string TVisPathRep::SaveParams(bool short_form) {
-  TCustomFiltredRep::SaveParams(short_form);
-  AddDefinitionLine("limit=" + std::to_string(limit));
-  AddDefinitionLine(std::string("sortby=") + (sort_by_ip ? "ip" : "time"));
-  return definition_text;
+const TReportKeys<TVisPathRep>& TVisPathRep::DefinitionKeys() {
+  using R = TVisPathRep;
+  using K = TKeys<R>;
+  static const TReportKeys<R> keys = {
+      K::Integer("limit", &R::limit),
+      K::Words("sortby", &R::sort_by_ip, "ip", "time", TWordRule::kOnlyTrueWord),
+      K::Copied([](const R& from, R& to) { to.timeout = from.timeout; }),
+  };
+  return keys;
 }
 
 void TVisPathRep::CheckLogFields(const std::vector<int>& fields) {
@@ -316,29 +279,25 @@ void TVisPathRep::Clear() {
 }
 
 void TVisPathRep::SaveToCache(TReportsCache& cache) {
-  cache.WriteInteger(static_cast<int32_t>(visits_.size()));
-  for (const auto& [serial, v] : visits_) {
-    const TVisPathTable& visit = v->visit;
+  WriteList(cache, visits_, [&](const auto& entry) {
+    const TVisPathTable& visit = entry.second->visit;
     cache.WriteString(visit.address);
     cache.WriteString(visit.referrer);
     cache.WriteReal(visit.first_request);
     cache.WriteReal(visit.last_request);
     cache.WriteString(visit.agent);
     cache.WriteString(visit.user_name);
-    cache.WriteInteger(static_cast<int32_t>(visit.hits.size()));
-    for (const TVisPageTable& hit : visit.hits) {
+    WriteList(cache, visit.hits, [&](const TVisPageTable& hit) {
       cache.WriteString(hit.url);
       cache.WriteReal(hit.time_spent);
       cache.WriteInteger(hit.timed_count);
-    }
-  }
+    });
+  });
 }
 
 void TVisPathRep::LoadFromCache(TReportsCache& cache) {
-  Clear();
-  try {
-    const int32_t count = cache.ReadCount();
-    for (int32_t i = 0; i < count; ++i) {
+  LoadCleared(*this, [&] {
+    ReadList(cache, [&] {
       TVisPathTable visit;
       visit.address = cache.ReadString();
       visit.referrer = cache.ReadString();
@@ -346,8 +305,7 @@ void TVisPathRep::LoadFromCache(TReportsCache& cache) {
       visit.last_request = cache.ReadDateTime();
       visit.agent = cache.ReadString();
       visit.user_name = cache.ReadString();
-      const int32_t hits = cache.ReadCount();
-      for (int32_t h = 0; h < hits; ++h) {
+      ReadList(cache, [&] {
         TVisPageTable hit;
         hit.url = cache.ReadString();
         // Negative when the log's lines came out of order.
@@ -355,13 +313,10 @@ void TVisPathRep::LoadFromCache(TReportsCache& cache) {
             cache.ReadReal(-TReportsCache::kLongestSpan, TReportsCache::kLongestSpan);
         hit.timed_count = cache.ReadCount();
         visit.hits.push_back(std::move(hit));
-      }
+      });
       AddVisit(std::move(visit));
-    }
-  } catch (...) {
-    Clear();
-    throw;
-  }
+    });
+  });
 }
 
 // --- common paths ------------------------------------------------------------------
@@ -384,34 +339,15 @@ bool SameSequence(const std::vector<TVisPageTable>& a, const std::vector<TVisPag
 
 }  // namespace
 
-TCommonPathRep::TCommonPathRep(TReportContext& ctx) : TCustomFiltredRep(ctx) {
-  report_type = "common_path";
-  report_name = StaticTypeCaption();
-  page_file = "common_paths.htm";
-}
-
 TCommonPathRep::~TCommonPathRep() = default;
 
-std::string TCommonPathRep::StaticTypeCaption() { return Translate(362, "Common Paths"); }
-
-std::unique_ptr<TCustomWReport> TCommonPathRep::Clone() const {
-  auto copy = std::make_unique<TCommonPathRep>(ctx_);
-  CopyTo(*copy);
-  copy->limit = limit;
-  copy->total_visits = total_visits;
-  return copy;
-}
-
-void TCommonPathRep::LoadParam(const std::string& line) {
-  TCustomFiltredRep::LoadParam(line);
-  const TKeyValue kv = SplitKeyValue(line);
-  if (kv.key == "limit") limit = StrToInt(Trim(kv.value));
-}
-
-std::string TCommonPathRep::SaveParams(bool short_form) {
-  TCustomFiltredRep::SaveParams(short_form);
-  AddDefinitionLine("limit=" + std::to_string(limit));
-  return definition_text;
+const TReportKeys<TCommonPathRep>& TCommonPathRep::DefinitionKeys() {
+  using K = TKeys<TCommonPathRep>;
+  static const TReportKeys<TCommonPathRep> keys = {
+      K::Integer("limit", &TCommonPathRep::limit),
+      K::Copied(&TCommonPathRep::total_visits),
+  };
+  return keys;
 }
 
 TCommonPath* TCommonPathRep::Find(const TVisPathTable& visit, uint64_t hash) const {
@@ -461,16 +397,6 @@ void TCommonPathRep::AddVisit(const TVisPathTable& visit) {
   Append(std::move(path));
 }
 
-void TCommonPathRep::CountVisit(const TVisPathTable& visit) {
-  if (PassesVisitFilters(visit)) AddVisit(visit);
-}
-
-void TCommonPathRep::ProcessLine() {
-  if (ctx_.visits == nullptr) return;
-  ctx_.visits->EnsureUpdated();
-  for (const auto& visit : ctx_.visits->FinishedVisits()) CountVisit(*visit);
-}
-
 void TCommonPathRep::SortByCount() {
   std::stable_sort(paths_.begin(), paths_.end(),
                    [](const std::unique_ptr<TCommonPath>& a, const std::unique_ptr<TCommonPath>& b) {
@@ -484,13 +410,8 @@ void TCommonPathRep::Reindex() {
 }
 
 void TCommonPathRep::Compact() {
-  const int64_t tolerance = ctx_.settings != nullptr ? ctx_.settings->approximate_tolerance : 100;
-  const int64_t threshold = (tolerance + 100) * static_cast<int64_t>(limit);
   // A limit of 0 shows no path: there is nothing to keep the list for.
-  if (threshold <= 0 || static_cast<int64_t>(paths_.size()) < threshold) return;
-  SortByCount();
-  paths_.resize(static_cast<size_t>(threshold / 10));
-  Reindex();
+  if (CompactList(paths_, CompactThreshold(limit), [&] { SortByCount(); })) Reindex();
 }
 
 void TCommonPathRep::Display() {
@@ -545,47 +466,39 @@ void TCommonPathRep::Clear() {
 
 void TCommonPathRep::SaveToCache(TReportsCache& cache) {
   cache.WriteInteger(total_visits);
-  cache.WriteInteger(static_cast<int32_t>(paths_.size()));
-  for (const auto& path : paths_) {
+  WriteList(cache, paths_, [&](const auto& path) {
     cache.WriteInteger(path->count);
     cache.WriteReal(path->total_time);
     cache.WriteInteger(path->timed_visits);
-    cache.WriteInteger(static_cast<int32_t>(path->pages.size()));
-    for (const TVisPageTable& page : path->pages) {
+    WriteList(cache, path->pages, [&](const TVisPageTable& page) {
       cache.WriteString(page.url);
       cache.WriteReal(page.time_spent);
       cache.WriteInteger(page.timed_count);
-    }
-  }
+    });
+  });
 }
 
 void TCommonPathRep::LoadFromCache(TReportsCache& cache) {
-  Clear();
-  try {
+  LoadCleared(*this, [&] {
     const int32_t total = cache.ReadCount();
-    const int32_t count = cache.ReadCount();
-    for (int32_t i = 0; i < count; ++i) {
+    ReadList(cache, [&] {
       auto path = std::make_unique<TCommonPath>();
       // Only positive times are summed.
       path->count = cache.ReadCount();
       path->total_time = cache.ReadReal(0, TReportsCache::kLongestSpanSum);
       path->timed_visits = cache.ReadCount();
-      const int32_t pages = cache.ReadCount();
-      for (int32_t p = 0; p < pages; ++p) {
+      ReadList(cache, [&] {
         TVisPageTable page;
         page.url = cache.ReadString();
         page.time_spent = cache.ReadReal(0, TReportsCache::kLongestSpanSum);
         page.timed_count = cache.ReadCount();
         path->pages.push_back(std::move(page));
-      }
+      });
       path->hash = SequenceHash(path->pages);
       Append(std::move(path));
-    }
+    });
     total_visits = total;
-  } catch (...) {
-    Clear();
-    throw;
-  }
+  });
 }
 
 }  // namespace trelvar

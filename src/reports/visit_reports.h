@@ -37,21 +37,20 @@
 
 #include "logread/visit_tracker.h"
 #include "reports/report_base.h"
+#include "reports/report_keys.h"
 
 namespace trelvar {
 
-class TTimeonsiteRep : public TCustomFiltredRep {
+class TTimeonsiteRep : public TReportOf<TTimeonsiteRep, TCustomFiltredRep> {
  public:
-  explicit TTimeonsiteRep(TReportContext& ctx);
-  static std::string StaticTypeCaption();
+  static constexpr TReportIdentity kIdentity = {"timeonsite", 367, "Time on site report"};
+  using TReportOf::TReportOf;
 
-  std::unique_ptr<TCustomWReport> Clone() const override;
   void ProcessLine() override;
   void Display() override;
   // Drops the statistics (not the definition), so that a failed cache load
   // leaves nothing half-counted.
   void Clear() override;
-  std::string TypeCaption() const override { return StaticTypeCaption(); }
   void CheckLogFields(const std::vector<int>& fields) override;
   void SaveToCache(TReportsCache& cache) override;
   void LoadFromCache(TReportsCache& cache) override;
@@ -61,21 +60,19 @@ class TTimeonsiteRep : public TCustomFiltredRep {
   int32_t visit_count = 0;
 };
 
-class TVisPathRep : public TCustomFiltredRep {
+class TVisPathRep : public TReportOf<TVisPathRep, TCustomFiltredRep> {
  public:
+  static constexpr TReportIdentity kIdentity = {"visitor_path", 356, "Visitor Paths",
+                                                "vis_paths.htm"};
   static constexpr TDateTime kDefaultTimeout = 1.0 / 48;  // 30 minutes
 
-  explicit TVisPathRep(TReportContext& ctx);
+  using TReportOf::TReportOf;
   ~TVisPathRep() override;
-  static std::string StaticTypeCaption();
+  static const TReportKeys<TVisPathRep>& DefinitionKeys();
 
-  std::unique_ptr<TCustomWReport> Clone() const override;
-  void LoadParam(const std::string& line) override;
-  std::string SaveParams(bool short_form) override;
   void ProcessLine() override;
   void Display() override;
   void Clear() override;
-  std::string TypeCaption() const override { return StaticTypeCaption(); }
   void CheckLogFields(const std::vector<int>& fields) override;
   void SaveToCache(TReportsCache& cache) override;
   void LoadFromCache(TReportsCache& cache) override;
@@ -121,29 +118,23 @@ struct TCommonPath {
   uint64_t hash = 0;                 // of the URLs, for the index
 };
 
-class TCommonPathRep : public TCustomFiltredRep {
+class TCommonPathRep : public TReportOf<TCommonPathRep, TVisitCountingRep> {
  public:
-  explicit TCommonPathRep(TReportContext& ctx);
-  ~TCommonPathRep() override;
-  static std::string StaticTypeCaption();
+  static constexpr TReportIdentity kIdentity = {"common_path", 362, "Common Paths",
+                                                "common_paths.htm"};
 
-  std::unique_ptr<TCustomWReport> Clone() const override;
-  void LoadParam(const std::string& line) override;
-  std::string SaveParams(bool short_form) override;
-  void ProcessLine() override;
+  using TReportOf::TReportOf;
+  ~TCommonPathRep() override;
+  static const TReportKeys<TCommonPathRep>& DefinitionKeys();
+
+  void AddVisit(const TVisPathTable& visit) override;
   void Display() override;
   void Clear() override;
-  std::string TypeCaption() const override { return StaticTypeCaption(); }
   // With approximate analysis: a long path list is cut to its most
   // followed paths.
   void Compact() override;
   void SaveToCache(TReportsCache& cache) override;
   void LoadFromCache(TReportsCache& cache) override;
-
-  // Accounts one finished visit (filters aside).
-  void AddVisit(const TVisPathTable& visit);
-  bool CountsVisitsOnly() const override { return !VisitFiltersReadLine(); }
-  void CountVisit(const TVisPathTable& visit) override;
   using TPaths = std::vector<std::unique_ptr<TCommonPath>>;
   const TPaths& Paths() const { return paths_; }
 

@@ -17,7 +17,7 @@ namespace trelvar {
 
 namespace {
 
-constexpr const char* kIndexFile = "web_rpt.htm";
+constexpr const char* kIndexFile = TWebModel::kIdentity.page_file;
 constexpr const char* kExitKey = "/exit.htm";
 constexpr size_t kMaxPathLength = 250;
 constexpr size_t kUrlMemoLimit = 200000;
@@ -123,21 +123,7 @@ void THRefList::Clear() {
 
 // --- the report -------------------------------------------------------------------
 
-TWebModel::TWebModel(TReportContext& ctx) : TCustomFiltredRep(ctx) {
-  report_name = StaticTypeCaption();
-  report_type = "web_model";
-  page_file = kIndexFile;
-}
-
 TWebModel::~TWebModel() = default;
-
-std::string TWebModel::StaticTypeCaption() { return Translate(359, "Web Model"); }
-
-std::unique_ptr<TCustomWReport> TWebModel::Clone() const {
-  auto r = std::make_unique<TWebModel>(ctx_);
-  CopyTo(*r);
-  return r;
-}
 
 void TWebModel::CheckLogFields(const std::vector<int>& fields) {
   is_supported = IsParamSupported(fields, kParamHref);
@@ -226,16 +212,13 @@ const TWebModel::THitKeys& TWebModel::KeysOf(const std::string& url) {
 }
 
 void TWebModel::ProcessLine() {
-  if (ctx_.visits != nullptr) {
-    ctx_.visits->EnsureUpdated();
-    for (const auto& visit : ctx_.visits->FinishedVisits()) CountVisit(*visit);
-  }
+  TVisitCountingRep::ProcessLine();
   has_data_ = true;
 }
 
 void TWebModel::CountVisit(const TVisPathTable& visit) {
   has_data_ = true;
-  if (PassesVisitFilters(visit)) AddVisit(visit);
+  TVisitCountingRep::CountVisit(visit);
 }
 
 void TWebModel::AddVisit(const TVisPathTable& visit) {
@@ -273,8 +256,7 @@ void TWebModel::Clear() {
 
 void TWebModel::Compact() {
   TCustomWReport::Compact();
-  const int tolerance = ctx_.settings != nullptr ? ctx_.settings->approximate_tolerance : 100;
-  const size_t a = static_cast<size_t>(std::max(0, (tolerance + 100) * 10));
+  const size_t a = static_cast<size_t>(std::max<int64_t>(0, CompactThreshold(10)));
   for (auto& page : pages_) {
     for (THRefList* list : {&page->inputs, &page->outputs, &page->later}) {
       if (list->Size() < a) continue;
@@ -392,8 +374,7 @@ void TWebModel::Display() {
 }
 
 void TWebModel::SaveToCache(TReportsCache& cache) {
-  cache.WriteInteger(static_cast<int32_t>(pages_.size()));
-  for (const auto& p : pages_) {
+  WriteList(cache, pages_, [&](const auto& p) {
     cache.WriteString(p->reserved);
     cache.WriteString(p->value);
     cache.WriteString(p->page_file);
@@ -402,20 +383,17 @@ void TWebModel::SaveToCache(TReportsCache& cache) {
     cache.WriteInteger(p->timed_count);
     cache.WriteReal(p->time_sum);
     for (const THRefList* list : {&p->inputs, &p->outputs, &p->later}) {
-      cache.WriteInteger(static_cast<int32_t>(list->Size()));
-      for (size_t i = 0; i < list->Size(); ++i) {
-        cache.WriteString(std::string((*list)[i].value));
-        cache.WriteInteger((*list)[i].count);
-      }
+      WriteList(cache, list->Items(), [&](const TCustomHRef& record) {
+        cache.WriteString(std::string(record.value));
+        cache.WriteInteger(record.count);
+      });
     }
-  }
+  });
 }
 
 void TWebModel::LoadFromCache(TReportsCache& cache) {
-  Clear();
-  try {
-    const int32_t count = cache.ReadCount();
-    for (int32_t k = 0; k < count; ++k) {
+  LoadCleared(*this, [&] {
+    const int32_t count = ReadList(cache, [&] {
       std::string reserved = cache.ReadString();
       std::string key = cache.ReadString();
       cache.ReadString();  // the stored file name: names are made afresh for this folder
@@ -426,18 +404,14 @@ void TWebModel::LoadFromCache(TReportsCache& cache) {
       page.timed_count = cache.ReadCount();
       page.time_sum = cache.ReadReal(0, TReportsCache::kLongestSpanSum);  // positive times
       for (THRefList* list : {&page.inputs, &page.outputs, &page.later}) {
-        const int32_t records = cache.ReadCount();
-        for (int32_t i = 0; i < records; ++i) {
+        ReadList(cache, [&] {
           const uint32_t id = keys_.Intern(cache.ReadString());
           list->Add(id, cache.ReadCount(), keys_);
-        }
+        });
       }
-    }
+    });
     has_data_ = count > 0;
-  } catch (...) {
-    Clear();
-    throw;
-  }
+  });
 }
 
 }  // namespace trelvar

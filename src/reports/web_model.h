@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "reports/report_base.h"
+#include "reports/report_keys.h"
 
 namespace trelvar {
 
@@ -84,6 +85,7 @@ class THRefList {
 
   size_t Size() const { return items_.size(); }
   const TCustomHRef& operator[](size_t i) const { return items_[i]; }
+  const std::vector<TCustomHRef>& Items() const { return items_; }
   const TCustomHRef* Find(std::string_view key, const TKeyPool& pool) const;
 
  private:
@@ -114,21 +116,19 @@ struct TWebPage {
   int32_t timed_count = 0;
 };
 
-class TWebModel : public TCustomFiltredRep {
+class TWebModel : public TReportOf<TWebModel, TVisitCountingRep> {
  public:
-  explicit TWebModel(TReportContext& ctx);
-  ~TWebModel() override;
-  static std::string StaticTypeCaption();
+  static constexpr TReportIdentity kIdentity = {"web_model", 359, "Web Model", "web_rpt.htm"};
 
-  std::unique_ptr<TCustomWReport> Clone() const override;
+  using TReportOf::TReportOf;
+  ~TWebModel() override;
+
+  // Each also marks the model as fed, whether or not a visit counts.
   void ProcessLine() override;
-  bool CountsVisitsOnly() const override { return !VisitFiltersReadLine(); }
   void CountVisit(const TVisPathTable& visit) override;
-  // Accounts one finished visit (filters aside).
-  void AddVisit(const TVisPathTable& visit);
+  void AddVisit(const TVisPathTable& visit) override;
   void Display() override;
   void Clear() override;
-  std::string TypeCaption() const override { return StaticTypeCaption(); }
   void CheckLogFields(const std::vector<int>& fields) override;
   void Compact() override;
   void SaveToCache(TReportsCache& cache) override;

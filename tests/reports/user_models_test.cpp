@@ -96,6 +96,31 @@ TEST_F(UserModelTest, ModelCountSetsTheBufferAndIsWrittenBack) {
   EXPECT_EQ(GetReportTypeName("user_profile"), "User Profiles");
 }
 
+TEST_F(UserModelTest, RegressionLargeModelCountsKeepTheirBuffer) {
+  // Five patterns a model: 5 x the count went past the largest integer
+  // (a buffer of none, or of some other size).
+  struct TCase {
+    const char* line;
+    int32_t buffer;
+  } cases[] = {
+      {"model_count=429496729", 2147483645},
+      {"model_count=429496730", 2147483647},
+      {"model_count=500000000", 2147483647},
+      {"model_count=2147483647", 2147483647},
+      {"model_count=-500000000", -2147483647 - 1},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.line);
+    TUserModel m(ctx);
+    m.LoadParam(c.line);
+    EXPECT_EQ(m.buffer_size, c.buffer);
+  }
+  TUserModel big(ctx);
+  big.LoadParam("model_count=500000000");
+  for (const char* page : {"/a", "/b", "/c"}) big.AddVisit(Visit({page}));
+  EXPECT_EQ(big.Patterns().size(), 3u);  // room for every visit
+}
+
 TEST_F(UserModelTest, FullBufferMergesIntoTheNearestPattern) {
   TUserModel m(ctx);
   m.LoadParams("model_count=1");  // buffer of 5

@@ -305,6 +305,23 @@ TEST_F(ModelTest, CompactCutsLongListsToTheirBest) {
   EXPECT_NE(hub->outputs.Find("/p7", m.Keys()), nullptr);
 }
 
+TEST_F(ModelTest, RegressionLargeToleranceCutsNoList) {
+  // (tolerance + 100) x 10 records went past the largest integer and came
+  // out as 0, which cut every list of every page to nothing.
+  for (int tolerance : {214748365, 300000000, 2147483547}) {
+    SCOPED_TRACE(tolerance);
+    settings->approximate_tolerance = tolerance;
+    TWebModel m(ctx);
+    Visits(m, {{"/a", "/hub", "/x", "/end"}, {"/b", "/hub", "/y", "/end"}});
+    m.Compact();
+    const TWebPage* hub = m.FindPage("/hub");
+    ASSERT_NE(hub, nullptr);
+    EXPECT_EQ(hub->inputs.Size(), 2u);   // /a, /b
+    EXPECT_EQ(hub->outputs.Size(), 2u);  // /x, /y
+    EXPECT_EQ(hub->later.Size(), 3u);    // /x, /y, /end
+  }
+}
+
 TEST_F(ModelTest, CacheBlockRoundTripGivesTheSamePages) {
   auto saved = std::make_unique<TWebModel>(ctx);
   Visits(*saved, {{"/a", "/b", "/c"}, {"/a.b", "/a_b", "/a"}, {"/a"}});

@@ -140,8 +140,6 @@ void TCrossRepParent::Reindex() {
 // A new cross report has no name: the user names what it crosses.
 TCrossRep::TCrossRep(TReportContext& ctx) : TReportOf(ctx) { report_name.clear(); }
 
-TCrossRep::~TCrossRep() = default;
-
 const TReportKeys<TCrossRep>& TCrossRep::DefinitionKeys() {
   using R = TCrossRep;
   using K = TKeys<R>;

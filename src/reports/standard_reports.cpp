@@ -40,10 +40,6 @@ std::string ChartLabel(const std::string& value) {
 
 int32_t TStandardRow::TotalKilobytes() const { return RoundedKilobytes(total_bytes); }
 
-TStandardRep::TStandardRep(TReportContext& ctx) : TReportLevel(ctx) {}
-
-TStandardRep::~TStandardRep() = default;
-
 const TReportKeys<TStandardRep>& TStandardRep::DefinitionKeys() {
   using R = TStandardRep;
   using K = TKeys<R>;

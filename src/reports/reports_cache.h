@@ -83,6 +83,9 @@ class TReportsCache {
 
  private:
   void Need(size_t bytes) const;
+  // The next sizeof(T) bytes of the block, as AppendLittleEndian wrote them.
+  template <typename T>
+  T ReadLittleEndian();
   bool Cancelled() const;
 
   TfrmProg* progress_;

@@ -140,8 +140,6 @@ void TCrossRepParent::Reindex() {
 // A new cross report has no name: the user names what it crosses.
 TCrossRep::TCrossRep(TReportContext& ctx) : TReportOf(ctx) { report_name.clear(); }
 
-TCrossRep::~TCrossRep() = default;
-
 const TReportKeys<TCrossRep>& TCrossRep::DefinitionKeys() {
   using R = TCrossRep;
   using K = TKeys<R>;
@@ -252,23 +250,13 @@ void TCrossRep::ProcessLine() {
 // --- sorting and compaction -------------------------------------------------------
 
 void TCrossRep::SortChildren(TCrossRepParent& parent) const {
-  using TPtr = std::unique_ptr<TCrossRepChild>;
-  if (child_by_value)
-    std::stable_sort(parent.children.begin(), parent.children.end(),
-                     [](const TPtr& a, const TPtr& b) { return a->count > b->count; });
-  else
-    std::stable_sort(parent.children.begin(), parent.children.end(),
-                     [](const TPtr& a, const TPtr& b) { return a->text < b->text; });
+  SortByCountOrText(parent.children, child_by_value, false, &TCrossRepChild::count,
+                    &TCrossRepChild::text);
 }
 
 void TCrossRep::SortParents() {
-  using TPtr = std::unique_ptr<TCrossRepParent>;
-  if (parent_by_value)
-    std::stable_sort(parents_.begin(), parents_.end(),
-                     [](const TPtr& a, const TPtr& b) { return a->total > b->total; });
-  else
-    std::stable_sort(parents_.begin(), parents_.end(),
-                     [](const TPtr& a, const TPtr& b) { return a->text < b->text; });
+  SortByCountOrText(parents_, parent_by_value, false, &TCrossRepParent::total,
+                    &TCrossRepParent::text);
 }
 
 void TCrossRep::SortAll() {

@@ -72,7 +72,6 @@ class TCrossRep : public TReportOf<TCrossRep, TCustomFiltredRep> {
   static constexpr int32_t kDefaultLimit = 10;
 
   explicit TCrossRep(TReportContext& ctx);
-  ~TCrossRep() override;
   static const TReportKeys<TCrossRep>& DefinitionKeys();
 
   void ProcessLine() override;

@@ -42,8 +42,6 @@ void CheckReferrerFields(TCustomWReport& report, const std::vector<int>& fields)
 
 // --- referrer analysis ------------------------------------------------------------
 
-TRefAn::~TRefAn() = default;
-
 const TReportKeys<TRefAn>& TRefAn::DefinitionKeys() {
   using K = TKeys<TRefAn>;
   // Only a line that begins with the key as written sets a limit.
@@ -173,8 +171,6 @@ void TRefAn::LoadFromCache(TReportsCache& cache) {
 }
 
 // --- indirect referrer analysis ------------------------------------------------------
-
-TIndirectRefAn::~TIndirectRefAn() = default;
 
 void TIndirectRefAn::CheckLogFields(const std::vector<int>& fields) {
   TCustomWReport::CheckLogFields(fields);

@@ -115,7 +115,6 @@ class TRefAn : public TReportOf<TRefAn, TVisitCountingRep> {
                                                 "ref_an.htm"};
 
   using TReportOf::TReportOf;
-  ~TRefAn() override;
   static const TReportKeys<TRefAn>& DefinitionKeys();
 
   // Counts at page requests only.
@@ -157,7 +156,6 @@ class TIndirectRefAn : public TReportOf<TIndirectRefAn, TVisitCountingRep> {
   static constexpr int32_t kLimit = 15;
 
   using TReportOf::TReportOf;
-  ~TIndirectRefAn() override;
 
   // Counts at page requests only.
   void ProcessLine() override;

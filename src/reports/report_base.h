@@ -16,6 +16,7 @@
 // next report.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -167,6 +168,22 @@ bool CompactList(List& list, int64_t threshold, Sort sort) {
   if (keep >= list.size()) return false;
   list.resize(keep);
   return true;
+}
+
+// Sorts rows by their count, largest first, or by their text in byte
+// order (A before B); `reversed` turns the order round. Stable.
+template <typename Row, typename Count>
+void SortByCountOrText(std::vector<std::unique_ptr<Row>>& rows, bool by_count, bool reversed,
+                       Count Row::*count, std::string Row::*text) {
+  using TRowPtr = std::unique_ptr<Row>;
+  if (by_count)
+    std::stable_sort(rows.begin(), rows.end(), [&](const TRowPtr& a, const TRowPtr& b) {
+      return reversed ? (*a).*count < (*b).*count : (*a).*count > (*b).*count;
+    });
+  else  // std::string compares bytes as unsigned characters
+    std::stable_sort(rows.begin(), rows.end(), [&](const TRowPtr& a, const TRowPtr& b) {
+      return reversed ? (*a).*text > (*b).*text : (*a).*text < (*b).*text;
+    });
 }
 
 // One report filter: which value is tested, how, against what.

@@ -55,13 +55,16 @@ void TReportsCache::Need(size_t bytes) const {
   if (bytes > limit_ - pos_) throw EInOutError("Cache data ends too soon");
 }
 
-int32_t TReportsCache::ReadInteger() {
-  Need(4);
-  int32_t v;
-  std::memcpy(&v, in_.data() + pos_, 4);
-  pos_ += 4;
+template <typename T>
+T TReportsCache::ReadLittleEndian() {
+  Need(sizeof(T));
+  T v;
+  std::memcpy(&v, in_.data() + pos_, sizeof(T));
+  pos_ += sizeof(T);
   return v;
 }
+
+int32_t TReportsCache::ReadInteger() { return ReadLittleEndian<int32_t>(); }
 
 uint8_t TReportsCache::ReadByte() {
   Need(1);
@@ -100,13 +103,7 @@ TDateTime TReportsCache::ReadDateTime() {
   return t;
 }
 
-double TReportsCache::ReadReal() {
-  Need(8);
-  double v;
-  std::memcpy(&v, in_.data() + pos_, 8);
-  pos_ += 8;
-  return v;
-}
+double TReportsCache::ReadReal() { return ReadLittleEndian<double>(); }
 
 std::string TReportsCache::ReadString() {
   const int32_t n = ReadInteger();

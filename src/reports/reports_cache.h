@@ -94,6 +94,9 @@ class TReportsCache {
 
  private:
   void Need(size_t bytes) const;
+  // The next sizeof(T) bytes of the block, as AppendLittleEndian wrote them.
+  template <typename T>
+  T ReadLittleEndian();
 
   TfrmProg* progress_;
   std::string out_;        // the data file being written

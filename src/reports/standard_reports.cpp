@@ -40,10 +40,6 @@ std::string ChartLabel(const std::string& value) {
 
 int32_t TStandardRow::TotalKilobytes() const { return RoundedKilobytes(total_bytes); }
 
-TStandardRep::TStandardRep(TReportContext& ctx) : TReportLevel(ctx) {}
-
-TStandardRep::~TStandardRep() = default;
-
 const TReportKeys<TStandardRep>& TStandardRep::DefinitionKeys() {
   using R = TStandardRep;
   using K = TKeys<R>;
@@ -105,23 +101,8 @@ void TStandardRep::Clear() {
 }
 
 void TStandardRep::SortRows() {
-  using TRowPtr = std::unique_ptr<TStandardRow>;
-  if (sort_by_value) {
-    if (ascending)
-      std::stable_sort(rows_.begin(), rows_.end(),
-                       [](const TRowPtr& a, const TRowPtr& b) { return a->count < b->count; });
-    else
-      std::stable_sort(rows_.begin(), rows_.end(),
-                       [](const TRowPtr& a, const TRowPtr& b) { return a->count > b->count; });
-  } else {
-    // std::string compares bytes as unsigned characters.
-    if (ascending)
-      std::stable_sort(rows_.begin(), rows_.end(),
-                       [](const TRowPtr& a, const TRowPtr& b) { return a->value > b->value; });
-    else
-      std::stable_sort(rows_.begin(), rows_.end(),
-                       [](const TRowPtr& a, const TRowPtr& b) { return a->value < b->value; });
-  }
+  // "ascending" turns both orders round: names then come from Z to A.
+  SortByCountOrText(rows_, sort_by_value, ascending, &TStandardRow::count, &TStandardRow::value);
 }
 
 size_t TStandardRep::ShownCount() const {

@@ -52,8 +52,7 @@ struct TStandardRow {
 // category or the sort direction.
 class TStandardRep : public TReportLevel<TStandardRep, TCustomFiltredRep> {
  public:
-  explicit TStandardRep(TReportContext& ctx);
-  ~TStandardRep() override;
+  using TReportLevel::TReportLevel;
   static const TReportKeys<TStandardRep>& DefinitionKeys();
 
   void Display() override;

@@ -132,8 +132,6 @@ std::string PeriodLabel(const TTimeBucket& bucket) { return DateTimeText(bucket.
 
 // --- definition ----------------------------------------------------------------
 
-TCustomTimeReport::~TCustomTimeReport() = default;
-
 const TReportKeys<TCustomTimeReport>& TCustomTimeReport::DefinitionKeys() {
   using R = TCustomTimeReport;
   using K = TKeys<R>;

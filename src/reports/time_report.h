@@ -69,7 +69,6 @@ class TCustomTimeReport : public TReportOf<TCustomTimeReport, TCustomFiltredRep>
   static constexpr TReportIdentity kIdentity = {"time_report", 355, "Time Report"};
 
   using TReportOf::TReportOf;
-  ~TCustomTimeReport() override;
   static const TReportKeys<TCustomTimeReport>& DefinitionKeys();
 
   void ProcessLine() override;

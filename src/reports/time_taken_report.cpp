@@ -36,8 +36,6 @@ bool LessIgnoringCase(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-TTimeTaken::~TTimeTaken() = default;
-
 const TReportKeys<TTimeTaken>& TTimeTaken::DefinitionKeys() {
   using R = TTimeTaken;
   using K = TKeys<R>;

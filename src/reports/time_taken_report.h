@@ -40,7 +40,6 @@ class TTimeTaken : public TReportOf<TTimeTaken, TCustomFiltredRep> {
   static constexpr int32_t kDefaultLimit = 20;
 
   using TReportOf::TReportOf;
-  ~TTimeTaken() override;
   static const TReportKeys<TTimeTaken>& DefinitionKeys();
 
   void ProcessLine() override;

@@ -134,8 +134,6 @@ TUserPattern VisitPattern(const TVisPathTable& visit) {
 
 // --- user model ---------------------------------------------------------------------
 
-TUserModel::~TUserModel() = default;
-
 const TReportKeys<TUserModel>& TUserModel::DefinitionKeys() {
   using R = TUserModel;
   using K = TKeys<R>;

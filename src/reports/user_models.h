@@ -73,7 +73,6 @@ class TUserModel : public TReportOf<TUserModel, TVisitCountingRep> {
                                                 "user_models.htm"};
 
   using TReportOf::TReportOf;
-  ~TUserModel() override;
   static const TReportKeys<TUserModel>& DefinitionKeys();
 
   // Counts one finished visit into the patterns (filters aside).

@@ -117,8 +117,6 @@ void TTimeonsiteRep::LoadFromCache(TReportsCache& cache) {
 
 // --- visitor paths ----------------------------------------------------------------
 
-TVisPathRep::~TVisPathRep() = default;
-
 const TReportKeys<TVisPathRep>& TVisPathRep::DefinitionKeys() {
   using R = TVisPathRep;
   using K = TKeys<R>;
@@ -338,8 +336,6 @@ bool SameSequence(const std::vector<TVisPageTable>& a, const std::vector<TVisPag
 }
 
 }  // namespace
-
-TCommonPathRep::~TCommonPathRep() = default;
 
 const TReportKeys<TCommonPathRep>& TCommonPathRep::DefinitionKeys() {
   using K = TKeys<TCommonPathRep>;

@@ -67,7 +67,6 @@ class TVisPathRep : public TReportOf<TVisPathRep, TCustomFiltredRep> {
   static constexpr TDateTime kDefaultTimeout = 1.0 / 48;  // 30 minutes
 
   using TReportOf::TReportOf;
-  ~TVisPathRep() override;
   static const TReportKeys<TVisPathRep>& DefinitionKeys();
 
   void ProcessLine() override;
@@ -124,7 +123,6 @@ class TCommonPathRep : public TReportOf<TCommonPathRep, TVisitCountingRep> {
                                                 "common_paths.htm"};
 
   using TReportOf::TReportOf;
-  ~TCommonPathRep() override;
   static const TReportKeys<TCommonPathRep>& DefinitionKeys();
 
   void AddVisit(const TVisPathTable& visit) override;

@@ -123,8 +123,6 @@ void THRefList::Clear() {
 
 // --- the report -------------------------------------------------------------------
 
-TWebModel::~TWebModel() = default;
-
 void TWebModel::CheckLogFields(const std::vector<int>& fields) {
   is_supported = IsParamSupported(fields, kParamHref);
   unsupported_text = is_supported ? "" : UnsupportedWarning(kParamHref, report_name);

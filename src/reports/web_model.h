@@ -121,7 +121,6 @@ class TWebModel : public TReportOf<TWebModel, TVisitCountingRep> {
   static constexpr TReportIdentity kIdentity = {"web_model", 359, "Web Model", "web_rpt.htm"};
 
   using TReportOf::TReportOf;
-  ~TWebModel() override;
 
   // Each also marks the model as fed, whether or not a visit counts.
   void ProcessLine() override;

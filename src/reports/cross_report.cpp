@@ -12,6 +12,7 @@
 #include "config/main_settings.h"
 #include "config/search_engines.h"
 #include "config/translator.h"
+#include "reports/report_params.h"
 #include "reports/report_text.h"
 #include "reports/reports_cache.h"
 
@@ -22,45 +23,47 @@ namespace {
 struct TCrossParamInfo {
   const char* key;
   const char* caption;
+  uint8_t line_param;  // the ReportParam of the same value (none for the search codes)
 };
 
-// By code; the captions are the report's own and not translated.
+// By code; the captions are the report's own and not translated. The host
+// is the client address, as the IP is.
 const TCrossParamInfo kCrossParams[kCrossParamCount] = {
-    {"none", "none"},
-    {"host", "Host"},
-    {"ip", "IP"},
-    {"href", "href"},
-    {"site", "Site"},
-    {"path", "Path"},
-    {"referrer", "Referrer"},
-    {"ref_site", "Referrer site"},
-    {"ref_path", "Referrer path"},
-    {"ref_domain", "Referrer domain"},
-    {"year", "Year"},
-    {"month", "Month"},
-    {"day", "Day"},
-    {"hour", "Hour"},
-    {"min", "Min"},
-    {"sec", "Sec"},
-    {"month_", "Month_"},
-    {"day_of_week", "Day of week"},
-    {"agent", "Agent"},
-    {"browser", "Browser"},
-    {"browser_version", "Browser Version"},
-    {"platform", "Platform"},
-    {"platform_version", "Platform Version"},
-    {"method", "HTTP Method"},
-    {"uri_query", "Referrer ID (uri query)"},
-    {"file_ext", "File extension"},
-    {"bytes", "Bytes"},
-    {"cooki", "Cookie"},
-    {"status", "HTTP Status"},
-    {"username", "Username"},
-    {"search_engines", "Search engine"},
-    {"search_phrases", "Search phrase"},
-    {"search_words", "Search word"},
-    {"userdomain", "User domain"},
-    {"usersite", "User site"},
+    {"none", "none", kParamNone},
+    {"host", "Host", kParamIp},
+    {"ip", "IP", kParamIp},
+    {"href", "href", kParamHref},
+    {"site", "Site", kParamSite},
+    {"path", "Path", kParamPath},
+    {"referrer", "Referrer", kParamReferrer},
+    {"ref_site", "Referrer site", kParamRefSite},
+    {"ref_path", "Referrer path", kParamRefPath},
+    {"ref_domain", "Referrer domain", kParamRefDomain},
+    {"year", "Year", kParamYear},
+    {"month", "Month", kParamMonth},
+    {"day", "Day", kParamDay},
+    {"hour", "Hour", kParamHour},
+    {"min", "Min", kParamMin},
+    {"sec", "Sec", kParamSec},
+    {"month_", "Month_", kParamMonthName},
+    {"day_of_week", "Day of week", kParamDayOfWeek},
+    {"agent", "Agent", kParamAgent},
+    {"browser", "Browser", kParamBrowser},
+    {"browser_version", "Browser Version", kParamBrowserVersion},
+    {"platform", "Platform", kParamPlatform},
+    {"platform_version", "Platform Version", kParamPlatformVersion},
+    {"method", "HTTP Method", kParamMethod},
+    {"uri_query", "Referrer ID (uri query)", kParamUriQuery},
+    {"file_ext", "File extension", kParamFileExt},
+    {"bytes", "Bytes", kParamBytes},
+    {"cooki", "Cookie", kParamCookie},
+    {"status", "HTTP Status", kParamStatus},
+    {"username", "Username", kParamUserName},
+    {"search_engines", "Search engine", kParamNone},
+    {"search_phrases", "Search phrase", kParamNone},
+    {"search_words", "Search word", kParamNone},
+    {"userdomain", "User domain", kParamUserDomain},
+    {"usersite", "User site", kParamUserSite},
 };
 
 bool IsSearchParam(uint8_t code) {
@@ -173,43 +176,15 @@ std::string TCrossRep::SearchPhrase() const {
   return raw.empty() ? "" : LowerCase(DecodeUrlText(raw));
 }
 
-std::string TCrossRep::CrossValue(uint8_t code) const {
-  const TCurrentLine& c = *ctx_.current;
-  const TLogLine& l = c.line;
-  auto field = [&](int f) { return c.fields[static_cast<size_t>(f)]; };
+std::string TCrossRep::CrossValue(uint8_t code) {
   switch (code) {
-    case kCrossHost:
-    case kCrossIp: return field(kFieldIp);
-    case kCrossHref: return field(kFieldHref);
-    case kCrossSite: return l.request->site;
-    case kCrossPath: return l.request->path;
-    case kCrossReferrer: return field(kFieldReferrer);
-    case kCrossRefSite: return l.referrer->site;
-    case kCrossRefPath: return l.referrer->path;
-    case kCrossRefDomain: return l.referrer->top_level;
-    case kCrossDayOfWeek: return l.day_of_week;
-    case kCrossAgent: return field(kFieldAgent);
-    case kCrossBrowser: return l.browser;
-    case kCrossBrowserVersion: return l.browser + " " + l.browser_version;
-    case kCrossPlatform: return l.platform;
-    case kCrossPlatformVersion: return l.platform + " " + l.platform_version;
-    case kCrossMethod: return field(kFieldMethod);
-    case kCrossUriQuery: return field(kFieldUriQuery);
-    case kCrossFileExt: return l.request->extension;
-    case kCrossBytes: return field(kFieldBytes);
-    case kCrossCookie: return field(kFieldCookie);
-    case kCrossStatus: return field(kFieldStatus);
-    case kCrossUserName: return field(kFieldUserName);
-    case kCrossSearchEngines:
-      return ctx_.settings == nullptr ? "" : ctx_.settings->SearchEngines().EngineOf(l.referrer->site);
+    case kCrossSearchEngines: {
+      const TSplitURL& referrer = *ctx_.current->line.referrer;
+      return ctx_.settings == nullptr ? "" : ctx_.settings->SearchEngines().EngineOf(referrer.site);
+    }
     case kCrossSearchPhrases:
     case kCrossSearchWords: return SearchPhrase();
-    case kCrossUserDomain: return field(kFieldUserDomain);
-    case kCrossUserSite: return field(kFieldUserSite);
-    default:
-      // Year to month name: raw fields 5 to 11.
-      if (code >= kCrossYear && code <= kCrossMonthName) return field(kFieldYear + (code - kCrossYear));
-      return "";
+    default: return code < kCrossParamCount ? LineValue(kCrossParams[code].line_param) : "";
   }
 }
 

@@ -87,7 +87,7 @@ class TCrossRep : public TReportOf<TCrossRep, TCustomFiltredRep> {
   // Counts the child under the parent (a new parent when there is none).
   void AddPair(const std::string& parent, const std::string& child);
   // The value of a cross parameter in the current line.
-  std::string CrossValue(uint8_t code) const;
+  std::string CrossValue(uint8_t code);
   // Children of every parent, then the parents, by the sort settings.
   void SortAll();
   using TParents = std::vector<std::unique_ptr<TCrossRepParent>>;

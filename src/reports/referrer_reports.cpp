@@ -28,17 +28,23 @@ size_t Shown(size_t size, int64_t limit) {
   return limit > 0 ? std::min(size, static_cast<size_t>(limit)) : 0;
 }
 
-// The requested URL and the referrer must be in the log format; a later
-// missing field replaces the warning of an earlier one.
-void CheckReferrerFields(TCustomWReport& report, const std::vector<int>& fields) {
-  for (uint8_t param : {kParamHref, kParamReferrer}) {
-    if (IsParamSupported(fields, param)) continue;
-    report.is_supported = false;
-    report.unsupported_text = UnsupportedWarning(param, report.report_name);
-  }
+}  // namespace
+
+// --- both analyses ------------------------------------------------------------------
+
+void TReferrerVisitRep::ProcessLine() {
+  if (ctx_.visits != nullptr && ctx_.current->line.is_hit) TVisitCountingRep::ProcessLine();
 }
 
-}  // namespace
+void TReferrerVisitRep::CheckLogFields(const std::vector<int>& fields) {
+  TCustomWReport::CheckLogFields(fields);
+  // A later missing field replaces the warning of an earlier one.
+  for (uint8_t param : {kParamHref, kParamReferrer}) {
+    if (IsParamSupported(fields, param)) continue;
+    is_supported = false;
+    unsupported_text = UnsupportedWarning(param, report_name);
+  }
+}
 
 // --- referrer analysis ------------------------------------------------------------
 
@@ -52,20 +58,11 @@ const TReportKeys<TRefAn>& TRefAn::DefinitionKeys() {
   return keys;
 }
 
-void TRefAn::CheckLogFields(const std::vector<int>& fields) {
-  TCustomWReport::CheckLogFields(fields);
-  CheckReferrerFields(*this, fields);
-}
-
 void TRefAn::AddVisit(const TVisPathTable& visit) {
   TRefAnRow& row = rows_.FindOrAdd(visit.referrer);
   Increment(row.visits);
   // A page requested twice in one visit counts twice.
   for (const TVisPageTable& hit : visit.hits) Increment(row.pages.FindOrAdd(hit.url).hits);
-}
-
-void TRefAn::ProcessLine() {
-  if (ctx_.visits != nullptr && ctx_.current->line.is_hit) TVisitCountingRep::ProcessLine();
 }
 
 void TRefAn::SortRows() {
@@ -172,11 +169,6 @@ void TRefAn::LoadFromCache(TReportsCache& cache) {
 
 // --- indirect referrer analysis ------------------------------------------------------
 
-void TIndirectRefAn::CheckLogFields(const std::vector<int>& fields) {
-  TCustomWReport::CheckLogFields(fields);
-  CheckReferrerFields(*this, fields);
-}
-
 std::string TIndirectRefAn::ReferrerKey(const TVisPathTable& visit) {
   // The tracker's split is used when it was made; the line parser leaves
   // it out when no report reads referrer parts.
@@ -194,10 +186,6 @@ void TIndirectRefAn::AddVisit(const TVisPathTable& visit) {
     Increment(page.hits);
     Increment(page.referrers.FindOrAdd(key).count);
   }
-}
-
-void TIndirectRefAn::ProcessLine() {
-  if (ctx_.visits != nullptr && ctx_.current->line.is_hit) TVisitCountingRep::ProcessLine();
 }
 
 void TIndirectRefAn::Compact() {

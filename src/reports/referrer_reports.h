@@ -109,7 +109,16 @@ struct TRefAnRow {
   TIndexedRows<TRefAnPage> pages;
 };
 
-class TRefAn : public TReportOf<TRefAn, TVisitCountingRep> {
+// What both analyses share: they count the visits that finish at a page
+// request, and need the requested URL and the referrer in the log format.
+class TReferrerVisitRep : public TVisitCountingRep {
+ public:
+  using TVisitCountingRep::TVisitCountingRep;
+  void ProcessLine() override;
+  void CheckLogFields(const std::vector<int>& fields) override;
+};
+
+class TRefAn : public TReportOf<TRefAn, TReferrerVisitRep> {
  public:
   static constexpr TReportIdentity kIdentity = {"ref_analysis", 357, "Referrer Analysis",
                                                 "ref_an.htm"};
@@ -117,12 +126,9 @@ class TRefAn : public TReportOf<TRefAn, TVisitCountingRep> {
   using TReportOf::TReportOf;
   static const TReportKeys<TRefAn>& DefinitionKeys();
 
-  // Counts at page requests only.
-  void ProcessLine() override;
   void AddVisit(const TVisPathTable& visit) override;
   void Display() override;
   void Clear() override;
-  void CheckLogFields(const std::vector<int>& fields) override;
   void Compact() override;
   void SaveToCache(TReportsCache& cache) override;
   void LoadFromCache(TReportsCache& cache) override;
@@ -149,7 +155,7 @@ struct TIndirRefAnTable {
   TIndexedRows<TIndirRefAnReferrer> referrers;
 };
 
-class TIndirectRefAn : public TReportOf<TIndirectRefAn, TVisitCountingRep> {
+class TIndirectRefAn : public TReportOf<TIndirectRefAn, TReferrerVisitRep> {
  public:
   static constexpr TReportIdentity kIdentity = {"indirect_ref_analysis", 358,
                                                 "Indirect Referrer Analysis", "indir_ref_an.htm"};
@@ -157,12 +163,9 @@ class TIndirectRefAn : public TReportOf<TIndirectRefAn, TVisitCountingRep> {
 
   using TReportOf::TReportOf;
 
-  // Counts at page requests only.
-  void ProcessLine() override;
   void AddVisit(const TVisPathTable& visit) override;
   void Display() override;
   void Clear() override;
-  void CheckLogFields(const std::vector<int>& fields) override;
   void Compact() override;
   void SaveToCache(TReportsCache& cache) override;
   void LoadFromCache(TReportsCache& cache) override;

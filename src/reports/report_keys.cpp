@@ -6,22 +6,22 @@
 
 namespace trelvar {
 
-std::optional<std::string> KeyValue(const TKeySpec& spec, const std::string& line) {
-  if (spec.key == nullptr) return std::nullopt;
-  if ((spec.flags & kAtLineStart) != 0) {
-    const std::string head = std::string(spec.key) + "=";
+std::optional<std::string> KeyValue(const TKeyDef& def, const std::string& line) {
+  if (def.key == nullptr) return std::nullopt;
+  if ((def.flags & kAtLineStart) != 0) {
+    const std::string head = std::string(def.key) + "=";
     if (line.compare(0, head.size(), head) != 0) return std::nullopt;
     return line.substr(head.size());
   }
   TKeyValue kv = SplitKeyValue(line);
-  if (kv.key != spec.key) return std::nullopt;
+  if (kv.key != def.key) return std::nullopt;
   return std::move(kv.value);
 }
 
-void ReadKey(const TKeySpec& spec, const std::string& value, int32_t& member) {
+void ReadKey(const TKeyDef& def, const std::string& value, int32_t& member) {
   const std::string number = Trim(value);
   int n = 0;
-  switch (spec.kind) {
+  switch (def.kind) {
     case TKeyKind::kInteger:
       member = StrToInt(number);
       break;
@@ -29,51 +29,51 @@ void ReadKey(const TKeySpec& spec, const std::string& value, int32_t& member) {
       if (TryStrToInt(number, n)) member = n;
       break;
     case TKeyKind::kPositive:
-      if (TryStrToInt(number, n)) member = n <= 0 ? spec.fallback : n;
+      if (TryStrToInt(number, n)) member = n <= 0 ? def.fallback : n;
       break;
     default:
       break;
   }
 }
 
-void ReadKey(const TKeySpec& spec, const std::string& value, bool& member) {
-  switch (spec.rule) {
+void ReadKey(const TKeyDef& def, const std::string& value, bool& member) {
+  switch (def.rule) {
     case TWordRule::kUnlessFalseWord:
-      member = LowerCase(Trim(value)) != spec.false_word;
+      member = LowerCase(Trim(value)) != def.false_word;
       break;
     case TWordRule::kOnlyTrueWord:
-      member = LowerCase(Trim(value)) == spec.true_word;
+      member = LowerCase(Trim(value)) == def.true_word;
       break;
     case TWordRule::kExactOrKeep:
-      if (value == spec.true_word) member = true;
-      else if (value == spec.false_word) member = false;
+      if (value == def.true_word) member = true;
+      else if (value == def.false_word) member = false;
       break;
   }
 }
 
-void ReadKey(const TKeySpec& spec, const std::string& value, uint8_t& member) {
-  const uint8_t code = spec.text_code(value);
+void ReadKey(const TKeyDef& def, const std::string& value, uint8_t& member) {
+  const uint8_t code = def.text_code(value);
   if (code != kNoCode) member = code;
 }
 
-void ReadKey(const TKeySpec& spec, const std::string& value, std::string& member) {
-  (void)spec;
+void ReadKey(const TKeyDef& def, const std::string& value, std::string& member) {
+  (void)def;
   member = value;
 }
 
-std::string KeyText(const TKeySpec& spec, int32_t member) {
-  (void)spec;
+std::string KeyText(const TKeyDef& def, int32_t member) {
+  (void)def;
   return std::to_string(member);
 }
 
-std::string KeyText(const TKeySpec& spec, bool member) {
-  return member ? spec.true_word : spec.false_word;
+std::string KeyText(const TKeyDef& def, bool member) {
+  return member ? def.true_word : def.false_word;
 }
 
-std::string KeyText(const TKeySpec& spec, uint8_t member) { return spec.code_text(member); }
+std::string KeyText(const TKeyDef& def, uint8_t member) { return def.code_text(member); }
 
-std::string KeyText(const TKeySpec& spec, const std::string& member) {
-  (void)spec;
+std::string KeyText(const TKeyDef& def, const std::string& member) {
+  (void)def;
   return member;
 }
 

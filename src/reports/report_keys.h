@@ -62,7 +62,7 @@ inline constexpr uint8_t kNoCode = 255;
 
 // A key apart from its member: its text and how its value is read and
 // written.
-struct TKeySpec {
+struct TKeyDef {
   const char* key = nullptr;  // null for state that only Clone copies
   TKeyKind kind = TKeyKind::kCopied;
   unsigned flags = 0;
@@ -70,27 +70,27 @@ struct TKeySpec {
   const char* false_word = "false";
   TWordRule rule = TWordRule::kUnlessFalseWord;
   int32_t fallback = 0;  // kPositive
-  std::string (*code_text)(uint8_t) = nullptr;            // kCode
-  uint8_t (*text_code)(std::string_view) = nullptr;       // kCode
+  std::string (*code_text)(uint8_t) = nullptr;       // kCode
+  uint8_t (*text_code)(std::string_view) = nullptr;  // kCode
 };
 
 // The value of the key in a definition line, or nothing when the line
 // sets another key.
-std::optional<std::string> KeyValue(const TKeySpec& spec, const std::string& line);
-void ReadKey(const TKeySpec& spec, const std::string& value, int32_t& member);
-void ReadKey(const TKeySpec& spec, const std::string& value, bool& member);
-void ReadKey(const TKeySpec& spec, const std::string& value, uint8_t& member);
-void ReadKey(const TKeySpec& spec, const std::string& value, std::string& member);
+std::optional<std::string> KeyValue(const TKeyDef& def, const std::string& line);
+void ReadKey(const TKeyDef& def, const std::string& value, int32_t& member);
+void ReadKey(const TKeyDef& def, const std::string& value, bool& member);
+void ReadKey(const TKeyDef& def, const std::string& value, uint8_t& member);
+void ReadKey(const TKeyDef& def, const std::string& value, std::string& member);
 // The value as a definition line writes it.
-std::string KeyText(const TKeySpec& spec, int32_t member);
-std::string KeyText(const TKeySpec& spec, bool member);
-std::string KeyText(const TKeySpec& spec, uint8_t member);
-std::string KeyText(const TKeySpec& spec, const std::string& member);
+std::string KeyText(const TKeyDef& def, int32_t member);
+std::string KeyText(const TKeyDef& def, bool member);
+std::string KeyText(const TKeyDef& def, uint8_t member);
+std::string KeyText(const TKeyDef& def, const std::string& member);
 
 // One entry of a report level's table.
 template <typename Report>
 struct TReportKey {
-  TKeySpec spec;
+  TKeyDef def;
   // The member, or for state of another type the function that copies it.
   std::variant<int32_t Report::*, bool Report::*, uint8_t Report::*, std::string Report::*,
                void (*)(const Report&, Report&)>
@@ -164,12 +164,12 @@ struct TKeys {
 template <typename Report>
 void ReadKeys(const TReportKeys<Report>& keys, Report& report, const std::string& line) {
   for (const TReportKey<Report>& k : keys) {
-    const std::optional<std::string> value = KeyValue(k.spec, line);
+    const std::optional<std::string> value = KeyValue(k.def, line);
     if (!value) continue;
     std::visit(
         [&](auto m) {
           if constexpr (std::is_member_object_pointer_v<decltype(m)>)
-            ReadKey(k.spec, *value, report.*m);
+            ReadKey(k.def, *value, report.*m);
         },
         k.member);
     if (k.after_read != nullptr) k.after_read(report);
@@ -180,11 +180,11 @@ void ReadKeys(const TReportKeys<Report>& keys, Report& report, const std::string
 template <typename Report>
 void WriteKeys(const TReportKeys<Report>& keys, Report& report, bool short_form) {
   for (const TReportKey<Report>& k : keys) {
-    if (k.spec.key == nullptr || (short_form && (k.spec.flags & kLongForm) != 0)) continue;
+    if (k.def.key == nullptr || (short_form && (k.def.flags & kLongForm) != 0)) continue;
     std::visit(
         [&](auto m) {
           if constexpr (std::is_member_object_pointer_v<decltype(m)>)
-            report.AddDefinitionLine(std::string(k.spec.key) + "=" + KeyText(k.spec, report.*m));
+            report.AddDefinitionLine(std::string(k.def.key) + "=" + KeyText(k.def, report.*m));
         },
         k.member);
   }
@@ -194,7 +194,7 @@ void WriteKeys(const TReportKeys<Report>& keys, Report& report, bool short_form)
 template <typename Report>
 void CopyKeys(const TReportKeys<Report>& keys, const Report& from, Report& to) {
   for (const TReportKey<Report>& k : keys) {
-    if ((k.spec.flags & kNotCloned) != 0) continue;
+    if ((k.def.flags & kNotCloned) != 0) continue;
     std::visit(
         [&](auto m) {
           if constexpr (std::is_member_object_pointer_v<decltype(m)>)

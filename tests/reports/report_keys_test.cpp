@@ -50,14 +50,14 @@ TEST(ReportKeysTest, IntegersByKind) {
   };
   for (const TIntegerCase& c : cases) {
     SCOPED_TRACE(std::string(c.value) + " kind " + std::to_string(static_cast<int>(c.kind)));
-    const TKeySpec spec{.key = "n", .kind = c.kind, .fallback = 20};
+    const TKeyDef def{.key = "n", .kind = c.kind, .fallback = 20};
     int32_t member = 42;
     if (c.raises)
-      EXPECT_THROW(ReadKey(spec, c.value, member), EConvertError);
+      EXPECT_THROW(ReadKey(def, c.value, member), EConvertError);
     else
-      ReadKey(spec, c.value, member);
+      ReadKey(def, c.value, member);
     EXPECT_EQ(member, c.expected);
-    EXPECT_EQ(KeyText(spec, member), std::to_string(c.expected));
+    EXPECT_EQ(KeyText(def, member), std::to_string(c.expected));
   }
 }
 
@@ -86,24 +86,24 @@ TEST(ReportKeysTest, WordsByRule) {
   };
   for (const TWordCase& c : cases) {
     SCOPED_TRACE(std::string(c.value) + " rule " + std::to_string(static_cast<int>(c.rule)));
-    const TKeySpec spec{.key = "w",
+    const TKeyDef def{.key = "w",
                         .kind = TKeyKind::kWords,
                         .true_word = "value",
                         .false_word = "name",
                         .rule = c.rule};
     bool member = true;
-    ReadKey(spec, c.value, member);
+    ReadKey(def, c.value, member);
     EXPECT_EQ(member, c.from_true);
     member = false;
-    ReadKey(spec, c.value, member);
+    ReadKey(def, c.value, member);
     EXPECT_EQ(member, c.from_false);
-    EXPECT_EQ(KeyText(spec, true), "value");
-    EXPECT_EQ(KeyText(spec, false), "name");
+    EXPECT_EQ(KeyText(def, true), "value");
+    EXPECT_EQ(KeyText(def, false), "name");
   }
 }
 
 TEST(ReportKeysTest, CodesTextsAndWhichLinesSetAKey) {
-  const TKeySpec code{.key = "c",
+  const TKeyDef code{.key = "c",
                       .kind = TKeyKind::kCode,
                       .code_text = SmallCodeText,
                       .text_code = SmallCode};
@@ -114,26 +114,26 @@ TEST(ReportKeysTest, CodesTextsAndWhichLinesSetAKey) {
   EXPECT_EQ(member, 2);
   EXPECT_EQ(KeyText(code, member), "two");
 
-  const TKeySpec text{.key = "t", .kind = TKeyKind::kText};
+  const TKeyDef text{.key = "t", .kind = TKeyKind::kText};
   std::string value;
   ReadKey(text, " Bar ", value);
   EXPECT_EQ(value, " Bar ");
 
   // A key is found in any case and with blanks; its value is the rest of
   // the line after the first "=".
-  const TKeySpec any{.key = "limit", .kind = TKeyKind::kInteger};
+  const TKeyDef any{.key = "limit", .kind = TKeyKind::kInteger};
   EXPECT_EQ(KeyValue(any, " LIMIT =a=b"), "a=b");
   EXPECT_EQ(KeyValue(any, "limits=1"), std::nullopt);
   EXPECT_EQ(KeyValue(any, "limit"), std::nullopt);
   // One at the line's start only as written.
-  const TKeySpec start{.key = "max_ref_count", .kind = TKeyKind::kInteger, .flags = kAtLineStart};
+  const TKeyDef start{.key = "max_ref_count", .kind = TKeyKind::kInteger, .flags = kAtLineStart};
   EXPECT_EQ(KeyValue(start, "max_ref_count= 5"), " 5");
   EXPECT_EQ(KeyValue(start, " max_ref_count=5"), std::nullopt);
   EXPECT_EQ(KeyValue(start, "MAX_REF_COUNT=5"), std::nullopt);
   EXPECT_EQ(KeyValue(start, "max_ref_count =5"), std::nullopt);
   EXPECT_EQ(KeyValue(start, "max_ref"), std::nullopt);
   // State that only a copy takes is no key.
-  EXPECT_EQ(KeyValue(TKeySpec{}, "=1"), std::nullopt);
+  EXPECT_EQ(KeyValue(TKeyDef{}, "=1"), std::nullopt);
 }
 
 // --- every report type -------------------------------------------------------------

@@ -1,4 +1,6 @@
 // Program entry: reads the command line and starts the one-shot run.
+#include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -58,7 +60,14 @@ int main(int argc, char** argv) {
   const std::string error = cmd.Parse(args);
   if (!error.empty()) platform::WriteStderr(error + "\n");
 
-  if (cmd.console) return RunOneShot(cmd);
+  if (cmd.console) {
+    // What the run made stays to the end of the process: exit() hands its
+    // memory back to the system at once, far faster than freeing the report
+    // set's millions of records one by one (a fifth of a second on a large
+    // log). It stays reachable from this frame, so leak checkers pass it.
+    std::unique_ptr<TRunContext> run;
+    std::exit(RunOneShot(cmd, run));
+  }
   platform::WriteStderr(
       "This build of Trelvar has no windowed application; use -console for an analysis run.\n");
   return 2;

@@ -46,6 +46,7 @@ int RunSteps(const TCmdLine& cmd, std::unique_ptr<TRunContext>& ctx, bool& head_
 
   ctx->translator =
       std::make_unique<TLangTranslator>(ctx->folders.Program(), platform::UserLocaleName());
+  RunControl().SetTexts(ctx->translator.get());
   ctx->translator->SetFolder("Language");
   ctx->formats = std::make_unique<TLogFmts>();
   ctx->settings =
@@ -93,10 +94,7 @@ int RunSteps(const TCmdLine& cmd, std::unique_ptr<TRunContext>& ctx, bool& head_
 
 }  // namespace
 
-// The report set of the run, once its pages are written (see RunOneShot).
-TRepParser* g_finished_report_set = nullptr;
-
-int RunOneShot(const TCmdLine& cmd) {
+int RunOneShot(const TCmdLine& cmd, std::unique_ptr<TRunContext>& ctx) {
   THeadlessHost host;
   SetRunControl(&host);
   // Started without standard output (from a desktop launcher), the run
@@ -104,7 +102,6 @@ int RunOneShot(const TCmdLine& cmd) {
   if (!platform::StdoutIsOpen()) platform::OpenTerminalAsStdout();
 
   int status = kExitComplete;
-  std::unique_ptr<TRunContext> ctx;
   bool head_written = false;
   std::string error_line;
   try {
@@ -126,11 +123,6 @@ int RunOneShot(const TCmdLine& cmd) {
     status = kExitFailed;
   }
 
-  // The process ends with this run: the system takes the report set's
-  // memory back at once, far faster than freeing its millions of records
-  // one by one (a fifth of a second on a large log). It stays reachable.
-  if (ctx != nullptr) g_finished_report_set = ctx->report_set.release();
-  ctx.reset();
   if (RunMode() != TRunMode::Console) {
     OutputLine("</body>");
     OutputLine("</html>");

@@ -6,7 +6,10 @@
 // the normal clean-up.
 #pragma once
 
+#include <memory>
+
 #include "app/cmdline.h"
+#include "reports/run_context.h"
 
 namespace trelvar {
 
@@ -19,7 +22,8 @@ inline constexpr int kExitFailed = 1;    // it failed; its error line says why
 // no line counted. A warning line names each cause.
 inline constexpr int kExitIncomplete = 3;
 
-// Returns the process exit status (above).
-int RunOneShot(const TCmdLine& cmd);
+// Returns the process exit status (above). `ctx` receives the objects of
+// the run; the program entry leaves them to the end of the process.
+int RunOneShot(const TCmdLine& cmd, std::unique_ptr<TRunContext>& ctx);
 
 }  // namespace trelvar

@@ -7,8 +7,9 @@
 // the one-shot run and the windowed application implement it, and the
 // differences between them live there only: no code below the program
 // entry asks how the program runs. The installed control is the sink of
-// the output channel; tests install their own to see what the core says.
-// Main thread only.
+// the output channel, and it carries the texts of the user's language;
+// tests install their own to see what the core says. Main thread only
+// (the texts may be read from any thread of an analysis while it runs).
 #pragma once
 
 #include <string>
@@ -30,6 +31,14 @@ struct TFinishedPages {
   std::string web_path;   // the site's output URI, as the site gives it
   std::string index;      // "index.htm", or "indexdetails.htm" without one
   bool open_in_browser = false;  // the settings ask to show them at once
+};
+
+// The texts the user reads, by text id, each with its English default.
+class TTextSource {
+ public:
+  virtual ~TTextSource() = default;
+  // The text of `id` in the current language, or `fallback`.
+  virtual std::string Text(int id, const std::string& fallback) const = 0;
 };
 
 class TRunControl {
@@ -59,6 +68,14 @@ class TRunControl {
   // Registers the one ticker that ProcessMessages gives a turn (not owned;
   // null removes it). Hosts with timers of their own ignore it.
   virtual void SetTicker(TUiTicker* ticker) { (void)ticker; }
+
+  // The texts of the run (not owned; null: every text is its default).
+  // The owner of the run's translator installs it and takes it back.
+  void SetTexts(const TTextSource* texts) { texts_ = texts; }
+  const TTextSource* Texts() const { return texts_; }
+
+ private:
+  const TTextSource* texts_ = nullptr;
 };
 
 // The installed run control. Until a host installs its own, a quiet one

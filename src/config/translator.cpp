@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "base/errors.h"
 #include "base/text_helpers.h"
 #include "config/folders.h"
 #include "platform/files.h"
@@ -10,25 +9,15 @@
 
 namespace trelvar {
 
-namespace {
-TLangTranslator* g_instance = nullptr;
-}
-
 TLangTranslator::TLangTranslator(std::string program_folder, std::string locale_name)
     : program_folder_(ToNativeDir(std::move(program_folder))),
       locale_name_(std::move(locale_name)),
       locale_code_(LowerCase(platform::LocaleCodeOf(locale_name_))),
-      folder_(program_folder_) {
-  if (g_instance != nullptr)
-    throw EInvalidOperation("Only one instance of the string translator is allowed");
-  g_instance = this;
-}
+      folder_(program_folder_) {}
 
 TLangTranslator::~TLangTranslator() {
-  if (g_instance == this) g_instance = nullptr;
+  if (RunControl().Texts() == this) RunControl().SetTexts(nullptr);
 }
-
-TLangTranslator* TLangTranslator::Instance() { return g_instance; }
 
 void TLangTranslator::SetFolder(const std::string& name) {
   folder_ = ToNativeDir(AbsolutePath(name, program_folder_));
@@ -96,7 +85,7 @@ void TLangTranslator::SelectByIndex(int index) {
     SetLanguage(sorted_names_[static_cast<size_t>(index)]);
 }
 
-std::string TLangTranslator::Translate(int id, const std::string& fallback) const {
+std::string TLangTranslator::Text(int id, const std::string& fallback) const {
   if (document_ == nullptr) return fallback;
   std::string text = document_->ReadString("Strings", std::to_string(id), "");
   if (text.empty()) return fallback;
@@ -104,8 +93,8 @@ std::string TLangTranslator::Translate(int id, const std::string& fallback) cons
 }
 
 std::string Translate(int id, const std::string& fallback) {
-  const TLangTranslator* t = TLangTranslator::Instance();
-  return t == nullptr ? fallback : t->Translate(id, fallback);
+  const TTextSource* texts = RunControl().Texts();
+  return texts == nullptr ? fallback : texts->Text(id, fallback);
 }
 
 }  // namespace trelvar

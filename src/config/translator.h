@@ -7,9 +7,9 @@
 // from the section "Strings" of the chosen file, with "||" turned into
 // CR LF; a missing or empty entry gives the default.
 //
-// Exactly one translator may exist at a time; creating a second raises
-// EInvalidOperation. Its owner (the run's context) keeps it alive; the free
-// function Translate() reaches it. Use it from the main thread only.
+// The run's context owns the one translator of a process and installs it
+// as the texts of the run control; the free function Translate() reaches
+// it there. Use it from the main thread only.
 #pragma once
 
 #include <functional>
@@ -18,20 +18,19 @@
 #include <vector>
 
 #include "base/ini_document.h"
+#include "base/run_control.h"
 
 namespace trelvar {
 
-class TLangTranslator {
+class TLangTranslator : public TTextSource {
  public:
   // `program_folder` is the base of relative language folders; the locale
   // (a POSIX name such as "de_DE") decides the start-up language.
   TLangTranslator(std::string program_folder, std::string locale_name);
-  ~TLangTranslator();
+  // Takes itself back from the run control when it is installed there.
+  ~TLangTranslator() override;
   TLangTranslator(const TLangTranslator&) = delete;
   TLangTranslator& operator=(const TLangTranslator&) = delete;
-
-  // The translator of the process, or null.
-  static TLangTranslator* Instance();
 
   // Sets the language folder (relative names are taken from the program
   // folder), scans its "*.lng" files and chooses the start-up language.
@@ -42,7 +41,7 @@ class TLangTranslator {
   // Switches to entry i of Languages(); out-of-range indices change nothing.
   void SelectByIndex(int index);
 
-  std::string Translate(int id, const std::string& fallback) const;
+  std::string Text(int id, const std::string& fallback) const override;
 
   const std::string& Folder() const { return folder_; }
   const std::vector<std::string>& Languages() const { return sorted_names_; }  // by name
@@ -78,8 +77,8 @@ class TLangTranslator {
   TWindowWalker window_walker_;
 };
 
-// The process-wide translator's text for `id`, or `fallback` when there is
-// no translator or no language.
+// The text for `id` from the texts of the installed run control, or
+// `fallback` when none are installed or the language has none.
 std::string Translate(int id, const std::string& fallback);
 
 }  // namespace trelvar

@@ -103,6 +103,7 @@ TEST(LanguageFiles, GermanTranslatesEveryEnglishText) {
 
 TEST(LanguageFiles, GermanLocaleSwitchesTexts) {
   TLangTranslator t(kSource, "de_AT");
+  RunControl().SetTexts(&t);
   t.SetFolder("Language");
   EXPECT_EQ(t.CurrentLanguage(), "Deutsch");
   EXPECT_EQ(Translate(206, "Server name:"), "Servername:");

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "base/errors.h"
+#include "base/run_control.h"
 #include "test_support.h"
 
 namespace trelvar {
@@ -28,7 +29,7 @@ TEST(TLangTranslator, WithoutLanguageFilesEveryTextIsItsDefault) {
 }
 
 TEST(TLangTranslator, NoTranslatorGivesDefaults) {
-  ASSERT_EQ(TLangTranslator::Instance(), nullptr);
+  ASSERT_EQ(RunControl().Texts(), nullptr);
   EXPECT_EQ(Translate(1, "default"), "default");
 }
 
@@ -72,6 +73,7 @@ TEST(TLangTranslator, TranslateSwitchAndLineBreaks) {
   WriteLanguage(dir, "en.lng", "English", "", "10=Ten\r\n");
   WriteLanguage(dir, "de.lng", "Deutsch", "", "10=Zehn\r\n11=Erste||Zweite\r\n12=\r\n");
   TLangTranslator t(dir.path(), "");
+  RunControl().SetTexts(&t);
   int walks = 0;
   t.SetWindowWalker([&](const TLangTranslator&) { ++walks; });
   t.SetFolder("Language");
@@ -94,17 +96,31 @@ TEST(TLangTranslator, TranslateSwitchAndLineBreaks) {
   EXPECT_EQ(t.CurrentLanguage(), "English");
 }
 
-TEST(TLangTranslator, OnlyOneInstance) {
+// The core reaches the translator only through the run control, and only
+// while it is installed there; a translator that goes takes itself back.
+TEST(TLangTranslator, AnswersOnlyWhileInstalled) {
   test::TTempDir dir;
-  TLangTranslator first(dir.path(), "");
-  EXPECT_EQ(TLangTranslator::Instance(), &first);
-  try {
-    TLangTranslator second(dir.path(), "");
-    FAIL();
-  } catch (const EInvalidOperation& e) {
-    EXPECT_STREQ(e.ClassName(), "EInvalidOperation");
+  WriteLanguage(dir, "de.lng", "Deutsch", "", "10=Zehn\r\n");
+  {
+    TLangTranslator t(dir.path(), "");
+    t.SetFolder("Language");
+    EXPECT_EQ(t.Text(10, "Ten"), "Zehn");
+    EXPECT_EQ(Translate(10, "Ten"), "Ten");  // not installed yet
+    RunControl().SetTexts(&t);
+    EXPECT_EQ(Translate(10, "Ten"), "Zehn");
   }
-  EXPECT_EQ(TLangTranslator::Instance(), &first);
+  EXPECT_EQ(RunControl().Texts(), nullptr);
+  EXPECT_EQ(Translate(10, "Ten"), "Ten");
+
+  // Another control carries its own texts: installing it hides them.
+  TLangTranslator t(dir.path(), "");
+  t.SetFolder("Language");
+  RunControl().SetTexts(&t);
+  {
+    test::TCaptureHost host(TRunMode::Console);
+    EXPECT_EQ(Translate(10, "Ten"), "Ten");
+  }
+  EXPECT_EQ(Translate(10, "Ten"), "Zehn");
 }
 
 TEST(TLangTranslator, UnreadableLanguageFileRaises) {

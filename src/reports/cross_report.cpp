@@ -275,14 +275,14 @@ void TCrossRep::Display() {
   AppendDetails("<h2><a href=\"" + HtmlEscape(page_file) + "\">" + report_name + "</a></h2>");
   if (!remarks.empty()) AppendDetails("<P>" + remarks + "</P>");
 
-  std::string page = ctx_.page_head;
-  auto line = [&page](const std::string& text) { page += text + "\r\n"; };
-  line("<BR><a name=\"" + AnchorName() + "\"></a><h2>" + report_name + "</h2>");
-  line("<p><a href=\"indexdetails.htm\">Back to main page</a></p>");
+  TPageSink page;
+  page.Append(ctx_.page_head);
+  page.Line("<BR><a name=\"" + AnchorName() + "\"></a><h2>" + report_name + "</h2>");
+  page.Line("<p><a href=\"indexdetails.htm\">Back to main page</a></p>");
   if (parents_.empty()) {
-    line("<P>No data</P>");
-    line("</body></html>");
-    WriteOutputFile(ctx_.output_folder + page_file, page);
+    page.Line("<P>No data</P>");
+    page.Line("</body></html>");
+    page.WriteTo(ctx_.output_folder + page_file);
     return;
   }
 
@@ -292,43 +292,37 @@ void TCrossRep::Display() {
   for (const auto& p : parents_) all_totals += p->total;
   const std::string parent_caption = CrossCaption(parent_param);
 
-  line("<P><TABLE border=0 cellPadding=1 cellSpacing=1 width=\"500\">");
-  line("<TR><TH>" + parent_caption + " \\ " + CrossCaption(child_param) + "</TH>");
-  line("<TH>Value</TH>");
-  if (show_percent) line("<TH>Percent</TH>");
-  line("</TR>");
-  long long row = 0;
+  THtmlTable table(page, "<P>");
+  std::vector<std::string> head{HeadCell(parent_caption + " \\ " + CrossCaption(child_param)),
+                                HeadCell("Value")};
+  if (show_percent) head.push_back(HeadCell("Percent"));
+  table.HeadByLines(head);
   for (size_t i = 0; i < parents_shown; ++i) {
     const TCrossRepParent& p = *parents_[i];
-    line("<TR " + RowClass(row++) + "><TD WIDTH=\"100%\"><b>" + HtmlEscape(p.text) +
+    page.Line(table.NextRow() + "<TD WIDTH=\"100%\"><b>" + HtmlEscape(p.text) +
          "</b></td><td align=right><b>" + std::to_string(p.total) + "</b></td>");
-    if (show_percent) line("<TD align=right><b>" + Percent(p.shown_total, base) + "%</b></TD>");
-    line("</TR>");
+    if (show_percent) page.Line("<TD align=right><b>" + Percent(p.shown_total, base) + "%</b></TD>");
+    page.Line("</TR>");
     const size_t children_shown = Shown(p.children.size(), child_limit);
     for (size_t j = 0; j < children_shown; ++j) {
       const TCrossRepChild& c = *p.children[j];
-      line("<TR " + RowClass(row++) + "><TD WIDTH=\"100%\">&nbsp;&nbsp;&nbsp;&nbsp;" +
+      page.Line(table.NextRow() + "<TD WIDTH=\"100%\">&nbsp;&nbsp;&nbsp;&nbsp;" +
            HtmlEscape(c.text) + "</td><td align=right>" + std::to_string(c.count) + "</td>");
-      if (show_percent) line("<TD align=right>" + Percent(c.count, base) + "%</TD>");
-      line("</TR>");
+      if (show_percent) page.Line("<TD align=right>" + Percent(c.count, base) + "%</TD>");
+      page.Line("</TR>");
     }
   }
   if (show_footer) {
-    const std::string c = " colspan=\"" + std::to_string(show_percent ? 2 : 1) + "\" ";
     const std::string& pc = parent_caption;
-    line("<tr class=\"RowOddTotal\"><td>Subtotal number of " + pc + "s above</td><td" + c +
-         " align=\"right\">" + std::to_string(parents_shown) + "</td></tr>");
-    line("<tr class=\"RowEvenTotal\"><td>Total number of " + pc + "s in log file</td><td " + c +
-         " align=\"right\">" + std::to_string(parents_.size()) + "</td></tr>");
-    line("<tr class=\"RowOddTotal\" " + c + "><td>Subtotal value of " + pc + "s above</td><td " +
-         c + " align=\"right\">" + std::to_string(base) + "</td></tr>");
-    line("<tr class=\"RowEvenTotal\" " + c + "><td>Total value of " + pc +
-         "s in log file</td><td " + c + " align=\"right\">" + std::to_string(all_totals) +
-         "</td></tr>");
+    table.Totals(show_percent ? 2 : 1,
+                 {{"Subtotal number of " + pc + "s above", static_cast<int64_t>(parents_shown)},
+                  {"Total number of " + pc + "s in log file", static_cast<int64_t>(parents_.size())},
+                  {"Subtotal value of " + pc + "s above", base},
+                  {"Total value of " + pc + "s in log file", all_totals}});
   }
-  line("</TABLE></P>");
-  line("</BODY></HTML>");
-  WriteOutputFile(ctx_.output_folder + page_file, page);
+  table.Close("</P>");
+  page.Line("</BODY></HTML>");
+  page.WriteTo(ctx_.output_folder + page_file);
 }
 
 // --- cache ---------------------------------------------------------------------

@@ -149,7 +149,7 @@ void TExpRep::ProcessLine() {
   }
 }
 
-void TExpRep::DrawCharts(std::string& text) {
+void TExpRep::DrawCharts(TPageSink& page) {
   TfrmTempChart* chart = ctx_.chart;
   const double n = visits_ - trained_visits;
   const double limit = walk_length_limit;
@@ -170,9 +170,9 @@ void TExpRep::DrawCharts(std::string& text) {
     }
     chart->FinishChartJpeg("results.jpg");
   }
-  text += "<P><IMG SRC=\"results.jpg\"></P>\r\n";
+  page.Line("<P><IMG SRC=\"results.jpg\"></P>");
   const std::string title = "Диаграмма распределения длин пути";
-  text += "<h3>" + title + "</h3>\r\n";
+  page.Line("<h3>" + title + "</h3>");
   if (chart != nullptr) {
     chart->BeginChart(title, "bar", true, kHistogramSize - 1);
     chart->SetBarMarks(false);
@@ -182,36 +182,36 @@ void TExpRep::DrawCharts(std::string& text) {
     }
     chart->FinishChartJpeg("dist_bar.jpg");
   }
-  text += "<P><IMG SRC=\"dist_bar.jpg\"></P>\r\n";
+  page.Line("<P><IMG SRC=\"dist_bar.jpg\"></P>");
 }
 
 std::string TExpRep::PageText() {
   const int32_t tested = visits_ - trained_visits;
   const double n = tested;
-  std::string t = "<HTML><BODY>";
-  auto line = [&](const std::string& s) { t += s + "\r\n"; };
-  line("<BR><H1>" + report_name + "</H1>");
-  line("<TABLE>");
-  line("<TR><TD>Всего</TD><TD>" + std::to_string(visits_) + " посетителей</TD></TR>");
-  line("<TR><TD>Тренирована на</TD><TD>" + std::to_string(trained_visits) +
+  TPageSink page;
+  page.Append("<HTML><BODY>");
+  page.Line("<BR><H1>" + report_name + "</H1>");
+  page.Line("<TABLE>");
+  page.Line("<TR><TD>Всего</TD><TD>" + std::to_string(visits_) + " посетителей</TD></TR>");
+  page.Line("<TR><TD>Тренирована на</TD><TD>" + std::to_string(trained_visits) +
        " посетителей</TD></TR>");
-  line("<TR><TD>Тестировалась на</TD><TD>" + std::to_string(tested) + " посетителей</TD></TR>");
-  line("</TABLE>");
-  line("<H2>Результаты</H2>");
-  line("<TABLE border=0 cellPadding=1 cellSpacing=1 width=\"500\">");
-  line("<TR>");
-  line("<TH>Параметр</TH>");
-  line("<TH>Оптимально</TH>");
-  line("<TH>Рекомендовано</TH>");
-  line("<TH>Разница</TH>");
+  page.Line("<TR><TD>Тестировалась на</TD><TD>" + std::to_string(tested) + " посетителей</TD></TR>");
+  page.Line("</TABLE>");
+  page.Line("<H2>Результаты</H2>");
+  page.Line("<TABLE border=0 cellPadding=1 cellSpacing=1 width=\"500\">");
+  page.Line("<TR>");
+  page.Line("<TH>Параметр</TH>");
+  page.Line("<TH>Оптимально</TH>");
+  page.Line("<TH>Рекомендовано</TH>");
+  page.Line("<TH>Разница</TH>");
   auto row = [&](const char* name, const std::string& a, const std::string& b,
                  const std::string& difference) {
-    line("</TR>");
-    line("<TR>");
-    line(std::string("<TD>") + name + "</TD>");
-    line(Cell(a));
-    line(Cell(b));
-    line(difference);
+    page.Line("</TR>");
+    page.Line("<TR>");
+    page.Line(std::string("<TD>") + name + "</TD>");
+    page.Line(Cell(a));
+    page.Line(Cell(b));
+    page.Line(difference);
   };
   row("Найдено целей", std::to_string(a_.found), std::to_string(b_.found),
       DifferenceCell(static_cast<double>(a_.found) - b_.found, a_.found));
@@ -235,11 +235,11 @@ std::string TExpRep::PageText() {
   const double wb = Ratio(b_.found_length_square_sum, b_.found) - gb * gb;
   row("Дисперсия cредней длины пути для найденных целей", Fixed(wa), Fixed(wb),
       DifferenceCell(wa - wb, wa));
-  line("</TR>");
-  line("</TABLE>");
-  DrawCharts(t);
-  line("</BODY></HTML>");
-  return t;
+  page.Line("</TR>");
+  page.Line("</TABLE>");
+  DrawCharts(page);
+  page.Line("</BODY></HTML>");
+  return page.Text();
 }
 
 void TExpRep::Display() {

@@ -72,7 +72,7 @@ class TExpRep : public TReportOf<TExpRep, TCustomWReport> {
   bool RemoveTarget(const std::string& key);
   // The page file text (UTF-8, converted when written).
   std::string PageText();
-  void DrawCharts(std::string& text);
+  void DrawCharts(TPageSink& page);
 
   int32_t visits_ = 0;
   TWalkStats a_, b_;

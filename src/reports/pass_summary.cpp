@@ -121,19 +121,18 @@ std::vector<std::pair<std::string, std::string>> TPassSummary::Rows(const std::s
   return rows;
 }
 
-std::string TPassSummary::Html(const std::string& from, const std::string& to) const {
-  std::string out = "<BR><a name=\"_summary\"></a><h2>" + Translate(1015, "Summary") + "</h2>\r\n";
+void TPassSummary::Html(TPageSink& page, const std::string& from, const std::string& to) const {
+  page.Line("<BR><a name=\"_summary\"></a><h2>" + Translate(1015, "Summary") + "</h2>");
   if (missing_earlier_)
-    out += "<P>" +
-           Translate(1029, "The cache of earlier analyses kept no summary: the figures below "
-                           "are of this analysis only.") +
-           "</P>\r\n";
-  out += "<P><TABLE border=0 cellPadding=1 cellSpacing=1 width=\"500\">\r\n";
-  long long i = 0;
+    page.Line("<P>" +
+              Translate(1029, "The cache of earlier analyses kept no summary: the figures below "
+                              "are of this analysis only.") +
+              "</P>");
+  THtmlTable table(page, "<P>");
   for (const auto& [caption, value] : Rows(from, to))
-    out += "<TR " + RowClass(i++) + "><TD WIDTH=\"100%\">" + HtmlEscape(caption) +
-           "</TD><TD align=\"right\" nowrap>" + HtmlEscape(value) + "</TD></TR>\r\n";
-  return out + "</TABLE></P>";
+    page.Line(table.NextRow() + "<TD WIDTH=\"100%\">" + HtmlEscape(caption) +
+              "</TD><TD align=\"right\" nowrap>" + HtmlEscape(value) + "</TD></TR>");
+  table.Close("</P>");
 }
 
 std::string TPassSummary::Csv(const std::string& from, const std::string& to) const {

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "logread/log_line.h"
+#include "reports/html_page.h"
 
 namespace trelvar {
 
@@ -38,8 +39,9 @@ class TPassSummary {
   // At the end of the pass: what became of its lines.
   void EndPass(const TLineCounts& lines, int64_t counted);
 
-  // The section of the details page; `from` and `to` are the time range.
-  std::string Html(const std::string& from, const std::string& to) const;
+  // Appends the section of the details page; `from` and `to` are the time
+  // range.
+  void Html(TPageSink& page, const std::string& from, const std::string& to) const;
   // The same as CSV lines ("caption;value"), with CR LF.
   std::string Csv(const std::string& from, const std::string& to) const;
 

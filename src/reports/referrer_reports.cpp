@@ -17,8 +17,6 @@ namespace trelvar {
 
 namespace {
 
-constexpr const char* kTableOpen = "<TABLE border=0 cellPadding=1 cellSpacing=1 width=\"500\">";
-
 void Increment(int32_t& n) {
   if (n < std::numeric_limits<int32_t>::max()) ++n;
 }
@@ -96,25 +94,23 @@ void TRefAn::Display() {
   SortRows();
 
   AppendDetails("<h2><A HREF=\"" + page_file + "\">" + report_name + "</A>" + "</h2>");
-  debug_text.clear();
-  AddDebugText(ctx_.page_head);
-  AddDebugText("<BR><H1>" + report_name + "</H1>");
-  if (!remarks.empty()) AddDebugText("<p>" + remarks + "</p>");
-  AddDebugText(kTableOpen);
-  AddDebugText("<TR><TH>" + Translate(287, "Hits") + "</TH><TH>" + Translate(288, "Percent") +
-               "</TH><TH>" + Translate(248, "Page") + "</TH></TR>");
+  TPageSink out = BeginOwnPage();
+  out.Line("<BR><H1>" + report_name + "</H1>");
+  if (!remarks.empty()) out.Line("<p>" + remarks + "</p>");
+  THtmlTable table(out);
+  table.Head({Translate(287, "Hits"), Translate(288, "Percent"), Translate(248, "Page")});
   const size_t shown = Shown(rows_.size(), max_ref_count);
   for (size_t i = 0; i < shown; ++i) {
     TRefAnRow& row = *rows_.Rows()[i];
-    AddDebugText("<TR class=\"RowHeader\">");
-    AddDebugText("<TD align=\"right\">" + std::to_string(row.visits) + "</TD><TD align=\"right\">" +
+    out.Line("<TR class=\"RowHeader\">");
+    out.Line("<TD align=\"right\">" + std::to_string(row.visits) + "</TD><TD align=\"right\">" +
                  Fixed(row.share * 100) + "</TD>");
     const std::string wrapped = WrapHtml(row.value, 75, "&/");
     if (IsSafeLink(row.value))
-      AddDebugText("<TD><font color=\"green\"><a href=\"" + HtmlEscape(row.value) + "\">" +
+      out.Line("<TD><font color=\"green\"><a href=\"" + HtmlEscape(row.value) + "\">" +
                    wrapped + "</a></font>");
     else
-      AddDebugText("<TD><font color=\"green\">" + wrapped + "</font>");
+      out.Line("<TD><font color=\"green\">" + wrapped + "</font>");
 
     int64_t hits = 0;
     for (const auto& page : row.pages.Rows()) hits += page->hits;
@@ -125,14 +121,13 @@ void TRefAn::Display() {
     const size_t pages = Shown(row.pages.size(), max_href_count);
     for (size_t p = 0; p < pages; ++p) {
       const TRefAnPage& page = *row.pages.Rows()[p];
-      AddDebugText("<TR class=\"OddRaw\"><TD align=\"right\">" + std::to_string(page.hits) +
+      out.Line("<TR class=\"OddRaw\"><TD align=\"right\">" + std::to_string(page.hits) +
                    "</TD><TD align=\"right\">" + Fixed(page.share * 100) + "%</TD>" + "<TD>" +
                    HtmlEscape(page.value) + "</TD></TR>");
     }
   }
-  AddDebugText("</TABLE></P>");
-  AddDebugText(ctx_.page_foot);
-  WriteOutputFile(ctx_.output_folder + page_file, debug_text);
+  table.Close("</P>");
+  FinishOwnPage(out, page_file);
 }
 
 void TRefAn::Clear() { rows_.Clear(); }
@@ -209,31 +204,28 @@ void TIndirectRefAn::Display() {
   rows_.StableSort(
       [](const TIndirRefAnTable& a, const TIndirRefAnTable& b) { return a.hits > b.hits; });
   AppendDetails("<h2><A HREF=\"" + page_file + "\">" + report_name + "</A>" + "</h2>");
-  debug_text.clear();
-  AddDebugText(ctx_.page_head);
-  AddDebugText("<BR><H1>" + report_name + "</H1>");
-  if (!remarks.empty()) AddDebugText("<p>" + remarks + "</p>");
-  AddDebugText(kTableOpen);
-  AddDebugText("<TR><TH>" + Translate(248, "Page") + "</TH><TH>" + Translate(287, "Hits") +
-               "</TH></TR>");
+  TPageSink out = BeginOwnPage();
+  out.Line("<BR><H1>" + report_name + "</H1>");
+  if (!remarks.empty()) out.Line("<p>" + remarks + "</p>");
+  THtmlTable table(out);
+  table.Head({Translate(248, "Page"), Translate(287, "Hits")});
   const size_t shown = Shown(rows_.size(), kLimit);
   for (size_t i = 0; i < shown; ++i) {
     TIndirRefAnTable& page = *rows_.Rows()[i];
     page.referrers.StableSort([](const TIndirRefAnReferrer& a, const TIndirRefAnReferrer& b) {
       return a.count > b.count;
     });
-    AddDebugText("<TR class=\"RowHeader\"><TD>Page " + HtmlEscape(page.value) + "</TD>");
-    AddDebugText("<TD align=\"right\">" + std::to_string(page.hits) + "</TD></TR>");
+    out.Line("<TR class=\"RowHeader\"><TD>Page " + HtmlEscape(page.value) + "</TD>");
+    out.Line("<TD align=\"right\">" + std::to_string(page.hits) + "</TD></TR>");
     const size_t referrers = Shown(page.referrers.size(), kLimit);
     for (size_t r = 0; r < referrers; ++r) {
       const TIndirRefAnReferrer& ref = *page.referrers.Rows()[r];
-      AddDebugText("<TR class=\"OddRaw\"><TD>" + PathBreakHtml(ref.value) +
+      out.Line("<TR class=\"OddRaw\"><TD>" + PathBreakHtml(ref.value) +
                    "</TD><TD align=\"right\">" + std::to_string(ref.count) + "</TD></TR>");
     }
   }
-  AddDebugText("</TABLE></P>");
-  AddDebugText(ctx_.page_foot);
-  WriteOutputFile(ctx_.output_folder + page_file, debug_text);
+  table.Close("</P>");
+  FinishOwnPage(out, page_file);
 }
 
 void TIndirectRefAn::Clear() { rows_.Clear(); }

@@ -94,6 +94,17 @@ int64_t TCustomWReport::CompactThreshold(int64_t limit) const {
   return (tolerance + 100) * limit;
 }
 
+TPageSink TCustomWReport::BeginOwnPage() const {
+  TPageSink page;
+  page.Line(ctx_.page_head);
+  return page;
+}
+
+void TCustomWReport::FinishOwnPage(TPageSink& page, const std::string& file) const {
+  page.Line(ctx_.page_foot);
+  page.WriteTo(ctx_.output_folder + file);
+}
+
 void TCustomWReport::AppendSectionHead() {
   AppendDetails("<BR><a name=\"" + AnchorName() + "\"></a><h2>" + report_name + "</h2>");
   if (!remarks.empty()) AppendDetails("<P>" + remarks + "</P>");

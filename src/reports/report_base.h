@@ -2,7 +2,8 @@
 //
 // A report is configured by a block of definition lines ("name=...",
 // "limit=..."), is offered every accepted log line (ProcessLine), and at
-// the end appends its HTML section to the shared details page (Display).
+// the end appends its HTML section to the details page, and writes any
+// page of its own, through page sinks (Display).
 // TCustomFiltredRep adds per-report filters, so that a report counts only
 // the lines or visits that satisfy its own conditions.
 //
@@ -22,10 +23,12 @@
 #include <optional>
 #include <random>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
 #include "logread/log_line.h"
+#include "reports/html_page.h"
 #include "reports/robot_memo.h"
 #include "sites/conditions.h"
 
@@ -52,7 +55,7 @@ struct TReportContext {
   std::mt19937_64* random = nullptr;
   // Share of the log read so far (0 to 1), updated once per accepted line.
   double fraction_done = 0;
-  std::string details_page;           // the text of "indexdetails.htm"
+  TPageSink details;                  // the page "indexdetails.htm"
   std::string output_folder;          // ends in "/"
   std::string site_name;
   // The head and the end of every page of the output (the end carries the
@@ -68,12 +71,6 @@ struct TReportContext {
   // The robot catalogue of the run and the robot names of the agents seen
   // (no catalogue: every agent is a person).
   TRobotMemo robots;
-
-  // Appends text and CR LF to the details page.
-  void AppendDetails(const std::string& text) {
-    details_page += text;
-    details_page += "\r\n";
-  }
 };
 
 class TCustomWReport {
@@ -124,7 +121,13 @@ class TCustomWReport {
 
   // The section head: anchor, name and remarks.
   void AppendSectionHead();
-  void AppendDetails(const std::string& text) { ctx_.AppendDetails(text); }
+  // Appends text and CR LF to the details page.
+  void AppendDetails(std::string_view text) { ctx_.details.Line(text); }
+  // A page of the report's own, begun with the common page head as a line.
+  TPageSink BeginOwnPage() const;
+  // Ends such a page with the common page end as a line and writes it to
+  // the output folder as `file`.
+  void FinishOwnPage(TPageSink& page, const std::string& file) const;
   TReportContext& Context() const { return ctx_; }
 
   std::string page_file = "indexdetails.htm";

@@ -155,7 +155,7 @@ int TRepParser::FindPrRep(int n) const {
 }
 
 void TRepParser::Clear() {
-  ctx_.details_page.clear();
+  ctx_.details.Clear();
   for (auto& r : reports) r->Clear();
   reports.clear();
   categories.clear();
@@ -523,8 +523,9 @@ std::string TRepParser::TimeRangeText() const {
 bool TRepParser::Display() {
   const TMainSettings& settings = *app_.settings;
   TfrmProg* progress = app_.progress.get();
-  ctx_.AppendDetails("");
-  ctx_.AppendDetails(kHeadHtml);
+  TPageSink& details = ctx_.details;
+  details.Line("");
+  details.Line(kHeadHtml);
 
   const std::string bar =
       "<p align=\"center\"><table width=\"77%\" border=\"0\" cellspacing=\"2\" align=\"center\" "
@@ -537,21 +538,21 @@ bool TRepParser::Display() {
       Translate(264, "Feedback") + "</a></td>" + "    </tr>" + "  </table>";
   std::string page_end = "</BODY></HTML>";
   if (settings.show_navigation_bar) {
-    ctx_.AppendDetails(bar);
+    details.Line(bar);
     page_end = bar + page_end;
   }
   ctx_.page_foot = page_end;
   const TWebSite* site = app_.sites != nullptr ? app_.sites->Current() : nullptr;
-  ctx_.AppendDetails("<H1><CENTER>Trelvar</CENTER></H1>");
-  ctx_.AppendDetails("<H1><CENTER>" + Translate(376, "Site:") + " " +
+  details.Line("<H1><CENTER>Trelvar</CENTER></H1>");
+  details.Line("<H1><CENTER>" + Translate(376, "Site:") + " " +
                      HtmlEscape(site != nullptr ? site->name : ctx_.site_name) + "</CENTER></H1>");
   if (settings.show_developer_information)
-    ctx_.AppendDetails("<P><CENTER>" + Translate(377, "Developer:") + " <a href=\"" + kHomePage +
+    details.Line("<P><CENTER>" + Translate(377, "Developer:") + " <a href=\"" + kHomePage +
                        "\">Trelvar</a></CENTER><P>");
-  if (settings.show_time_range) ctx_.AppendDetails(TimeRangeText());
+  if (settings.show_time_range) details.Line(TimeRangeText());
   {
     const auto [from, to] = TimeRange();
-    ctx_.AppendDetails(summary_.Html(from, to));
+    summary_.Html(ctx_.details, from, to);
   }
 
   const std::string caption = Translate(380, "Creating tables...");
@@ -600,9 +601,9 @@ bool TRepParser::Display() {
 
   const std::string folder = ctx_.output_folder;
   if (platform::FileSize(folder + "err_rep.htm") > 0)
-    ctx_.AppendDetails("<A HREF=\"err_rep.htm\">" + Translate(381, "Errors in log file") + "</A>");
-  ctx_.AppendDetails(page_end);
-  WriteOutputFile(folder + "indexdetails.htm", ctx_.details_page);
+    details.Line("<A HREF=\"err_rep.htm\">" + Translate(381, "Errors in log file") + "</A>");
+  details.Line(page_end);
+  ctx_.details.WriteTo(folder + "indexdetails.htm");
   WriteOutputFile(folder + "indexlist.htm", list);
 
   if (progress != nullptr) progress->StopTimer();

@@ -107,7 +107,7 @@ class TRepParser {
   std::string CachePath() const;
 
   TReportContext& Context() { return ctx_; }
-  const std::string& DetailsPage() const { return ctx_.details_page; }
+  const std::string& DetailsPage() const { return ctx_.details.Text(); }
 
   TDateTime start_time = 0;
   TDateTime first_line_time = 0, last_line_time = 0;

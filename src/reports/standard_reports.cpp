@@ -138,7 +138,7 @@ void TStandardRep::DrawChart(bool use_visitors) {
     if (chart_type != "pie") label += " (" + ShareText(part, base) + "%)";
     chart.AddChartPoint(label, static_cast<double>(part) * 100.0 / static_cast<double>(base));
   }
-  ctx_.details_page += chart.FinishChart();
+  ctx_.details.Append(chart.FinishChart());
 }
 
 void TStandardRep::Display() {
@@ -152,39 +152,29 @@ void TStandardRep::Display() {
   if (!show_table) return;
   const size_t shown = ShownCount();
   const int64_t base = ShareBase(false);
-  AppendDetails("<P><TABLE border=0 cellPadding=1 cellSpacing=1 width=\"500\">");
-  AppendDetails("<TR><TH>" + column_caption + "</TH>");
-  AppendDetails("<TH>" + Translate(287, "Hits") + "</TH>");
-  if (show_percent) AppendDetails("<TH>" + Translate(288, "Percent") + "</TH>");
-  AppendDetails("</TR>");
+  THtmlTable table(ctx_.details, "<P>");
+  std::vector<std::string> head{HeadCell(column_caption), HeadCell(Translate(287, "Hits"))};
+  if (show_percent) head.push_back(HeadCell(Translate(288, "Percent")));
+  table.HeadByLines(head);
   for (size_t i = 0; i < shown; ++i) {
     const TStandardRow& row = *rows_[i];
-    std::string line = "<TR " + RowClass(static_cast<long long>(i)) + "><TD WIDTH=\"100%\">" +
-                       HtmlEscape(row.value) + "</TD><TD align=\"right\">" +
-                       std::to_string(row.count) + "</TD>";
+    std::string line = table.NextRow() + "<TD WIDTH=\"100%\">" + HtmlEscape(row.value) +
+                       "</TD><TD align=\"right\">" + std::to_string(row.count) + "</TD>";
     if (show_percent) line += "<TD align=\"right\">" + ShareText(row.count, base) + "%</TD>";
     AppendDetails(line + "</TR>");
   }
   if (show_footer) {
-    const std::string c = " colspan=\"" + std::to_string(show_percent ? 2 : 1) + "\" ";
     const std::string subtotal = Translate(291, "Subtotal number of");
     const std::string above = Translate(292, "s above");
-    const std::string total = Translate(293, "Total number of");
-    const std::string in_log = Translate(294, "s in log file");
-    AppendDetails("<tr class=\"RowOddTotal\"><td>" + subtotal + " " + Translate(304, "page") +
-                  above + "</td><td" + c + " align=\"right\">" + std::to_string(shown) +
-                  "</td></tr>");
-    AppendDetails("<tr class=\"RowEvenTotal\"><td>" + total + " " + column_caption + in_log +
-                  "</td><td " + c + " align=\"right\">" + std::to_string(rows_.size()) +
-                  "</td></tr>");
-    AppendDetails("<tr class=\"RowOddTotal\" " + c + "><td>" + subtotal + " " + column_caption +
-                  above + "</td><td " + c + " align=\"right\">" +
-                  std::to_string(SumOfCounts(shown)) + "</td></tr>");
-    AppendDetails("<tr class=\"RowEvenTotal\" " + c + "><td>" + total + " " + column_caption +
-                  in_log + "</td><td " + c + " align=\"right\">" +
-                  std::to_string(SumOfCounts(rows_.size())) + "</td></tr>");
+    const std::string total = Translate(293, "Total number of") + " " + column_caption +
+                              Translate(294, "s in log file");
+    table.Totals(show_percent ? 2 : 1,
+                 {{subtotal + " " + Translate(304, "page") + above, static_cast<int64_t>(shown)},
+                  {total, static_cast<int64_t>(rows_.size())},
+                  {subtotal + " " + column_caption + above, SumOfCounts(shown)},
+                  {total, SumOfCounts(rows_.size())}});
   }
-  AppendDetails("</TABLE></P>");
+  table.Close("</P>");
 }
 
 void TStandardRep::WriteCsvFile(const std::string& text) const {

@@ -102,20 +102,18 @@ void TPrRep::Display() {
   const size_t shown = ShownCount();
   const int64_t base = ShareBase(country);
   const std::string caption = ParamCaption(param);
-  AppendDetails("<P><TABLE border=0 cellPadding=1 cellSpacing=1 width=\"500\">");
-  AppendDetails("<TR><TH>" + Translate(286, "Param:") + " " + caption + "</TH>");
-  AppendDetails("<TH>" + Translate(287, "Hits") + "</TH>");
-  if (country) AppendDetails("<TH>" + Translate(413, "Visitors") + "</TH>");
-  if (show_percent) AppendDetails("<TH>" + Translate(288, "Percent") + "</TH>");
+  THtmlTable table(ctx_.details, "<P>");
+  std::vector<std::string> head{HeadCell(Translate(286, "Param:") + " " + caption),
+                                HeadCell(Translate(287, "Hits"))};
+  if (country) head.push_back(HeadCell(Translate(413, "Visitors")));
+  if (show_percent) head.push_back(HeadCell(Translate(288, "Percent")));
   if (with_kb)
-    AppendDetails("<TH>" + Translate(289, "KBytes") + "</TH><TH>" + Translate(290, "Downloads") +
-                  "</TH>");
-  AppendDetails("</TR>");
+    head.push_back(HeadCell(Translate(289, "KBytes")) + HeadCell(Translate(290, "Downloads")));
+  table.HeadByLines(head);
   for (size_t i = 0; i < shown; ++i) {
     const TStandardRow& row = *Rows()[i];
-    std::string line = "<TR " + RowClass(static_cast<long long>(i)) + "><TD WIDTH=\"100%\">" +
-                       HtmlCell(param, row.value) + "</TD><TD align=\"right\">" +
-                       std::to_string(row.count) + "</TD>";
+    std::string line = table.NextRow() + "<TD WIDTH=\"100%\">" + HtmlCell(param, row.value) +
+                       "</TD><TD align=\"right\">" + std::to_string(row.count) + "</TD>";
     if (country) line += "<TD align=\"right\">" + std::to_string(row.visitors) + "</TD>";
     if (show_percent)
       line += "<TD align=\"right\">" + ShareText(country ? row.visitors : row.count, base) +
@@ -131,25 +129,18 @@ void TPrRep::Display() {
   }
   if (show_footer) {
     const int columns = 1 + (show_percent ? 1 : 0) + (country ? 1 : 0) + (with_kb ? 2 : 0);
-    const std::string c = " colspan=\"" + std::to_string(columns) + "\" ";
-    const std::string subtotal = Translate(291, "Subtotal number of");
     const std::string above = Translate(292, "s above");
-    const std::string total = Translate(293, "Total number of");
-    const std::string in_log = Translate(294, "s in log file");
-    AppendDetails("<tr class=\"RowOddTotal\"><td>" + subtotal + " " + caption + above +
-                  "</td><td" + c + " align=\"right\">" + std::to_string(shown) + "</td></tr>");
-    AppendDetails("<tr class=\"RowEvenTotal\"><td>" + total + " " + caption + in_log +
-                  "</td><td " + c + " align=\"right\">" + std::to_string(Rows().size()) +
-                  "</td></tr>");
-    // This row sums the counts: the same text id, with its own default.
-    AppendDetails("<tr class=\"RowOddTotal\" " + c + "><td>" +
-                  Translate(291, "Subtotal value of") + " " + caption + above + "</td><td " + c +
-                  " align=\"right\">" + std::to_string(SumOfCounts(shown)) + "</td></tr>");
-    AppendDetails("<tr class=\"RowEvenTotal\" " + c + "><td>" + total + " " + caption + in_log +
-                  "</td><td " + c + " align=\"right\">" +
-                  std::to_string(SumOfCounts(Rows().size())) + "</td></tr>");
+    const std::string total = Translate(293, "Total number of") + " " + caption +
+                              Translate(294, "s in log file");
+    // The third row sums the counts: the same text id, with its own default.
+    table.Totals(columns,
+                 {{Translate(291, "Subtotal number of") + " " + caption + above,
+                   static_cast<int64_t>(shown)},
+                  {total, static_cast<int64_t>(Rows().size())},
+                  {Translate(291, "Subtotal value of") + " " + caption + above, SumOfCounts(shown)},
+                  {total, SumOfCounts(Rows().size())}});
   }
-  AppendDetails("</TABLE></P>");
+  table.Close("</P>");
 }
 
 void TPrRep::ExportCsv() {

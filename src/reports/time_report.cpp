@@ -266,7 +266,7 @@ void TCustomTimeReport::DrawChart() {
       chart.AddTrendPoint(label, std::nearbyint(static_cast<double>(sum) /
                                                 static_cast<double>(window)));
   }
-  ctx_.details_page += chart.FinishChart();
+  ctx_.details.Append(chart.FinishChart());
 }
 
 std::string TCustomTimeReport::BarCell(int32_t value, int32_t maximum, bool have_image) const {
@@ -284,9 +284,10 @@ void TCustomTimeReport::Display() {
   // The moving average is always drawn; the stored setting does not stop it.
   show_ma = true;
   SortBuckets();
-  std::string& page = ctx_.details_page;
-  page += "<BR><a name=\"" + AnchorName() + "\"></a><h2>" + report_name + "</h2>";
-  if (!remarks.empty()) page += "<p>" + remarks + "</p>";
+  // This section is written without line ends, apart from "No data".
+  TPageSink& page = ctx_.details;
+  page.Append("<BR><a name=\"" + AnchorName() + "\"></a><h2>" + report_name + "</h2>");
+  if (!remarks.empty()) page.Append("<p>" + remarks + "</p>");
   if (buckets_.empty()) {
     AppendDetails("<p>" + Translate(285, "No data") + "</p>");
     return;
@@ -303,14 +304,12 @@ void TCustomTimeReport::Display() {
   int32_t maximum = -1000;
   for (const auto& b : buckets_) maximum = std::max(maximum, b->value);
   const bool have_image = platform::IsRegularFile(ctx_.output_folder + "progress.gif");
-  page += "<P><TABLE border=0 cellPadding=1 cellSpacing=1 width=\"500\">";
-  for (size_t i = 0; i < buckets_.size(); ++i) {
-    const TTimeBucket& b = *buckets_[i];
-    page += "<TR " + RowClass(static_cast<long long>(i)) + "><TD>" + PeriodLabel(b) + "</TD><TD>" +
-            BarCell(b.value, maximum, have_image) + "</TD><TD align=\"right\">" +
-            std::to_string(b.value) + "</TD></TR>";
-  }
-  page += "</TABLE></P>";
+  THtmlTable table(page, "<P>", THtmlTable::TEnds::None);
+  for (const auto& b : buckets_)
+    page.Append(table.NextRow() + "<TD>" + PeriodLabel(*b) + "</TD><TD>" +
+                BarCell(b->value, maximum, have_image) + "</TD><TD align=\"right\">" +
+                std::to_string(b->value) + "</TD></TR>");
+  table.Close("</P>");
 }
 
 void TCustomTimeReport::ExportCsv() {

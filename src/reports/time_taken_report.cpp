@@ -132,21 +132,18 @@ void TTimeTaken::Display() {
     AppendDetails("<P>" + Translate(285, "No data") + "</P>");
     return;
   }
-  AppendDetails("<P><TABLE border=0 cellPadding=1 cellSpacing=1 width=\"500\">");
-  AppendDetails("<TR><TH>" + Translate(405, "File") + "</TH>");
-  AppendDetails("<TH nowrap>" + Translate(406, "Time taken") + "</TH>");
-  AppendDetails("<TH nowrap>" + Translate(407, "Request time") + "</TH>");
-  AppendDetails("</TR>");
+  THtmlTable table(ctx_.details, "<P>");
+  table.HeadByLines({HeadCell(Translate(405, "File")), HeadCell(Translate(406, "Time taken"), "nowrap"),
+                     HeadCell(Translate(407, "Request time"), "nowrap")});
   const size_t shown = ShownCount();
   for (size_t i = 0; i < shown; ++i) {
     const TTimeTakenItem& item = *items_[i];
-    AppendDetails("<TR " + RowClass(static_cast<long long>(i)) + "><TD align=left>" +
-                  HtmlEscape(item.url) + "</TD>");
+    AppendDetails(table.NextRow() + "<TD align=left>" + HtmlEscape(item.url) + "</TD>");
     AppendDetails("<td align=right nowrap>" + std::to_string(item.time_taken) + "</td>");
     AppendDetails("<td align=center nowrap>" + DateTimeText(item.request_time) + "</td>");
     AppendDetails("</TR>");
   }
-  AppendDetails("</TABLE></P>");
+  table.Close("</P>");
 }
 
 void TTimeTaken::ExportCsv() {

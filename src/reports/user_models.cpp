@@ -235,12 +235,11 @@ void TUserModel::Clear() {
 void TUserModel::WritePage(bool profiles) {
   std::stable_sort(patterns_.begin(), patterns_.end(),
                    [](const auto& a, const auto& b) { return a->weight > b->weight; });
-  debug_text.clear();
   AppendDetails("<h2><a href=\"" + page_file + "\">" + report_name + "</a>" + "</h2>");
-  AddDebugText(ctx_.page_head);
-  AddDebugText("<h1>" + report_name + "</h1>");
-  if (profiles && !remarks.empty()) AddDebugText("<p>" + remarks + "</p>");
-  AddDebugText("<p>" + Translate(250, "Total") + " " + std::to_string(visits_) + " " +
+  TPageSink page = BeginOwnPage();
+  page.Line("<h1>" + report_name + "</h1>");
+  if (profiles && !remarks.empty()) page.Line("<p>" + remarks + "</p>");
+  page.Line("<p>" + Translate(250, "Total") + " " + std::to_string(visits_) + " " +
                Translate(390, "visitors") + "</p>");
   const size_t shown =
       std::min(patterns_.size(), static_cast<size_t>(std::max(model_count, 0)));
@@ -252,24 +251,22 @@ void TUserModel::WritePage(bool profiles) {
     });
     p.Touch();
     const std::string number = std::to_string(k + 1);
-    AddDebugText(profiles ? "<h2>" + number + ". " + Translate(391, "User Profile") + " " + "</h2>"
+    page.Line(profiles ? "<h2>" + number + ". " + Translate(391, "User Profile") + " " + "</h2>"
                           : "<h2>" + number + ". Model " + "</h2>");
-    AddDebugText("<p>" + Translate(255, "Visitors:") + " " + std::to_string(p.weight) + " (" +
+    page.Line("<p>" + Translate(255, "Visitors:") + " " + std::to_string(p.weight) + " (" +
                  Fixed(p.weight * 100.0 / visits_) + "%)</p>");
-    AddDebugText("<TABLE border=0 cellPadding=1 cellSpacing=1 width=\"500\">");
-    AddDebugText("<tr><th>" + Translate(287, "Hits") + "</th><th>" + Translate(288, "Percent") +
-                 "</th><th>" + Translate(248, "Page") + "</th></tr>");
+    THtmlTable table(page);
+    table.Head({Translate(287, "Hits"), Translate(288, "Percent"), Translate(248, "Page")}, true);
     for (const TUserPatternItem& item : p.items) {
-      AddDebugText(profiles ? "<TR class=\"OddRaw\"><TD align=\"right\">"
+      page.Line(profiles ? "<TR class=\"OddRaw\"><TD align=\"right\">"
                             : "<TR><TD align=\"right\">");
-      AddDebugText(RoundedText(p.weight * item.value) + "</TD><TD align=\"right\">");
-      AddDebugText(Fixed(item.value * 100) + "% </TD><TD width=\"100%\">");
-      AddDebugText(HtmlEscape(item.page) + "</TD></TR>");
+      page.Line(RoundedText(p.weight * item.value) + "</TD><TD align=\"right\">");
+      page.Line(Fixed(item.value * 100) + "% </TD><TD width=\"100%\">");
+      page.Line(HtmlEscape(item.page) + "</TD></TR>");
     }
-    AddDebugText("</TABLE>");
+    table.Close();
   }
-  AddDebugText(ctx_.page_foot);
-  WriteOutputFile(ctx_.output_folder + SafeFileName(page_file), debug_text);
+  FinishOwnPage(page, SafeFileName(page_file));
 }
 
 void TUserModel::Display() {

@@ -20,8 +20,6 @@ namespace trelvar {
 
 namespace {
 
-constexpr const char* kTableOpen = "<TABLE border=0 cellPadding=1 cellSpacing=1 width=\"500\">";
-
 // Times compare in whole milliseconds, so a gap of exactly 30 minutes is
 // exactly the timeout whatever the rounding of the day fractions.
 int64_t ToMs(TDateTime t) { return std::llround(t * 86400000.0); }
@@ -65,9 +63,8 @@ void TTimeonsiteRep::ProcessLine() {
 
 void TTimeonsiteRep::Display() {
   AppendSectionHead();
-  AppendDetails(std::string("<P>") + kTableOpen);
-  AppendDetails("<TR><TH>" + Translate(29, "Parameter") + "</TH><TH>" + Translate(295, "Value") +
-                "</TH></TR>");
+  THtmlTable table(ctx_.details, "<P>");
+  table.Head({Translate(29, "Parameter"), Translate(295, "Value")});
   AppendDetails("<TR class=\"EvenRaw\"><TD>" + Translate(300, "Total counted visits") +
                 "</TD><TD>" + std::to_string(visit_count) + "</TD></TR>");
   if (visit_count > 0) {
@@ -78,7 +75,7 @@ void TTimeonsiteRep::Display() {
     AppendDetails("<TR  class=\"OddRaw\"><TD>" + Translate(303, "Max time (secs)") +
                   "</TD><TD>" + Fixed(Seconds(max_time)) + "</TD></TR>");
   }
-  AppendDetails("</TABLE></P>");
+  table.Close("</P>");
 }
 
 void TTimeonsiteRep::Clear() {
@@ -239,36 +236,33 @@ void TVisPathRep::Display() {
       return a->address < b->address;
     });
   AppendDetails("<h2><A HREF=\"" + page_file + "\">" + report_name + "</A>" + "</h2>");
-  debug_text.clear();
-  AddDebugText(ctx_.page_head);
-  AddDebugText("<BR><H1>" + report_name + "</H1>");
-  if (!remarks.empty()) AddDebugText("<p>" + remarks + "</p>");
-  AddDebugText(kTableOpen);
-  AddDebugText("<TR><TH>" + Translate(345, "User info and path") + "</TH><TH>" +
-               Translate(247, "Time (secs)") + "</TH></TR>");
+  TPageSink page = BeginOwnPage();
+  page.Line("<BR><H1>" + report_name + "</H1>");
+  if (!remarks.empty()) page.Line("<p>" + remarks + "</p>");
+  THtmlTable table(page);
+  table.Head({Translate(345, "User info and path"), Translate(247, "Time (secs)")});
   for (const TVisPathTable* visit : list) {
-    AddDebugText("<TR class=\"RowHeader\"><TD>" + Translate(346, "Visitor"));
-    AddDebugText("<font color=\"blue\">");
+    page.Line("<TR class=\"RowHeader\"><TD>" + Translate(346, "Visitor"));
+    page.Line("<font color=\"blue\">");
     const std::string user = Trim(visit->user_name);
-    if (!user.empty() && user != "-") AddDebugText(HtmlEscape(visit->user_name) + " ");
-    AddDebugText(HtmlEscape(visit->address) + "</font> " + Translate(347, "came at") + " " +
+    if (!user.empty() && user != "-") page.Line(HtmlEscape(visit->user_name) + " ");
+    page.Line(HtmlEscape(visit->address) + "</font> " + Translate(347, "came at") + " " +
                  DateTimeText(visit->first_request) + "<br>");
-    AddDebugText(Translate(348, "with agent") + " <I>" + HtmlEscape(DecodeUrlText(visit->agent)) +
+    page.Line(Translate(348, "with agent") + " <I>" + HtmlEscape(DecodeUrlText(visit->agent)) +
                  "</I><br>");
     const TSplitURL referrer = SplitUrl(visit->referrer);
-    AddDebugText(Translate(349, "from") + " <font color=\"green\">" + HtmlEscape(referrer.site) +
+    page.Line(Translate(349, "from") + " <font color=\"green\">" + HtmlEscape(referrer.site) +
                  "</font>" +
                  WrapHtml(DecodeUrlText(referrer.path + referrer.document + referrer.query), 70,
                           "&-/=_") +
                  " " + Translate(350, "and visited pages:") + "</TD><TD>&nbsp;</TD></TR>");
     for (const TVisPageTable& hit : visit->hits)
-      AddDebugText("<TR class=\"OddRaw\"><TD>" + WrapHtml(hit.url, 70, "&-/=_") +
+      page.Line("<TR class=\"OddRaw\"><TD>" + WrapHtml(hit.url, 70, "&-/=_") +
                    "</TD><TD align=\"right\">" + Fixed(Seconds(hit.time_spent)) + "</TD></TR>");
-    AddDebugText("</P>");
+    page.Line("</P>");
   }
-  AddDebugText("</TABLE></P>");
-  AddDebugText(ctx_.page_foot);
-  WriteOutputFile(ctx_.output_folder + page_file, debug_text);
+  table.Close("</P>");
+  FinishOwnPage(page, page_file);
 }
 
 void TVisPathRep::Clear() {
@@ -412,46 +406,43 @@ void TCommonPathRep::Compact() {
 
 void TCommonPathRep::Display() {
   SortByCount();
-  debug_text.clear();
   AppendDetails("<h2><a href=\"" + page_file + "\">" + report_name + "</a>" + "</h2>");
   const size_t shown = limit > 0 ? std::min(paths_.size(), static_cast<size_t>(limit)) : 0;
   int64_t shown_visits = 0;
   for (size_t i = 0; i < shown; ++i) shown_visits += paths_[i]->count;
   const double total = total_visits;
 
-  AddDebugText(ctx_.page_head);
-  AddDebugText("<h1>" + report_name + "</h1>");
-  if (!remarks.empty()) AddDebugText("<p>" + remarks + "</p>");
-  AddDebugText("<p>" + Translate(250, "Total") + " " + std::to_string(total_visits) + " " +
+  TPageSink out = BeginOwnPage();
+  out.Line("<h1>" + report_name + "</h1>");
+  if (!remarks.empty()) out.Line("<p>" + remarks + "</p>");
+  out.Line("<p>" + Translate(250, "Total") + " " + std::to_string(total_visits) + " " +
                Translate(251, "paths, and"));
   std::string displayed = std::to_string(shown_visits) + " " + Translate(252, "paths") + " ";
   if (total_visits > 0)
     displayed += "(" + Fixed(static_cast<double>(shown_visits) * 100 / total) + "%) " +
                  Translate(253, "are displayed below.");
-  AddDebugText(displayed + "</p>");
+  out.Line(displayed + "</p>");
 
   for (size_t k = 0; k < shown; ++k) {
     const TCommonPath& path = *paths_[k];
-    AddDebugText("<h2>" + std::to_string(k + 1) + ". " + Translate(254, "Path") + " " + "</h2>");
+    out.Line("<h2>" + std::to_string(k + 1) + ". " + Translate(254, "Path") + " " + "</h2>");
     std::string visitors = "<p>" + Translate(255, "Visitors:") + " " + std::to_string(path.count);
     if (total_visits > 0) visitors += " (" + Fixed(static_cast<double>(path.count) * 100 / total) + "%)";
     const std::string average =
         path.timed_visits <= 0 ? "-" : Fixed(Seconds(path.total_time) / path.timed_visits);
-    AddDebugText(visitors + ", " + Translate(256, "Avg visit time (secs):") + " " + average +
+    out.Line(visitors + ", " + Translate(256, "Avg visit time (secs):") + " " + average +
                  "</p>");
-    AddDebugText(kTableOpen);
-    AddDebugText("<TR><TH>" + Translate(247, "Time (secs)") + "</TH><TH>" +
-                 Translate(248, "Page") + "</TH></TR>");
+    THtmlTable table(out);
+    table.Head({Translate(247, "Time (secs)"), Translate(248, "Page")});
     for (const TVisPageTable& page : path.pages) {
       const std::string time =
           page.timed_count <= 0 ? "-" : Fixed(Seconds(page.time_spent) / page.timed_count);
-      AddDebugText("<TR class=\"OddRaw\"><TD width=\"100\" align=\"right\">" + time +
+      out.Line("<TR class=\"OddRaw\"><TD width=\"100\" align=\"right\">" + time +
                    "</TD><TD>" + WrapHtml(page.url, 75, "&/") + "</TD></TR>");
     }
-    AddDebugText("</TABLE>");
+    table.Close();
   }
-  AddDebugText(ctx_.page_foot);
-  WriteOutputFile(ctx_.output_folder + page_file, debug_text);
+  FinishOwnPage(out, page_file);
 }
 
 void TCommonPathRep::Clear() {

@@ -21,8 +21,6 @@ constexpr const char* kIndexFile = TWebModel::kIdentity.page_file;
 constexpr const char* kExitKey = "/exit.htm";
 constexpr size_t kMaxPathLength = 250;
 constexpr size_t kUrlMemoLimit = 200000;
-constexpr const char* kTableHead =
-    "<TABLE border=0 cellPadding=1 cellSpacing=1 width=\"500\">";
 // Marks where the document begins in the wrapped index text; it holds no
 // break character and survives escaping.
 constexpr const char* kBoldMark = "\x01\x01\x01";  // as wide as "<b>"
@@ -291,50 +289,54 @@ void TWebModel::WritePageFile(TWebPage& page) {
   page.outputs.SortByCount();
   page.later.SortByCount();
   const std::string limit = std::to_string(page.limit);
-  const std::string table_head = std::string("<TR><TH>") + Translate(248, "Page") + "</TH><TH>" +
-                                 Translate(287, "Hits") + "</TH><TH>" +
-                                 Translate(288, "Percent") + "</TH></TR>\r\n";
+  const std::vector<std::string> head{Translate(248, "Page"), Translate(287, "Hits"),
+                                      Translate(288, "Percent")};
   auto share = [&](int32_t count) {
     return page.visits > 0 ? Fixed(count * 100.0 / page.visits) : std::string("-");
   };
   const size_t shown = static_cast<size_t>(std::max(page.limit, 0));
 
-  std::string text = ctx_.page_head;
-  text += "<h1>" + Translate(248, "Page") + " " + HtmlEscape(page.value) + "</h1>\r\n";
-  text += "<P>" + Translate(392, "Visits:") + " " + std::to_string(page.visits) + ",&nbsp;" +
-          Translate(393, "Avg visit time (secs):") + " " +
-          TimeText(page.time_sum, page.timed_count) + "&nbsp<a href=\"" + kIndexFile + "\">" +
-          Translate(394, "Back to Index") + "</a></P>\r\n";
+  TPageSink out;
+  out.Append(ctx_.page_head);
+  out.Line("<h1>" + Translate(248, "Page") + " " + HtmlEscape(page.value) + "</h1>");
+  out.Line("<P>" + Translate(392, "Visits:") + " " + std::to_string(page.visits) + ",&nbsp;" +
+           Translate(393, "Avg visit time (secs):") + " " +
+           TimeText(page.time_sum, page.timed_count) + "&nbsp<a href=\"" + kIndexFile + "\">" +
+           Translate(394, "Back to Index") + "</a></P>");
 
-  text += "<h2>" + Translate(395, "Top") + " " + limit + " " + Translate(396, "Input hrefs") +
-          "</h2>\r\n" + kTableHead + "\r\n" + table_head;
+  out.Line("<h2>" + Translate(395, "Top") + " " + limit + " " + Translate(396, "Input hrefs") +
+           "</h2>");
+  THtmlTable inputs(out);
+  inputs.Head(head);
   for (size_t i = 0; i < std::min(shown, page.inputs.Size()); ++i) {
     const TCustomHRef& r = page.inputs[i];
     const std::string key(r.value);
-    const std::string row = "<TR " + RowClass(static_cast<long long>(i)) + "><TD width=\"100%\">";
+    const std::string row = inputs.NextRow() + "<TD width=\"100%\">";
     if (!key.empty() && key[0] == '/')
-      text += row + "<a href=\"" + HtmlEscape(LinkFile(key, false)) + "\">" + HtmlEscape(key) +
-              "</a>\r\n";
+      out.Line(row + "<a href=\"" + HtmlEscape(LinkFile(key, false)) + "\">" + HtmlEscape(key) +
+               "</a>");
     else
-      text += row + HtmlEscape(key) + "\r\n";
-    text += "</TD><TD align=\"right\">" + std::to_string(r.count) + "</TD>\r\n";
-    text += "<TD align=\"right\">" + share(r.count) + "%</TD></TR>\r\n";
+      out.Line(row + HtmlEscape(key));
+    out.Line("</TD><TD align=\"right\">" + std::to_string(r.count) + "</TD>");
+    out.Line("<TD align=\"right\">" + share(r.count) + "%</TD></TR>");
   }
-  text += "</TABLE>\r\n";
+  inputs.Close();
 
-  text += "<h2>" + Translate(395, "Top") + " " + limit + " " + Translate(397, "Output hrefs") +
-          "</h2>\r\n" + kTableHead + "\r\n" + table_head;
+  out.Line("<h2>" + Translate(395, "Top") + " " + limit + " " + Translate(397, "Output hrefs") +
+           "</h2>");
+  THtmlTable outputs(out);
+  outputs.Head(head);
   for (size_t i = 0; i < std::min(shown, page.outputs.Size()); ++i) {
     const TCustomHRef& r = page.outputs[i];
     const std::string key(r.value);
-    text += "<TR " + RowClass(static_cast<long long>(i)) + "><TD width=\"100%\"><a href=\"" +
-            HtmlEscape(LinkFile(key, true)) + "\">" + HtmlEscape(key) + "</a>\r\n";
-    text += "</TD><TD>" + std::to_string(r.count) + "</TD>\r\n";
-    text += "<TD>" + share(r.count) + "%</TD></TR>\r\n";
+    out.Line(outputs.NextRow() + "<TD width=\"100%\"><a href=\"" +
+             HtmlEscape(LinkFile(key, true)) + "\">" + HtmlEscape(key) + "</a>");
+    out.Line("</TD><TD>" + std::to_string(r.count) + "</TD>");
+    out.Line("<TD>" + share(r.count) + "%</TD></TR>");
   }
-  text += "</TABLE>\r\n";
-  text += ctx_.page_foot;
-  WriteOutputFile(ctx_.output_folder + page.page_file, text);
+  outputs.Close();
+  out.Append(ctx_.page_foot);
+  out.WriteTo(ctx_.output_folder + page.page_file);
 }
 
 void TWebModel::Display() {
@@ -343,29 +345,29 @@ void TWebModel::Display() {
   AppendDetails(std::string("<h2><a href=\"") + kIndexFile + "\">" + report_name + "</a>" +
                 "</h2>");
 
-  std::string text = ctx_.page_head;
-  text += "<h1>" + report_name + "</h1>\r\n";
-  if (!remarks.empty()) text += "<p>" + remarks + "</p>\r\n";
-  text += "<p><a href=\"indexdetails.htm\">" + Translate(398, "Back to main page") +
-          "</a></p>\r\n";
-  text += std::string(kTableHead) + "\r\n";
-  text += "<tr><th>" + Translate(248, "Page") + "</th><th>" + Translate(287, "Hits") +
-          "</th><th>" + Translate(247, "Time (secs)") + "</th></tr>\r\n";
-  for (size_t i = 0; i < pages_.size(); ++i) {
-    TWebPage& page = *pages_[i];
+  TPageSink out;
+  out.Append(ctx_.page_head);
+  out.Line("<h1>" + report_name + "</h1>");
+  if (!remarks.empty()) out.Line("<p>" + remarks + "</p>");
+  out.Line("<p><a href=\"indexdetails.htm\">" + Translate(398, "Back to main page") + "</a></p>");
+  THtmlTable table(out);
+  table.Head({Translate(248, "Page"), Translate(287, "Hits"), Translate(247, "Time (secs)")}, true);
+  for (const auto& p : pages_) {
+    TWebPage& page = *p;
     const TSplitURL u = SplitUrl(page.value);
     const std::string shown = RemoveChar(u.site + u.path, kBoldMark[0]) + kBoldMark +
                               RemoveChar(u.document, kBoldMark[0]);
     const std::string wrapped = ReplaceAll(kBoldMark, "<b>", WrapHtml(shown, 70, "&-/=_"));
-    text += "<TR " + RowClass(static_cast<long long>(i)) + "><TD>\r\n";
-    text += "<A HREF=\"" + HtmlEscape(page.page_file) + "\">" + wrapped + "</b>" +
-            "</A></TD><TD align=\"right\">\r\n";
-    text += std::to_string(page.visits) + "</TD><TD align=\"right\">" +
-            TimeText(page.time_sum, page.timed_count) + "</TD></TR>\r\n";
+    out.Line(table.NextRow() + "<TD>");
+    out.Line("<A HREF=\"" + HtmlEscape(page.page_file) + "\">" + wrapped + "</b>" +
+             "</A></TD><TD align=\"right\">");
+    out.Line(std::to_string(page.visits) + "</TD><TD align=\"right\">" +
+             TimeText(page.time_sum, page.timed_count) + "</TD></TR>");
     WritePageFile(page);
   }
-  text += "</TABLE></BODY></HTML>";
-  WriteOutputFile(ctx_.output_folder + kIndexFile, text);
+  // The index ends without a line end and without the common page end.
+  out.Append("</TABLE></BODY></HTML>");
+  out.WriteTo(ctx_.output_folder + kIndexFile);
   WriteOutputFile(ctx_.output_folder + ExitFileName(),
                   "<html><body><h1>" + Translate(399, "Exit of the site") +
                       "</h1></body></html>");

@@ -153,20 +153,20 @@ TEST_F(ReportTest, TimeTakenTableCsvAndCompaction) {
   FeedTime(r, "/x.htm?a=<b>", "5", true, "00");
   FeedTime(r, "/y.htm", "9");
   FeedTime(r, "/z.htm", "1");
-  ctx.details_page.clear();
+  ctx.details.Clear();
   r.Display();
-  EXPECT_NE(ctx.details_page.find("<TR class=\"OddRaw\"><TD align=left>/x.htm?a=&lt;b&gt;</TD>"),
+  EXPECT_NE(ctx.details.Text().find("<TR class=\"OddRaw\"><TD align=left>/x.htm?a=&lt;b&gt;</TD>"),
             std::string::npos)
-      << ctx.details_page;
+      << ctx.details.Text();
   r.ExportCsv();
   EXPECT_EQ(test::ReadFile(dir / "Slow_pages.csv"),
             "Slow/pages\r\nFile;Time taken;Request time\r\n/y.htm;9;2005-12-07 12:30:15\r\n"
             "/x.htm?a=<b>;5;2005-12-07 12:30:00\r\n");
 
   TTimeTaken empty(ctx);
-  ctx.details_page.clear();
+  ctx.details.Clear();
   empty.Display();
-  EXPECT_EQ(ctx.details_page,
+  EXPECT_EQ(ctx.details.Text(),
             "<BR><a name=\"Time_taken\"></a><h2>Time taken</h2>\r\n<P>No data</P>\r\n");
   empty.ExportCsv();
   EXPECT_EQ(test::ReadFile(dir / "Time taken.csv"), "Time taken\r\nNo data\r\n");
@@ -303,7 +303,7 @@ TEST_F(ReportTest, CrossPageWithoutPercentBaseAndEscaped) {
   r.AddPair("<Engine>", "\"\"");  // a parent whose one word is empty
   r.Display();
   EXPECT_EQ(r.page_file, "Words_<1>.htm");
-  EXPECT_EQ(ctx.details_page,
+  EXPECT_EQ(ctx.details.Text(),
             "<h2><a href=\"Words_&lt;1&gt;.htm\">Words <1></a></h2>\r\n<P>\r\nnote</P>\r\n");
   EXPECT_EQ(test::ReadFile(dir / "Words_<1>.htm"),
             "<HEAD>\r\n<BR><a name=\"Words_<1>\"></a><h2>Words <1></h2>\r\n"

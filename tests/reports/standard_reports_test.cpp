@@ -632,9 +632,9 @@ struct OutputTest : StandardTest {
       Feed({&r}, L().Href(href).Bytes(bytes));
   }
   std::string Section(TCustomWReport& r) {
-    ctx.details_page.clear();
+    ctx.details.Clear();
     r.Display();
-    return ctx.details_page;
+    return ctx.details.Text();
   }
 };
 

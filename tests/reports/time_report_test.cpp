@@ -98,9 +98,9 @@ struct TimeTest : ::testing::Test {
       for (int i = 0; i < counts[d]; ++i) Feed(r, At(2005, 12, 1 + static_cast<int>(d), 12));
   }
   std::string Section(TCustomWReport& r) {
-    ctx.details_page.clear();
+    ctx.details.Clear();
     r.Display();
-    return ctx.details_page;
+    return ctx.details.Text();
   }
 };
 

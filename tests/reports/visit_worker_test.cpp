@@ -45,7 +45,7 @@ struct TSide {
   }
   std::map<std::string, std::string> Pages() {
     for (auto& r : reports) r->Display();
-    std::map<std::string, std::string> pages{{"details", ctx.details_page}};
+    std::map<std::string, std::string> pages{{"details", ctx.details.Text()}};
     for (const auto& e : std::filesystem::directory_iterator(ctx.output_folder))
       pages[e.path().filename().string()] = test::ReadFile(e.path().string());
     return pages;

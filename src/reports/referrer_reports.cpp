@@ -37,7 +37,7 @@ void TReferrerVisitRep::ProcessLine() {
 void TReferrerVisitRep::CheckLogFields(const std::vector<int>& fields) {
   TCustomWReport::CheckLogFields(fields);
   // A later missing field replaces the warning of an earlier one.
-  for (uint8_t param : {kParamHref, kParamReferrer}) {
+  for (ReportParam param : {ReportParam::kHref, ReportParam::kReferrer}) {
     if (IsParamSupported(fields, param)) continue;
     is_supported = false;
     unsupported_text = UnsupportedWarning(param, report_name);

@@ -110,50 +110,50 @@ void TCustomWReport::AppendSectionHead() {
   if (!remarks.empty()) AppendDetails("<P>" + remarks + "</P>");
 }
 
-const std::string& TCustomWReport::LineValue(uint8_t code) {
+const std::string& TCustomWReport::LineValue(ReportParam param) {
   const TCurrentLine& c = *ctx_.current;
   const TLogLine& l = c.line;
   auto field = [&](int f) -> const std::string& { return c.fields[static_cast<size_t>(f)]; };
-  switch (code) {
-    case kParamHost: return field(kFieldHost);
-    case kParamIp: return field(kFieldIp);
-    case kParamCountry:
+  switch (param) {
+    case ReportParam::kHost: return field(kFieldHost);
+    case ReportParam::kIp: return field(kFieldIp);
+    case ReportParam::kCountry:
       scratch_ = ctx_.CountryOf(field(kFieldIp));
       return scratch_;
-    case kParamHref: return field(kFieldHref);
-    case kParamSite: return l.request->site;
-    case kParamPath: return l.request->path;
-    case kParamReferrer: return field(kFieldReferrer);
-    case kParamRefSite: return l.referrer->site;
-    case kParamRefPath: return l.referrer->path;
-    case kParamRefDomain: return l.referrer->top_level;
-    case kParamYear: return field(kFieldYear);
-    case kParamMonth: return field(kFieldMonth);
-    case kParamDay: return field(kFieldDay);
-    case kParamHour: return field(kFieldHour);
-    case kParamMin: return field(kFieldMin);
-    case kParamSec: return field(kFieldSec);
-    case kParamMonthName: return field(kFieldMonthName);
-    case kParamDayOfWeek: return l.day_of_week;
-    case kParamAgent: return field(kFieldAgent);
-    case kParamBrowser: return l.browser;
-    case kParamBrowserVersion:
+    case ReportParam::kHref: return field(kFieldHref);
+    case ReportParam::kSite: return l.request->site;
+    case ReportParam::kPath: return l.request->path;
+    case ReportParam::kReferrer: return field(kFieldReferrer);
+    case ReportParam::kRefSite: return l.referrer->site;
+    case ReportParam::kRefPath: return l.referrer->path;
+    case ReportParam::kRefDomain: return l.referrer->top_level;
+    case ReportParam::kYear: return field(kFieldYear);
+    case ReportParam::kMonth: return field(kFieldMonth);
+    case ReportParam::kDay: return field(kFieldDay);
+    case ReportParam::kHour: return field(kFieldHour);
+    case ReportParam::kMin: return field(kFieldMin);
+    case ReportParam::kSec: return field(kFieldSec);
+    case ReportParam::kMonthName: return field(kFieldMonthName);
+    case ReportParam::kDayOfWeek: return l.day_of_week;
+    case ReportParam::kAgent: return field(kFieldAgent);
+    case ReportParam::kBrowser: return l.browser;
+    case ReportParam::kBrowserVersion:
       scratch_ = l.browser + " " + l.browser_version;
       return scratch_;
-    case kParamPlatform: return l.platform;
-    case kParamPlatformVersion:
+    case ReportParam::kPlatform: return l.platform;
+    case ReportParam::kPlatformVersion:
       scratch_ = l.platform + " " + l.platform_version;
       return scratch_;
-    case kParamMethod: return field(kFieldMethod);
-    case kParamUriQuery: return field(kFieldUriQuery);
-    case kParamFileExt: return l.request->extension;
-    case kParamBytes: return field(kFieldBytes);
-    case kParamCookie: return field(kFieldCookie);
-    case kParamStatus: return field(kFieldStatus);
-    case kParamUserName: return field(kFieldUserName);
-    case kParamUserDomain: return field(kFieldUserDomain);
-    case kParamUserSite: return field(kFieldUserSite);
-    case kParamRobot: return RobotName(field(kFieldAgent));
+    case ReportParam::kMethod: return field(kFieldMethod);
+    case ReportParam::kUriQuery: return field(kFieldUriQuery);
+    case ReportParam::kFileExt: return l.request->extension;
+    case ReportParam::kBytes: return field(kFieldBytes);
+    case ReportParam::kCookie: return field(kFieldCookie);
+    case ReportParam::kStatus: return field(kFieldStatus);
+    case ReportParam::kUserName: return field(kFieldUserName);
+    case ReportParam::kUserDomain: return field(kFieldUserDomain);
+    case ReportParam::kUserSite: return field(kFieldUserSite);
+    case ReportParam::kRobot: return RobotName(field(kFieldAgent));
     default:
       scratch_.clear();
       return scratch_;
@@ -177,14 +177,15 @@ namespace {
 
 // Whether a filter of this kind takes a visit's value from the current line
 // (what the visit record does not keep).
-bool VisitValueFromLine(uint8_t kind) {
+bool VisitValueFromLine(ReportParam kind) {
+  using enum ReportParam;
   switch (kind) {
-    case kParamNone: case kParamHost: case kParamIp: case kParamCountry: case kParamHref:
-    case kParamSite: case kParamPath: case kParamReferrer: case kParamRefSite:
-    case kParamRefPath: case kParamRefDomain: case kParamFileExt: case kParamDayOfWeek:
-    case kParamAgent: case kParamBrowser: case kParamBrowserVersion: case kParamPlatform:
-    case kParamPlatformVersion: case kParamUserName: case kParamTimeTaken:
-    case kParamVisitLength: case kParamRobot:
+    case kNone: case kHost: case kIp: case kCountry: case kHref:
+    case kSite: case kPath: case kReferrer: case kRefSite:
+    case kRefPath: case kRefDomain: case kFileExt: case kDayOfWeek:
+    case kAgent: case kBrowser: case kBrowserVersion: case kPlatform:
+    case kPlatformVersion: case kUserName: case kTimeTaken:
+    case kVisitLength: case kRobot:
       return false;
     default:
       return true;
@@ -237,7 +238,8 @@ void TCustomFiltredRep::CopyTo(TCustomFiltredRep& to) const {
 
 bool TCustomFiltredRep::FilterMatches(TReportFilter& f, const std::string& text) const {
   // URL values compare in lower case when the URLs themselves do.
-  const bool lower = (f.kind == kParamHref || f.kind == kParamSite || f.kind == kParamPath) &&
+  const bool lower = (f.kind == ReportParam::kHref || f.kind == ReportParam::kSite ||
+                      f.kind == ReportParam::kPath) &&
                      ctx_.settings != nullptr && !ctx_.settings->case_sensitive_urls;
   const std::string& value = lower ? f.value_lower : f.value;
   return ConditionHolds(f.condition, text, value, f.list.has_value() ? &*f.list : nullptr);
@@ -250,13 +252,14 @@ bool TCustomFiltredRep::PassesFilters() {
 }
 
 bool TCustomFiltredRep::PassesVisitFilters(const TVisPathTable& visit) {
+  using enum ReportParam;
   for (TReportFilter& f : filters) {
-    if (f.kind == kParamVisitLength) {
+    if (f.kind == kVisitLength) {
       if (!FilterMatches(f, std::to_string(visit.hits.size()))) return false;
       continue;
     }
     // The robot is the visit's, the same for every hit: tested once.
-    if (f.kind == kParamRobot) {
+    if (f.kind == kRobot) {
       if (visit.hits.empty() || !FilterMatches(f, RobotName(visit.agent))) return false;
       continue;
     }
@@ -264,23 +267,23 @@ bool TCustomFiltredRep::PassesVisitFilters(const TVisPathTable& visit) {
     for (const TVisPageTable& hit : visit.hits) {
       std::string value;
       switch (f.kind) {
-        case kParamHost: case kParamIp: value = visit.address; break;
-        case kParamHref: value = hit.url; break;
-        case kParamSite: value = hit.split->site; break;
-        case kParamPath: value = hit.split->path; break;
-        case kParamReferrer: value = visit.referrer; break;
-        case kParamRefSite: value = visit.referrer_split->site; break;
-        case kParamRefPath: value = visit.referrer_split->path; break;
-        case kParamRefDomain: value = visit.referrer_split->top_level; break;
-        case kParamFileExt: value = visit.referrer_split->extension; break;
-        case kParamDayOfWeek: value = visit.day_of_week; break;
-        case kParamAgent: value = visit.agent; break;
-        case kParamBrowser: value = visit.browser; break;
-        case kParamBrowserVersion: value = visit.browser + " " + visit.browser_version; break;
-        case kParamPlatform: value = visit.platform; break;
-        case kParamPlatformVersion: value = visit.platform + " " + visit.platform_version; break;
-        case kParamUserName: value = visit.user_name; break;
-        case kParamNone: case kParamCountry: case kParamTimeTaken: break;
+        case kHost: case kIp: value = visit.address; break;
+        case kHref: value = hit.url; break;
+        case kSite: value = hit.split->site; break;
+        case kPath: value = hit.split->path; break;
+        case kReferrer: value = visit.referrer; break;
+        case kRefSite: value = visit.referrer_split->site; break;
+        case kRefPath: value = visit.referrer_split->path; break;
+        case kRefDomain: value = visit.referrer_split->top_level; break;
+        case kFileExt: value = visit.referrer_split->extension; break;
+        case kDayOfWeek: value = visit.day_of_week; break;
+        case kAgent: value = visit.agent; break;
+        case kBrowser: value = visit.browser; break;
+        case kBrowserVersion: value = visit.browser + " " + visit.browser_version; break;
+        case kPlatform: value = visit.platform; break;
+        case kPlatformVersion: value = visit.platform + " " + visit.platform_version; break;
+        case kUserName: value = visit.user_name; break;
+        case kNone: case kCountry: case kTimeTaken: break;
         default: value = LineValue(f.kind); break;
       }
       if (FilterMatches(f, value)) {
@@ -356,32 +359,32 @@ std::string DayCell(const std::string& value) {
 
 }  // namespace
 
-std::string HtmlCell(uint8_t code, const std::string& value) {
-  switch (code) {
-    case kParamReferrer: {
+std::string HtmlCell(ReportParam param, const std::string& value) {
+  switch (param) {
+    case ReportParam::kReferrer: {
       const std::string wrapped = WrapEscaped(DecodeUrlText(value));
       if (!IsSafeLink(value)) return wrapped;
       return "<a href=\"" + HtmlEscape(value) + "\">" + wrapped + "</a>";
     }
-    case kParamRefSite: {
+    case ReportParam::kRefSite: {
       const std::string text = HtmlEscape(DecodeUrlText(value));
       if (!IsSafeLink(value)) return text;
       return "<a href=\"" + HtmlEscape(value) + "\">" + text + "</a>";
     }
-    case kParamDayOfWeek: return HtmlEscape(DayCell(value));
-    case kParamAgent: return HtmlEscape(DecodeUrlText(value));
-    case kParamStatus: return HtmlEscape(StatusText(value));
+    case ReportParam::kDayOfWeek: return HtmlEscape(DayCell(value));
+    case ReportParam::kAgent: return HtmlEscape(DecodeUrlText(value));
+    case ReportParam::kStatus: return HtmlEscape(StatusText(value));
     default: return HtmlEscape(value);
   }
 }
 
-std::string CsvCell(uint8_t code, const std::string& value) {
-  switch (code) {
-    case kParamReferrer: return value;
-    case kParamRefSite: return DecodeUrlText(value);
-    case kParamDayOfWeek: return DayCell(value);
-    case kParamAgent: return DecodeUrlText(value);
-    case kParamStatus: return StatusText(value);
+std::string CsvCell(ReportParam param, const std::string& value) {
+  switch (param) {
+    case ReportParam::kReferrer: return value;
+    case ReportParam::kRefSite: return DecodeUrlText(value);
+    case ReportParam::kDayOfWeek: return DayCell(value);
+    case ReportParam::kAgent: return DecodeUrlText(value);
+    case ReportParam::kStatus: return StatusText(value);
     default: return value;
   }
 }

@@ -29,6 +29,7 @@
 
 #include "logread/log_line.h"
 #include "reports/html_page.h"
+#include "reports/report_params.h"
 #include "reports/robot_memo.h"
 #include "sites/conditions.h"
 
@@ -114,7 +115,7 @@ class TCustomWReport {
 
   // The value of a parameter in the current line. The reference stays
   // valid until the next call.
-  const std::string& LineValue(uint8_t code);
+  const std::string& LineValue(ReportParam param);
   // The name of the agent's robot, "" for a person; the last agent's answer
   // is kept here, so the lines of one visit cost a comparison each.
   const std::string& RobotName(const std::string& agent);
@@ -191,7 +192,7 @@ void SortByCountOrText(std::vector<std::unique_ptr<Row>>& rows, bool by_count, b
 
 // One report filter: which value is tested, how, against what.
 struct TReportFilter {
-  uint8_t kind = 0;  // ReportParam
+  ReportParam kind = ReportParam::kNone;
   TFilterCondition condition = TFilterCondition::Includes;
   std::string value;
   std::string value_lower;  // for URL parameters when URLs ignore case
@@ -243,8 +244,8 @@ class TVisitCountingRep : public TCustomFiltredRep {
 };
 
 // Cell texts of collected values for HTML tables and CSV files.
-std::string HtmlCell(uint8_t code, const std::string& value);
-std::string CsvCell(uint8_t code, const std::string& value);
+std::string HtmlCell(ReportParam param, const std::string& value);
+std::string CsvCell(ReportParam param, const std::string& value);
 // Only http:, https: and relative addresses may become links.
 bool IsSafeLink(const std::string& url);
 

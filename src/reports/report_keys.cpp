@@ -56,6 +56,11 @@ void ReadKey(const TKeyDef& def, const std::string& value, uint8_t& member) {
   if (code != kNoCode) member = code;
 }
 
+void ReadKey(const TKeyDef& def, const std::string& value, ReportParam& member) {
+  const ReportParam param = def.text_param(value);
+  if (ParamIndex(param) != kNoCode) member = param;
+}
+
 void ReadKey(const TKeyDef& def, const std::string& value, std::string& member) {
   (void)def;
   member = value;
@@ -71,6 +76,8 @@ std::string KeyText(const TKeyDef& def, bool member) {
 }
 
 std::string KeyText(const TKeyDef& def, uint8_t member) { return def.code_text(member); }
+
+std::string KeyText(const TKeyDef& def, ReportParam member) { return def.param_text(member); }
 
 std::string KeyText(const TKeyDef& def, const std::string& member) {
   (void)def;

@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "reports/report_base.h"
+#include "reports/report_params.h"
 
 namespace trelvar {
 
@@ -72,6 +73,9 @@ struct TKeyDef {
   int32_t fallback = 0;  // kPositive
   std::string (*code_text)(uint8_t) = nullptr;       // kCode
   uint8_t (*text_code)(std::string_view) = nullptr;  // kCode
+  // The same for a kCode member that is a ReportParam.
+  std::string (*param_text)(ReportParam) = nullptr;
+  ReportParam (*text_param)(std::string_view) = nullptr;
 };
 
 // The value of the key in a definition line, or nothing when the line
@@ -80,11 +84,13 @@ std::optional<std::string> KeyValue(const TKeyDef& def, const std::string& line)
 void ReadKey(const TKeyDef& def, const std::string& value, int32_t& member);
 void ReadKey(const TKeyDef& def, const std::string& value, bool& member);
 void ReadKey(const TKeyDef& def, const std::string& value, uint8_t& member);
+void ReadKey(const TKeyDef& def, const std::string& value, ReportParam& member);
 void ReadKey(const TKeyDef& def, const std::string& value, std::string& member);
 // The value as a definition line writes it.
 std::string KeyText(const TKeyDef& def, int32_t member);
 std::string KeyText(const TKeyDef& def, bool member);
 std::string KeyText(const TKeyDef& def, uint8_t member);
+std::string KeyText(const TKeyDef& def, ReportParam member);
 std::string KeyText(const TKeyDef& def, const std::string& member);
 
 // One entry of a report level's table.
@@ -92,8 +98,8 @@ template <typename Report>
 struct TReportKey {
   TKeyDef def;
   // The member, or for state of another type the function that copies it.
-  std::variant<int32_t Report::*, bool Report::*, uint8_t Report::*, std::string Report::*,
-               void (*)(const Report&, Report&)>
+  std::variant<int32_t Report::*, bool Report::*, uint8_t Report::*, ReportParam Report::*,
+               std::string Report::*, void (*)(const Report&, Report&)>
       member;
   // Runs after the key was read (for values that follow from it).
   void (*after_read)(Report&) = nullptr;
@@ -151,6 +157,16 @@ struct TKeys {
              .flags = flags,
              .code_text = code_text,
              .text_code = text_code},
+            m};
+  }
+  static TKey Code(const char* key, ReportParam Report::*m,
+                   std::string (*param_text)(ReportParam),
+                   ReportParam (*text_param)(std::string_view), unsigned flags = 0) {
+    return {{.key = key,
+             .kind = TKeyKind::kCode,
+             .flags = flags,
+             .param_text = param_text,
+             .text_param = text_param},
             m};
   }
   template <typename T>

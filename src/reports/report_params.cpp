@@ -34,67 +34,69 @@ const TParamInfo kParams[kParamCount] = {
 
 }  // namespace
 
-std::string ParamKey(uint8_t code) { return code < kParamCount ? kParams[code].key : "none"; }
-
-uint8_t ParamFromKey(std::string_view key) {
-  const std::string k = LowerCase(Trim(key));
-  for (int i = 0; i < kParamCount; ++i)
-    if (k == kParams[i].key) return static_cast<uint8_t>(i);
-  return kParamNone;
+std::string ParamKey(ReportParam param) {
+  return ParamIndex(param) < kParamCount ? kParams[ParamIndex(param)].key : "none";
 }
 
-std::string ParamCaption(uint8_t code) {
-  switch (code) {
-    case kParamHost: return Translate(312, "Host");
-    case kParamIp: return Translate(313, "IP");
-    case kParamCountry: return Translate(412, "Country");
-    case kParamHref: return Translate(314, "href");
-    case kParamSite: return Translate(315, "Site");
-    case kParamPath: return Translate(316, "Path");
-    case kParamReferrer: return Translate(317, "Referrer");
-    case kParamRefSite: return Translate(318, "Referrer site");
-    case kParamRefPath: return Translate(319, "Referrer path");
-    case kParamRefDomain: return Translate(320, "Referrer domain");
-    case kParamYear: return Translate(321, "Year");
-    case kParamMonth: return Translate(322, "Month");
-    case kParamDay: return Translate(323, "Day");
-    case kParamHour: return Translate(324, "Hour");
-    case kParamMin: return Translate(325, "Min");
-    case kParamSec: return Translate(326, "Sec");
-    case kParamMonthName: return Translate(327, "Month_");
-    case kParamDayOfWeek: return Translate(328, "Day of week");
-    case kParamAgent: return Translate(329, "Agent");
-    case kParamBrowser: return Translate(330, "Browser");
-    case kParamBrowserVersion: return Translate(331, "Browser Version");
-    case kParamPlatform: return Translate(332, "Platform");
-    case kParamPlatformVersion: return Translate(333, "Platform Version");
-    case kParamMethod: return Translate(334, "HTTP Method");
-    case kParamUriQuery: return Translate(335, "Referrer ID (uri query)");
-    case kParamFileExt: return Translate(336, "File extension");
-    case kParamBytes: return Translate(337, "Bytes");
-    case kParamCookie: return Translate(338, "Cookie");
-    case kParamStatus: return Translate(339, "HTTP Status");
-    case kParamUserName: return Translate(340, "Username");
-    case kParamUserDomain: return Translate(341, "User domain");
-    case kParamUserSite: return Translate(342, "User site");
-    case kParamTimeTaken: return Translate(343, "Time taken");
-    case kParamVisitLength: return "";
-    case kParamRobot: return Translate(1050, "Robot");
+ReportParam ParamFromKey(std::string_view key) {
+  const std::string k = LowerCase(Trim(key));
+  for (size_t i = 0; i < kParamCount; ++i)
+    if (k == kParams[i].key) return ParamAt(i);
+  return ReportParam::kNone;
+}
+
+std::string ParamCaption(ReportParam param) {
+  switch (param) {
+    case ReportParam::kHost: return Translate(312, "Host");
+    case ReportParam::kIp: return Translate(313, "IP");
+    case ReportParam::kCountry: return Translate(412, "Country");
+    case ReportParam::kHref: return Translate(314, "href");
+    case ReportParam::kSite: return Translate(315, "Site");
+    case ReportParam::kPath: return Translate(316, "Path");
+    case ReportParam::kReferrer: return Translate(317, "Referrer");
+    case ReportParam::kRefSite: return Translate(318, "Referrer site");
+    case ReportParam::kRefPath: return Translate(319, "Referrer path");
+    case ReportParam::kRefDomain: return Translate(320, "Referrer domain");
+    case ReportParam::kYear: return Translate(321, "Year");
+    case ReportParam::kMonth: return Translate(322, "Month");
+    case ReportParam::kDay: return Translate(323, "Day");
+    case ReportParam::kHour: return Translate(324, "Hour");
+    case ReportParam::kMin: return Translate(325, "Min");
+    case ReportParam::kSec: return Translate(326, "Sec");
+    case ReportParam::kMonthName: return Translate(327, "Month_");
+    case ReportParam::kDayOfWeek: return Translate(328, "Day of week");
+    case ReportParam::kAgent: return Translate(329, "Agent");
+    case ReportParam::kBrowser: return Translate(330, "Browser");
+    case ReportParam::kBrowserVersion: return Translate(331, "Browser Version");
+    case ReportParam::kPlatform: return Translate(332, "Platform");
+    case ReportParam::kPlatformVersion: return Translate(333, "Platform Version");
+    case ReportParam::kMethod: return Translate(334, "HTTP Method");
+    case ReportParam::kUriQuery: return Translate(335, "Referrer ID (uri query)");
+    case ReportParam::kFileExt: return Translate(336, "File extension");
+    case ReportParam::kBytes: return Translate(337, "Bytes");
+    case ReportParam::kCookie: return Translate(338, "Cookie");
+    case ReportParam::kStatus: return Translate(339, "HTTP Status");
+    case ReportParam::kUserName: return Translate(340, "Username");
+    case ReportParam::kUserDomain: return Translate(341, "User domain");
+    case ReportParam::kUserSite: return Translate(342, "User site");
+    case ReportParam::kTimeTaken: return Translate(343, "Time taken");
+    case ReportParam::kVisitLength: return "";
+    case ReportParam::kRobot: return Translate(1050, "Robot");
     default: return Translate(132, "none");
   }
 }
 
-bool IsParamSupported(const std::vector<int>& fields, uint8_t code) {
-  if (code >= kParamCount) return false;
-  const int needs = kParams[code].needs;
+bool IsParamSupported(const std::vector<int>& fields, ReportParam param) {
+  if (ParamIndex(param) >= kParamCount) return false;
+  const int needs = kParams[ParamIndex(param)].needs;
   if (needs == kAlways) return true;
   if (needs == kNever) return false;
   return std::find(fields.begin(), fields.end(), needs) != fields.end();
 }
 
-std::string UnsupportedWarning(uint8_t code, const std::string& report_name) {
+std::string UnsupportedWarning(ReportParam param, const std::string& report_name) {
   return "<p>" + Translate(281, "Warning: Your log file does not support") + " " +
-         ParamCaption(code) + ". " + Translate(282, "So report") + " \"" + report_name + "\" " +
+         ParamCaption(param) + ". " + Translate(282, "So report") + " \"" + report_name + "\" " +
          Translate(283, "will be not shown. Read FAQ.") + "</p>";
 }
 

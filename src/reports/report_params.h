@@ -4,6 +4,7 @@
 // from the log format. Pure functions, thread-safe.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -11,27 +12,30 @@
 
 namespace trelvar {
 
-enum ReportParam : uint8_t {
-  kParamNone = 0, kParamHost = 1, kParamIp = 2, kParamCountry = 3, kParamHref = 4,
-  kParamSite = 5, kParamPath = 6, kParamReferrer = 7, kParamRefSite = 8, kParamRefPath = 9,
-  kParamRefDomain = 10, kParamYear = 11, kParamMonth = 12, kParamDay = 13, kParamHour = 14,
-  kParamMin = 15, kParamSec = 16, kParamMonthName = 17, kParamDayOfWeek = 18, kParamAgent = 19,
-  kParamBrowser = 20, kParamBrowserVersion = 21, kParamPlatform = 22, kParamPlatformVersion = 23,
-  kParamMethod = 24, kParamUriQuery = 25, kParamFileExt = 26, kParamBytes = 27,
-  kParamCookie = 28, kParamStatus = 29, kParamUserName = 30, kParamUserDomain = 31,
-  kParamUserSite = 32, kParamTimeTaken = 33, kParamVisitLength = 34, kParamRobot = 35,
+enum class ReportParam : uint8_t {
+  kNone = 0, kHost = 1, kIp = 2, kCountry = 3, kHref = 4, kSite = 5, kPath = 6, kReferrer = 7,
+  kRefSite = 8, kRefPath = 9, kRefDomain = 10, kYear = 11, kMonth = 12, kDay = 13, kHour = 14,
+  kMin = 15, kSec = 16, kMonthName = 17, kDayOfWeek = 18, kAgent = 19, kBrowser = 20,
+  kBrowserVersion = 21, kPlatform = 22, kPlatformVersion = 23, kMethod = 24, kUriQuery = 25,
+  kFileExt = 26, kBytes = 27, kCookie = 28, kStatus = 29, kUserName = 30, kUserDomain = 31,
+  kUserSite = 32, kTimeTaken = 33, kVisitLength = 34, kRobot = 35,
 };
-inline constexpr int kParamCount = 36;
 
-std::string ParamKey(uint8_t code);
-// Trimmed and lower-cased; unknown keys give kParamNone.
-uint8_t ParamFromKey(std::string_view key);
+// The place of a parameter in tables ordered by its code, and the
+// parameter at a place (below kParamCount).
+constexpr size_t ParamIndex(ReportParam param) { return static_cast<size_t>(param); }
+constexpr ReportParam ParamAt(size_t index) { return static_cast<ReportParam>(index); }
+inline constexpr size_t kParamCount = ParamIndex(ReportParam::kRobot) + 1;
+
+std::string ParamKey(ReportParam param);
+// Trimmed and lower-cased; unknown keys give ReportParam::kNone.
+ReportParam ParamFromKey(std::string_view key);
 // The translated caption ("Referrer", "Browser Version", ...).
-std::string ParamCaption(uint8_t code);
+std::string ParamCaption(ReportParam param);
 
-// Whether the log format's field codes supply what `code` needs.
-bool IsParamSupported(const std::vector<int>& fields, uint8_t code);
+// Whether the log format's field codes supply what `param` needs.
+bool IsParamSupported(const std::vector<int>& fields, ReportParam param);
 // "<p>Warning: Your log file does not support <caption>. So report ..."
-std::string UnsupportedWarning(uint8_t code, const std::string& report_name);
+std::string UnsupportedWarning(ReportParam param, const std::string& report_name);
 
 }  // namespace trelvar

@@ -284,10 +284,11 @@ void TRepParser::CheckReports() {
     // Basic reports say exactly which line values they read; every other
     // report may read them all.
     bool referrer = false, agent = false;
-    auto reads = [&](uint8_t code) {
-      if (code == kParamRefSite || code == kParamRefPath || code == kParamRefDomain)
+    auto reads = [&](ReportParam param) {
+      if (param == ReportParam::kRefSite || param == ReportParam::kRefPath ||
+          param == ReportParam::kRefDomain)
         referrer = true;
-      if (code >= kParamBrowser && code <= kParamPlatformVersion) agent = true;
+      if (param >= ReportParam::kBrowser && param <= ReportParam::kPlatformVersion) agent = true;
     };
     for (auto& r : reports) {
       const auto* basic = dynamic_cast<const TPrRep*>(r.get());

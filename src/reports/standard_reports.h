@@ -30,6 +30,7 @@
 #include "base/row_index.h"
 #include "reports/report_base.h"
 #include "reports/report_keys.h"
+#include "reports/report_params.h"
 
 namespace trelvar {
 
@@ -121,7 +122,7 @@ class TPrRep : public TReportOf<TPrRep, TStandardRep> {
   // With approximate analysis: a long row list is cut to its best rows.
   void Compact() override;
 
-  uint8_t param = 4;  // ReportParam, "href"
+  ReportParam param = ReportParam::kHref;
 
  private:
   bool CountsKilobytes() const;

@@ -33,8 +33,8 @@ const TReportKeys<TPrRep>& TPrRep::DefinitionKeys() {
 }
 
 bool TPrRep::CountsKilobytes() const {
-  return param == kParamHost || param == kParamIp || param == kParamHref || param == kParamSite ||
-         param == kParamPath;
+  return param == ReportParam::kHost || param == ReportParam::kIp || param == ReportParam::kHref ||
+         param == ReportParam::kSite || param == ReportParam::kPath;
 }
 
 void TPrRep::ProcessLine() {
@@ -58,7 +58,7 @@ void TPrRep::ProcessLine() {
     added.total_bytes = bytes;
     added.max_kb = kb;
   }
-  if (param == kParamCountry) CountFinishedVisitors();
+  if (param == ReportParam::kCountry) CountFinishedVisitors();
 }
 
 void TPrRep::CountFinishedVisitors() {
@@ -76,7 +76,8 @@ void TPrRep::CheckLogFields(const std::vector<int>& fields) {
 }
 
 bool TPrRep::UsesReverseDns() const {
-  return param == kParamUserName || param == kParamUserDomain || param == kParamUserSite;
+  return param == ReportParam::kUserName || param == ReportParam::kUserDomain ||
+         param == ReportParam::kUserSite;
 }
 
 void TPrRep::Compact() {
@@ -95,7 +96,7 @@ void TPrRep::Display() {
     AppendDetails("<P>" + Translate(285, "No data") + "</P>");
     return;
   }
-  const bool country = param == kParamCountry;
+  const bool country = param == ReportParam::kCountry;
   const bool with_kb = CountsKilobytes();
   DrawChart(country);
   if (!show_table) return;

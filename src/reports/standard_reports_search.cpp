@@ -47,8 +47,8 @@ void TTerminalRep::ProcessLine() {
 }
 
 void TTerminalRep::CheckLogFields(const std::vector<int>& fields) {
-  is_supported = IsParamSupported(fields, kParamHref);
-  unsupported_text = is_supported ? "" : UnsupportedWarning(kParamHref, report_name);
+  is_supported = IsParamSupported(fields, ReportParam::kHref);
+  unsupported_text = is_supported ? "" : UnsupportedWarning(ReportParam::kHref, report_name);
 }
 
 // --- search phrases --------------------------------------------------------------
@@ -75,8 +75,8 @@ void TSearchPhrases::ProcessLine() {
 }
 
 void TSearchPhrases::CheckLogFields(const std::vector<int>& fields) {
-  is_supported = IsParamSupported(fields, kParamReferrer);
-  unsupported_text = is_supported ? "" : UnsupportedWarning(kParamReferrer, report_name);
+  is_supported = IsParamSupported(fields, ReportParam::kReferrer);
+  unsupported_text = is_supported ? "" : UnsupportedWarning(ReportParam::kReferrer, report_name);
 }
 
 // --- search words -----------------------------------------------------------------

@@ -91,7 +91,7 @@ void TTimeTaken::ProcessLine() {
 
 void TTimeTaken::CheckLogFields(const std::vector<int>& fields) {
   is_supported = std::find(fields.begin(), fields.end(), kFieldTimeTaken) != fields.end();
-  unsupported_text = is_supported ? "" : UnsupportedWarning(kParamTimeTaken, report_name);
+  unsupported_text = is_supported ? "" : UnsupportedWarning(ReportParam::kTimeTaken, report_name);
 }
 
 void TTimeTaken::Reindex() {

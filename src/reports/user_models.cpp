@@ -152,8 +152,8 @@ const TReportKeys<TUserModel>& TUserModel::DefinitionKeys() {
 }
 
 void TUserModel::CheckLogFields(const std::vector<int>& fields) {
-  is_supported = IsParamSupported(fields, kParamHref);
-  unsupported_text = is_supported ? "" : UnsupportedWarning(kParamHref, report_name);
+  is_supported = IsParamSupported(fields, ReportParam::kHref);
+  unsupported_text = is_supported ? "" : UnsupportedWarning(ReportParam::kHref, report_name);
 }
 
 void TUserModel::AddVisit(const TVisPathTable& visit) {

@@ -85,9 +85,9 @@ void TTimeonsiteRep::Clear() {
 
 void TTimeonsiteRep::CheckLogFields(const std::vector<int>& fields) {
   TCustomWReport::CheckLogFields(fields);
-  if (!IsParamSupported(fields, kParamHref)) {
+  if (!IsParamSupported(fields, ReportParam::kHref)) {
     is_supported = false;
-    unsupported_text = UnsupportedWarning(kParamHref, report_name);
+    unsupported_text = UnsupportedWarning(ReportParam::kHref, report_name);
   }
 }
 
@@ -127,7 +127,7 @@ const TReportKeys<TVisPathRep>& TVisPathRep::DefinitionKeys() {
 
 void TVisPathRep::CheckLogFields(const std::vector<int>& fields) {
   TCustomWReport::CheckLogFields(fields);
-  for (uint8_t param : {kParamHref, kParamIp, kParamAgent}) {
+  for (ReportParam param : {ReportParam::kHref, ReportParam::kIp, ReportParam::kAgent}) {
     if (IsParamSupported(fields, param)) continue;
     is_supported = false;
     unsupported_text = UnsupportedWarning(param, report_name);

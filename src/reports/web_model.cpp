@@ -122,8 +122,8 @@ void THRefList::Clear() {
 // --- the report -------------------------------------------------------------------
 
 void TWebModel::CheckLogFields(const std::vector<int>& fields) {
-  is_supported = IsParamSupported(fields, kParamHref);
-  unsupported_text = is_supported ? "" : UnsupportedWarning(kParamHref, report_name);
+  is_supported = IsParamSupported(fields, ReportParam::kHref);
+  unsupported_text = is_supported ? "" : UnsupportedWarning(ReportParam::kHref, report_name);
 }
 
 std::string TWebModel::PageKey(const std::string& url, bool file_rule) {

@@ -62,9 +62,9 @@ TEST_F(ReportBaseTest, DefinitionLinesRoundTrip) {
   EXPECT_EQ(r.category_no, 3);
   EXPECT_FALSE(r.show_footer);
   ASSERT_EQ(r.filters.size(), 2u);
-  EXPECT_EQ(r.filters[0].kind, kParamReferrer);
+  EXPECT_EQ(r.filters[0].kind, ReportParam::kReferrer);
   EXPECT_EQ(r.filters[0].value, "a;b");
-  EXPECT_EQ(r.filters[1].kind, kParamNone);
+  EXPECT_EQ(r.filters[1].kind, ReportParam::kNone);
   EXPECT_EQ(r.filters[1].value, "ip");
   EXPECT_EQ(r.SaveParams(false),
             "type=count\r\nname=Top 10 pages\r\ncategoryno=3\r\nfooter=false\r\nrem=first\r\n"
@@ -91,10 +91,10 @@ TEST_F(ReportBaseTest, LineValuesAndFilters) {
   current.line.browser_version = "4";
   current.line.request = MakeSplit("http://www.example.com/a/b.htm");
   TCountingReport r(ctx);
-  EXPECT_EQ(r.LineValue(kParamBrowserVersion), "Netscape 4");
-  EXPECT_EQ(r.LineValue(kParamPath), "/a/");
-  EXPECT_EQ(r.LineValue(kParamCountry), "N/A");  // no database
-  EXPECT_EQ(r.LineValue(kParamTimeTaken), "");
+  EXPECT_EQ(r.LineValue(ReportParam::kBrowserVersion), "Netscape 4");
+  EXPECT_EQ(r.LineValue(ReportParam::kPath), "/a/");
+  EXPECT_EQ(r.LineValue(ReportParam::kCountry), "N/A");  // no database
+  EXPECT_EQ(r.LineValue(ReportParam::kTimeTaken), "");
 
   r.LoadParams("filter=agent;includes;bot");
   r.ProcessLine();
@@ -149,38 +149,39 @@ TEST_F(ReportBaseTest, FileFiltersOncePerAnalysis) {
 }
 
 TEST_F(ReportBaseTest, LogFormatCheckAndWarning) {
-  EXPECT_FALSE(IsParamSupported({kFieldHref}, kParamCountry));
-  EXPECT_TRUE(IsParamSupported({kFieldIp}, kParamCountry));
-  for (uint8_t always : {kParamSite, kParamPath, kParamBrowser, kParamMethod, kParamBytes,
-                         kParamCookie, kParamStatus})
+  EXPECT_FALSE(IsParamSupported({kFieldHref}, ReportParam::kCountry));
+  EXPECT_TRUE(IsParamSupported({kFieldIp}, ReportParam::kCountry));
+  for (ReportParam always : {ReportParam::kSite, ReportParam::kPath, ReportParam::kBrowser,
+                             ReportParam::kMethod, ReportParam::kBytes, ReportParam::kCookie,
+                             ReportParam::kStatus})
     EXPECT_TRUE(IsParamSupported({}, always)) << int(always);
-  EXPECT_FALSE(IsParamSupported({0, 1, 2, 3}, kParamNone));
-  EXPECT_EQ(UnsupportedWarning(kParamCountry, "Countries"),
+  EXPECT_FALSE(IsParamSupported({0, 1, 2, 3}, ReportParam::kNone));
+  EXPECT_EQ(UnsupportedWarning(ReportParam::kCountry, "Countries"),
             "<p>Warning: Your log file does not support Country. So report \"Countries\" will be "
             "not shown. Read FAQ.</p>");
-  EXPECT_EQ(ParamFromKey(" COOKI "), kParamCookie);
-  EXPECT_EQ(ParamFromKey("cookie"), kParamNone);
+  EXPECT_EQ(ParamFromKey(" COOKI "), ReportParam::kCookie);
+  EXPECT_EQ(ParamFromKey("cookie"), ReportParam::kNone);
 }
 
 TEST(Cells, RenderingAndEscaping) {
-  EXPECT_EQ(HtmlCell(kParamDayOfWeek, "2"), "2. Mon");
-  EXPECT_EQ(HtmlCell(kParamDayOfWeek, "9"), "9. -");
-  EXPECT_THROW(HtmlCell(kParamDayOfWeek, "x"), EConvertError);
-  EXPECT_EQ(HtmlCell(kParamStatus, "404"), "Code 404 Not Found");
-  EXPECT_EQ(HtmlCell(kParamAgent, "Mozilla/4.0+(compatible)"), "Mozilla/4.0 (compatible)");
-  EXPECT_EQ(HtmlCell(kParamRefSite, "http://www.example.com"),
+  EXPECT_EQ(HtmlCell(ReportParam::kDayOfWeek, "2"), "2. Mon");
+  EXPECT_EQ(HtmlCell(ReportParam::kDayOfWeek, "9"), "9. -");
+  EXPECT_THROW(HtmlCell(ReportParam::kDayOfWeek, "x"), EConvertError);
+  EXPECT_EQ(HtmlCell(ReportParam::kStatus, "404"), "Code 404 Not Found");
+  EXPECT_EQ(HtmlCell(ReportParam::kAgent, "Mozilla/4.0+(compatible)"), "Mozilla/4.0 (compatible)");
+  EXPECT_EQ(HtmlCell(ReportParam::kRefSite, "http://www.example.com"),
             "<a href=\"http://www.example.com\">http://www.example.com</a>");
-  EXPECT_EQ(CsvCell(kParamRefSite, "http://a%20b"), "http://a b");
-  EXPECT_EQ(CsvCell(kParamReferrer, "http://x/?q=a+b"), "http://x/?q=a+b");
+  EXPECT_EQ(CsvCell(ReportParam::kRefSite, "http://a%20b"), "http://a b");
+  EXPECT_EQ(CsvCell(ReportParam::kReferrer, "http://x/?q=a+b"), "http://x/?q=a+b");
   // Log text never reaches a page as markup, and only web links are links.
-  EXPECT_EQ(HtmlCell(kParamHref, "/<script>alert(1)</script>"),
+  EXPECT_EQ(HtmlCell(ReportParam::kHref, "/<script>alert(1)</script>"),
             "/&lt;script&gt;alert(1)&lt;/script&gt;");
-  EXPECT_EQ(HtmlCell(kParamAgent, "<b>\"x\""), "&lt;b&gt;&quot;x&quot;");
-  EXPECT_EQ(HtmlCell(kParamReferrer, "javascript:alert(1)"), "javascript:alert(1)");
-  EXPECT_EQ(HtmlCell(kParamReferrer, "http://x/\"><script>"),
+  EXPECT_EQ(HtmlCell(ReportParam::kAgent, "<b>\"x\""), "&lt;b&gt;&quot;x&quot;");
+  EXPECT_EQ(HtmlCell(ReportParam::kReferrer, "javascript:alert(1)"), "javascript:alert(1)");
+  EXPECT_EQ(HtmlCell(ReportParam::kReferrer, "http://x/\"><script>"),
             "<a href=\"http://x/&quot;&gt;&lt;script&gt;\">http://x/&quot;&gt;&lt;script&gt;</a>");
   const std::string long_ref = "http://www.example.com/search?q=" + std::string(100, 'w') + "&x=1";
-  const std::string cell = HtmlCell(kParamReferrer, long_ref);
+  const std::string cell = HtmlCell(ReportParam::kReferrer, long_ref);
   EXPECT_NE(cell.find("q=<br>"), std::string::npos) << cell;
   EXPECT_EQ(JsEscape("a\"</script>\\"), "a\\x22\\x3c/script\\x3e\\x5c");
 }

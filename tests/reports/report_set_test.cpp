@@ -193,7 +193,7 @@ TEST_F(ReportSetTest, ShippedReportSetLoadsWholeAndHonest) {
   auto ends_with = [](const std::string& s, const std::string& tail) {
     return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
   };
-  auto has_filter = [](const TCustomWReport& r, uint8_t kind, const char* condition) {
+  auto has_filter = [](const TCustomWReport& r, ReportParam kind, const char* condition) {
     const auto* f = dynamic_cast<const TCustomFiltredRep*>(&r);
     if (f == nullptr) return false;
     for (const TReportFilter& filter : f->filters)
@@ -218,14 +218,14 @@ TEST_F(ReportSetTest, ShippedReportSetLoadsWholeAndHonest) {
 
     if (const auto* basic = dynamic_cast<const TPrRep*>(r.get())) {
       EXPECT_EQ(ends_with(r->report_name, suffix), basic->pages_only);
-      if (basic->param == kParamRobot) {
+      if (basic->param == ReportParam::kRobot) {
         ++robot_reports;
         EXPECT_FALSE(basic->pages_only);
-        EXPECT_TRUE(has_filter(*r, kParamRobot, "not_equals"));
+        EXPECT_TRUE(has_filter(*r, ReportParam::kRobot, "not_equals"));
       }
     }
     if (visit_types.count(r->report_type) != 0) {
-      EXPECT_TRUE(has_filter(*r, kParamRobot, "equals"));
+      EXPECT_TRUE(has_filter(*r, ReportParam::kRobot, "equals"));
       // Counted aside from the lines where the type can be.
       if (r->report_type != "terminal" && r->report_type != "timeonsite" &&
           r->report_type != "visitor_path") {
@@ -233,7 +233,7 @@ TEST_F(ReportSetTest, ShippedReportSetLoadsWholeAndHonest) {
       }
     }
     if (r->report_name == "Visitors per day") {
-      EXPECT_TRUE(has_filter(*r, kParamRobot, "equals"));
+      EXPECT_TRUE(has_filter(*r, ReportParam::kRobot, "equals"));
     }
   }
   EXPECT_EQ(robot_reports, 1);

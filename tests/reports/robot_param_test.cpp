@@ -59,11 +59,11 @@ struct RobotParamTest : ::testing::Test {
 };
 
 TEST_F(RobotParamTest, KeyCaptionAndTheAgentFieldItNeeds) {
-  EXPECT_EQ(ParamFromKey(" Robot "), kParamRobot);
-  EXPECT_EQ(ParamKey(kParamRobot), "robot");
-  EXPECT_EQ(ParamCaption(kParamRobot), "Robot");
-  EXPECT_TRUE(IsParamSupported({kFieldHref, kFieldAgent}, kParamRobot));
-  EXPECT_FALSE(IsParamSupported({kFieldHref, kFieldIp, kFieldReferrer}, kParamRobot));
+  EXPECT_EQ(ParamFromKey(" Robot "), ReportParam::kRobot);
+  EXPECT_EQ(ParamKey(ReportParam::kRobot), "robot");
+  EXPECT_EQ(ParamCaption(ReportParam::kRobot), "Robot");
+  EXPECT_TRUE(IsParamSupported({kFieldHref, kFieldAgent}, ReportParam::kRobot));
+  EXPECT_FALSE(IsParamSupported({kFieldHref, kFieldIp, kFieldReferrer}, ReportParam::kRobot));
 }
 
 TEST_F(RobotParamTest, LineValueAndLineFilters) {
@@ -81,7 +81,7 @@ TEST_F(RobotParamTest, LineValueAndLineFilters) {
   int robot_lines = 0;
   for (const TCase& c : cases) {
     current.fields[kFieldAgent] = c.agent;
-    EXPECT_EQ(people.LineValue(kParamRobot), c.robot) << c.agent;
+    EXPECT_EQ(people.LineValue(ReportParam::kRobot), c.robot) << c.agent;
     people.ProcessLine();
     only_robots.ProcessLine();
     if (*c.robot != '\0') ++robot_lines;
@@ -94,7 +94,7 @@ TEST_F(RobotParamTest, LineValueAndLineFilters) {
   bare.current = &current;
   TFilterProbe r(bare);
   current.fields[kFieldAgent] = kGoogle;
-  EXPECT_EQ(r.LineValue(kParamRobot), "");
+  EXPECT_EQ(r.LineValue(ReportParam::kRobot), "");
 }
 
 TEST_F(RobotParamTest, VisitFiltersTestTheVisitsAgent) {
@@ -132,15 +132,15 @@ TEST_F(RobotParamTest, WhichVisitFiltersNeedTheCurrentLine) {
 TEST_F(RobotParamTest, NewCatalogueReplacesRememberedAnswers) {
   TFilterProbe r(ctx);
   current.fields[kFieldAgent] = kGoogle;
-  EXPECT_EQ(r.LineValue(kParamRobot), "Googlebot");
+  EXPECT_EQ(r.LineValue(ReportParam::kRobot), "Googlebot");
   // The same agent again after the list changed: the report's own last
   // answer and the memo's are both stale.
   TRobots other;
   other.LoadFromText("Mozilla\r\n");
   ctx.robots.Use(&other);
-  EXPECT_EQ(r.LineValue(kParamRobot), "Mozilla");
+  EXPECT_EQ(r.LineValue(ReportParam::kRobot), "Mozilla");
   ctx.robots.Use(nullptr);
-  EXPECT_EQ(r.LineValue(kParamRobot), "");
+  EXPECT_EQ(r.LineValue(ReportParam::kRobot), "");
 }
 
 TEST(TRobotMemo, RemembersEachAgentWithinItsLimit) {

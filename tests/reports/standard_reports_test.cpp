@@ -161,7 +161,7 @@ TEST_F(StandardTest, ConstructorDefaultsPerType) {
     EXPECT_EQ(r->pages_only, std::string(c.key) == "basic");
   }
   TPrRep basic(ctx);
-  EXPECT_EQ(basic.param, kParamHref);
+  EXPECT_EQ(basic.param, ReportParam::kHref);
   TTerminalRep terminal(ctx);
   EXPECT_FALSE(terminal.is_entry_page);
   EXPECT_FALSE(terminal.is_exit_page);
@@ -180,7 +180,7 @@ TEST_F(StandardTest, DefinitionKeysAndTheirWriteBack) {
   EXPECT_TRUE(r.show_table);  // only "false" switches it off
   EXPECT_FALSE(r.show_chart);
   EXPECT_EQ(r.chart_type, " bar");  // taken as it stands
-  EXPECT_EQ(r.param, kParamCountry);
+  EXPECT_EQ(r.param, ReportParam::kCountry);
   EXPECT_FALSE(r.pages_only);  // only "true" switches it on
   EXPECT_EQ(r.SaveParams(false),
             "type=basic\r\nname=Countries\r\ncategoryno=0\r\nfooter=true\r\n"
@@ -201,7 +201,7 @@ TEST_F(StandardTest, DefinitionKeysAndTheirWriteBack) {
   EXPECT_TRUE(r.ascending);
   EXPECT_TRUE(r.sort_by_value);
   r.LoadParam("param=nonsense");
-  EXPECT_EQ(r.param, kParamNone);
+  EXPECT_EQ(r.param, ReportParam::kNone);
   EXPECT_THROW(r.LoadParam("limit=ten"), EConvertError);
 
   TTerminalRep t(ctx);
@@ -241,7 +241,7 @@ TEST_F(StandardTest, CloneCopiesSettingsAndFiltersButNotRowsOrDirection) {
   basic.LoadParams("param=agent\r\npagesonly=false");
   auto b = basic.Clone();
   ASSERT_NE(dynamic_cast<TPrRep*>(b.get()), nullptr);
-  EXPECT_EQ(dynamic_cast<TPrRep&>(*b).param, kParamAgent);
+  EXPECT_EQ(dynamic_cast<TPrRep&>(*b).param, ReportParam::kAgent);
   EXPECT_FALSE(dynamic_cast<TPrRep&>(*b).pages_only);
 
   // The search reports copy into their own class.
@@ -254,7 +254,7 @@ TEST_F(StandardTest, CloneCopiesSettingsAndFiltersButNotRowsOrDirection) {
 TEST_F(StandardTest, LogFieldChecksAndReverseDns) {
   TPrRep country(ctx);
   country.report_name = "Countries";
-  country.param = kParamCountry;
+  country.param = ReportParam::kCountry;
   country.CheckLogFields({kFieldHost, kFieldHref});
   EXPECT_FALSE(country.is_supported);
   EXPECT_NE(country.unsupported_text.find("Country"), std::string::npos);
@@ -266,23 +266,24 @@ TEST_F(StandardTest, LogFieldChecksAndReverseDns) {
   TTerminalRep terminal(ctx);
   terminal.CheckLogFields({kFieldReferrer});
   EXPECT_FALSE(terminal.is_supported);
-  EXPECT_EQ(terminal.unsupported_text, UnsupportedWarning(kParamHref, "Terminal Report"));
+  EXPECT_EQ(terminal.unsupported_text, UnsupportedWarning(ReportParam::kHref, "Terminal Report"));
   terminal.CheckLogFields({kFieldHref});
   EXPECT_TRUE(terminal.is_supported);
 
   TSearchWords words(ctx);
   words.CheckLogFields({kFieldHref});
   EXPECT_FALSE(words.is_supported);
-  EXPECT_EQ(words.unsupported_text, UnsupportedWarning(kParamReferrer, "Search Words"));
+  EXPECT_EQ(words.unsupported_text, UnsupportedWarning(ReportParam::kReferrer, "Search Words"));
   words.CheckLogFields({kFieldReferrer});
   EXPECT_TRUE(words.is_supported);
 
-  for (uint8_t code = 0; code < kParamCount; ++code) {
+  for (size_t i = 0; i < kParamCount; ++i) {
     TPrRep r(ctx);
-    r.param = code;
-    EXPECT_EQ(r.UsesReverseDns(),
-              code == kParamUserName || code == kParamUserDomain || code == kParamUserSite)
-        << int(code);
+    r.param = ParamAt(i);
+    EXPECT_EQ(r.UsesReverseDns(), r.param == ReportParam::kUserName ||
+                                      r.param == ReportParam::kUserDomain ||
+                                      r.param == ReportParam::kUserSite)
+        << i;
   }
   EXPECT_FALSE(terminal.UsesReverseDns());
 }

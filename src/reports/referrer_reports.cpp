@@ -93,10 +93,7 @@ void TRefAn::Display() {
     for (const auto& row : rows_.Rows()) row->share = static_cast<double>(row->visits) / visits;
   SortRows();
 
-  AppendDetails("<h2><A HREF=\"" + page_file + "\">" + report_name + "</A>" + "</h2>");
-  TPageSink out = BeginOwnPage();
-  out.Line("<BR><H1>" + report_name + "</H1>");
-  if (!remarks.empty()) out.Line("<p>" + remarks + "</p>");
+  TPageSink out = BeginLinkedPage();
   THtmlTable table(out);
   table.Head({Translate(287, "Hits"), Translate(288, "Percent"), Translate(248, "Page")});
   const size_t shown = Shown(rows_.size(), max_ref_count);
@@ -203,10 +200,7 @@ void TIndirectRefAn::Compact() {
 void TIndirectRefAn::Display() {
   rows_.StableSort(
       [](const TIndirRefAnTable& a, const TIndirRefAnTable& b) { return a.hits > b.hits; });
-  AppendDetails("<h2><A HREF=\"" + page_file + "\">" + report_name + "</A>" + "</h2>");
-  TPageSink out = BeginOwnPage();
-  out.Line("<BR><H1>" + report_name + "</H1>");
-  if (!remarks.empty()) out.Line("<p>" + remarks + "</p>");
+  TPageSink out = BeginLinkedPage();
   THtmlTable table(out);
   table.Head({Translate(248, "Page"), Translate(287, "Hits")});
   const size_t shown = Shown(rows_.size(), kLimit);

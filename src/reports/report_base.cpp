@@ -5,6 +5,7 @@
 #include "base/web_helpers.h"
 #include "config/folders.h"
 #include "config/main_settings.h"
+#include "config/translator.h"
 #include "logread/geoip.h"
 #include "logread/visit_tracker.h"
 #include "platform/files.h"
@@ -100,6 +101,14 @@ TPageSink TCustomWReport::BeginOwnPage() const {
   return page;
 }
 
+TPageSink TCustomWReport::BeginLinkedPage() {
+  AppendDetails("<h2><A HREF=\"" + page_file + "\">" + report_name + "</A>" + "</h2>");
+  TPageSink page = BeginOwnPage();
+  page.Line("<BR><H1>" + report_name + "</H1>");
+  if (!remarks.empty()) page.Line("<p>" + remarks + "</p>");
+  return page;
+}
+
 void TCustomWReport::FinishOwnPage(TPageSink& page, const std::string& file) const {
   page.Line(ctx_.page_foot);
   page.WriteTo(ctx_.output_folder + file);
@@ -108,6 +117,12 @@ void TCustomWReport::FinishOwnPage(TPageSink& page, const std::string& file) con
 void TCustomWReport::AppendSectionHead() {
   AppendDetails("<BR><a name=\"" + AnchorName() + "\"></a><h2>" + report_name + "</h2>");
   if (!remarks.empty()) AppendDetails("<P>" + remarks + "</P>");
+}
+
+bool TCustomWReport::AppendSectionHead(bool empty) {
+  AppendSectionHead();
+  if (empty) AppendDetails("<P>" + Translate(285, "No data") + "</P>");
+  return empty;
 }
 
 const std::string& TCustomWReport::LineValue(ReportParam param) {

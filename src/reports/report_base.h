@@ -122,10 +122,15 @@ class TCustomWReport {
 
   // The section head: anchor, name and remarks.
   void AppendSectionHead();
+  // The section head, and "No data" under it when `empty`; answers `empty`.
+  bool AppendSectionHead(bool empty);
   // Appends text and CR LF to the details page.
   void AppendDetails(std::string_view text) { ctx_.details.Line(text); }
   // A page of the report's own, begun with the common page head as a line.
   TPageSink BeginOwnPage() const;
+  // Links the report's own page from the details page by its name, and
+  // begins the page: the common head, the name as its title, the remarks.
+  TPageSink BeginLinkedPage();
   // Ends such a page with the common page end as a line and writes it to
   // the output folder as `file`.
   void FinishOwnPage(TPageSink& page, const std::string& file) const;

@@ -142,12 +142,8 @@ void TStandardRep::DrawChart(bool use_visitors) {
 }
 
 void TStandardRep::Display() {
-  AppendSectionHead();
   SortRows();
-  if (rows_.empty()) {
-    AppendDetails("<P>" + Translate(285, "No data") + "</P>");
-    return;
-  }
+  if (AppendSectionHead(rows_.empty())) return;
   DrawChart(false);
   if (!show_table) return;
   const size_t shown = ShownCount();

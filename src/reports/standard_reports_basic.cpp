@@ -90,12 +90,8 @@ void TPrRep::Compact() {
 }
 
 void TPrRep::Display() {
-  AppendSectionHead();
   SortRows();
-  if (Rows().empty()) {
-    AppendDetails("<P>" + Translate(285, "No data") + "</P>");
-    return;
-  }
+  if (AppendSectionHead(Rows().empty())) return;
   const bool country = param == ReportParam::kCountry;
   const bool with_kb = CountsKilobytes();
   DrawChart(country);

@@ -127,11 +127,7 @@ size_t TTimeTaken::ShownCount() const {
 
 void TTimeTaken::Display() {
   SortItems();
-  AppendSectionHead();
-  if (items_.empty()) {
-    AppendDetails("<P>" + Translate(285, "No data") + "</P>");
-    return;
-  }
+  if (AppendSectionHead(items_.empty())) return;
   THtmlTable table(ctx_.details, "<P>");
   table.HeadByLines({HeadCell(Translate(405, "File")), HeadCell(Translate(406, "Time taken"), "nowrap"),
                      HeadCell(Translate(407, "Request time"), "nowrap")});

@@ -235,10 +235,7 @@ void TVisPathRep::Display() {
     std::stable_sort(list.begin(), list.end(), [](const TVisPathTable* a, const TVisPathTable* b) {
       return a->address < b->address;
     });
-  AppendDetails("<h2><A HREF=\"" + page_file + "\">" + report_name + "</A>" + "</h2>");
-  TPageSink page = BeginOwnPage();
-  page.Line("<BR><H1>" + report_name + "</H1>");
-  if (!remarks.empty()) page.Line("<p>" + remarks + "</p>");
+  TPageSink page = BeginLinkedPage();
   THtmlTable table(page);
   table.Head({Translate(345, "User info and path"), Translate(247, "Time (secs)")});
   for (const TVisPathTable* visit : list) {

@@ -304,37 +304,29 @@ void TWebModel::WritePageFile(TWebPage& page) {
            TimeText(page.time_sum, page.timed_count) + "&nbsp<a href=\"" + kIndexFile + "\">" +
            Translate(394, "Back to Index") + "</a></P>");
 
-  out.Line("<h2>" + Translate(395, "Top") + " " + limit + " " + Translate(396, "Input hrefs") +
-           "</h2>");
-  THtmlTable inputs(out);
-  inputs.Head(head);
-  for (size_t i = 0; i < std::min(shown, page.inputs.Size()); ++i) {
-    const TCustomHRef& r = page.inputs[i];
-    const std::string key(r.value);
-    const std::string row = inputs.NextRow() + "<TD width=\"100%\">";
-    if (!key.empty() && key[0] == '/')
-      out.Line(row + "<a href=\"" + HtmlEscape(LinkFile(key, false)) + "\">" + HtmlEscape(key) +
-               "</a>");
-    else
-      out.Line(row + HtmlEscape(key));
-    out.Line("</TD><TD align=\"right\">" + std::to_string(r.count) + "</TD>");
-    out.Line("<TD align=\"right\">" + share(r.count) + "%</TD></TR>");
-  }
-  inputs.Close();
-
-  out.Line("<h2>" + Translate(395, "Top") + " " + limit + " " + Translate(397, "Output hrefs") +
-           "</h2>");
-  THtmlTable outputs(out);
-  outputs.Head(head);
-  for (size_t i = 0; i < std::min(shown, page.outputs.Size()); ++i) {
-    const TCustomHRef& r = page.outputs[i];
-    const std::string key(r.value);
-    out.Line(outputs.NextRow() + "<TD width=\"100%\"><a href=\"" +
-             HtmlEscape(LinkFile(key, true)) + "\">" + HtmlEscape(key) + "</a>");
-    out.Line("</TD><TD>" + std::to_string(r.count) + "</TD>");
-    out.Line("<TD>" + share(r.count) + "%</TD></TR>");
-  }
-  outputs.Close();
+  // The pages the visits came from and those they went to next; of the
+  // first, only the site's own pages are links.
+  auto href_table = [&](const std::string& title, const THRefList& hrefs, bool outputs) {
+    out.Line("<h2>" + Translate(395, "Top") + " " + limit + " " + title + "</h2>");
+    THtmlTable table(out);
+    table.Head(head);
+    const std::string cell = outputs ? "<TD>" : "<TD align=\"right\">";
+    for (size_t i = 0; i < std::min(shown, hrefs.Size()); ++i) {
+      const TCustomHRef& r = hrefs[i];
+      const std::string key(r.value);
+      const std::string row = table.NextRow() + "<TD width=\"100%\">";
+      if (outputs || (!key.empty() && key[0] == '/'))
+        out.Line(row + "<a href=\"" + HtmlEscape(LinkFile(key, outputs)) + "\">" +
+                 HtmlEscape(key) + "</a>");
+      else
+        out.Line(row + HtmlEscape(key));
+      out.Line("</TD>" + cell + std::to_string(r.count) + "</TD>");
+      out.Line(cell + share(r.count) + "%</TD></TR>");
+    }
+    table.Close();
+  };
+  href_table(Translate(396, "Input hrefs"), page.inputs, false);
+  href_table(Translate(397, "Output hrefs"), page.outputs, true);
   out.Append(ctx_.page_foot);
   out.WriteTo(ctx_.output_folder + page.page_file);
 }

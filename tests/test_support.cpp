@@ -2,16 +2,22 @@
 
 #include "base/text_helpers.h"
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
 #include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 
 extern char** environ;
 
@@ -127,6 +133,73 @@ TRunResult RunProgram(const std::string& program, const std::vector<std::string>
   waitpid(pid, &status, 0);
   r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return r;
+}
+
+int FreeLoopbackPort() {
+  const int s = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t n = sizeof a;
+  if (bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
+      getsockname(s, reinterpret_cast<sockaddr*>(&a), &n) != 0) {
+    close(s);
+    throw std::runtime_error("no free loopback port");
+  }
+  close(s);
+  return ntohs(a.sin_port);
+}
+
+bool WaitForPort(int port) {
+  for (int i = 0; i < 100; ++i) {
+    const int s = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(static_cast<uint16_t>(port));
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const bool ok = connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    close(s);
+    if (ok) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  return false;
+}
+
+TBackgroundProcess::TBackgroundProcess(const std::string& program,
+                                       const std::vector<std::string>& args,
+                                       const std::string& log_path) {
+  const int log = open(log_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (log < 0) throw std::runtime_error("cannot create " + log_path);
+  pid_ = fork();
+  if (pid_ == 0) {
+    dup2(log, 1);
+    dup2(log, 2);
+    const int devnull = open("/dev/null", O_RDONLY);
+    dup2(devnull, 0);
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(program.c_str()));
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(program.c_str(), argv.data());
+    _exit(127);
+  }
+  close(log);
+  if (pid_ < 0) throw std::runtime_error("fork failed");
+}
+
+bool TBackgroundProcess::Running() {
+  return pid_ > 0 && waitpid(pid_, nullptr, WNOHANG) == 0;
+}
+
+TBackgroundProcess::~TBackgroundProcess() {
+  if (pid_ <= 0) return;
+  kill(pid_, SIGTERM);
+  for (int i = 0; i < 50; ++i) {
+    if (waitpid(pid_, nullptr, WNOHANG) != 0) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  kill(pid_, SIGKILL);
+  waitpid(pid_, nullptr, 0);
 }
 
 }  // namespace trelvar::test

@@ -91,4 +91,26 @@ TRunResult RunProgram(const std::string& program, const std::vector<std::string>
 
 inline const char* kUnset = "\x01unset";
 
+// A free TCP port on the loopback address (free when asked).
+int FreeLoopbackPort();
+// Waits up to ten seconds until something accepts connections on the
+// loopback port.
+bool WaitForPort(int port);
+
+// A server process the test starts and stops: `program` with `args`, its
+// output in `log_path`; killed (SIGTERM, then SIGKILL) and reaped when it
+// goes.
+class TBackgroundProcess {
+ public:
+  TBackgroundProcess(const std::string& program, const std::vector<std::string>& args,
+                     const std::string& log_path);
+  ~TBackgroundProcess();
+  TBackgroundProcess(const TBackgroundProcess&) = delete;
+  TBackgroundProcess& operator=(const TBackgroundProcess&) = delete;
+  bool Running();
+
+ private:
+  int pid_ = -1;
+};
+
 }  // namespace trelvar::test

@@ -12,6 +12,7 @@
 // (the texts may be read from any thread of an analysis while it runs).
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace trelvar {
@@ -41,6 +42,29 @@ class TTextSource {
   virtual std::string Text(int id, const std::string& fallback) const = 0;
 };
 
+// The colour of a line in a job's status list: operations under way,
+// successes, errors, plain session events.
+enum class TStatusColour { Blue, Green, Red, Black };
+
+// Where a transfer stands, for a window with a bar and labels.
+struct TTransferProgress {
+  int64_t range = 0;     // bytes this transfer should bring
+  int64_t position = 0;  // bytes it has brought
+  std::string time_left;  // "" while nothing has come yet
+  std::string rate;       // "12.50 KB/sec"
+  std::string received;   // "1234 KB"
+};
+
+// A question with Yes and No.
+struct TQuestion {
+  std::string text;
+  // The answer of a host that asks nothing (a run without windows).
+  bool default_answer = true;
+  // Not null: the question offers "Dont show me this message again", and
+  // the host sets this to the box's state.
+  bool* dont_ask_again = nullptr;
+};
+
 class TRunControl {
  public:
   virtual ~TRunControl() = default;
@@ -61,6 +85,18 @@ class TRunControl {
   // An error message with an OK button; without an error dialog of its
   // own a host shows it as a message.
   virtual void ShowError(const std::string& text) { ShowMessage(text); }
+  // Asks the user; a host without dialogs answers the default at once and
+  // leaves the box alone.
+  virtual bool Ask(const TQuestion& question) { return question.default_answer; }
+  // A line of the status list of a job's window (the FTP download); a host
+  // without that window writes it as a line of the output channel.
+  virtual void StatusLine(const std::string& text, TStatusColour colour) {
+    (void)colour;
+    OutputLine(text);
+  }
+  // The progress of a transfer, at most once a second; hosts without a
+  // transfer window ignore it.
+  virtual void TransferProgress(const TTransferProgress& progress) { (void)progress; }
   // Off while the log pass runs, on again when it ends or is cancelled.
   virtual void SetMainWindowEnabled(bool enabled) = 0;
   // The pages are written: the host tells the user where they are.

@@ -7,7 +7,7 @@
 #include "base/text_helpers.h"
 #include "config/translator.h"
 #include "platform/files.h"
-#include "sites/password_scrambler.h"
+#include "base/password_scrambler.h"
 
 namespace trelvar {
 

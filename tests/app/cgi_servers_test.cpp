@@ -1,17 +1,12 @@
 // The program as a CGI script under real web servers on loopback: Apache
 // httpd with mod_cgi and lighttpd, each with a configuration of its own.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <signal.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <thread>
 
 #include "test_support.h"
 
@@ -20,33 +15,6 @@ namespace {
 
 const std::string kBinary = TRELVAR_BINARY;
 const std::string kSource = TRELVAR_SOURCE_DIR;
-
-int FreePort() {
-  int s = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  socklen_t n = sizeof a;
-  getsockname(s, reinterpret_cast<sockaddr*>(&a), &n);
-  close(s);
-  return ntohs(a.sin_port);
-}
-
-bool WaitForPort(int port) {
-  for (int i = 0; i < 100; ++i) {
-    int s = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(static_cast<uint16_t>(port));
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const bool ok = connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-    close(s);
-    if (ok) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
-  return false;
-}
 
 // A served folder with a CGI wrapper that runs the program on a fresh data
 // folder holding a small site.
@@ -104,7 +72,7 @@ void CheckAnalysis(const std::string& response, const CgiSite& site) {
 TEST(CgiServers, Apache) {
   if (!std::filesystem::exists("/usr/sbin/apache2")) GTEST_SKIP() << "apache2 is not installed";
   CgiSite site;
-  const int port = FreePort();
+  const int port = test::FreeLoopbackPort();
   const std::string mods = "/usr/lib/apache2/modules/";
   test::WriteFile(site.dir / "apache.conf",
                   "ServerRoot \"" + site.dir.path() + "\"\nListen 127.0.0.1:" +
@@ -120,7 +88,7 @@ TEST(CgiServers, Apache) {
                       "</Directory>\n");
   auto start = test::RunProgram("/usr/sbin/apache2", {"-f", site.dir / "apache.conf", "-k", "start"});
   ASSERT_EQ(start.status, 0) << start.err;
-  ASSERT_TRUE(WaitForPort(port)) << test::ReadFile(site.dir / "error.log");
+  ASSERT_TRUE(test::WaitForPort(port)) << test::ReadFile(site.dir / "error.log");
   const std::string response = Get(port, "/cgi-bin/trelvar.cgi");
   test::RunProgram("/usr/sbin/apache2", {"-f", site.dir / "apache.conf", "-k", "stop"});
   // Under Apache the program leaves the status line to the server.
@@ -133,7 +101,7 @@ TEST(CgiServers, Apache) {
 TEST(CgiServers, Lighttpd) {
   if (!std::filesystem::exists("/usr/sbin/lighttpd")) GTEST_SKIP() << "lighttpd is not installed";
   CgiSite site;
-  const int port = FreePort();
+  const int port = test::FreeLoopbackPort();
   test::WriteFile(site.dir / "lighttpd.conf",
                   "server.document-root = \"" + (site.dir / "www") + "\"\nserver.port = " +
                       std::to_string(port) + "\nserver.bind = \"127.0.0.1\"\n"
@@ -144,7 +112,7 @@ TEST(CgiServers, Lighttpd) {
                       (site.dir / "cgi-bin/") + "\")\ncgi.assign = (\".cgi\" => \"\")\n");
   auto start = test::RunProgram("/usr/sbin/lighttpd", {"-f", site.dir / "lighttpd.conf"});
   ASSERT_EQ(start.status, 0) << start.err;
-  ASSERT_TRUE(WaitForPort(port)) << test::ReadFile(site.dir / "error.log");
+  ASSERT_TRUE(test::WaitForPort(port)) << test::ReadFile(site.dir / "error.log");
   const std::string response = Get(port, "/cgi-bin/trelvar.cgi");
   const std::string pid = test::ReadFile(site.dir / "lighttpd.pid");
   if (!pid.empty()) kill(std::stoi(pid), SIGTERM);

@@ -1,4 +1,4 @@
-#include "sites/password_scrambler.h"
+#include "base/password_scrambler.h"
 
 #include <gmp.h>
 

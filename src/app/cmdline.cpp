@@ -14,7 +14,8 @@ namespace {
 
 enum class TOption {
   Console, Exit, Analyze, OutputDir, LogPath, ReportFile,
-  PeriodType, PeriodFrom, PeriodTo, PeriodLast, PeriodMeasure
+  PeriodType, PeriodFrom, PeriodTo, PeriodLast, PeriodMeasure,
+  Download, Mail, AllSites, Schedule
 };
 
 struct TPrefix {
@@ -30,6 +31,8 @@ const TPrefix kPrefixes[] = {
     {"-periodtype:", TOption::PeriodType},  {"-periodfrom:", TOption::PeriodFrom},
     {"-periodto:", TOption::PeriodTo},      {"-periodlast:", TOption::PeriodLast},
     {"-periodmeasure:", TOption::PeriodMeasure},
+    {"-download", TOption::Download},       {"-mail", TOption::Mail},
+    {"-allsites", TOption::AllSites},       {"-schedule", TOption::Schedule},
 };
 
 }  // namespace
@@ -62,6 +65,10 @@ std::string TCmdLine::Parse(const std::vector<std::string>& args) {
         case TOption::PeriodTo: job.period.to = StrToDateTime(value); break;
         case TOption::PeriodLast: job.period.count = StrToInt(value); break;
         case TOption::PeriodMeasure: job.period.unit = StrToInt(value); break;
+        case TOption::Download: download = true; break;
+        case TOption::Mail: mail = true; break;
+        case TOption::AllSites: all_sites = true; break;
+        case TOption::Schedule: schedule = true; break;
       }
     }
   } catch (const EConvertError& e) {

@@ -27,6 +27,13 @@ class TCmdLine {
   bool has_parameters = false;
   bool console = false;
   std::string site_name;
+  // The automation of a run without windows: fetch the logs by FTP first,
+  // mail the zipped reports after, analyse every site, or run the due
+  // tasks of the schedule.
+  bool download = false;
+  bool mail = false;
+  bool all_sites = false;
+  bool schedule = false;
   // -outputdir:, -logpath:, -reportfile: and the period options; the
   // period's dates default to today 00:00 minus 30 days and today 00:00.
   TJobOptions job;

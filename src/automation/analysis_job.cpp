@@ -5,7 +5,10 @@
 #include "base/errors.h"
 #include "base/run_control.h"
 #include "base/text_helpers.h"
+#include "config/gui_settings.h"
+#include "config/main_settings.h"
 #include "config/translator.h"
+#include "logread/file_chooser.h"
 #include "platform/files.h"
 #include "reports/run_context.h"
 
@@ -36,6 +39,87 @@ void ComputeAnalysisPeriod(const TPeriodChoice& choice, bool& use_period, TDateT
   }
 }
 
+namespace {
+
+// Sets a flag for as long as it lives.
+class TBusyGuard {
+ public:
+  explicit TBusyGuard(bool* flag) : flag_(flag) {
+    if (flag_ != nullptr) *flag_ = true;
+  }
+  ~TBusyGuard() {
+    if (flag_ != nullptr) *flag_ = false;
+  }
+  TBusyGuard(const TBusyGuard&) = delete;
+  TBusyGuard& operator=(const TBusyGuard&) = delete;
+
+ private:
+  bool* flag_;
+};
+
+// A question whose "Dont show me this message again" box, when ticked,
+// turns `ask` off for good. Answers the user's choice.
+bool AskAndRemember(const std::string& text, bool default_answer, bool& ask) {
+  bool dont_ask_again = false;
+  const bool yes = RunControl().Ask({text, default_answer, &dont_ask_again});
+  if (dont_ask_again) ask = false;
+  return yes;
+}
+
+constexpr int64_t kApproximateHintKB = 2048;
+constexpr int kApproximateTolerance = 1000;
+
+// Offers approximate analysis for a large log, when the user still wants
+// to be asked and it is off.
+void OfferApproximateAnalysis(TRunContext& ctx, TGUISettings& gui, const std::string& log_path) {
+  TMainSettings& settings = *ctx.settings;
+  if (!gui.ask_approximate_analysis || settings.approximate_analysis) return;
+  int64_t kb = 0;
+  try {
+    TFileChooser chooser(ctx.folders);
+    chooser.SetLogPath(log_path);
+    kb = chooser.TotalKB() - 1;  // the chooser's total starts at 1
+  } catch (const Exception&) {
+    return;  // the pass says what is wrong with the log path
+  }
+  if (kb <= kApproximateHintKB) return;
+  const std::string text = Translate(231, "Your log file(s) is") + " " + std::to_string(kb / 1024) +
+                           " " + Translate(232, "MB.\r\nWe suggest approximate analysis.");
+  if (AskAndRemember(text, false, gui.ask_approximate_analysis)) {
+    settings.approximate_analysis = true;
+    settings.approximate_tolerance = kApproximateTolerance;
+  } else {
+    settings.approximate_analysis = false;
+  }
+}
+
+}  // namespace
+
+TAnalysisResult Analyze(TRunContext& ctx, const TJobOptions& options,
+                        const std::string& site_name) {
+  TBusyGuard busy(options.busy);
+  TMainSettings& settings = *ctx.settings;
+  // Declining the question keeps reverse DNS out of this analysis only.
+  const bool lookup = settings.reverse_dns_lookup;
+  if (lookup && options.gui != nullptr && options.gui->show_dns_lookup_warning)
+    settings.reverse_dns_lookup = AskAndRemember(
+        Translate(230, "Are you sure you want to do reverse DNS look up ?\r\nThis could "
+                       "significantly slowdown analysis time."),
+        true, options.gui->show_dns_lookup_warning);
+  if (!options.started_with_parameters) RunControl().ClearOutput();
+  TAnalysisResult result;
+  try {
+    result = AnalyzeSite(ctx, options, site_name, true);
+  } catch (const Exception& e) {
+    OutputLine("<P>" + Translate(242, "Error:") + " " + e.Message() + " " + e.ClassName() +
+               "</P>");
+  } catch (const std::exception& e) {
+    OutputLine("<P>" + Translate(242, "Error:") + " " + e.what() + " Exception</P>");
+  }
+  settings.reverse_dns_lookup = lookup;
+  return result;
+}
+
 TAnalysisResult AnalyzeSite(TRunContext& ctx, const TJobOptions& options, const std::string& site_name,
                             bool announce) {
   TAnalysisResult result;
@@ -52,6 +136,7 @@ TAnalysisResult AnalyzeSite(TRunContext& ctx, const TJobOptions& options, const 
 
     set.log_format = ctx.formats->GetTemplate(site->format);
     set.log_path = !options.log_path.empty() ? options.log_path : site->log_path;
+    if (options.gui != nullptr) OfferApproximateAnalysis(ctx, *options.gui, set.log_path);
     // Without a format every line would be rejected, without a path none
     // read: an empty report that looks like an analysis.
     if (set.log_format.empty()) {

@@ -16,6 +16,7 @@
 
 namespace trelvar {
 
+class TGUISettings;
 struct TRunContext;
 
 // What a run may put in place of a site's own settings (the command
@@ -25,6 +26,16 @@ struct TJobOptions {
   std::string output_folder;
   std::string report_file;
   TPeriodChoice period;
+  // The program was started with command-line parameters: the status pane
+  // is kept.
+  bool started_with_parameters = true;
+  // The windowed application's settings: with them the job asks its
+  // questions (reverse DNS, approximate analysis) and keeps the answers
+  // the user wants kept; without them (runs without windows) it asks
+  // nothing.
+  TGUISettings* gui = nullptr;
+  // The main window's busy flag, set for the length of a job (may be null).
+  bool* busy = nullptr;
 };
 
 struct TAnalysisResult {
@@ -37,8 +48,16 @@ struct TAnalysisResult {
   std::string report_file;
 };
 
+// The analysis job of the windowed application and the schedule: asks
+// whether reverse DNS may slow the run, clears the status pane, runs
+// AnalyzeSite and ends an error with the "Error:" paragraph; the busy flag
+// is set while it runs. (Mailing the reports follows once the analysis
+// has written them.)
+TAnalysisResult Analyze(TRunContext& ctx, const TJobOptions& options,
+                        const std::string& site_name);
+
 // `announce` writes the "Analyzing site:" line (the one-shot run has
-// written it already).
+// written it already). Errors propagate.
 TAnalysisResult AnalyzeSite(TRunContext& ctx, const TJobOptions& options, const std::string& site_name,
                             bool announce);
 

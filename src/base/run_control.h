@@ -85,6 +85,9 @@ class TRunControl {
   // An error message with an OK button; without an error dialog of its
   // own a host shows it as a message.
   virtual void ShowError(const std::string& text) { ShowMessage(text); }
+  // Empties the status pane before a job the user started; hosts without
+  // one keep what they wrote.
+  virtual void ClearOutput() {}
   // Asks the user; a host without dialogs answers the default at once and
   // leaves the box alone.
   virtual bool Ask(const TQuestion& question) { return question.default_answer; }

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 namespace trelvar {
 namespace {
 
@@ -29,6 +32,27 @@ TEST(TCmdLine, PrefixesInAnyCaseValuesKeepTheirCase) {
   EXPECT_EQ(c.job.output_folder, "/srv/Out:put");  // only the first ":" separates
   EXPECT_EQ(c.job.log_path, "C:\\Logs\\ex*.log");  // a drive letter keeps its ":"
   EXPECT_EQ(c.job.report_file, "Rep.ini");
+}
+
+TEST(TCmdLine, AutomationSwitches) {
+  struct Case {
+    std::vector<std::string> args;
+    bool download, mail, all_sites, schedule;
+  } cases[] = {
+      {{"-console"}, false, false, false, false},
+      {{"-console", "-DOWNLOAD", "-Mail"}, true, true, false, false},
+      {{"-console", "-allsites", "-mail"}, false, true, true, false},
+      {{"-console", "-schedule"}, false, false, false, true},
+      {{"-console", "download", "schedule"}, false, false, false, false},  // no dash: ignored
+  };
+  for (const Case& c : cases) {
+    TCmdLine cmd;
+    EXPECT_EQ(cmd.Parse(c.args), "");
+    EXPECT_EQ(cmd.download, c.download);
+    EXPECT_EQ(cmd.mail, c.mail);
+    EXPECT_EQ(cmd.all_sites, c.all_sites);
+    EXPECT_EQ(cmd.schedule, c.schedule);
+  }
 }
 
 TEST(TCmdLine, ConsoleWordWithoutDashIsIgnored) {

@@ -235,41 +235,66 @@ std::string DateTimeToStr(TDateTime value) {
   return FormatDateTime("yyyy-mm-dd hh:nn:ss", value);
 }
 
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+// Reads 1..max_digits decimal digits at text[i] and moves i past them.
+bool ReadDigits(const std::string& text, size_t& i, size_t max_digits, int& v) {
+  const size_t start = i;
+  v = 0;
+  while (i < text.size() && i - start < max_digits &&
+         std::isdigit(static_cast<unsigned char>(text[i])))
+    v = v * 10 + (text[i++] - '0');
+  return i > start;
+}
+
+// "hh:nn" or "hh:nn:ss" at text[i], followed by nothing but blanks.
+bool ReadTimeOfDay(const std::string& text, size_t i, TDateTime& out) {
+  const size_t n = text.size();
+  int h = 0, mi = 0, s = 0;
+  if (!ReadDigits(text, i, 2, h) || i >= n || text[i++] != ':' || !ReadDigits(text, i, 2, mi))
+    return false;
+  if (i < n && text[i] == ':') {
+    ++i;
+    if (!ReadDigits(text, i, 2, s)) return false;
+  }
+  while (i < n && IsBlank(text[i])) ++i;
+  if (i != n || h > 23 || mi > 59 || s > 59) return false;
+  out = EncodeTime(h, mi, s);
+  return true;
+}
+
+}  // namespace
+
 bool TryStrToDateTime(const std::string& text, TDateTime& out) {
   size_t i = 0;
   const size_t n = text.size();
   auto skip_blanks = [&] {
-    while (i < n && (text[i] == ' ' || text[i] == '\t')) ++i;
+    while (i < n && IsBlank(text[i])) ++i;
   };
-  // Reads 1..max_digits digits.
-  auto number = [&](size_t max_digits, int& v) {
-    size_t start = i;
-    v = 0;
-    while (i < n && i - start < max_digits && std::isdigit(static_cast<unsigned char>(text[i])))
-      v = v * 10 + (text[i++] - '0');
-    return i > start;
-  };
-  int y, m, d, h = 0, mi = 0, s = 0;
+  int y, m, d;
   skip_blanks();
   size_t year_start = i;
-  if (!number(4, y) || i - year_start != 4) return false;
-  if (i >= n || text[i++] != '-' || !number(2, m)) return false;
-  if (i >= n || text[i++] != '-' || !number(2, d)) return false;
+  if (!ReadDigits(text, i, 4, y) || i - year_start != 4) return false;
+  if (i >= n || text[i++] != '-' || !ReadDigits(text, i, 2, m)) return false;
+  if (i >= n || text[i++] != '-' || !ReadDigits(text, i, 2, d)) return false;
   TDateTime date = 0;
   if (!TryEncodeDate(y, m, d, date)) return false;
   skip_blanks();
+  TDateTime time = 0;
   if (i < n) {
-    if (i > 0 && text[i - 1] != ' ' && text[i - 1] != '\t') return false;
-    if (!number(2, h) || i >= n || text[i++] != ':' || !number(2, mi)) return false;
-    if (i < n && text[i] == ':') {
-      ++i;
-      if (!number(2, s)) return false;
-    }
-    skip_blanks();
-    if (i != n || h > 23 || mi > 59 || s > 59) return false;
+    if (i > 0 && !IsBlank(text[i - 1])) return false;
+    if (!ReadTimeOfDay(text, i, time)) return false;
   }
-  out = date + EncodeTime(h, mi, s);
+  out = date + time;
   return true;
+}
+
+bool TryStrToTime(const std::string& text, TDateTime& out) {
+  size_t i = 0;
+  while (i < text.size() && IsBlank(text[i])) ++i;
+  return ReadTimeOfDay(text, i, out);
 }
 
 TDateTime StrToDateTime(const std::string& text) {

@@ -61,6 +61,9 @@ std::string DateTimeToStr(TDateTime value);  // "yyyy-mm-dd hh:nn:ss"
 bool TryStrToDateTime(const std::string& text, TDateTime& out);
 // The same; raises EConvertError "'text' is not a valid date and time".
 TDateTime StrToDateTime(const std::string& text);
+// Reads a time of day "hh:nn" or "hh:nn:ss" (blanks around it allowed)
+// as the fraction of a day.
+bool TryStrToTime(const std::string& text, TDateTime& out);
 
 // English month and day names; index 1..12 and 1 (Sunday)..7.
 const std::string& ShortMonthName(int month);

@@ -160,5 +160,23 @@ TEST(DateTime, ValidRangeMatchesDecoding) {
     EXPECT_FALSE(IsValidDateTime(v)) << v;
 }
 
+TEST(DateTime, TimeOfDayTexts) {
+  const std::pair<const char*, TDateTime> good[] = {{"14:30:15", EncodeTime(14, 30, 15)},
+                                                    {" 9:05 ", EncodeTime(9, 5, 0)},
+                                                    {"00:00:00", 0},
+                                                    {"23:59:59", EncodeTime(23, 59, 59)}};
+  for (const auto& [text, value] : good) {
+    TDateTime out = 7;
+    EXPECT_TRUE(TryStrToTime(text, out)) << text;
+    EXPECT_EQ(out, value) << text;
+  }
+  for (const char* bad : {"24:00", "12:60", "12:00:60", "12", "12:", "12:00:", "12:00 pm",
+                          "2026-12-08 12:00", "", "-1:00", "123:00"}) {
+    TDateTime out = 7;
+    EXPECT_FALSE(TryStrToTime(bad, out)) << bad;
+    EXPECT_EQ(out, 7) << bad;
+  }
+}
+
 }  // namespace
 }  // namespace trelvar

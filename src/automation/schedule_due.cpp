@@ -34,14 +34,27 @@ bool SplitInstant(TDateTime value, TInstant& out) {
 // Monday = 1 ... Sunday = 7.
 int Weekday(long long day) { return (DayOfWeek(static_cast<double>(day)) + 5) % 7 + 1; }
 
+// The last moment at or before `now` on weekday `day` (1 to 7) at the
+// task's time.
+long long LastOccurrence(int day, const TInstant& now, long long time_ms) {
+  long long d = now.day - (Weekday(now.day) - day + 7) % 7;
+  if (d == now.day && now.ms < time_ms) d -= 7;
+  return d * kMsPerDay + time_ms;
+}
+
 bool WeekDue(const TScheduleItem& task, const TInstant& now, long long time_ms, bool never,
              const TInstant& last) {
   const int today = Weekday(now.day);
   if (never) return today >= task.day && time_ms <= now.ms;
   const int last_weekday = Weekday(last.day);
-  return now.day * kMsPerDay - last.Total() > 7 * kMsPerDay ||
-         (last_weekday < task.day && today > task.day) ||
-         (last_weekday < task.day && today == task.day && time_ms <= now.ms);
+  if (now.day * kMsPerDay - last.Total() > 7 * kMsPerDay ||
+      (last_weekday < task.day && today > task.day) ||
+      (last_weekday < task.day && today == task.day && time_ms <= now.ms))
+    return true;
+  // A task that ran on its day is due again when its day and time come
+  // round: the rules above alone would wait until the day after, and so
+  // move the run one weekday later every week.
+  return task.day >= 1 && task.day <= 7 && last.Total() < LastOccurrence(task.day, now, time_ms);
 }
 
 // A monthly task is due once a month, on or after its day and time:

@@ -232,6 +232,29 @@ TEST(ScheduleDue, DailyAndWeeklyTasks) {
   }
 }
 
+// A weekly task that ran on its day once became due only at midnight of
+// the following week's next day, so its run moved a weekday later every
+// week.
+TEST(ScheduleDue, RegressionWeeklyTaskRunsOnItsDayEveryWeek) {
+  for (int day = 1; day <= 7; ++day) {
+    TScheduleItem t;
+    t.period = TSchedulePeriod::Week;
+    t.day = day;
+    t.time = EncodeTime(10, 0, 0);
+    int runs = 0;
+    for (int hour = 0; hour < 24 * 7 * 10; ++hour) {  // ten weeks from a Monday
+      const TDateTime now = At(2024, 3, 4) + hour / 24.0;
+      if (!TSchedule::IsDue(t, now)) continue;
+      ++runs;
+      const TDateParts p = DecodeDateTime(now);
+      EXPECT_EQ((DayOfWeek(now) + 5) % 7 + 1, day) << DateTimeToStr(now);
+      EXPECT_EQ(p.hour, 10) << DateTimeToStr(now);
+      t.lasttime = now + EncodeTime(0, 5, 0);  // the run took five minutes
+    }
+    EXPECT_EQ(runs, 10) << "day " << day;
+  }
+}
+
 // A monthly task walked hour by hour from November 2023 to February 2025
 // (a leap February, months of 30 and 31 days, two year changes), run
 // whenever it is due.

@@ -1,6 +1,7 @@
 #include "config/main_settings.h"
 
 #include "base/errors.h"
+#include "base/password_scrambler.h"
 #include "base/safe_file.h"
 #include "base/text_helpers.h"
 #include "config/translator.h"
@@ -67,6 +68,8 @@ void TMainSettings::LoadFromText(const std::string& text) {
     // Values taken as they stand.
     if (key == "default_site") { default_site = kv.value; continue; }
     if (key == "mailsubject") { mail_subject = kv.value; continue; }
+    // Scrambled text is case-sensitive.
+    if (key == "mailpassword") { mail_password = UnscramblePassword(Trim(kv.value)); continue; }
     if (key == "mailmessage") {
       if (mail_lines++ > 0) mail_message += "\r\n";
       mail_message += kv.value;
@@ -163,6 +166,8 @@ std::string TMainSettings::SaveToText() const {
   line("MailSender", mail_sender);
   line("MailDefReciever", mail_def_reciever);
   line("MailUserID", mail_user_id);
+  // Only when set, so that files without a password read back unchanged.
+  if (!mail_password.empty()) line("MailPassword", ScramblePassword(mail_password));
   line("MailSubject", mail_subject);
   // One line per body line, the empty ones included (a final empty line
   // too, so that the body reads back as it was); any break splits.
@@ -184,7 +189,9 @@ std::string TMainSettings::SaveToText() const {
 void TMainSettings::Save() { Save(folders_.Data() + kFileName); }
 
 void TMainSettings::Save(const std::string& path) {
-  folders_.SaveDataFile(path, SaveToText(), complete_, "The settings");
+  // A file with a password is for its owner's eyes only.
+  folders_.SaveDataFile(path, SaveToText(), complete_, "The settings",
+                        mail_password.empty() ? 0 : 0600);
 }
 
 }  // namespace trelvar

@@ -81,6 +81,8 @@ class TMainSettings {
   std::string mail_sender;
   std::string mail_def_reciever;
   std::string mail_user_id;
+  // Plain in memory; main.ini keeps it scrambled, and only when it is set.
+  std::string mail_password;
   std::string mail_subject;
   std::string mail_message;  // lines joined with CR LF
   bool auto_export_into_excel = false;

@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "base/errors.h"
+#include "base/password_scrambler.h"
+#include "base/text_helpers.h"
 #include "config/gui_settings.h"
 #include "sites/log_formats.h"
 #include "sites/sites_registry.h"
@@ -156,6 +160,39 @@ TEST_F(SettingsTest, RegressionMailBodyKeepsItsEmptyLastLine) {
     TMainSettings again(folders, formats2, nullptr);
     EXPECT_EQ(again.mail_message, c.saved_back) << c.body;
   }
+}
+
+TEST_F(SettingsTest, MailPasswordIsKeptScrambledAndOnlyWhenSet) {
+  // Without one, a saved file reads back and saves to the same text, with
+  // no password line and the usual file mode.
+  auto s = Load("MailUserID=Sender\r\n");
+  EXPECT_EQ(s->mail_password, "");
+  s->Save();
+  const std::string plain = test::ReadFile(dir / "data/main.ini");
+  EXPECT_FALSE(Contains(LowerCase(plain), "mailpassword"));
+  EXPECT_EQ(std::filesystem::status(dir / "data/main.ini").permissions() &
+                std::filesystem::perms::others_read,
+            std::filesystem::perms::others_read);
+
+  // Mixed case and blanks survive, since the stored text is not lower-cased.
+  const std::string password = "Se Cret!Ä9";
+  s->mail_password = password;
+  s->Save();
+  const std::string text = test::ReadFile(dir / "data/main.ini");
+  const size_t at = text.find("MailUserID=sender\r\nMailPassword=");
+  ASSERT_NE(at, std::string::npos) << text;
+  EXPECT_FALSE(Contains(text, password));
+  const std::string stored = text.substr(at + 32, text.find("\r\n", at + 32) - at - 32);
+  EXPECT_EQ(UnscramblePassword(stored), password);
+  EXPECT_EQ(std::filesystem::status(dir / "data/main.ini").permissions() &
+                std::filesystem::perms::mask,
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  TLogFmts formats2;
+  TMainSettings again(folders, formats2, nullptr);
+  EXPECT_EQ(again.mail_password, password);
+
+  auto typed = Load("MailPassword= " + ScramblePassword("x") + " \r\n");
+  EXPECT_EQ(typed->mail_password, "x");
 }
 
 TEST_F(SettingsTest, HalfReadFileIsNotOverwritten) {

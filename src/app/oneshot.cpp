@@ -4,6 +4,10 @@
 
 #include "app/run_mode.h"
 #include "automation/analysis_job.h"
+#include "automation/ftp_download.h"
+#include "automation/job_runner.h"
+#include "automation/schedule.h"
+#include "automation/scheduler.h"
 #include "base/errors.h"
 #include "base/text_helpers.h"
 #include "base/web_helpers.h"
@@ -37,6 +41,36 @@ std::string Shown(const std::string& text) {
   return RunMode() == TRunMode::Web ? HtmlEscape(text) : text;
 }
 
+// Runs the due tasks of the schedule (-schedule), or every site of the
+// registry in order (-allsites), with downloads and mail as the tasks or
+// the options ask. The schedule keeps the times of the tasks that ran.
+int RunAutomation(const TCmdLine& cmd, TRunContext& ctx, bool& head_written) {
+  std::string server_software;
+  const bool web = ServerSoftwareSet(server_software);
+  SetRunMode(web ? TRunMode::Web : TRunMode::Console);
+  if (web) {
+    WriteResponseHead(server_software);
+    head_written = true;
+  }
+  OutputLine("<h1>Trelvar</h1>");
+  TJobRunner runner(ctx, cmd.job);
+  if (cmd.schedule) {
+    TSchedule schedule(ctx.folders);
+    schedule.Load();
+    // A task that ran is not due again today, so each due task runs once.
+    TScheduler scheduler;
+    for (size_t i = 0; i < schedule.Count() && scheduler.Tick(schedule, false, runner); ++i) {
+    }
+    schedule.Save();
+  } else {
+    for (const std::string& name : runner.SiteNames()) {
+      if (cmd.download) runner.Download(name);
+      runner.Analyze(name, cmd.mail);
+    }
+  }
+  return runner.ExitStatus();
+}
+
 // The steps of the run that may raise; everything they create lives in
 // `ctx`. Returns the exit status of a run that got through.
 int RunSteps(const TCmdLine& cmd, std::unique_ptr<TRunContext>& ctx, bool& head_written) {
@@ -58,6 +92,8 @@ int RunSteps(const TCmdLine& cmd, std::unique_ptr<TRunContext>& ctx, bool& head_
   ctx->current_line.Clear();
   ctx->sites = std::make_unique<TWS>(ctx->folders);
   ctx->sites->LoadFromFile();
+
+  if (cmd.schedule || cmd.all_sites) return RunAutomation(cmd, *ctx, head_written);
 
   const std::string& wanted =
       !cmd.site_name.empty() ? cmd.site_name : ctx->settings->default_site;
@@ -87,8 +123,13 @@ int RunSteps(const TCmdLine& cmd, std::unique_ptr<TRunContext>& ctx, bool& head_
     throw EListError(Translate(1001, "No site to analyse: there is no site named") + " \"" +
                      Shown(wanted) + "\"");
   }
+  // A failed download still leaves the logs that are there to analyse;
+  // the status tells the failure.
+  const bool downloaded =
+      !cmd.download || DownloadSiteLogs(*ctx->sites, ctx->folders, site->name, true).completed;
   const TAnalysisResult result = AnalyzeSite(*ctx, cmd.job, site->name, false);
   if (!result.completed) return kExitFailed;
+  if (!downloaded || (cmd.mail && !MailReports(*ctx, site->name))) return kExitFailed;
   return result.incomplete ? kExitIncomplete : kExitComplete;
 }
 

@@ -8,7 +8,10 @@
 #include "config/gui_settings.h"
 #include "config/main_settings.h"
 #include "config/translator.h"
+#include "automation/mail_sender.h"
+#include "automation/zip_folder.h"
 #include "logread/file_chooser.h"
+#include "reports/report_text.h"
 #include "platform/files.h"
 #include "reports/run_context.h"
 
@@ -95,8 +98,20 @@ void OfferApproximateAnalysis(TRunContext& ctx, TGUISettings& gui, const std::st
 
 }  // namespace
 
+bool MailReports(TRunContext& ctx, const std::string& site_name) {
+  const TWebSite* site = ctx.sites->GetSiteByName(site_name);
+  if (site == nullptr || ctx.report_set == nullptr) return false;
+  const std::string archive = SafeFileName(site_name + ".zip");
+  OutputLine("<p>" + Translate(240, "Compressing reports to") + " \"" + archive + "\"</p>");
+  const std::string folder = ctx.report_set->OutputFolder();
+  if (!ZipFolder(folder, archive, ctx.progress.get())) return false;
+  const std::string recipient = MailRecipient(*site, *ctx.settings);
+  OutputLine("<p>" + Translate(241, "Sending files by E-mail to") + " " + recipient + "</p>");
+  return SendArchive(*ctx.settings, recipient, folder + archive);
+}
+
 TAnalysisResult Analyze(TRunContext& ctx, const TJobOptions& options,
-                        const std::string& site_name) {
+                        const std::string& site_name, bool send_mail) {
   TBusyGuard busy(options.busy);
   TMainSettings& settings = *ctx.settings;
   // Declining the question keeps reverse DNS out of this analysis only.
@@ -110,6 +125,7 @@ TAnalysisResult Analyze(TRunContext& ctx, const TJobOptions& options,
   TAnalysisResult result;
   try {
     result = AnalyzeSite(ctx, options, site_name, true);
+    if (send_mail && result.completed) result.mailed = MailReports(ctx, site_name);
   } catch (const Exception& e) {
     OutputLine("<P>" + Translate(242, "Error:") + " " + e.Message() + " " + e.ClassName() +
                "</P>");

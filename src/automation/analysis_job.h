@@ -46,15 +46,22 @@ struct TAnalysisResult {
   // the pass has warned of each cause.
   bool incomplete = false;
   std::string report_file;
+  // Mailing was asked for and the zipped reports went out.
+  bool mailed = false;
 };
 
-// The analysis job of the windowed application and the schedule: asks
-// whether reverse DNS may slow the run, clears the status pane, runs
-// AnalyzeSite and ends an error with the "Error:" paragraph; the busy flag
-// is set while it runs. (Mailing the reports follows once the analysis
-// has written them.)
+// The analysis job of the windowed application, the schedule and the
+// command line's automation: asks whether reverse DNS may slow the run,
+// clears the status pane, runs AnalyzeSite, and with `send_mail` zips the
+// output folder into the site's archive and mails it; an error ends it
+// with the "Error:" paragraph. The busy flag is set while it runs.
 TAnalysisResult Analyze(TRunContext& ctx, const TJobOptions& options,
-                        const std::string& site_name);
+                        const std::string& site_name, bool send_mail = false);
+
+// Zips the output folder of the site's finished analysis into the site's
+// archive (its name + ".zip") and mails it to the site's recipient.
+// Answers whether it went out; each failure has written its line.
+bool MailReports(TRunContext& ctx, const std::string& site_name);
 
 // `announce` writes the "Analyzing site:" line (the one-shot run has
 // written it already). Errors propagate.

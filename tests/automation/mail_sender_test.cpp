@@ -14,41 +14,11 @@
 #include "platform/files.h"
 #include "sites/log_formats.h"
 #include "sites/website.h"
+#include "smtp_sink.h"
 #include "test_support.h"
 
 namespace trelvar {
 namespace {
-
-const std::string kSinkScript = std::string(TRELVAR_SOURCE_DIR) + "/tests/support/smtp_sink.py";
-
-// The test server with the folder where it puts what it receives.
-class TSink {
- public:
-  explicit TSink(const std::vector<std::string>& options = {}) : port_(test::FreeLoopbackPort()) {
-    std::vector<std::string> args = {kSinkScript, std::to_string(port_), dir_.path()};
-    args.insert(args.end(), options.begin(), options.end());
-    process_ = std::make_unique<test::TBackgroundProcess>("/usr/bin/python3", args,
-                                                          dir_ / "server.log");
-    started_ = test::WaitForPort(port_);
-  }
-  bool Started() const { return started_; }
-  std::string Log() const { return test::ReadFile(dir_ / "server.log"); }
-  int port() const { return port_; }
-  bool HasMail(int n) const { return platform::IsFolder(dir_ / ("mail" + std::to_string(n))); }
-  std::string Field(int n, const std::string& name) const {
-    return test::ReadFile(dir_ / ("mail" + std::to_string(n) + "/" + name));
-  }
-  std::string Commands() const {
-    const std::string path = dir_ / "commands.log";
-    return platform::PathExists(path) ? test::ReadFile(path) : "";
-  }
-
- private:
-  test::TTempDir dir_;
-  int port_;
-  std::unique_ptr<test::TBackgroundProcess> process_;
-  bool started_ = false;
-};
 
 // Every byte value, a length that is no multiple of three.
 std::string ArchiveBytes() {
@@ -79,7 +49,7 @@ struct MailTest : ::testing::Test {
 };
 
 TEST_F(MailTest, ArchiveArrivesWithTheDefaultSubjectAndBody) {
-  TSink sink;
+  test::TSmtpSink sink;
   ASSERT_TRUE(sink.Started()) << sink.Log();
   auto settings = Settings(sink.port());
   ASSERT_TRUE(SendArchive(*settings, "boss@example.org", archive)) << ::testing::PrintToString(
@@ -127,7 +97,7 @@ TEST_F(MailTest, SubjectsAndBodiesArriveAsWritten) {
        "Weekly", "first\r\n.\r\n.dot line\r\n" + long_line + "\r\nblanks at the end   \r\n=3D"},
       {"Weekly", "ends with an empty line\r\n\r\n", "Weekly", "ends with an empty line\r\n\r\n"},
   };
-  TSink sink;
+  test::TSmtpSink sink;
   ASSERT_TRUE(sink.Started()) << sink.Log();
   auto settings = Settings(sink.port());
   int n = 0;
@@ -148,7 +118,7 @@ TEST_F(MailTest, SubjectsAndBodiesArriveAsWritten) {
 // Header values set in memory can hold line breaks; they must not become
 // headers or recipients of their own.
 TEST_F(MailTest, HeaderValuesCannotAddHeaders) {
-  TSink sink;
+  test::TSmtpSink sink;
   ASSERT_TRUE(sink.Started()) << sink.Log();
   auto settings = Settings(sink.port());
   settings->mail_subject = "Hi\r\nBcc: evil@example.org\nX-Evil: 1";
@@ -182,7 +152,7 @@ TEST(MailRecipient, SiteAddressFirstElseTheDefault) {
 }
 
 TEST_F(MailTest, RefusedRecipientGivesOneLineWithTheServersAnswer) {
-  TSink sink({"--reject", "nobody@example.org"});
+  test::TSmtpSink sink({"--reject", "nobody@example.org"});
   ASSERT_TRUE(sink.Started()) << sink.Log();
   auto settings = Settings(sink.port());
   EXPECT_FALSE(SendArchive(*settings, "nobody@example.org", archive));
@@ -209,7 +179,7 @@ TEST_F(MailTest, NothingListeningFailsAtOnceWithOneLine) {
 }
 
 TEST_F(MailTest, UnusableSettingsAndAddressesAreRefusedBeforeConnecting) {
-  TSink sink;
+  test::TSmtpSink sink;
   ASSERT_TRUE(sink.Started()) << sink.Log();
   struct TCase {
     std::string name;
@@ -249,7 +219,7 @@ TEST_F(MailTest, UnusableSettingsAndAddressesAreRefusedBeforeConnecting) {
 }
 
 TEST_F(MailTest, PasswordIsNotSentWithoutStartTls) {
-  TSink sink;
+  test::TSmtpSink sink;
   ASSERT_TRUE(sink.Started()) << sink.Log();
   auto settings = Settings(sink.port());
   settings->mail_password = "secret";
@@ -270,7 +240,7 @@ TEST_F(MailTest, PasswordIsNotSentToAServerWithAnUntrustedCertificate) {
                            "ec_paramgen_curve:prime256v1", "-nodes", "-days", "1", "-subj",
                            "/CN=127.0.0.1", "-keyout", dir / "key.pem", "-out", dir / "cert.pem"});
   if (made.status != 0) GTEST_SKIP() << "openssl cannot make a certificate: " << made.err;
-  TSink sink({"--tls", dir / "cert.pem", dir / "key.pem"});
+  test::TSmtpSink sink({"--tls", dir / "cert.pem", dir / "key.pem"});
   ASSERT_TRUE(sink.Started()) << sink.Log();
   auto settings = Settings(sink.port());
   settings->mail_password = "secret";

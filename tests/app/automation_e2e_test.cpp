@@ -1,0 +1,88 @@
+// The command line's automation, run as cron would: -allsites with -mail
+// against a real SMTP server on the loopback address, and -schedule with
+// the due tasks of schedule.ini.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "analysis_run.h"
+#include "platform/files.h"
+#include "smtp_sink.h"
+
+namespace trelvar {
+namespace {
+
+const std::string kLine =
+    "10.0.0.1 - - [07/Dec/2005:10:00:00 +0000] \"GET /a.htm HTTP/1.0\" 200 10\n";
+
+// Two sites, A and B, with logs of their own; B has a mail address.
+struct Sites : test::Analysis {
+  explicit Sites(const std::string& settings = "")
+      : Analysis("NSCA Common", settings, "type=basic\r\nparam=href\r\n") {
+    test::WriteFile(data + "websites.ini",
+                    "name=A\r\nlogpath=a.log\r\noutputdir=out_a\r\nformat=NSCA Common\r\n"
+                    "name=B\r\nlogpath=b.log\r\noutputdir=out_b\r\nformat=NSCA Common\r\n"
+                    "email=b@example.org\r\n");
+    test::WriteFile(data + "a.log", kLine);
+    test::WriteFile(data + "b.log", kLine + kLine);
+  }
+};
+
+TEST(AutomationRun, AllSitesWithMail) {
+  test::TSmtpSink sink;
+  ASSERT_TRUE(sink.Started()) << sink.Log();
+  Sites run("SmtpServer=127.0.0.1\r\nSmtpPort=" + std::to_string(sink.port()) +
+            "\r\nMailSender=trelvar@example.org\r\nMailDefReciever=admin@example.org\r\n"
+            "MailUserID=trelvar.test\r\n");
+  const test::TRunResult r = run.Run({"-allsites", "-mail"});
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_TRUE(platform::IsRegularFile(run.data + "out_a/indexdetails.htm"));
+  EXPECT_TRUE(platform::IsRegularFile(run.data + "out_b/indexdetails.htm"));
+  EXPECT_NE(r.out.find("Compressing reports to \"A.zip\""), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("Sending files by E-mail to admin@example.org"), std::string::npos);
+  ASSERT_TRUE(sink.HasMail(1) && sink.HasMail(2)) << sink.Log();
+  EXPECT_EQ(sink.Field(1, "envelope_to"), "admin@example.org");  // A has no address
+  EXPECT_EQ(sink.Field(2, "envelope_to"), "b@example.org");
+  EXPECT_EQ(sink.Field(2, "attachment"), test::ReadFile(run.data + "out_b/B.zip"));
+  EXPECT_EQ(sink.Field(1, "subject"), "Reports");
+
+  // A server that refuses the mail fails the run, after every site.
+  Sites refused("SmtpServer=127.0.0.1\r\nSmtpPort=1\r\nMailDefReciever=admin@example.org\r\n"
+                "MailSender=trelvar@example.org\r\n");
+  const test::TRunResult failed = refused.Run({"-allsites", "-mail"});
+  EXPECT_EQ(failed.status, 1) << failed.out;
+  EXPECT_TRUE(platform::IsRegularFile(refused.data + "out_b/indexdetails.htm"));
+  EXPECT_NE(failed.out.find("could not be sent through 127.0.0.1:1"), std::string::npos)
+      << failed.out;
+}
+
+TEST(AutomationRun, ScheduleRunsTheDueTasksOnceAndKeepsTheirTimes) {
+  Sites run;
+  // Daily tasks at 00:00 are due at once; the one for a site that is gone
+  // does nothing.
+  test::WriteFile(run.data + "schedule.ini",
+                  "name=B\r\nperiod=day\r\nAnalyze=true\r\ndownload=false\r\nsendmail=false\r\n"
+                  "time=00:00:00\r\n\r\n"
+                  "name=Gone\r\nperiod=day\r\nAnalyze=true\r\ndownload=false\r\nsendmail=false\r\n"
+                  "time=00:00:00\r\n\r\n");
+  const test::TRunResult r = run.Run({"-schedule"});
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_TRUE(platform::IsRegularFile(run.data + "out_b/indexdetails.htm"));
+  EXPECT_FALSE(platform::PathExists(run.data + "out_a"));
+  EXPECT_EQ(r.out.find("Gone"), std::string::npos) << r.out;
+  const std::string saved = test::ReadFile(run.data + "schedule.ini");
+  EXPECT_NE(saved.find("name=B\r\n"), std::string::npos) << saved;
+  // Both tasks ran (the one for a site that is gone did nothing).
+  const size_t first = saved.find("lasttime=");
+  ASSERT_NE(first, std::string::npos) << saved;
+  EXPECT_NE(saved.find("lasttime=", first + 1), std::string::npos) << saved;
+
+  // Run again the same day: nothing is due.
+  platform::RemoveFile(run.data + "out_b/indexdetails.htm");
+  const test::TRunResult again = run.Run({"-schedule"});
+  EXPECT_EQ(again.status, 0) << again.out;
+  EXPECT_FALSE(platform::IsRegularFile(run.data + "out_b/indexdetails.htm"));
+}
+
+}  // namespace
+}  // namespace trelvar

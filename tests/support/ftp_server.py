@@ -75,7 +75,10 @@ def main():
         Handler.dtp_handler = dtp
     logging.basicConfig(level=logging.WARNING)
     server = FTPServer(("127.0.0.1", a.port), Handler)
-    server.serve_forever()
+    # Never outlive a test process that died without stopping the server.
+    parent = os.getppid()
+    server.ioloop.call_every(0.5, lambda: os.getppid() != parent and os._exit(0))
+    server.serve_forever(timeout=0.5)
 
 
 if __name__ == "__main__":

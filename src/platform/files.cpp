@@ -105,6 +105,10 @@ bool CopyFile(const std::string& source, const std::string& target, bool append,
   return true;
 }
 
+bool MatchesWildcard(const std::string& pattern, const std::string& name) {
+  return fnmatch(pattern.c_str(), name.c_str(), 0) == 0;
+}
+
 std::vector<TFolderEntry> ListFolder(const std::string& folder, const std::string& pattern) {
   std::vector<TFolderEntry> result;
   DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
@@ -113,7 +117,7 @@ std::vector<TFolderEntry> ListFolder(const std::string& folder, const std::strin
   while (struct dirent* e = readdir(dir)) {
     std::string name = e->d_name;
     if (name == "." || name == "..") continue;
-    if (fnmatch(pattern.c_str(), name.c_str(), 0) != 0) continue;
+    if (!MatchesWildcard(pattern, name)) continue;
     result.push_back({name, IsFolder(base + name)});
   }
   closedir(dir);
@@ -141,7 +145,7 @@ bool ListFolderChecked(const std::string& folder, const std::string& pattern,
     }
     std::string name = e->d_name;
     if (name == "." || name == "..") continue;
-    if (fnmatch(pattern.c_str(), name.c_str(), 0) != 0) continue;
+    if (!MatchesWildcard(pattern, name)) continue;
     entries.push_back({name, IsFolder(base + name)});
   }
   closedir(dir);
@@ -231,6 +235,15 @@ bool WriteNewFile(const std::string& path, const std::string& data, unsigned mod
   if (out.fd < 0) return false;
   if (fchmod(out.fd, static_cast<mode_t>(mode)) != 0) return false;
   return WriteAll(out.fd, data.data(), data.size()) && (!durable || fsync(out.fd) == 0);
+}
+
+std::string CreateUniqueFile(const std::string& folder, const std::string& prefix,
+                             const std::string& suffix) {
+  std::string path = folder + prefix + "XXXXXX" + suffix;
+  const int fd = mkstemps(path.data(), static_cast<int>(suffix.size()));
+  if (fd < 0) return "";
+  close(fd);
+  return path;
 }
 
 bool RemoveFile(const std::string& path) { return unlink(path.c_str()) == 0; }

@@ -47,6 +47,10 @@ struct TFolderEntry {
   bool is_folder = false;
 };
 
+// Whether a file name matches a wildcard pattern ("*", "?", "[...]"),
+// letter case counting: the one rule for local and remote log masks.
+bool MatchesWildcard(const std::string& pattern, const std::string& name);
+
 // The entries of `folder` whose names match the wildcard `pattern` ("*",
 // "?", "[...]"), sorted by name; "." and ".." are left out. An empty list
 // for a folder that does not exist.
@@ -100,6 +104,12 @@ bool ReadWholeFile(const std::string& path, std::string& out);
 // which every analysis writes again, skip the flush.
 bool WriteNewFile(const std::string& path, const std::string& data, unsigned mode,
                   bool durable = true);
+
+// Creates a new, empty file named `prefix` + a unique part + `suffix` in
+// `folder` (which ends in "/") with the permission bits 0600 and returns
+// its path, or "" when none can be created.
+std::string CreateUniqueFile(const std::string& folder, const std::string& prefix,
+                             const std::string& suffix);
 
 bool RemoveFile(const std::string& path);
 // Renames atomically within one file system, replacing the target.

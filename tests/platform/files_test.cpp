@@ -91,6 +91,38 @@ TEST(PlatformFiles, ListFolderMatchesWildcardsSortedByName) {
   EXPECT_TRUE(ListFolder(dir / "missing", "*").empty());
 }
 
+TEST(PlatformFiles, WildcardsOfNamesWithoutAFolder) {
+  const struct {
+    const char* pattern;
+    const char* name;
+    bool match;
+  } cases[] = {
+      {"*", "ex0101.log", true},      {"*", ".hidden", true},
+      {"ex*.log", "ex0101.log", true}, {"ex*.log", "EX0101.LOG", false},
+      {"ex*.log", "ex0101.log.gz", false}, {"ex??.log", "ex01.log", true},
+      {"ex??.log", "ex1.log", false},  {"ex[0-9].log", "ex7.log", true},
+      {"ex[0-9].log", "exa.log", false}, {"*.*", "noext", false},
+      {"a#b%20.log", "a#b%20.log", true},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(MatchesWildcard(c.pattern, c.name), c.match) << c.pattern << " " << c.name;
+}
+
+TEST(PlatformFiles, UniqueFilesAreNewAndPrivate) {
+  test::TTempDir dir;
+  const std::string a = CreateUniqueFile(dir.path(), "temp", ".tmp");
+  const std::string b = CreateUniqueFile(dir.path(), "temp", ".tmp");
+  ASSERT_FALSE(a.empty());
+  ASSERT_NE(a, b);
+  EXPECT_EQ(a.rfind(dir.path() + "temp", 0), 0u);
+  EXPECT_EQ(a.substr(a.size() - 4), ".tmp");
+  EXPECT_EQ(FileSize(a), 0);
+  struct stat st {};
+  ASSERT_EQ(stat(a.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  EXPECT_EQ(CreateUniqueFile(dir / "missing/", "temp", ".tmp"), "");
+}
+
 TEST(PlatformSystem, LocaleCodesAndFolders) {
   EXPECT_EQ(LocaleCodeOf("en_US"), "0409");
   EXPECT_EQ(LocaleCodeOf("de_AT"), "0c07");

@@ -129,8 +129,10 @@ TAnalysisResult Analyze(TRunContext& ctx, const TJobOptions& options,
   } catch (const Exception& e) {
     OutputLine("<P>" + Translate(242, "Error:") + " " + e.Message() + " " + e.ClassName() +
                "</P>");
+    result.found = ctx.sites->GetSiteByName(site_name) != nullptr;
   } catch (const std::exception& e) {
     OutputLine("<P>" + Translate(242, "Error:") + " " + e.what() + " Exception</P>");
+    result.found = ctx.sites->GetSiteByName(site_name) != nullptr;
   }
   settings.reverse_dns_lookup = lookup;
   return result;

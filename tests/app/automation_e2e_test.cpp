@@ -1,11 +1,14 @@
-// The command line's automation, run as cron would: -allsites with -mail
-// against a real SMTP server on the loopback address, and -schedule with
-// the due tasks of schedule.ini.
+// The command line's automation, run as cron would: -download from a real
+// FTP server and -allsites with -mail to a real SMTP server, both on the
+// loopback address, and -schedule with the due tasks of schedule.ini.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <memory>
 #include <string>
 
 #include "analysis_run.h"
+#include "base/password_scrambler.h"
 #include "platform/files.h"
 #include "smtp_sink.h"
 
@@ -54,6 +57,44 @@ TEST(AutomationRun, AllSitesWithMail) {
   EXPECT_TRUE(platform::IsRegularFile(refused.data + "out_b/indexdetails.htm"));
   EXPECT_NE(failed.out.find("could not be sent through 127.0.0.1:1"), std::string::npos)
       << failed.out;
+}
+
+TEST(AutomationRun, DownloadBeforeTheAnalysis) {
+  test::TTempDir server_dir;
+  std::filesystem::create_directories(server_dir / "root/logs");
+  const std::string remote_log = kLine + kLine + kLine;
+  test::WriteFile(server_dir / "root/logs/a.log", remote_log);
+  const int port = test::FreeLoopbackPort();
+  test::TBackgroundProcess server(
+      "/usr/bin/python3",
+      {std::string(TRELVAR_SOURCE_DIR) + "/tests/support/ftp_server.py", "--root",
+       server_dir / "root", "--port", std::to_string(port)},
+      server_dir / "server.log");
+  ASSERT_TRUE(test::WaitForPort(port)) << test::ReadFile(server_dir / "server.log");
+
+  for (const char* password : {"secret", "wrong"}) {
+    SCOPED_TRACE(password);
+    Sites run;
+    test::WriteFile(run.data + "websites.ini",
+                    "name=A\r\nlogpath=a.log\r\noutputdir=out_a\r\nformat=NSCA Common\r\n"
+                    "username=loguser\r\nuserpwd=" + ScramblePassword(password) +
+                        "\r\nremotehost=127.0.0.1\r\nremoteport=" + std::to_string(port) +
+                        "\r\npassivemode=true\r\nremotelogpath=/logs/a.log\r\n");
+    const test::TRunResult r = run.Run({"-analyze:A", "-download"});
+    // The pages are written either way, from the log that is there.
+    EXPECT_TRUE(platform::IsRegularFile(run.data + "out_a/indexdetails.htm"));
+    if (std::string(password) == "secret") {
+      EXPECT_EQ(r.status, 0) << r.out << r.err;
+      EXPECT_EQ(test::ReadFile(run.data + "a.log"), remote_log);
+      // The local log held the remote one's first line: the rest is added.
+      EXPECT_NE(r.out.find("Restore finished"), std::string::npos) << r.out;
+      EXPECT_NE(r.out.find("Lines: 3 read, 3 counted"), std::string::npos) << r.out;
+    } else {
+      EXPECT_EQ(r.status, 1) << r.out << r.err;
+      EXPECT_EQ(test::ReadFile(run.data + "a.log"), kLine);  // the local log is left as it was
+      EXPECT_NE(r.out.find("Error 530"), std::string::npos) << r.out;
+    }
+  }
 }
 
 TEST(AutomationRun, ScheduleRunsTheDueTasksOnceAndKeepsTheirTimes) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -93,7 +94,7 @@ struct JobTest : ::testing::Test {
   test::TTempDir dir;
   TRunContext ctx{TFolders(dir / "prog", dir / "data")};
   TAskingHost host;
-  TGUISettings gui{ctx.folders};
+  std::unique_ptr<TGUISettings> gui_settings;
   bool busy = false;
   TJobOptions options;
 
@@ -110,6 +111,9 @@ struct JobTest : ::testing::Test {
     ctx.progress = std::make_unique<TfrmProg>(RunControl());
     ctx.sites = std::make_unique<TWS>(ctx.folders);
     ctx.sites->LoadFromFile();
+    test::WriteFile(dir / "data/gui.ini",
+                    test::ReadFile(std::string(TRELVAR_SOURCE_DIR) + "/Default/gui.ini"));
+    gui_settings = std::make_unique<TGUISettings>(ctx.folders);
     options.busy = &busy;
   }
   // A log of `kb` kilobytes and a few bytes less than the next one.
@@ -128,7 +132,7 @@ TEST_F(JobTest, ReverseDnsQuestionOnlyWithWindowsAndItsAnswerKept) {
   Analyze(ctx, options, "T");  // no windows: nothing asked
   EXPECT_TRUE(host.questions.empty());
 
-  options.gui = &gui;
+  options.gui = gui_settings.get();
   host.answer = false;
   host.tick_box = true;
   const TAnalysisResult r = Analyze(ctx, options, "T");
@@ -136,7 +140,7 @@ TEST_F(JobTest, ReverseDnsQuestionOnlyWithWindowsAndItsAnswerKept) {
   ASSERT_EQ(host.questions.size(), 1u);
   EXPECT_EQ(host.questions[0], "Are you sure you want to do reverse DNS look up ?\r\nThis could "
                                "significantly slowdown analysis time.");
-  EXPECT_FALSE(gui.show_dns_lookup_warning);       // the box said: do not ask again
+  EXPECT_FALSE(gui_settings->show_dns_lookup_warning);       // the box said: do not ask again
   EXPECT_TRUE(ctx.settings->reverse_dns_lookup);   // "No" held for that analysis only
   Analyze(ctx, options, "T");
   EXPECT_EQ(host.questions.size(), 1u);
@@ -144,7 +148,7 @@ TEST_F(JobTest, ReverseDnsQuestionOnlyWithWindowsAndItsAnswerKept) {
 }
 
 TEST_F(JobTest, ApproximateAnalysisHintAboveTwoMegabytes) {
-  options.gui = &gui;
+  options.gui = gui_settings.get();
   struct Case {
     int64_t kb;
     bool answer;
@@ -179,7 +183,7 @@ TEST_F(JobTest, ApproximateAnalysisHintAboveTwoMegabytes) {
   Analyze(ctx, options, "T");
   Analyze(ctx, options, "T");
   EXPECT_EQ(host.questions.size(), 1u);
-  EXPECT_FALSE(gui.ask_approximate_analysis);
+  EXPECT_FALSE(gui_settings->ask_approximate_analysis);
 }
 
 TEST_F(JobTest, DeletedSiteStatusPaneAndErrors) {

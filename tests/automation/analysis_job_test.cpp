@@ -92,8 +92,10 @@ const std::string kLine = "10.0.0.1 - - [07/Dec/2005:10:00:00 +0000] \"GET /a.ht
 // written by each test, and one basic report.
 struct JobTest : ::testing::Test {
   test::TTempDir dir;
-  TRunContext ctx{TFolders(dir / "prog", dir / "data")};
+  // The host outlives the context: its progress reporter leaves the host
+  // when it goes.
   TAskingHost host;
+  TRunContext ctx{TFolders(dir / "prog", dir / "data")};
   std::unique_ptr<TGUISettings> gui_settings;
   bool busy = false;
   TJobOptions options;

@@ -83,6 +83,22 @@ TCacheHeader CacheHeader(int tolerance, bool approximate, TDateTime period_to,
   return h;
 }
 
+namespace {
+
+// In a forked child: standard input from /dev/null, then `program`.
+[[noreturn]] void ExecProgram(const std::string& program, const std::vector<std::string>& args) {
+  const int devnull = open("/dev/null", O_RDONLY);
+  dup2(devnull, 0);
+  std::vector<char*> argv;
+  argv.push_back(const_cast<char*>(program.c_str()));
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  execv(program.c_str(), argv.data());
+  _exit(127);
+}
+
+}  // namespace
+
 TRunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
                       const std::map<std::string, std::string>& env, bool close_stdout) {
   int out_pipe[2], err_pipe[2];
@@ -96,18 +112,11 @@ TRunResult RunProgram(const std::string& program, const std::vector<std::string>
     close(err_pipe[0]);
     close(err_pipe[1]);
     if (close_stdout) close(1);
-    int devnull = open("/dev/null", O_RDONLY);
-    dup2(devnull, 0);
     for (const auto& [name, value] : env) {
       if (value == kUnset) unsetenv(name.c_str());
       else setenv(name.c_str(), value.c_str(), 1);
     }
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(program.c_str()));
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    execv(program.c_str(), argv.data());
-    _exit(127);
+    ExecProgram(program, args);
   }
   close(out_pipe[1]);
   close(err_pipe[1]);
@@ -174,14 +183,7 @@ TBackgroundProcess::TBackgroundProcess(const std::string& program,
   if (pid_ == 0) {
     dup2(log, 1);
     dup2(log, 2);
-    const int devnull = open("/dev/null", O_RDONLY);
-    dup2(devnull, 0);
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(program.c_str()));
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    execv(program.c_str(), argv.data());
-    _exit(127);
+    ExecProgram(program, args);
   }
   close(log);
   if (pid_ < 0) throw std::runtime_error("fork failed");

@@ -6,7 +6,7 @@
 #include <cstdio>
 
 #include "base/text_helpers.h"
-#include "reports/chart_text.h"
+#include "base/utf8.h"
 
 namespace trelvar {
 
@@ -122,7 +122,7 @@ std::string NameParameters(std::string_view raw_name, const char* kind, const ch
   const std::string name = OneLine(raw_name);
   if (IsPlainAscii(name) && name.find_first_of("\"\\") == std::string::npos)
     return std::string(kind) + "; " + name_key + "=\"" + name + "\"";
-  const std::string utf8 = DrawableText(name);
+  const std::string utf8 = ValidUtf8(name);
   if (std::string_view(name_key) == "name") {
     std::string word = "=?UTF-8?B?";
     AppendBase64(word, utf8, 0);
@@ -170,7 +170,7 @@ std::string EncodeHeaderText(std::string_view text) {
   // "Subject: " and the text within the 78 characters a line should keep to.
   if (IsPlainAscii(line) && line.find("=?") == std::string::npos && line.size() <= 69)
     return line;
-  return EncodedWords(DrawableText(line));
+  return EncodedWords(ValidUtf8(line));
 }
 
 std::string MailDate(std::chrono::system_clock::time_point when) {
@@ -209,7 +209,7 @@ std::string ComposeMail(const TMailParts& parts) {
   out += "\r\n";
   // Every encoded line ends in CR LF, which is also the start of the
   // delimiter: the body keeps no line break of its own at its end.
-  out += QuotedPrintable(DrawableText(parts.body));
+  out += QuotedPrintable(ValidUtf8(parts.body));
   out += "--" + boundary + "\r\n";
   out += "Content-Type: " +
          NameParameters(parts.attachment_name, "application/octet-stream", "name") + "\r\n";

@@ -11,6 +11,7 @@
 #include <optional>
 
 #include "base/errors.h"
+#include "base/utf8.h"
 #include "reports/chart_text.h"
 
 namespace trelvar {
@@ -137,7 +138,7 @@ TValueAxis NiceAxis(double vmin, double vmax) {
 void DrawTitle(cairo_t* cr, const std::string& title, double& bottom) {
   SetFont(cr, kTitleFont, true);
   const TFontBox f = FontBox(cr);
-  const std::string text = Ellipsize(cr, DrawableText(title), kChartImageWidth - 16);
+  const std::string text = Ellipsize(cr, ValidUtf8(title), kChartImageWidth - 16);
   cairo_set_source_rgb(cr, 0.08, 0.16, 0.43);
   ShowText(cr, (kChartImageWidth - TextWidth(cr, text)) / 2, 6 + f.ascent, text);
   bottom = 6 + f.height + 4;
@@ -203,7 +204,7 @@ class TAxesChart {
       const TChartPoint& p = has_main_ && i < picture_.main.size() ? picture_.main[i]
                              : paired_ && i < picture_.second.size() ? picture_.second[i]
                                                                      : picture_.trend[i];
-      labels_[i] = DrawableText(p.label);
+      labels_[i] = ValidUtf8(p.label);
       widest = std::max(widest, TextWidth(cr_, labels_[i]));
     }
     // Labels lie flat when they all fit their slots, else they stand
@@ -490,7 +491,7 @@ class TPie3D {
       const double drop = s > 0 ? kDepth : 0;
       const double ex = cx_ + rx_ * c, ey = cy_ + ry_ * s + drop;
       const double ax = cx_ + (rx_ + 14) * c, ay = cy_ + (ry_ + 12) * s + drop;
-      const std::string text = Ellipsize(cr_, DrawableText(slice.point->label), 105);
+      const std::string text = Ellipsize(cr_, ValidUtf8(slice.point->label), 105);
       if (text.empty()) continue;
       const double w = TextWidth(cr_, text);
       double x = c >= 0 ? ax + 3 : ax - 3 - w;

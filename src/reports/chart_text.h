@@ -28,8 +28,4 @@ std::string ChartNumber(double value);
 // line (or the text) early and are turned into blanks.
 std::string ModuleLabel(std::string_view label);
 
-// Valid UTF-8 for drawing: valid sequences stay, any other byte is read as
-// a Windows-1252 character.
-std::string DrawableText(std::string_view text);
-
 }  // namespace trelvar

@@ -17,6 +17,16 @@ struct TLineCase {
   bool folder;
 };
 
+void Check(const TLineCase& c) {
+  SCOPED_TRACE(c.line);
+  const auto entry = ParseListingLine(c.line);
+  ASSERT_EQ(entry.has_value(), c.usable);
+  if (!entry) return;
+  EXPECT_EQ(entry->name, c.name);
+  EXPECT_EQ(entry->size, c.size);
+  EXPECT_EQ(entry->is_folder, c.folder);
+}
+
 TEST(FtpListing, DosLines) {
   const TLineCase cases[] = {
       // The two lines every DOS-style server sends.
@@ -42,15 +52,7 @@ TEST(FtpListing, DosLines) {
       // Fewer than four tokens.
       {"05-01-03 10:22AM 12", false, "", 0, false},
   };
-  for (const TLineCase& c : cases) {
-    SCOPED_TRACE(c.line);
-    const auto entry = ParseListingLine(c.line);
-    ASSERT_EQ(entry.has_value(), c.usable);
-    if (!entry) continue;
-    EXPECT_EQ(entry->name, c.name);
-    EXPECT_EQ(entry->size, c.size);
-    EXPECT_EQ(entry->is_folder, c.folder);
-  }
+  for (const TLineCase& c : cases) Check(c);
 }
 
 TEST(FtpListing, UnixLines) {
@@ -79,15 +81,7 @@ TEST(FtpListing, UnixLines) {
       {"   \t  ", false, "", 0, false},
       {"226 Transfer complete. Bye now", false, "", 0, false},
   };
-  for (const TLineCase& c : cases) {
-    SCOPED_TRACE(c.line);
-    const auto entry = ParseListingLine(c.line);
-    ASSERT_EQ(entry.has_value(), c.usable);
-    if (!entry) continue;
-    EXPECT_EQ(entry->name, c.name);
-    EXPECT_EQ(entry->size, c.size);
-    EXPECT_EQ(entry->is_folder, c.folder);
-  }
+  for (const TLineCase& c : cases) Check(c);
 }
 
 TEST(FtpListing, SafeLocalNames) {

@@ -156,13 +156,6 @@ TEST(ChartText, FileNamesNumbersAndLabels) {
 
   EXPECT_EQ(ModuleLabel(std::string("a\rb\nc\0d", 7)), "a b c d");
   EXPECT_EQ(ModuleLabel("item=x"), "item=x");  // stays on its own line: harmless
-
-  EXPECT_EQ(DrawableText("plain ascii"), "plain ascii");
-  EXPECT_EQ(DrawableText("gr\xC3\xBC\xC3\x9F"), "gr\xC3\xBC\xC3\x9F");   // valid UTF-8 kept
-  EXPECT_EQ(DrawableText("gr\xFC\xDF"), "gr\xC3\xBC\xC3\x9F");           // Latin-1 bytes
-  EXPECT_EQ(DrawableText("\x80"), "\xE2\x82\xAC");                      // Windows-1252 euro
-  EXPECT_EQ(DrawableText("\xC3"), "\xC3\x83");                          // a cut sequence
-  EXPECT_EQ(DrawableText("\xED\xA0\x80"), "\xC3\xAD\xC2\xA0\xE2\x82\xAC");  // a surrogate
 }
 
 int CountPixels(const TRgbImage& image, int r, int g, int b, int tolerance) {

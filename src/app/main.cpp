@@ -7,6 +7,8 @@
 #include "app/cmdline.h"
 #include "app/oneshot.h"
 #include "platform/console.h"
+#include "platform/shared_library.h"
+#include "platform/system.h"
 
 namespace {
 
@@ -44,6 +46,25 @@ const char kUsage[] =
     "     log file, a listed file that vanished, a log path that matched no file, or no\n"
     "     line counted); a warning line names each cause\n";
 
+// The windowed application lives in trelvar-ui.so beside the program, so
+// that console and CGI runs never load the window toolkit.
+int RunWindowed(int argc, char** argv) {
+  const std::string path = trelvar::platform::ProgramFolder() + "trelvar-ui.so";
+  std::string error;
+  const auto module = trelvar::platform::TSharedLibrary::Load(path, &error);
+  using TEntry = int (*)(int, char**);
+  const auto entry =
+      module != nullptr ? reinterpret_cast<TEntry>(module->Symbol("TrelvarRunWindowed")) : nullptr;
+  if (entry == nullptr) {
+    trelvar::platform::WriteStderr(
+        "The windowed application could not be loaded from " + path +
+        (error.empty() ? std::string() : " (" + error + ")") +
+        "; use -console for an analysis run.\n");
+    return 2;
+  }
+  return entry(argc, argv);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -73,7 +94,7 @@ int main(int argc, char** argv) {
     std::unique_ptr<TRunContext> run;
     std::exit(RunOneShot(cmd, run));
   }
-  platform::WriteStderr(
-      "This build of Trelvar has no windowed application; use -console for an analysis run.\n");
-  return 2;
+  // The window reads its own copy of the command line and shows a value
+  // that does not convert in a dialog.
+  return RunWindowed(argc, argv);
 }

@@ -31,7 +31,9 @@ const TGUISettings::TBoolKey TGUISettings::kBoolKeys[] = {
     {"ShowMainAdvOpts", &TGUISettings::show_main_adv_opts},
 };
 
-TGUISettings::TGUISettings(const TFolders& folders) : folders_(folders) { Load(); }
+TGUISettings::TGUISettings(const TFolders& folders, bool load) : folders_(folders) {
+  if (load) Load();
+}
 
 void TGUISettings::Load() { Load(folders_.Data() + kFileName); }
 

@@ -17,7 +17,9 @@ namespace trelvar {
 
 class TGUISettings {
  public:
-  explicit TGUISettings(const TFolders& folders);
+  // Reads gui.ini at once unless `load` is false (the window reads it
+  // itself, to go on with the defaults when it is damaged).
+  explicit TGUISettings(const TFolders& folders, bool load = true);
 
   void Load();
   void Load(const std::string& path);

@@ -1,0 +1,7 @@
+#include "ui/reports_mode.h"
+
+namespace trelvar::ui {
+
+TReportsModePage::TReportsModePage(TfrmMainW& main) : TModePage(main) {}
+
+}  // namespace trelvar::ui

@@ -1,0 +1,7 @@
+#include "ui/schedule_mode.h"
+
+namespace trelvar::ui {
+
+TScheduleModePage::TScheduleModePage(TfrmMainW& main) : TModePage(main) {}
+
+}  // namespace trelvar::ui

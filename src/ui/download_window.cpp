@@ -12,12 +12,11 @@
 
 #include "automation/ftp_download.h"
 #include "config/translator.h"
+#include "ui/qt_text.h"
 
 namespace trelvar::ui {
 
 namespace {
-
-QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 QColor ColourOf(TStatusColour colour) {
   switch (colour) {

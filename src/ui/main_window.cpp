@@ -37,6 +37,7 @@
 #include "ui/main_mode.h"
 #include "ui/mode_controller.h"
 #include "ui/progress_window.h"
+#include "ui/qt_text.h"
 #include "ui/reports_mode.h"
 #include "ui/results_mode.h"
 #include "ui/schedule_mode.h"
@@ -51,43 +52,56 @@ namespace trelvar::ui {
 
 namespace {
 
-QString Q(const std::string& text) { return QString::fromStdString(text); }
-
 // The schedule waits this long after start-up before its first tick.
 constexpr int kScheduleStartMs = 5000;
 constexpr int kScheduleTickMs = 1000;
 
-struct TModeText {
-  int title_id;
-  const char* title;
-  int tip_id;
-  const char* tip;
-  bool TGUISettings::*shown;
-};
+// The title of each mode and the GUI setting that shows its instruction tip.
+QString ModeTitle(int mode) {
+  switch (mode) {
+    case 0: return Tr(3, "Main");
+    case 1: return Tr(14, "Reports");
+    case 2: return Tr(57, "Sites");
+    case 3: return Tr(84, "Schedule");
+    default: return Tr(72, "Results");
+  }
+}
 
-const TModeText kModeTexts[] = {
-    {3, "Main", 221,
-     "Welcome to Trelvar\n\nTo analyze a sample log file, press Analyze button.\n\nAfter this "
-     "analysis you can go to Sites tab and create settings for your own site.",
-     &TGUISettings::show_main_instructions},
-    {14, "Reports", 222,
-     "This is Reports panel.\n\nHere you can add new reports, remove unwanted reports and "
-     "configure their look and feel.\n\nFor first time do not touch this panel. If you want any "
-     "special reports, please ask us.",
-     &TGUISettings::show_reports_instructions},
-    {57, "Sites", 223,
-     "This is Sites panel.\n\nYou may create settings for your site.\n\nPlease, press New Site "
-     "button in upper-left corner and follow to the instructions of New site wizard.",
-     &TGUISettings::show_sites_instructions},
-    {84, "Schedule", 225,
-     "This is Schedule panel.\n\nHere you can create scheduled tasks for your sites",
-     &TGUISettings::show_schedule_instructions},
-    {72, "Results", 224,
-     "This is Results panel. Reports should be displayed here.\n\nIf for some reason reports are "
-     "empty, it is most probably because of limits in your log format. Please read FAQ and "
-     "contact us for advice.",
-     &TGUISettings::show_results_instructions},
-};
+// The tips keep the line breaks of the language files (CR LF).
+QString ModeTip(int mode) {
+  switch (mode) {
+    case 0:
+      return Tr(221,
+                "Welcome to Trelvar\r\n\r\nTo analyze a sample log file, press Analyze button.\r\n\r\n"
+                "After this analysis you can go to Sites tab and create settings for your own site.");
+    case 1:
+      return Tr(222,
+                "This is Reports panel.\r\n\r\nHere you can add new reports, remove unwanted reports "
+                "and configure their look and feel.\r\n\r\nFor first time do not touch this panel. If "
+                "you want any special reports, please ask us.");
+    case 2:
+      return Tr(223,
+                "This is Sites panel.\r\n\r\nYou may create settings for your site.\r\n\r\nPlease, "
+                "press New Site button in upper-left corner and follow to the instructions of New "
+                "site wizard.");
+    case 3:
+      return Tr(225,
+                "This is Schedule panel.\r\n\r\nHere you can create scheduled tasks for your sites");
+    default:
+      return Tr(224,
+                "This is Results panel. Reports should be displayed here.\r\n\r\nIf for some reason "
+                "reports are empty, it is most probably because of limits in your log format. "
+                "Please read FAQ and contact us for advice.");
+  }
+}
+
+bool TGUISettings::*const kTipShown[] = {
+    &TGUISettings::show_main_instructions, &TGUISettings::show_reports_instructions,
+    &TGUISettings::show_sites_instructions, &TGUISettings::show_schedule_instructions,
+    &TGUISettings::show_results_instructions};
+
+// The text ids of the titles, for the window translation of the buttons.
+const int kTitleIds[] = {3, 14, 57, 84, 72};
 
 }  // namespace
 
@@ -126,9 +140,10 @@ TfrmMainW::TfrmMainW(const std::vector<std::string>& args, QWidget* parent)
   const char* names[] = {"btnModeMain", "btnModeReports", "btnModeSites", "btnModeSchedule",
                          "btnModeResults"};
   for (int i = 0; i < 5; ++i) {
-    QToolButton* b = ModeButton(names[i], Q(Translate(kModeTexts[i].title_id, kModeTexts[i].title)),
-                                icons[i]);
+    QToolButton* b = ModeButton(names[i], ModeTitle(i), icons[i]);
     b->setShortcut(QKeySequence(Qt::ALT | static_cast<Qt::Key>(Qt::Key_1 + i)));
+    // The title's text id: the window translation finds the caption there.
+    b->setProperty("tag", kTitleIds[i]);
     b->setToolTip(b->text() + QStringLiteral(" (Alt+%1)").arg(i + 1));
     buttons->addWidget(b);
   }
@@ -193,6 +208,10 @@ TfrmMainW::TfrmMainW(const std::vector<std::string>& args, QWidget* parent)
 TfrmMainW::~TfrmMainW() {
   tmrSchedule_->stop();
   Guarded([this] { schedule_.Save(); });
+  // The pages and the watcher let go of the shared objects before these go.
+  TModePage* pages[] = {main_page_, reports_page_, sites_page_, schedule_page_, results_page_};
+  for (TModePage* page : pages) delete page;
+  watcher_.SetTranslator(nullptr);
   if (&RunControl() == host_.get()) SetRunControl(nullptr);
 }
 
@@ -277,15 +296,16 @@ void TfrmMainW::CreateModes() {
   results_page_ = new TResultsModePage(*this);
   TModePage* pages[] = {main_page_, reports_page_, sites_page_, schedule_page_, results_page_};
   for (int i = 0; i < 5; ++i) {
-    TModeItem& item = AddPage(mode_buttons_[static_cast<size_t>(i)], pages[i],
-                              Q(Translate(kModeTexts[i].title_id, kModeTexts[i].title)));
+    TModeItem& item = AddPage(mode_buttons_[static_cast<size_t>(i)], pages[i], ModeTitle(i));
     TModePage* page = pages[i];
     const TMode mode = static_cast<TMode>(i);
-    item.leave = [page] { page->Leaving(); };
+    item.leave = [this, page] {
+      if (IsOpen()) Guarded([page] { page->Leaving(); });
+    };
     item.enter = [this, page, mode] {
       pnlModeTitle_->setText(mode_titles_[static_cast<size_t>(mode)]);
       if (mode == TMode::Main || mode == TMode::Sites) SaveReportSet();
-      Guarded([page] { page->Entered(); });
+      if (IsOpen()) Guarded([page] { page->Entered(); });
       ShowInstructions(mode);
     };
   }
@@ -312,6 +332,7 @@ void TfrmMainW::Open() {
   SetRunMode(TRunMode::Windowed);
   // Everything shared is made again: the pages let go of what they show.
   if (ctx_ != nullptr && ctx_->translator != nullptr) watcher_.SetTranslator(nullptr);
+  opened_ = false;
   ctx_.reset();
   gui_.reset();
   bool ok = Guarded([this] {
@@ -348,6 +369,7 @@ void TfrmMainW::Open() {
   BuildLanguageMenu();
   ApplyGuiSettings();
   if (!ok) return;
+  opened_ = true;
   if (main_page_ != nullptr) {
     TModePage* pages[] = {main_page_, reports_page_, sites_page_, schedule_page_, results_page_};
     for (TModePage* page : pages) Guarded([page] { page->Opened(); });
@@ -407,13 +429,14 @@ void TfrmMainW::SaveReportSet() {
 
 void TfrmMainW::ShowInstructions(TMode mode) {
   if (gui_ == nullptr) return;
-  const TModeText& t = kModeTexts[static_cast<int>(mode)];
-  if (!((*gui_).*t.shown)) return;
+  const int index = static_cast<int>(mode);
+  bool TGUISettings::*const shown = kTipShown[index];
+  if (!((*gui_).*shown)) return;
   if (tip_ != nullptr && tip_->isVisible()) return;
   if (tip_ == nullptr) tip_ = new TfrmTip(this);
   bool dont_show_again = false;
-  tip_->ShowTip(Q(Translate(t.title_id, t.title)), Q(Translate(t.tip_id, t.tip)), dont_show_again);
-  if (dont_show_again && gui_ != nullptr) (*gui_).*t.shown = false;
+  tip_->ShowTip(ModeTitle(index), ModeTip(index), dont_show_again);
+  if (dont_show_again && gui_ != nullptr) (*gui_).*shown = false;
 }
 
 void TfrmMainW::ShowHelp(const std::string& topic_page) {
@@ -453,15 +476,15 @@ void TfrmMainW::ClearStatus() { lstStatus_->clear(); }
 void TfrmMainW::ScheduleTick() {
   if (!IsOpen()) return;
   TWindowTasks runner(*this);
+  // No tick while a task runs (its jobs let timers fire), also when it fails.
+  const bool ticking = tmrSchedule_->isActive();
+  tmrSchedule_->stop();
   Guarded([&] { scheduler_.Tick(schedule_, busy_, runner); });
+  if (ticking) tmrSchedule_->start();
 }
 
 void TfrmMainW::RetranslateTexts() {
-  for (size_t i = 0; i < mode_buttons_.size() && i < 5; ++i) {
-    const QString title = Q(Translate(kModeTexts[i].title_id, kModeTexts[i].title));
-    if (i < mode_titles_.size()) mode_titles_[i] = title;
-    mode_buttons_[i]->setText(title);
-  }
+  for (size_t i = 0; i < mode_titles_.size(); ++i) mode_titles_[i] = ModeTitle(static_cast<int>(i));
   if (modes_->Current() >= 0)
     pnlModeTitle_->setText(mode_titles_[static_cast<size_t>(modes_->Current())]);
   watcher_.TranslateAll();

@@ -73,7 +73,7 @@ class TfrmMainW : public QMainWindow {
   void CreateModes();
 
   // The shared objects; valid after a successful Open.
-  bool IsOpen() const { return ctx_ != nullptr && gui_ != nullptr; }
+  bool IsOpen() const { return opened_; }
   TRunContext& Context() { return *ctx_; }
   TGUISettings& Gui() { return *gui_; }
   const TFolders& Folders() const { return folders_; }
@@ -143,6 +143,7 @@ class TfrmMainW : public QMainWindow {
   std::unique_ptr<TRunContext> ctx_;
   std::unique_ptr<TGUISettings> gui_;
   bool busy_ = false;
+  bool opened_ = false;  // the last Open created every shared object
   bool ready_ = false;
   bool closing_saved_ = false;
 

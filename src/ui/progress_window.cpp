@@ -12,12 +12,11 @@
 
 #include "base/progress.h"
 #include "config/translator.h"
+#include "ui/qt_text.h"
 
 namespace trelvar::ui {
 
 namespace {
-
-QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 QLabel* NewLabel(QWidget* parent, const char* name, const QString& text) {
   auto* label = new QLabel(text, parent);

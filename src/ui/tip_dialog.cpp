@@ -42,7 +42,9 @@ TfrmTip::TfrmTip(QWidget* parent) : QDialog(parent) {
 
 void TfrmTip::ShowTip(const QString& title, const QString& text, bool& dont_show_again) {
   setWindowTitle(title);
-  lblTip_->setText(text);
+  QString shown = text;
+  shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  lblTip_->setText(shown);
   chkDontShow_->setChecked(false);
   adjustSize();
   exec();

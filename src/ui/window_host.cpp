@@ -13,14 +13,9 @@
 #include "ui/main_window.h"
 #include "ui/progress_window.h"
 #include "ui/results_mode.h"
+#include "ui/qt_text.h"
 
 namespace trelvar::ui {
-
-namespace {
-
-QString Q(const std::string& text) { return QString::fromStdString(text); }
-
-}  // namespace
 
 TWindowHost::TWindowHost(TfrmMainW& main) : main_(main) { since_turn_.start(); }
 
@@ -66,7 +61,7 @@ bool TWindowHost::Ask(const TQuestion& question) {
   box.setDefaultButton(question.default_answer ? QMessageBox::Yes : QMessageBox::No);
   QCheckBox* dont_ask = nullptr;
   if (question.dont_ask_again != nullptr) {
-    dont_ask = new QCheckBox(Q(Translate(283, "Dont show me this message again")), &box);
+    dont_ask = new QCheckBox(Q(Translate(2035, "Dont show me this message again")), &box);
     dont_ask->setObjectName(QStringLiteral("chkDontAsk"));
     box.setCheckBox(dont_ask);
   }

@@ -8,6 +8,7 @@
 #include "ui/ftp_dialogs.h"
 #include "ui/main_mode.h"
 #include "ui/main_window.h"
+#include "ui/progress_window.h"
 
 namespace trelvar::ui {
 
@@ -33,7 +34,12 @@ TAnalysisResult RunAnalysis(TfrmMainW& main, const std::string& site_name, bool 
   TJobOptions options = main.MainPage().JobOptions();
   options.gui = &main.Gui();
   options.busy = &main.Busy();
-  return Analyze(main.Context(), options, site_name, send_mail);
+  const TAnalysisResult result = Analyze(main.Context(), options, site_name, send_mail);
+  // The pass turns the window off while it reads; whatever way the job
+  // ended, the window is the user's again and the progress window gone.
+  main.setEnabled(true);
+  main.ProgressWindow().Mirror();
+  return result;
 }
 
 TDownloadResult RunDownload(TfrmMainW& main, const std::string& site_name, bool automatic) {

@@ -31,11 +31,12 @@ std::string Unescape(const std::string& s) {
   return r;
 }
 
-// id -> default of every Translate(id, "default") call in the sources.
+// id -> default of every Translate(id, "default") call in the sources (and
+// of Tr(id, "default"), its form in the windows).
 std::multimap<int, std::string> TranslateCalls(std::vector<std::string>& odd_calls) {
-  const std::regex call(R"re(Translate\(\s*(\d+)\s*,\s*((?:"(?:[^"\\]|\\.)*"\s*)+)\))re");
+  const std::regex call(R"re(\b(?:Translate|Tr)\(\s*(\d+)\s*,\s*((?:"(?:[^"\\]|\\.)*"\s*)+)\))re");
   const std::regex piece(R"re("((?:[^"\\]|\\.)*)")re");
-  const std::regex any_call(R"re(\bTranslate\(\s*[^)i])re");
+  const std::regex any_call(R"re(\b(?:Translate|Tr)\(\s*[^)i])re");
   std::multimap<int, std::string> calls;
   for (const auto& entry : std::filesystem::recursive_directory_iterator(kSource + "/src")) {
     const std::string ext = entry.path().extension().string();
@@ -52,7 +53,7 @@ std::multimap<int, std::string> TranslateCalls(std::vector<std::string>& odd_cal
     // literal) would escape the check.
     for (std::sregex_iterator it(text.begin(), text.end(), any_call), end; it != end; ++it) {
       const std::string at = text.substr(static_cast<size_t>(it->position()), 60);
-      if (!std::regex_search(at, std::regex(R"(^Translate\(\s*\d)")))
+      if (!std::regex_search(at, std::regex(R"(^(?:Translate|Tr)\(\s*\d)")))
         odd_calls.push_back(entry.path().filename().string() + ": " + at);
     }
   }

@@ -135,7 +135,7 @@ TfrmMainW::TfrmMainW(const std::vector<std::string>& args, QWidget* parent)
   buttons->setContentsMargins(6, 8, 6, 8);
   buttons->setSpacing(4);
   const QStyle::StandardPixmap icons[] = {QStyle::SP_MediaPlay, QStyle::SP_FileDialogDetailedView,
-                                          QStyle::SP_DriveNetIcon, QStyle::SP_BrowserReload,
+                                          QStyle::SP_ComputerIcon, QStyle::SP_BrowserReload,
                                           QStyle::SP_DirHomeIcon};
   const char* names[] = {"btnModeMain", "btnModeReports", "btnModeSites", "btnModeSchedule",
                          "btnModeResults"};
@@ -242,8 +242,10 @@ void TfrmMainW::BuildMenus() {
   };
   action(file, "mniOpen", Q(Translate(2011, "&Open settings")), QKeySequence::Open,
          [this] { Open(); });
-  action(file, "mniSave", Q(Translate(2012, "&Save settings")), QKeySequence::Save,
-         [this] { Save(); });
+  action(file, "mniSave", Q(Translate(2012, "&Save settings")), QKeySequence::Save, [this] {
+    Save();
+    AskForFeedback();
+  });
   file->addSeparator();
   action(file, "mniOptions", Q(Translate(2013, "O&ptions...")), QKeySequence(Qt::CTRL | Qt::Key_Comma),
          [this] { ShowOptions(); });
@@ -415,6 +417,17 @@ void TfrmMainW::Save() {
     StoreGuiGeometry();
     gui_->Save();
   });
+}
+
+void TfrmMainW::AskForFeedback() {
+  if (!IsOpen() || !gui_->ask_for_feedback) return;
+  bool dont_ask_again = false;
+  const bool yes = host_->Ask(TQuestion{
+      Translate(220, "Your settings are saved. Would you tell us what you think of Trelvar? "
+                     "Your feedback opens in your web browser."),
+      false, &dont_ask_again});
+  if (dont_ask_again) gui_->ask_for_feedback = false;
+  if (yes) QDesktopServices::openUrl(QUrl(QStringLiteral("https://trelvar.org/feedback/")));
 }
 
 void TfrmMainW::SaveReportSet() {

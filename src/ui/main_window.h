@@ -92,6 +92,9 @@ class TfrmMainW : public QMainWindow {
   TfrmProg& ProgressWindow() { return *progress_; }
   TfrmDownload& DownloadWindow() { return *download_; }
 
+  // After Save from the menu: the feedback question, until the user asks
+  // not to see it again.
+  void AskForFeedback();
   // Writes the report set to the default site's report file (or
   // reports.ini when that site does not exist) when it holds reports;
   // entering Main and Sites does it. A failure is written to the status pane.

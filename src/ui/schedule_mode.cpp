@@ -36,9 +36,13 @@ constexpr int kMsPerDay = 86400000;
 
 const QString kTimeFormat = QStringLiteral("HH:mm");
 
+// The editor shows hours and minutes only: seconds (from a hand-edited
+// file) stay in the task until the time is edited.
 QTime TimeOfTask(const TScheduleItem& task) {
   const long long ms = std::llround(ScheduleTimeOfDay(task.time) * kMsPerDay);
-  return QTime::fromMSecsSinceStartOfDay(static_cast<int>(std::clamp(ms, 0LL, kMsPerDay - 1LL)));
+  const QTime time =
+      QTime::fromMSecsSinceStartOfDay(static_cast<int>(std::clamp(ms, 0LL, kMsPerDay - 1LL)));
+  return QTime(time.hour(), time.minute());
 }
 
 // The weekday names in the window's language, Monday first.

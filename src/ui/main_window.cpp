@@ -492,7 +492,12 @@ void TfrmMainW::ScheduleTick() {
   // No tick while a task runs (its jobs let timers fire), also when it fails.
   const bool ticking = tmrSchedule_->isActive();
   tmrSchedule_->stop();
-  Guarded([&] { scheduler_.Tick(schedule_, busy_, runner); });
+  bool ran = true;  // a task that raised has run too
+  Guarded([&] { ran = scheduler_.Tick(schedule_, busy_, runner); });
+  if (ran) {
+    QApplication::processEvents();
+    if (schedule_page_ != nullptr) schedule_page_->Refresh();
+  }
   if (ticking) tmrSchedule_->start();
 }
 

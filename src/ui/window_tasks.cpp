@@ -61,6 +61,16 @@ TDownloadResult RunDownload(TfrmMainW& main, const std::string& site_name, bool 
   return main.DownloadWindow().Run(job, automatic);
 }
 
+void TWindowTasks::Download(const std::string& site_name) {
+  main_.Modes().SwitchTo(static_cast<int>(TMode::Main));
+  RunDownload(main_, site_name, true);
+}
+
+void TWindowTasks::Analyze(const std::string& site_name, bool send_mail) {
+  main_.Modes().SwitchTo(static_cast<int>(TMode::Main));
+  RunAnalysis(main_, site_name, send_mail);
+}
+
 std::vector<std::string> TWindowTasks::SiteNames() {
   std::vector<std::string> names;
   if (!main_.IsOpen() || main_.Context().sites == nullptr) return names;

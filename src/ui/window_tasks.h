@@ -28,10 +28,9 @@ TDownloadResult RunDownload(TfrmMainW& main, const std::string& site_name, bool 
 class TWindowTasks : public TTaskRunner {
  public:
   explicit TWindowTasks(TfrmMainW& main) : main_(main) {}
-  void Download(const std::string& site_name) override { RunDownload(main_, site_name, true); }
-  void Analyze(const std::string& site_name, bool send_mail) override {
-    RunAnalysis(main_, site_name, send_mail);
-  }
+  // Each job of a task shows the Main mode first.
+  void Download(const std::string& site_name) override;
+  void Analyze(const std::string& site_name, bool send_mail) override;
   std::vector<std::string> SiteNames() override;
 
  private:

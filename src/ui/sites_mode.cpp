@@ -155,6 +155,7 @@ TSitesModePage::TSitesModePage(TfrmMainW& main) : TModePage(main) {
   splitter->setStretchFactor(0, 0);
   splitter->setStretchFactor(1, 1);
   splitter->setChildrenCollapsible(false);
+  splitter->setSizes({220, 780});
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
@@ -226,6 +227,7 @@ QWidget* TSitesModePage::BuildGeneralTab() {
   log_button->setText(QStringLiteral("…"));
   log_button->setToolTip(Tr(2117, "Choose a log file or a folder"));
   log_button->setPopupMode(QToolButton::InstantPopup);
+  log_button->setFixedWidth(36);
   auto* log_menu = new QMenu(log_button);
   QAction* mniLogFile = log_menu->addAction(Tr(2118, "Log &file..."));
   mniLogFile->setObjectName(QStringLiteral("mniSiteLogFile"));

@@ -17,6 +17,17 @@
 
 namespace trelvar::ui {
 
+namespace {
+
+// Texts of the language files break lines with CR LF; a dialog wants LF.
+QString DialogText(const std::string& text) {
+  QString shown = Q(text);
+  shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  return shown;
+}
+
+}  // namespace
+
 TWindowHost::TWindowHost(TfrmMainW& main) : main_(main) { since_turn_.start(); }
 
 void TWindowHost::OutputLine(const std::string& line) {
@@ -46,17 +57,18 @@ void TWindowHost::ProcessNow() {
 
 void TWindowHost::ShowMessage(const std::string& text) {
   QMessageBox::information(main_.isVisible() ? &main_ : nullptr, QStringLiteral("Trelvar"),
-                           Q(text));
+                           DialogText(text));
 }
 
 void TWindowHost::ShowError(const std::string& text) {
-  QMessageBox::critical(main_.isVisible() ? &main_ : nullptr, QStringLiteral("Trelvar"), Q(text));
+  QMessageBox::critical(main_.isVisible() ? &main_ : nullptr, QStringLiteral("Trelvar"),
+                        DialogText(text));
 }
 
 void TWindowHost::ClearOutput() { main_.ClearStatus(); }
 
 bool TWindowHost::Ask(const TQuestion& question) {
-  QMessageBox box(QMessageBox::Question, QStringLiteral("Trelvar"), Q(question.text),
+  QMessageBox box(QMessageBox::Question, QStringLiteral("Trelvar"), DialogText(question.text),
                   QMessageBox::Yes | QMessageBox::No, main_.isVisible() ? &main_ : nullptr);
   box.setDefaultButton(question.default_answer ? QMessageBox::Yes : QMessageBox::No);
   QCheckBox* dont_ask = nullptr;

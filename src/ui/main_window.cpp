@@ -134,9 +134,9 @@ TfrmMainW::TfrmMainW(const std::vector<std::string>& args, QWidget* parent)
   auto* buttons = new QVBoxLayout(column);
   buttons->setContentsMargins(6, 8, 6, 8);
   buttons->setSpacing(4);
-  const QStyle::StandardPixmap icons[] = {QStyle::SP_MediaPlay, QStyle::SP_FileDialogDetailedView,
-                                          QStyle::SP_ComputerIcon, QStyle::SP_BrowserReload,
-                                          QStyle::SP_DirHomeIcon};
+  const QStyle::StandardPixmap icons[] = {
+      QStyle::SP_MediaPlay, QStyle::SP_FileDialogDetailedView, QStyle::SP_DialogOpenButton,
+      QStyle::SP_BrowserReload, QStyle::SP_FileDialogContentsView};
   const char* names[] = {"btnModeMain", "btnModeReports", "btnModeSites", "btnModeSchedule",
                          "btnModeResults"};
   for (int i = 0; i < 5; ++i) {

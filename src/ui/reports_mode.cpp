@@ -544,14 +544,16 @@ TReportDefinition TReportsModePage::Compose() const {
   const TReportDefinition& now = shown_;
   d.type_key = now.type_key;
   d.has_filters = now.has_filters;
-  d.name = S(edtName_->text());
+  // What a definition line can hold, so that the comparisons below see
+  // what the report would be given.
+  d.name = OneLine(S(edtName_->text()));
   d.category_no = cbxCategory_->currentIndex() >= 0 ? cbxCategory_->currentData().toInt()
                                                     : now.category_no;
   for (int row = 0; row < grdParams_->rowCount(); ++row) {
     const QTableWidgetItem* key = grdParams_->item(row, 0);
     const QTableWidgetItem* value = grdParams_->item(row, 1);
     if (key == nullptr) continue;
-    d.params.push_back({S(key->text()), value != nullptr ? S(value->text()) : std::string()});
+    d.params.push_back({S(key->text()), value != nullptr ? OneLine(S(value->text())) : std::string()});
   }
   // The remarks as the report keeps them: empty lines around them go.
   std::string rest = Trim(S(edtRemarks_->toPlainText()));
@@ -569,7 +571,7 @@ TReportDefinition TReportsModePage::Compose() const {
       d.filters.push_back({param != nullptr ? S(param->currentData().toString()) : "none",
                            condition != nullptr ? S(condition->currentData().toString())
                                                 : "includes",
-                           value != nullptr ? S(value->text()) : std::string()});
+                           value != nullptr ? OneLine(S(value->text())) : std::string()});
     }
   return d;
 }

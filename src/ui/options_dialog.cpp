@@ -105,7 +105,7 @@ TfrmOptions::TfrmOptions(TfrmMainW& main) : QDialog(&main), main_(main) {
       Check(pages, "chkAutoExportIntoExcel", Tr(2275, "Write a C&SV file for every report"),
             {}, s.auto_export_into_excel);
   chkShowResultsInBrowser_ =
-      Check(pages, "chkShowResultsInBrowser", Tr(2277, "Show results in the system &browser"),
+      Check(pages, "chkShowResultsInBrowser", Tr(2277, "Show results in the system bro&wser"),
             {}, s.show_results_in_browser);
   chkAutoStartBrowser_ =
       Check(pages, "chkAutoStartBrowser", Tr(2279, "&Open the reports after a console run"), {},
@@ -168,10 +168,10 @@ TfrmOptions::TfrmOptions(TfrmMainW& main) : QDialog(&main), main_(main) {
   analysis_form->addRow(
       Caption(analysis, "lblTimeOffset", Tr(2298, "Time offset (&minutes):"), edtTimeOffset_),
       edtTimeOffset_);
-  analysis_form->addRow(Caption(analysis, "lblWebPageExtensions", Tr(2299, "&Page extensions:"),
+  analysis_form->addRow(Caption(analysis, "lblWebPageExtensions", Tr(2299, "Pag&e extensions:"),
                                 edtWebPageExtensions_),
                         edtWebPageExtensions_);
-  analysis_form->addRow(Caption(analysis, "lblVisPathExtensions", Tr(2229, "Pa&th extensions:"),
+  analysis_form->addRow(Caption(analysis, "lblVisPathExtensions", Tr(2229, "Path e&xtensions:"),
                                 edtVisPathExtensions_),
                         edtVisPathExtensions_);
   pnlPages_->addTab(analysis, Tr(2239, "Analysis"));

@@ -163,6 +163,7 @@ TReportsModePage::TReportsModePage(TfrmMainW& main) : TModePage(main) {
   grdParams_->setHorizontalHeaderLabels({Tr(2215, "Parameter"), Tr(2216, "Value")});
   grdParams_->horizontalHeader()->setStretchLastSection(true);
   grdParams_->verticalHeader()->hide();
+  grdParams_->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 10);
   grdParams_->setSelectionBehavior(QAbstractItemView::SelectRows);
   grdParams_->setToolTip(
       Tr(2217, "The report's own settings as its definition lines hold them; see Help"));
@@ -175,6 +176,7 @@ TReportsModePage::TReportsModePage(TfrmMainW& main) : TModePage(main) {
       {Tr(2215, "Parameter"), Tr(2220, "Condition"), Tr(2216, "Value")});
   grdFilters_->horizontalHeader()->setStretchLastSection(true);
   grdFilters_->verticalHeader()->hide();
+  grdFilters_->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 14);
   grdFilters_->setSelectionBehavior(QAbstractItemView::SelectRows);
   grdFilters_->setToolTip(Tr(2222, "The report counts only the lines that pass every filter"));
   btnAddFilter_ = new QPushButton(style()->standardIcon(QStyle::SP_FileDialogNewFolder),

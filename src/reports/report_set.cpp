@@ -92,15 +92,24 @@ void TRepParser::CreateReport(const std::string& type_key, const std::string& bl
   std::unique_ptr<TCustomWReport> r = type->create(ctx_);
   r->LoadParams(block);
   if (auto* exp = dynamic_cast<TExpRep*>(r.get())) {
-    // The experiment measures the first web model already in the set.
+    exp->web_model = nullptr;
+    exp_report = nullptr;  // the last experiment read is the set's
+  }
+  LinkExperiment(*r);
+  reports.push_back(std::move(r));
+}
+
+void TRepParser::LinkExperiment(TCustomWReport& report) {
+  auto* exp = dynamic_cast<TExpRep*>(&report);
+  if (exp == nullptr) return;
+  // The experiment measures the first web model already in the set.
+  if (exp->web_model == nullptr)
     for (auto& other : reports)
       if (other->report_type == "web_model") {
         exp->web_model = dynamic_cast<TWebModel*>(other.get());
         if (exp->web_model != nullptr) break;
       }
-    exp_report = r.get();
-  }
-  reports.push_back(std::move(r));
+  if (exp_report == nullptr) exp_report = exp;
 }
 
 void TRepParser::LoadFromText(const std::string& text) {
@@ -215,7 +224,25 @@ void TRepParser::AddReport(std::unique_ptr<TCustomWReport> report) {
     while (taken(base + std::to_string(n))) ++n;
     report->report_name = base + std::to_string(n);
   }
+  LinkExperiment(*report);
   reports.push_back(std::move(report));
+}
+
+void TRepParser::ReplaceReport(int index, std::unique_ptr<TCustomWReport> report) {
+  TCustomWReport* old = GetReportByIndex(index);
+  if (old == nullptr) throw EListError(ListIndexMessage(index));
+  auto* model = dynamic_cast<TWebModel*>(report.get());
+  for (auto& other : reports)
+    if (auto* exp = dynamic_cast<TExpRep*>(other.get()); exp != nullptr && exp->web_model == old)
+      exp->web_model = model;
+  if (auto* exp = dynamic_cast<TExpRep*>(report.get()); exp != nullptr) {
+    if (auto* was = dynamic_cast<TExpRep*>(old); was != nullptr && exp->web_model == nullptr)
+      exp->web_model = was->web_model;
+  }
+  if (exp_report == old) exp_report = nullptr;
+  old->Clear();
+  reports[static_cast<size_t>(index)] = std::move(report);
+  LinkExperiment(*reports[static_cast<size_t>(index)]);
 }
 
 void TRepParser::MoveReport(const std::string& name, const std::string& target_name) {

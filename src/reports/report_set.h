@@ -92,6 +92,11 @@ class TRepParser {
   void RemoveReportByIndex(int index);
   std::string AddNewReport();
   void AddReport(std::unique_ptr<TCustomWReport> report);
+  // Puts `report` in the place of the report at `index` (the report
+  // editor's changes: a report made again from its edited definition). An
+  // experiment that measured the old report measures the new one. An index
+  // outside the list raises EListError.
+  void ReplaceReport(int index, std::unique_ptr<TCustomWReport> report);
   void MoveReport(const std::string& name, const std::string& target_name);
   void AddCategory(const std::string& name) { categories.push_back({name}); }
   void SetNewRepCatNo(int old_no, int new_no);
@@ -124,6 +129,9 @@ class TRepParser {
   void CheckReports();
   void ProcessReports(std::ostream& errors);
   void CreateReport(const std::string& type_key, const std::string& block);
+  // An experiment without a web model measures the first one in the set;
+  // the first experiment is the set's.
+  void LinkExperiment(TCustomWReport& report);
   // The analysed range as texts (the period when one is set).
   std::pair<std::string, std::string> TimeRange() const;
   std::string TimeRangeText() const;

@@ -6,6 +6,8 @@
 #include <set>
 
 #include "base/errors.h"
+#include "reports/experimental_report.h"
+#include "reports/web_model.h"
 #include "reports/report_params.h"
 #include "reports/report_types.h"
 #include "reports/reports_cache.h"
@@ -250,6 +252,44 @@ TEST_F(ReportSetTest, ListPageWithoutCategoriesHoldsOnlyTheScript) {
             std::string::npos)
       << list;
   EXPECT_EQ(list.find("Pages"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace trelvar
+
+namespace trelvar {
+namespace {
+
+TEST_F(ReportSetTest, ReplacedReportsKeepTheExperimentOnItsWebModel) {
+  set->LoadFromText(
+      "type=web_model\r\nname=Model\r\n"
+      "type=exp_rep\r\nname=Experiment\r\n"
+      "type=basic\r\nname=Pages\r\n");
+  ASSERT_EQ(set->reports.size(), 3u);
+  auto* exp = dynamic_cast<TExpRep*>(set->reports[1].get());
+  ASSERT_NE(exp, nullptr);
+  ASSERT_EQ(static_cast<TCustomWReport*>(exp->web_model), set->reports[0].get());
+
+  // A new web model in the old one's place is the one measured.
+  auto model = FindReportType("web_model")->create(set->Context());
+  model->LoadParams("name=Model 2");
+  set->ReplaceReport(0, std::move(model));
+  EXPECT_EQ(static_cast<TCustomWReport*>(exp->web_model), set->reports[0].get());
+
+  // A new experiment measures what the old one did and is the set's.
+  auto again = FindReportType("exp_rep")->create(set->Context());
+  set->ReplaceReport(1, std::move(again));
+  auto* exp2 = dynamic_cast<TExpRep*>(set->reports[1].get());
+  ASSERT_NE(exp2, nullptr);
+  EXPECT_EQ(static_cast<TCustomWReport*>(exp2->web_model), set->reports[0].get());
+  EXPECT_EQ(set->exp_report, static_cast<TCustomWReport*>(exp2));
+
+  // A web model that goes for another kind of report is measured no more.
+  auto pages = FindReportType("basic")->create(set->Context());
+  set->ReplaceReport(0, std::move(pages));
+  EXPECT_EQ(exp2->web_model, nullptr);
+  EXPECT_THROW(set->ReplaceReport(3, FindReportType("basic")->create(set->Context())), EListError);
+  EXPECT_THROW(set->ReplaceReport(-1, FindReportType("basic")->create(set->Context())), EListError);
 }
 
 }  // namespace

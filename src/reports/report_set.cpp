@@ -139,6 +139,7 @@ void TRepParser::LoadReportFile(const std::string& name) {
   ctx_.robots.Use(&robots_);      // forgets the answers of an older list
   app_.folders.EnsureDataFile(path);
   LoadFromText(ReadFileText(path));
+  loaded_file_ = name;
 }
 
 std::string TRepParser::SaveToText() {

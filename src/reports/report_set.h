@@ -63,6 +63,9 @@ class TRepParser {
   // A report file of the data folder ("" means "reports.ini").
   void LoadReportFile(const std::string& name);
   void SaveReportFile(const std::string& name);
+  // The name the last LoadReportFile was given: where the reports shown
+  // now belong.
+  const std::string& LoadedFile() const { return loaded_file_; }
   // Reads report definitions from text (what LoadReportFile does after opening).
   void LoadFromText(const std::string& text);
   std::string SaveToText();
@@ -154,6 +157,7 @@ class TRepParser {
   void SettleVisitWorker();
   // The "Lines:" paragraph and the warnings of an incomplete input.
   void ReportPass(const TLineParser& parser);
+  std::string loaded_file_;
   std::string web_path_;
   TPassReport pass_;
   TPassSummary summary_;

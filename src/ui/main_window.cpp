@@ -22,6 +22,7 @@
 
 #include "app/run_mode.h"
 #include "base/errors.h"
+#include "base/safe_file.h"
 #include "base/progress.h"
 #include "config/gui_settings.h"
 #include "config/main_settings.h"
@@ -433,10 +434,16 @@ void TfrmMainW::AskForFeedback() {
 void TfrmMainW::SaveReportSet() {
   if (!IsOpen() || ctx_->report_set == nullptr || ctx_->report_set->reports.empty()) return;
   Guarded([this] {
-    const TWebSite* site = ctx_->sites != nullptr && ctx_->settings != nullptr
-                               ? ctx_->sites->GetSiteByName(ctx_->settings->default_site)
-                               : nullptr;
-    ctx_->report_set->SaveReportFile(site != nullptr ? site->report_file : "");
+    // The reports go back to the file they came from: after an analysis of
+    // another site that is its report file, not the default site's, whose
+    // reports would otherwise be overwritten with them.
+    TRepParser& set = *ctx_->report_set;
+    const std::string& name = set.LoadedFile();
+    const std::string path = folders_.DataPath(name.empty() ? "reports.ini" : name);
+    // An unchanged set is not written again, so that the backup keeps the
+    // version before the last change.
+    if (platform::PathExists(path) && ReadFileText(path) == set.SaveToText()) return;
+    set.SaveReportFile(name);
   });
 }
 

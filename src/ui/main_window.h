@@ -95,9 +95,9 @@ class TfrmMainW : public QMainWindow {
   // After Save from the menu: the feedback question, until the user asks
   // not to see it again.
   void AskForFeedback();
-  // Writes the report set to the default site's report file (or
-  // reports.ini when that site does not exist) when it holds reports;
-  // entering Main and Sites does it. A failure is written to the status pane.
+  // Writes the report set back to the report file it was loaded from when
+  // it holds reports and has changed; entering Main and Sites does it. A
+  // failure is written to the status pane.
   void SaveReportSet();
   // Runs `work`; an error it raises becomes a paragraph in the status pane
   // (message and class), and the window stays usable. Answers whether it

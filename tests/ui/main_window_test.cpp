@@ -24,6 +24,7 @@
 #include "ui/mode_controller.h"
 #include "ui/progress_window.h"
 #include "ui/results_mode.h"
+#include "ui/window_tasks.h"
 #include "reports/report_set.h"
 #include "ui/ui_fixture.h"
 
@@ -189,6 +190,32 @@ TEST(MainWindow, ASiteWithoutLogPathGivesAnErrorLineAndTheWindowGoesOn) {
   EXPECT_TRUE(f.main->isEnabled());
   EXPECT_EQ(f.main->StatusPane().item(f.main->StatusPane().count() - 1)->foreground().color(),
             QColor(0xc6, 0x1c, 0x1c));
+}
+
+// Entering Main or Sites after an analysis of another site wrote that
+// site's reports over the default site's report file.
+TEST(MainWindow, RegressionTheReportSetGoesBackToItsOwnFile) {
+  TWindowFixture f;
+  const std::string reports = test::ReadFile(f.data / "reports.ini");
+  const std::string marker = "Renamed for the other site";
+  std::string other = reports;
+  const size_t name = other.find("name=");
+  ASSERT_NE(name, std::string::npos);
+  other.replace(name, other.find("\r\n", name) - name, "name=" + marker);
+  test::WriteFile(f.data / "other.ini", other);
+  TWS& sites = *f.main->Context().sites;
+  TWebSite copy = *sites.GetSiteByName("Sample site");
+  copy.name = "Other";
+  copy.report_file = "other.ini";
+  copy.output_folder = "other_out";
+  sites.AddSite(std::make_unique<TWebSite>(copy));
+
+  ui::RunAnalysis(*f.main, "Other", false);
+  ASSERT_EQ(f.main->Context().report_set->LoadedFile(), "other.ini") << f.Status();
+  f.main->Modes().SwitchTo(2);
+  f.main->Modes().SwitchTo(0);
+  EXPECT_EQ(test::ReadFile(f.data / "reports.ini"), reports);
+  EXPECT_NE(test::ReadFile(f.data / "other.ini").find(marker), std::string::npos);
 }
 
 TEST(MainWindow, AMissingHelpPageSaysSoAndNothingElseChanges) {

@@ -96,6 +96,15 @@ void OfferApproximateAnalysis(TRunContext& ctx, TGUISettings& gui, const std::st
   }
 }
 
+// A pass or page writing the user cancelled: the window comes back, the
+// progress window closes.
+TAnalysisResult Aborted(TRunContext& ctx, const TAnalysisResult& result) {
+  RunControl().SetMainWindowEnabled(true);
+  OutputLine("<P>" + Translate(235, "Aborted") + "</P>");
+  if (ctx.progress != nullptr) ctx.progress->Hide();
+  return result;
+}
+
 }  // namespace
 
 bool MailReports(TRunContext& ctx, const std::string& site_name) {
@@ -199,17 +208,9 @@ TAnalysisResult AnalyzeSite(TRunContext& ctx, const TJobOptions& options, const 
       announce = true;
       continue;
     }
-    if (outcome != TRepParser::TPassOutcome::Done) {
-      RunControl().SetMainWindowEnabled(true);
-      OutputLine("<P>" + Translate(235, "Aborted") + "</P>");
-      return result;
-    }
+    if (outcome != TRepParser::TPassOutcome::Done) return Aborted(ctx, result);
     OutputLine("<P>" + Translate(239, "Creating reports...") + "</P>");
-    if (!set.Display()) {
-      RunControl().SetMainWindowEnabled(true);
-      OutputLine("<P>" + Translate(235, "Aborted") + "</P>");
-      return result;
-    }
+    if (!set.Display()) return Aborted(ctx, result);
     result.completed = true;
     result.incomplete = !set.LastPass().problems.empty();
     return result;

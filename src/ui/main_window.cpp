@@ -185,9 +185,11 @@ TfrmMainW::TfrmMainW(const std::vector<std::string>& args, QWidget* parent)
   BuildMenus();
 
   // The windows of the application, in the order they are created.
+  // The progress window has no parent: the pass turns the main window off,
+  // and its Cancel button must stay usable meanwhile.
   progress_ = new TfrmProg(
       [this]() -> trelvar::TfrmProg* { return ctx_ != nullptr ? ctx_->progress.get() : nullptr; },
-      this);
+      nullptr);
   download_ = new TfrmDownload(this);
 
   schedule_.Load();
@@ -212,6 +214,7 @@ TfrmMainW::~TfrmMainW() {
   // The pages and the watcher let go of the shared objects before these go.
   TModePage* pages[] = {main_page_, reports_page_, sites_page_, schedule_page_, results_page_};
   for (TModePage* page : pages) delete page;
+  delete progress_;
   watcher_.SetTranslator(nullptr);
   if (&RunControl() == host_.get()) SetRunControl(nullptr);
 }

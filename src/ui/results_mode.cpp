@@ -53,8 +53,13 @@ TResultsModePage::TResultsModePage(TfrmMainW& main) : TModePage(main) {
   btnRefresh_ = tool("btnRefresh", QStyle::SP_BrowserReload, Tr(2072, "Refresh"), QKeySequence::Refresh);
   btnHome_ = tool("btnHome", QStyle::SP_DirHomeIcon, Tr(2073, "Home"), QKeySequence(Qt::ALT | Qt::Key_Home));
   btnStop_ = tool("btnStop", QStyle::SP_BrowserStop, Tr(2074, "Stop"), QKeySequence(Qt::Key_Escape));
-  btnPrint_ = tool("btnPrint", QStyle::SP_FileIcon, Tr(2075, "Print"), QKeySequence::Print);
-  btnMail_ = tool("btnMail", QStyle::SP_DialogApplyButton, Tr(2076, "Mail the reports"), QKeySequence());
+  // The style has no pictures for these two: they say what they do.
+  btnPrint_ = tool("btnPrint", QStyle::SP_CustomBase, Tr(2075, "Print"), QKeySequence::Print);
+  btnPrint_->setText(Tr(2078, "&Print"));
+  btnPrint_->setToolButtonStyle(Qt::ToolButtonTextOnly);
+  btnMail_ = tool("btnMail", QStyle::SP_CustomBase, Tr(2076, "Mail the reports"), QKeySequence());
+  btnMail_->setText(Tr(2079, "&Mail"));
+  btnMail_->setToolButtonStyle(Qt::ToolButtonTextOnly);
   cbxAddress_ = new QComboBox(this);
   cbxAddress_->setObjectName(QStringLiteral("cbxAddress"));
   cbxAddress_->setEditable(true);

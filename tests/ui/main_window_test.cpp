@@ -157,26 +157,41 @@ TEST(MainWindow, AnalyzeTheSampleSiteShowsProgressAndTheResults) {
   EXPECT_TRUE(platform::PathExists(f.main->Context().report_set->OutputFolder() + "indexdetails.htm"));
 }
 
-TEST(MainWindow, EscapeInTheProgressWindowAbortsTheAnalysis) {
+// Cancels the analysis of the sample site with `cancel` once the pass is
+// under way; answers the status pane and whether Cancel could be clicked.
+void CancelDuringAnalysis(const std::function<void(ui::TfrmProg&)>& cancel) {
   TWindowFixture f;
   bool pressed = false;
+  bool button_enabled = false;
   QTimer press;
   QObject::connect(&press, &QTimer::timeout, [&] {
     TfrmProg* core = f.main->Context().progress.get();
     if (pressed || core == nullptr || !core->TimerEnabled()) return;
-    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-    QApplication::sendEvent(&f.main->ProgressWindow(), &escape);
+    button_enabled = f.main->ProgressWindow().CancelButton().isEnabled();
+    cancel(f.main->ProgressWindow());
     pressed = true;
   });
   press.start(1);
   f.main->MainPage().Analyze();
   press.stop();
   ASSERT_TRUE(pressed);
+  // The pass turns the main window off; the progress window stays usable.
+  EXPECT_TRUE(button_enabled);
   const std::string status = f.Status();
   EXPECT_NE(status.find("Aborted"), std::string::npos) << status;
   EXPECT_FALSE(f.main->Busy());
   EXPECT_TRUE(f.main->isEnabled());
+  EXPECT_FALSE(f.main->ProgressWindow().isVisible());
   EXPECT_EQ(f.main->Modes().Current(), 0);
+}
+
+TEST(MainWindow, CancelEscapeOrClosingTheProgressWindowAbortsTheAnalysis) {
+  CancelDuringAnalysis([](ui::TfrmProg& window) { window.CancelButton().click(); });
+  CancelDuringAnalysis([](ui::TfrmProg& window) {
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(&window, &escape);
+  });
+  CancelDuringAnalysis([](ui::TfrmProg& window) { window.close(); });
 }
 
 TEST(MainWindow, ASiteWithoutLogPathGivesAnErrorLineAndTheWindowGoesOn) {

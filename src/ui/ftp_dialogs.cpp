@@ -27,6 +27,7 @@
 #include "platform/files.h"
 #include "sites/website.h"
 #include "ui/qt_text.h"
+#include "ui/controls.h"
 
 namespace trelvar::ui {
 
@@ -37,20 +38,6 @@ constexpr long kBrowseConnectTimeout = 15;
 constexpr long kBrowseStallTimeout = 20;
 
 enum TRowKind { kUp = 0, kFolder = 1, kFile = 2 };
-
-QLabel* Label(QWidget* parent, const char* name, const QString& text, QWidget* buddy) {
-  auto* label = new QLabel(text, parent);
-  label->setObjectName(QString::fromLatin1(name));
-  label->setBuddy(buddy);
-  return label;
-}
-
-QLineEdit* Edit(QWidget* parent, const char* name, const QString& hint = {}) {
-  auto* edit = new QLineEdit(parent);
-  edit->setObjectName(QString::fromLatin1(name));
-  if (!hint.isEmpty()) edit->setToolTip(hint);
-  return edit;
-}
 
 // The folder part of a remote path, ending in "/" ("/" when it has none).
 std::string FolderOf(const std::string& path) {
@@ -77,23 +64,23 @@ TfrmFtpConnect::TfrmFtpConnect(const TFolders& folders, QWidget* parent)
     : QDialog(parent), folders_(folders) {
   setObjectName(QStringLiteral("frmFtpConnect"));
   setWindowTitle(Tr(2180, "FTP connection"));
-  edtHost_ = Edit(this, "edtHost", Tr(2161, "Name or address of the FTP server"));
+  edtHost_ = NamedEdit(this, "edtHost", Tr(2161, "Name or address of the FTP server"));
   edtPort_ = new QSpinBox(this);
   edtPort_->setObjectName(QStringLiteral("edtPort"));
   edtPort_->setRange(1, 65535);
   edtPort_->setValue(21);
-  edtUser_ = Edit(this, "edtUser");
-  edtPassword_ = Edit(this, "edtPassword");
+  edtUser_ = NamedEdit(this, "edtUser");
+  edtPassword_ = NamedEdit(this, "edtPassword");
   edtPassword_->setEchoMode(QLineEdit::Password);
   chkPassive_ = new QCheckBox(Tr(2135, "Passive mode"), this);
   chkPassive_->setObjectName(QStringLiteral("chkPassive"));
   chkPassive_->setToolTip(Tr(2136, "Use passive FTP data connections (needed behind most firewalls)"));
-  edtRemotePath_ = Edit(this, "edtRemotePath",
+  edtRemotePath_ = NamedEdit(this, "edtRemotePath",
                         Tr(2138, "A file, a folder ending in \"/\", or a mask such as /logs/ex*.log"));
   auto* btnBrowse = new QPushButton(style()->standardIcon(QStyle::SP_DirOpenIcon), Tr(2182, "&Browse..."), this);
   btnBrowse->setObjectName(QStringLiteral("btnBrowse"));
   btnBrowse->setToolTip(Tr(2183, "Look at the server's folders and files and pick the remote log path"));
-  edtLocalPath_ = Edit(this, "edtLocalPath",
+  edtLocalPath_ = NamedEdit(this, "edtLocalPath",
                        Tr(2181, "The downloaded file, or a file in the folder the downloaded files go to"));
   auto* btnLocalPath = new QPushButton(QStringLiteral("…"), this);
   btnLocalPath->setObjectName(QStringLiteral("btnLocalPath"));
@@ -109,13 +96,13 @@ TfrmFtpConnect::TfrmFtpConnect(const TFolders& folders, QWidget* parent)
 
   auto* form = new QFormLayout;
   form->setFieldGrowthPolicy(QFormLayout::ExpandingFieldsGrow);
-  form->addRow(Label(this, "lblUser", Tr(2133, "&User name:"), edtUser_), edtUser_);
-  form->addRow(Label(this, "lblPassword", Tr(2134, "Pass&word:"), edtPassword_), edtPassword_);
-  form->addRow(Label(this, "lblHost", Tr(2131, "FTP &host:"), edtHost_), edtHost_);
-  form->addRow(Label(this, "lblPort", Tr(2132, "&Port:"), edtPort_), edtPort_);
+  form->addRow(FormLabel(this, "lblUser", Tr(2133, "&User name:"), edtUser_), edtUser_);
+  form->addRow(FormLabel(this, "lblPassword", Tr(2134, "Pass&word:"), edtPassword_), edtPassword_);
+  form->addRow(FormLabel(this, "lblHost", Tr(2131, "FTP &host:"), edtHost_), edtHost_);
+  form->addRow(FormLabel(this, "lblPort", Tr(2132, "&Port:"), edtPort_), edtPort_);
   form->addRow(QString(), chkPassive_);
-  form->addRow(Label(this, "lblRemotePath", Tr(2137, "Remote log &path:"), edtRemotePath_), remote_row);
-  form->addRow(Label(this, "lblLocalPath", Tr(2184, "&Local log path:"), edtLocalPath_), local_row);
+  form->addRow(FormLabel(this, "lblRemotePath", Tr(2137, "Remote log &path:"), edtRemotePath_), remote_row);
+  form->addRow(FormLabel(this, "lblLocalPath", Tr(2184, "&Local log path:"), edtLocalPath_), local_row);
 
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Help, this);
   buttons->button(QDialogButtonBox::Ok)->setObjectName(QStringLiteral("btnOk"));
@@ -224,7 +211,7 @@ TfrmFtpExplorer::TfrmFtpExplorer(TFtpSettings settings, const std::string& start
   lblStatus_->setObjectName(QStringLiteral("lblStatus"));
   lblStatus_->setTextFormat(Qt::PlainText);
   lblStatus_->setWordWrap(true);
-  edtRemotePath_ = Edit(this, "edtRemotePath",
+  edtRemotePath_ = NamedEdit(this, "edtRemotePath",
                         Tr(2138, "A file, a folder ending in \"/\", or a mask such as /logs/ex*.log"));
   auto* btnUp = new QPushButton(style()->standardIcon(QStyle::SP_FileDialogToParent), Tr(2189, "&Up"), this);
   btnUp->setObjectName(QStringLiteral("btnUp"));
@@ -237,7 +224,7 @@ TfrmFtpExplorer::TfrmFtpExplorer(TFtpSettings settings, const std::string& start
   top->addWidget(btnUp);
   top->addWidget(btnRefresh);
   auto* path_row = new QHBoxLayout;
-  path_row->addWidget(Label(this, "lblRemotePath", Tr(2137, "Remote log &path:"), edtRemotePath_));
+  path_row->addWidget(FormLabel(this, "lblRemotePath", Tr(2137, "Remote log &path:"), edtRemotePath_));
   path_row->addWidget(edtRemotePath_, 1);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
   buttons->button(QDialogButtonBox::Ok)->setObjectName(QStringLiteral("btnOk"));

@@ -20,6 +20,7 @@
 #include "config/translator.h"
 #include "reports/run_context.h"
 #include "sites/sites_registry.h"
+#include "ui/controls.h"
 #include "ui/main_window.h"
 #include "ui/qt_text.h"
 #include "ui/tip_dialog.h"
@@ -83,9 +84,7 @@ TMainModePage::TMainModePage(TfrmMainW& main) : TModePage(main) {
   btnHelp_->setShortcut(QKeySequence::HelpContents);
 
   auto* site_row = new QHBoxLayout;
-  auto* site_label = new QLabel(Tr(2046, "&Site:"), this);
-  site_label->setObjectName(QStringLiteral("lblSite"));
-  site_label->setBuddy(cbxSite_);
+  QLabel* site_label = FormLabel(this, "lblSite", Tr(2046, "&Site:"), cbxSite_);
   site_row->addWidget(site_label);
   site_row->addWidget(cbxSite_, 1);
   site_row->addSpacing(12);
@@ -147,10 +146,7 @@ TMainModePage::TMainModePage(TfrmMainW& main) : TModePage(main) {
   auto* form = new QFormLayout(pnlAdvanced_);
   form->setFieldGrowthPolicy(QFormLayout::ExpandingFieldsGrow);
   auto label = [this](const char* name, const QString& text, QWidget* buddy) {
-    auto* l = new QLabel(text, pnlAdvanced_);
-    l->setObjectName(QString::fromLatin1(name));
-    l->setBuddy(buddy);
-    return l;
+    return FormLabel(pnlAdvanced_, name, text, buddy);
   };
   form->addRow(label("lblLogPath", Tr(2056, "&Log path:"), cbxLogPath_), row(cbxLogPath_, btnLogPath));
   form->addRow(label("lblOutputDir", Tr(2057, "&Output folder:"), cbxOutputDir_),

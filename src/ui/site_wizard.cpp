@@ -21,24 +21,11 @@
 #include "sites/sites_registry.h"
 #include "ui/main_window.h"
 #include "ui/qt_text.h"
+#include "ui/controls.h"
 
 namespace trelvar::ui {
 
 namespace {
-
-QLabel* Label(QWidget* parent, const char* name, const QString& text, QWidget* buddy) {
-  auto* label = new QLabel(text, parent);
-  label->setObjectName(QString::fromLatin1(name));
-  label->setBuddy(buddy);
-  return label;
-}
-
-QLineEdit* Edit(QWidget* parent, const char* name, const QString& hint = {}) {
-  auto* edit = new QLineEdit(parent);
-  edit->setObjectName(QString::fromLatin1(name));
-  if (!hint.isEmpty()) edit->setToolTip(hint);
-  return edit;
-}
 
 QWizardPage* Page(QWidget* parent, const QString& title, const QString& subtitle) {
   auto* page = new QWizardPage(parent);
@@ -59,7 +46,7 @@ TfrmSiteWizard::TfrmSiteWizard(TfrmMainW& main, QWidget* parent) : QWizard(paren
   // Name.
   QWizardPage* name_page = Page(this, Tr(2166, "Name of the site"),
                                 Tr(2167, "Give the site a name you will know it by, such as its address."));
-  edtName_ = Edit(name_page, "edtName");
+  edtName_ = NamedEdit(name_page, "edtName");
   std::string suggestion = Translate(404, "New Site");
   for (int n = 1;; ++n)
     if (sites.GetSiteIndex(suggestion + " " + std::to_string(n)) < 0) {
@@ -72,7 +59,7 @@ TfrmSiteWizard::TfrmSiteWizard(TfrmMainW& main, QWidget* parent) : QWizard(paren
   chkShowWizard_->setObjectName(QStringLiteral("chkShowWizard"));
   chkShowWizard_->setChecked(main_.Gui().ask_show_site_wizard);
   auto* name_form = new QFormLayout(name_page);
-  name_form->addRow(Label(name_page, "lblName", Tr(2111, "&Name:"), edtName_), edtName_);
+  name_form->addRow(FormLabel(name_page, "lblName", Tr(2111, "&Name:"), edtName_), edtName_);
   name_form->addItem(new QSpacerItem(0, 16));
   name_form->addRow(chkShowWizard_);
 
@@ -80,7 +67,7 @@ TfrmSiteWizard::TfrmSiteWizard(TfrmMainW& main, QWidget* parent) : QWizard(paren
   QWizardPage* log_page = Page(this, Tr(2169, "Log files"),
                                Tr(2170, "Say where the site's log files lie and which format they have. "
                                         "Recognize reads the first lines of a log file and finds its format."));
-  edtLogPath_ = Edit(log_page, "edtLogPath",
+  edtLogPath_ = NamedEdit(log_page, "edtLogPath",
                      Tr(2116, "A log file, a folder, or a mask such as /var/log/apache2/access.log*; "
                               "several paths separated by \";\""));
   auto* btnLogPath = new QPushButton(QStringLiteral("…"), log_page);
@@ -101,15 +88,15 @@ TfrmSiteWizard::TfrmSiteWizard(TfrmMainW& main, QWidget* parent) : QWizard(paren
   format_row->addWidget(btnRecognize);
   auto* log_form = new QFormLayout(log_page);
   log_form->setFieldGrowthPolicy(QFormLayout::ExpandingFieldsGrow);
-  log_form->addRow(Label(log_page, "lblLogPath", Tr(2115, "&Log path:"), edtLogPath_), log_row);
-  log_form->addRow(Label(log_page, "lblFormat", Tr(2112, "&Format:"), cbxFormat_), format_row);
+  log_form->addRow(FormLabel(log_page, "lblLogPath", Tr(2115, "&Log path:"), edtLogPath_), log_row);
+  log_form->addRow(FormLabel(log_page, "lblFormat", Tr(2112, "&Format:"), cbxFormat_), format_row);
   FillFormats("MS IIS 5.0");
 
   // Reports.
   QWizardPage* out_page = Page(this, Tr(2171, "Reports"),
                                Tr(2172, "Say in which folder the report pages are written. A relative "
                                         "folder lies in the data folder."));
-  edtOutputDir_ = Edit(out_page, "edtOutputDir");
+  edtOutputDir_ = NamedEdit(out_page, "edtOutputDir");
   edtOutputDir_->setText(QStringLiteral("zeb_out"));
   auto* btnOutputDir = new QPushButton(QStringLiteral("…"), out_page);
   btnOutputDir->setObjectName(QStringLiteral("btnOutputDir"));
@@ -120,7 +107,7 @@ TfrmSiteWizard::TfrmSiteWizard(TfrmMainW& main, QWidget* parent) : QWizard(paren
   out_row->addWidget(btnOutputDir);
   auto* out_form = new QFormLayout(out_page);
   out_form->setFieldGrowthPolicy(QFormLayout::ExpandingFieldsGrow);
-  out_form->addRow(Label(out_page, "lblOutputDir", Tr(2120, "&Output folder:"), edtOutputDir_), out_row);
+  out_form->addRow(FormLabel(out_page, "lblOutputDir", Tr(2120, "&Output folder:"), edtOutputDir_), out_row);
 
   // FTP.
   QWizardPage* ftp_page = Page(this, Tr(2173, "FTP download"),
@@ -128,15 +115,15 @@ TfrmSiteWizard::TfrmSiteWizard(TfrmMainW& main, QWidget* parent) : QWizard(paren
   chkUseFtp_ = new QCheckBox(Tr(2175, "&Download the logs from an FTP server"), ftp_page);
   chkUseFtp_->setObjectName(QStringLiteral("chkUseFtp"));
   auto* ftp_fields = new QWidget(ftp_page);
-  edtHost_ = Edit(ftp_fields, "edtHost", Tr(2161, "Name or address of the FTP server"));
+  edtHost_ = NamedEdit(ftp_fields, "edtHost", Tr(2161, "Name or address of the FTP server"));
   edtPort_ = new QSpinBox(ftp_fields);
   edtPort_->setObjectName(QStringLiteral("edtPort"));
   edtPort_->setRange(1, 65535);
   edtPort_->setValue(21);
-  edtUser_ = Edit(ftp_fields, "edtUser");
-  edtPassword_ = Edit(ftp_fields, "edtPassword");
+  edtUser_ = NamedEdit(ftp_fields, "edtUser");
+  edtPassword_ = NamedEdit(ftp_fields, "edtPassword");
   edtPassword_->setEchoMode(QLineEdit::Password);
-  edtRemotePath_ = Edit(ftp_fields, "edtRemotePath",
+  edtRemotePath_ = NamedEdit(ftp_fields, "edtRemotePath",
                         Tr(2138, "A file, a folder ending in \"/\", or a mask such as /logs/ex*.log"));
   edtRemotePath_->setText(QStringLiteral("/"));
   chkPassive_ = new QCheckBox(Tr(2135, "Passive mode"), ftp_fields);
@@ -145,11 +132,11 @@ TfrmSiteWizard::TfrmSiteWizard(TfrmMainW& main, QWidget* parent) : QWizard(paren
   auto* ftp_form = new QFormLayout(ftp_fields);
   ftp_form->setContentsMargins(0, 0, 0, 0);
   ftp_form->setFieldGrowthPolicy(QFormLayout::ExpandingFieldsGrow);
-  ftp_form->addRow(Label(ftp_fields, "lblHost", Tr(2131, "FTP &host:"), edtHost_), edtHost_);
-  ftp_form->addRow(Label(ftp_fields, "lblPort", Tr(2132, "&Port:"), edtPort_), edtPort_);
-  ftp_form->addRow(Label(ftp_fields, "lblUser", Tr(2133, "&User name:"), edtUser_), edtUser_);
-  ftp_form->addRow(Label(ftp_fields, "lblPassword", Tr(2134, "Pass&word:"), edtPassword_), edtPassword_);
-  ftp_form->addRow(Label(ftp_fields, "lblRemotePath", Tr(2137, "Remote log &path:"), edtRemotePath_),
+  ftp_form->addRow(FormLabel(ftp_fields, "lblHost", Tr(2131, "FTP &host:"), edtHost_), edtHost_);
+  ftp_form->addRow(FormLabel(ftp_fields, "lblPort", Tr(2132, "&Port:"), edtPort_), edtPort_);
+  ftp_form->addRow(FormLabel(ftp_fields, "lblUser", Tr(2133, "&User name:"), edtUser_), edtUser_);
+  ftp_form->addRow(FormLabel(ftp_fields, "lblPassword", Tr(2134, "Pass&word:"), edtPassword_), edtPassword_);
+  ftp_form->addRow(FormLabel(ftp_fields, "lblRemotePath", Tr(2137, "Remote log &path:"), edtRemotePath_),
                    edtRemotePath_);
   ftp_form->addRow(QString(), chkPassive_);
   ftp_fields->setEnabled(false);

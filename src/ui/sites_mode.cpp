@@ -34,6 +34,7 @@
 #include "ui/site_wizard.h"
 #include "ui/tip_dialog.h"
 #include "ui/window_tasks.h"
+#include "ui/controls.h"
 
 namespace trelvar::ui {
 
@@ -59,20 +60,6 @@ constexpr TFilterCondition kConditionOrder[] = {
 QString ConditionText(TFilterCondition c) {
   const std::string display = ConditionDisplayName(c);
   return Q(display.empty() ? ConditionName(c) : display);
-}
-
-QLabel* FormLabel(QWidget* parent, const char* name, const QString& text, QWidget* buddy) {
-  auto* label = new QLabel(text, parent);
-  label->setObjectName(QString::fromLatin1(name));
-  label->setBuddy(buddy);
-  return label;
-}
-
-QLineEdit* Edit(QWidget* parent, const char* name, const QString& hint = {}) {
-  auto* edit = new QLineEdit(parent);
-  edit->setObjectName(QString::fromLatin1(name));
-  if (!hint.isEmpty()) edit->setToolTip(hint);
-  return edit;
 }
 
 // A line edit with a browse button on its right, as one widget (so that a
@@ -201,7 +188,7 @@ QWidget* TSitesModePage::BuildGeneralTab() {
   auto* form = new QFormLayout(tab);
   form->setFieldGrowthPolicy(QFormLayout::ExpandingFieldsGrow);
 
-  edtName_ = Edit(tab, "edtSiteName", Tr(2157, "The name the site is known by; each site has its own"));
+  edtName_ = NamedEdit(tab, "edtSiteName", Tr(2157, "The name the site is known by; each site has its own"));
   form->addRow(FormLabel(tab, "lblSiteName", Tr(2111, "&Name:"), edtName_), edtName_);
 
   cbxFormat_ = new QComboBox(tab);
@@ -219,7 +206,7 @@ QWidget* TSitesModePage::BuildGeneralTab() {
   format_row->addWidget(btnRecognize_);
   form->addRow(FormLabel(tab, "lblSiteFormat", Tr(2112, "&Format:"), cbxFormat_), format_box);
 
-  edtLogPath_ = Edit(tab, "edtSiteLogPath",
+  edtLogPath_ = NamedEdit(tab, "edtSiteLogPath",
                      Tr(2116, "A log file, a folder, or a mask such as /var/log/apache2/access.log*; "
                               "several paths separated by \";\""));
   auto* log_button = new QToolButton(tab);
@@ -237,19 +224,19 @@ QWidget* TSitesModePage::BuildGeneralTab() {
   form->addRow(FormLabel(tab, "lblSiteLogPath", Tr(2115, "&Log path:"), edtLogPath_),
                WithButton(tab, edtLogPath_, log_button));
 
-  edtOutputDir_ = Edit(tab, "edtSiteOutputDir",
+  edtOutputDir_ = NamedEdit(tab, "edtSiteOutputDir",
                        Tr(2122, "Folder of the report pages; a relative path lies in the data folder"));
   QPushButton* out_button = BrowseButton(tab, "btnSiteOutputDir", Tr(2121, "Choose the output folder"));
   form->addRow(FormLabel(tab, "lblSiteOutputDir", Tr(2120, "&Output folder:"), edtOutputDir_),
                WithButton(tab, edtOutputDir_, out_button));
 
   // The advanced rows.
-  edtOutputUri_ = Edit(tab, "edtSiteOutputUri",
+  edtOutputUri_ = NamedEdit(tab, "edtSiteOutputUri",
                        Tr(2124, "Web path of the output folder, used when the program answers as "
                                 "a CGI program"));
   form->addRow(FormLabel(tab, "lblSiteOutputUri", Tr(2123, "Output &address:"), edtOutputUri_),
                edtOutputUri_);
-  edtReportFile_ = Edit(tab, "edtSiteReportFile",
+  edtReportFile_ = NamedEdit(tab, "edtSiteReportFile",
                         Tr(2126, "File of report definitions; empty: the default report set"));
   QPushButton* rep_button = BrowseButton(tab, "btnSiteReportFile", Tr(2127, "Choose the report file"));
   QWidget* report_row = WithButton(tab, edtReportFile_, rep_button);
@@ -306,7 +293,7 @@ QWidget* TSitesModePage::BuildFtpTab() {
   auto* tab = new QWidget;
   auto* form = new QFormLayout(tab);
   form->setFieldGrowthPolicy(QFormLayout::ExpandingFieldsGrow);
-  edtRemoteHost_ = Edit(tab, "edtSiteRemoteHost", Tr(2161, "Name or address of the FTP server"));
+  edtRemoteHost_ = NamedEdit(tab, "edtSiteRemoteHost", Tr(2161, "Name or address of the FTP server"));
   form->addRow(FormLabel(tab, "lblSiteRemoteHost", Tr(2131, "FTP &host:"), edtRemoteHost_),
                edtRemoteHost_);
   edtRemotePort_ = new QSpinBox(tab);
@@ -314,20 +301,20 @@ QWidget* TSitesModePage::BuildFtpTab() {
   edtRemotePort_->setRange(1, 65535);
   edtRemotePort_->setValue(21);
   form->addRow(FormLabel(tab, "lblSiteRemotePort", Tr(2132, "&Port:"), edtRemotePort_), edtRemotePort_);
-  edtUserName_ = Edit(tab, "edtSiteUserName");
+  edtUserName_ = NamedEdit(tab, "edtSiteUserName");
   form->addRow(FormLabel(tab, "lblSiteUserName", Tr(2133, "&User name:"), edtUserName_), edtUserName_);
-  edtPassword_ = Edit(tab, "edtSitePassword");
+  edtPassword_ = NamedEdit(tab, "edtSitePassword");
   edtPassword_->setEchoMode(QLineEdit::Password);
   form->addRow(FormLabel(tab, "lblSitePassword", Tr(2134, "Pass&word:"), edtPassword_), edtPassword_);
   chkPassiveMode_ = new QCheckBox(Tr(2135, "Passive mode"), tab);
   chkPassiveMode_->setObjectName(QStringLiteral("chkSitePassiveMode"));
   chkPassiveMode_->setToolTip(Tr(2136, "Use passive FTP data connections (needed behind most firewalls)"));
   form->addRow(QString(), chkPassiveMode_);
-  edtRemoteLogPath_ = Edit(tab, "edtSiteRemoteLogPath",
+  edtRemoteLogPath_ = NamedEdit(tab, "edtSiteRemoteLogPath",
                            Tr(2138, "A file, a folder ending in \"/\", or a mask such as /logs/ex*.log"));
   form->addRow(FormLabel(tab, "lblSiteRemoteLogPath", Tr(2137, "Remote log &path:"), edtRemoteLogPath_),
                edtRemoteLogPath_);
-  edtEmail_ = Edit(tab, "edtSiteEmail", Tr(2140, "Recipient of the mailed reports"));
+  edtEmail_ = NamedEdit(tab, "edtSiteEmail", Tr(2140, "Recipient of the mailed reports"));
   form->addRow(FormLabel(tab, "lblSiteEmail", Tr(2139, "&E-mail:"), edtEmail_), edtEmail_);
 
   Bind(edtRemoteHost_, &TWebSite::remote_host);

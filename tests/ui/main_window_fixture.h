@@ -14,6 +14,7 @@
 
 #include "test_support.h"
 #include "ui/main_window.h"
+#include "ui/ui_fixture.h"
 
 namespace trelvar::ui::test {
 
@@ -29,16 +30,10 @@ class MainWindowTest : public ::testing::Test {
     const std::string defaults = std::string(TRELVAR_SOURCE_DIR) + "/Default/";
     for (const char* name : {"main.ini", "websites.ini"})
       trelvar::test::WriteFile(dir / name, trelvar::test::ReadFile(defaults + name));
-    trelvar::test::WriteFile(dir / "gui.ini",
-                             "ShowMainInstructions=0\r\nShowReportsInstructions=0\r\n"
-                             "ShowResultsInstructions=0\r\nShowSitesInstructions=0\r\n"
-                             "ShowScheduleInstructions=0\r\n");
+    trelvar::test::WriteFile(dir / "gui.ini", trelvar::test::kQuietGui);
     trelvar::test::WriteFile(dir / "reports.ini", ReportsIni());
-    qputenv("TRELVAR_DATA_DIR", QByteArray::fromStdString(dir.path()));
-    main = std::make_unique<TfrmMainW>(std::vector<std::string>{});
-    main->Open();
+    main = trelvar::test::OpenMainWindow(dir.path());
     ASSERT_TRUE(main->IsOpen());
-    main->CreateModes();
   }
   void TearDown() override {
     main.reset();

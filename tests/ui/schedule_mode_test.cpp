@@ -1,6 +1,7 @@
 // The Schedule mode: editing tasks, the texts of the task list, and a due
 // task run by the main window's tick.
 #include "ui/schedule_mode.h"
+#include "ui/ui_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -50,17 +51,10 @@ struct ScheduleModeTest : ::testing::Test {
     for (const char* name : {"main.ini", "websites.ini", "reports.ini", "spiders.ini"})
       test::WriteFile(dir / name, test::ReadFile(kDefaults + name));
     test::WriteFile(dir / "ex0012.log", Head(kDefaults + "ex0012.log", 300));
-    test::WriteFile(dir / "gui.ini",
-                    "ShowMainInstructions=0\r\nShowReportsInstructions=0\r\n"
-                    "ShowResultsInstructions=0\r\nShowSitesInstructions=0\r\n"
-                    "ShowScheduleInstructions=0\r\nShowDNSLookupWarningBeta=0\r\n"
-                    "AskApproximateAnalysis=0\r\n");
+    test::WriteFile(dir / "gui.ini", test::kQuietGui);
     test::WriteFile(dir / "schedule.ini", schedule_ini);
-    qputenv("TRELVAR_DATA_DIR", QByteArray::fromStdString(dir.path()));
-    main = std::make_unique<TfrmMainW>(std::vector<std::string>{});
-    main->Open();
+    main = test::OpenMainWindow(dir.path());
     ASSERT_TRUE(main->IsOpen());
-    main->CreateModes();
   }
   void TearDown() override {
     main.reset();

@@ -12,6 +12,7 @@
 #include "reports/run_context.h"
 #include "test_support.h"
 #include "ui/main_window.h"
+#include "ui/ui_fixture.h"
 
 namespace trelvar::test {
 
@@ -37,17 +38,11 @@ class TSitesWindow {
   explicit TSitesWindow(const std::string& gui_extra = "") {
     for (const char* name : {"main.ini", "websites.ini", "reports.ini", "spiders.ini", "schedule.ini"})
       std::filesystem::copy_file(std::string(TRELVAR_RUNTIME_DIR) + "/Default/" + name, dir / name);
-    WriteFile(dir / "gui.ini",
-              "ShowMainInstructions=0\r\nShowReportsInstructions=0\r\nShowResultsInstructions=0\r\n"
-              "ShowSitesInstructions=0\r\nShowScheduleInstructions=0\r\nShowChooseLogPath=0\r\n"
-              "AskShowSiteWizard=0\r\nAskAnalyzeAfterSiteCreation=0\r\nAskForRecognizeFormat=0\r\n" +
-                  gui_extra);
-    std::string data = dir.path();
-    data.pop_back();
-    qputenv("TRELVAR_DATA_DIR", QByteArray::fromStdString(data));
-    main = std::make_unique<ui::TfrmMainW>(std::vector<std::string>{});
-    main->Open();
-    main->CreateModes();
+    WriteFile(dir / "gui.ini", std::string(kQuietGui) +
+                                   "ShowChooseLogPath=0\r\nAskShowSiteWizard=0\r\n"
+                                   "AskAnalyzeAfterSiteCreation=0\r\nAskForRecognizeFormat=0\r\n" +
+                                   gui_extra);
+    main = OpenMainWindow(dir.path());
     host = std::make_unique<TAnswerHost>();
   }
   ~TSitesWindow() {

@@ -13,6 +13,15 @@ std::string TWindowFixture::Status() const {
   return text;
 }
 
+std::unique_ptr<ui::TfrmMainW> OpenMainWindow(const std::string& data,
+                                              const std::vector<std::string>& args) {
+  qputenv("TRELVAR_DATA_DIR", QByteArray::fromStdString(data));
+  auto main = std::make_unique<ui::TfrmMainW>(args);
+  main->Open();
+  main->CreateModes();
+  return main;
+}
+
 void CloseDialog(QDialog& dialog) {
   if (auto* box = qobject_cast<QMessageBox*>(&dialog)) {
     if (QAbstractButton* b = box->defaultButton() != nullptr

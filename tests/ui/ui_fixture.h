@@ -22,17 +22,19 @@ inline const char kQuietGui[] =
     "ShowSitesInstructions=0\r\nShowScheduleInstructions=0\r\nShowDNSLookupWarningBeta=0\r\n"
     "AskApproximateAnalysis=0\r\nMainWindowState=normal\r\n";
 
+// Points the program at the data folder `data` and opens a main window
+// there, with its modes.
+std::unique_ptr<ui::TfrmMainW> OpenMainWindow(const std::string& data,
+                                              const std::vector<std::string>& args = {});
+
 // A main window on a fresh data folder (seeded from the defaults), opened
 // and with its modes; `gui_ini` is written first when not empty.
 class TWindowFixture {
  public:
   explicit TWindowFixture(const std::string& gui_ini = kQuietGui,
                           const std::vector<std::string>& args = {}) {
-    qputenv("TRELVAR_DATA_DIR", QByteArray::fromStdString(data.path()));
     if (!gui_ini.empty()) WriteFile(data / "gui.ini", gui_ini);
-    main = std::make_unique<ui::TfrmMainW>(args);
-    main->Open();
-    main->CreateModes();
+    main = OpenMainWindow(data.path(), args);
   }
   ~TWindowFixture() { main.reset(); }
 

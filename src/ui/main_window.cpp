@@ -468,7 +468,9 @@ void TfrmMainW::ShowHelp(const std::string& topic_page) {
     host_->ShowError(Translate(2020, "The help page is missing:") + " " + path);
     return;
   }
-  if (results_page_ != nullptr) {
+  // From a dialog the Results mode would open behind it: the system
+  // browser shows the page instead.
+  if (results_page_ != nullptr && QApplication::activeModalWidget() == nullptr) {
     results_page_->Navigate(Q(path), false);
     modes_->SwitchTo(static_cast<int>(TMode::Results));
     return;

@@ -11,6 +11,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <csignal>
+#include <filesystem>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -25,6 +26,7 @@
 #include "ui/progress_window.h"
 #include "ui/results_mode.h"
 #include "ui/window_tasks.h"
+#include "reports/report_base.h"
 #include "reports/report_set.h"
 #include "ui/ui_fixture.h"
 
@@ -231,6 +233,21 @@ TEST(MainWindow, RegressionTheReportSetGoesBackToItsOwnFile) {
   f.main->Modes().SwitchTo(0);
   EXPECT_EQ(test::ReadFile(f.data / "reports.ini"), reports);
   EXPECT_NE(test::ReadFile(f.data / "other.ini").find(marker), std::string::npos);
+}
+
+TEST(MainWindow, AReportFileThatCannotBeWrittenOnModeEntryIsAnErrorLine) {
+  TWindowFixture f;
+  f.main->Context().report_set->GetReportByIndex(0)->report_name = "Changed";
+  // A folder stands where the report file would be written.
+  std::filesystem::remove(f.data / "reports.ini");
+  std::filesystem::create_directory(f.data / "reports.ini");
+  f.main->Modes().SwitchTo(2);
+  EXPECT_NE(f.Status().find("reports.ini"), std::string::npos) << f.Status();
+  EXPECT_EQ(f.main->Modes().Current(), 2);
+  // The edit is still there for the next save, and the window goes on.
+  EXPECT_EQ(f.main->Context().report_set->GetReportByIndex(0)->report_name, "Changed");
+  f.main->Modes().SwitchTo(0);
+  EXPECT_EQ(f.main->Modes().Current(), 0);
 }
 
 TEST(MainWindow, AMissingHelpPageSaysSoAndNothingElseChanges) {

@@ -41,6 +41,12 @@ TfrmSiteWizard::TfrmSiteWizard(TfrmMainW& main, QWidget* parent) : QWizard(paren
   setWindowTitle(Tr(2165, "New site wizard"));
   setWizardStyle(QWizard::ModernStyle);
   setOption(QWizard::HaveHelpButton, true);
+  // The wizard's own buttons speak the user's language too.
+  setButtonText(QWizard::BackButton, Tr(2400, "< &Back"));
+  setButtonText(QWizard::NextButton, Tr(2401, "&Next >"));
+  setButtonText(QWizard::FinishButton, Tr(2402, "&Finish"));
+  setButtonText(QWizard::CancelButton, Tr(2403, "Cancel"));
+  setButtonText(QWizard::HelpButton, Tr(2404, "&Help"));
   TWS& sites = *main_.Context().sites;
 
   // Name.

@@ -390,6 +390,10 @@ void TfrmMainW::ApplyGuiSettings() {
   if (g.main_window_top >= 0) frame.moveTop(g.main_window_top);
   if (g.main_window_width > 0) frame.setWidth(g.main_window_width);
   if (g.main_window_height > 0) frame.setHeight(g.main_window_height);
+  // A size kept from a larger screen is cut to this one, so that the
+  // window's edges stay reachable.
+  if (const QScreen* shown_on = screen(); shown_on != nullptr)
+    frame.setSize(frame.size().boundedTo(shown_on->availableGeometry().size()));
   if (g.main_window_left >= 0 || g.main_window_top >= 0)
     move(frame.topLeft());
   resize(frame.size());

@@ -94,12 +94,12 @@ TEST(MainWindow, OpensOnTheDefaultsWithFiveModesAndMainSelected) {
 
 TEST(MainWindow, GuiSettingsRulesOnOpenAndSave) {
   std::string gui = test::kQuietGui;
-  gui += "MainWindowTop=-1\r\nMainWindowLeft=-1\r\nMainWindowWidth=900\r\nMainWindowHeight=0\r\n"
+  gui += "MainWindowTop=-1\r\nMainWindowLeft=-1\r\nMainWindowWidth=700\r\nMainWindowHeight=0\r\n"
          "MainWindowState=MAXIMIZED\r\nShowMainAdvOpts=-1\r\n";
   for (int i = 1; i <= 12; ++i) gui += "RecentLogPath=/logs/" + std::to_string(i) + ".log\r\n";
   TWindowFixture f(gui);
   // Width applied, a height of 0 is not, negative positions are not.
-  EXPECT_EQ(f.main->width(), 900);
+  EXPECT_EQ(f.main->width(), 700);
   EXPECT_GT(f.main->height(), 0);
   EXPECT_TRUE(f.main->windowState() & Qt::WindowMaximized);
   EXPECT_TRUE(f.main->MainPage().AdvancedBox().isChecked());

@@ -5,13 +5,11 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
-#include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QScreen>
 #include <QSplitter>
 #include <QStyle>
@@ -22,8 +20,8 @@
 
 #include "app/run_mode.h"
 #include "base/errors.h"
-#include "base/safe_file.h"
 #include "base/progress.h"
+#include "base/safe_file.h"
 #include "config/gui_settings.h"
 #include "config/main_settings.h"
 #include "config/translator.h"
@@ -34,9 +32,11 @@
 #include "reports/run_context.h"
 #include "sites/log_formats.h"
 #include "sites/sites_registry.h"
+#include "ui/about_dialog.h"
 #include "ui/download_window.h"
 #include "ui/main_mode.h"
 #include "ui/mode_controller.h"
+#include "ui/options_dialog.h"
 #include "ui/progress_window.h"
 #include "ui/qt_text.h"
 #include "ui/reports_mode.h"
@@ -46,8 +46,6 @@
 #include "ui/tip_dialog.h"
 #include "ui/window_host.h"
 #include "ui/window_tasks.h"
-#include "ui/about_dialog.h"
-#include "ui/options_dialog.h"
 
 namespace trelvar::ui {
 
@@ -536,6 +534,5 @@ void TfrmMainW::closeEvent(QCloseEvent* event) {
   event->accept();
 }
 
-void TfrmMainW::changeEvent(QEvent* event) { QMainWindow::changeEvent(event); }
 
 }  // namespace trelvar::ui

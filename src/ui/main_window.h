@@ -127,7 +127,6 @@ class TfrmMainW : public QMainWindow {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
-  void changeEvent(QEvent* event) override;
 
  private:
   void BuildMenus();

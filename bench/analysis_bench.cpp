@@ -206,7 +206,8 @@ TTiming Time(const TBenchOptions& options, const std::string& tag,
 // One analysis by the built program in `folder` as its data folder.
 std::string RunTrelvar(const std::string& program_folder, const std::string& log, int64_t lines,
                        bool shipped, bool recognise, const std::string& folder,
-                       TChildResult& result, std::string& note) {
+                       TChildResult& result, std::string& note,
+                       const std::vector<std::pair<std::string, std::string>>& extra_env = {}) {
   std::string main_ini;
   if (!ReadText(program_folder + "Default/main.ini", main_ini))
     return "cannot read " + program_folder + "Default/main.ini";
@@ -230,6 +231,7 @@ std::string RunTrelvar(const std::string& program_folder, const std::string& log
   data_dir.pop_back();  // the program adds the "/"
   // The C locale keeps the texts English, which the check below reads.
   request.set_env = {{"TRELVAR_DATA_DIR", data_dir}, {"LC_ALL", "C"}};
+  request.set_env.insert(request.set_env.end(), extra_env.begin(), extra_env.end());
   // A web server's variable would make it answer as CGI; a display would
   // let it open a browser.
   request.unset_env = {"SERVER_SOFTWARE", "DISPLAY", "WAYLAND_DISPLAY"};
@@ -457,6 +459,108 @@ bool Analysis(const TBenchOptions& options, std::vector<TBenchRow>& rows, TLogKi
   return ok;
 }
 
+// The first `lines` lines of `log` (CR LF ended) into `prefix`.
+bool WritePrefix(const std::string& log, int64_t lines, const std::string& prefix) {
+  std::ifstream in(log, std::ios::binary);
+  std::ofstream out(prefix, std::ios::binary | std::ios::trunc);
+  std::string line;
+  for (int64_t i = 0; i < lines && std::getline(in, line); ++i) out << line << '\n';
+  return in && static_cast<bool>(out.flush());
+}
+
+// The sum of the counts the preloaded counter appended to `path` (one line
+// a process), -1 when there is none.
+int64_t AllocationCount(const std::string& path) {
+  std::string text;
+  if (!ReadText(path, text) || text.empty()) return -1;
+  std::istringstream lines(text);
+  int64_t total = 0, pid = 0, count = 0;
+  while (lines >> pid >> count) total += count;
+  return total;
+}
+
+// Heap allocations per line after the first kAllocationBase lines: the
+// counted allocations of a whole run over the combined log less those of a
+// run over its first kAllocationBase lines, over the lines between. Both
+// runs write their reports, so the figure also holds what the larger report
+// data costs; the program has no counter of its own for the pass alone.
+constexpr int64_t kAllocationBase = 100000;
+
+bool Allocations(const TBenchOptions& options, std::vector<TBenchRow>& rows) {
+  const std::string program_folder = OwnFolder();
+  const std::string counter = program_folder + "trelvar-bench-allocs.so";
+  const std::string size = "-" + std::to_string(options.lines);
+  bool ok = true;
+  for (int basic = 0; basic < 2; ++basic) {
+    TBenchRow row;
+    row.measurement = "allocations";
+    row.subject = basic != 0 ? "trelvar, 1 basic report" : "trelvar, shipped reports";
+    row.items = options.lines;
+    row.throughput = true;
+    auto fail = [&](const std::string& problem) {
+      row.verdict = "FAILED: " + problem;
+      rows.push_back(row);
+      ok = false;
+    };
+    if (options.lines <= kAllocationBase) {
+      fail("needs --lines above " + std::to_string(kAllocationBase));
+      continue;
+    }
+    if (!std::filesystem::exists(counter)) {
+      fail("no " + counter + " (build the target trelvar-bench-allocs)");
+      continue;
+    }
+    const std::string log = GeneratedLog(options, TLogKind::kCombined);
+    if (log.empty()) return false;
+    row.size_mb = FileMb(log);
+    const std::string prefix = log + ".first" + std::to_string(kAllocationBase);
+    if (!std::filesystem::exists(prefix) && !WritePrefix(log, kAllocationBase, prefix)) {
+      fail("cannot write " + prefix);
+      continue;
+    }
+    int64_t counts[2] = {-1, -1};  // the first lines, the whole log
+    TTiming whole;
+    for (int part = 0; part < 2; ++part) {
+      const std::string path = part == 0 ? prefix : log;
+      const int64_t lines = part == 0 ? kAllocationBase : options.lines;
+      TBenchOptions once = options;
+      once.repeat = 1;
+      const std::string tag = "allocations" + size + (basic != 0 ? "-basic-" : "-shipped-") +
+                              std::to_string(lines);
+      const TTiming t = Time(
+          once, tag, [&](const std::string& folder, TChildResult& result, std::string& note) {
+            const std::string count_file = folder + "allocations.txt";
+            std::string problem = RunTrelvar(
+                program_folder, path, lines, basic == 0, false, folder, result, note,
+                {{"LD_PRELOAD", counter}, {"TRELVAR_BENCH_ALLOC_FILE", count_file}});
+            if (problem.empty()) counts[part] = AllocationCount(count_file);
+            if (problem.empty() && counts[part] < 0)
+              problem = "the allocation counter wrote nothing";
+            return problem;
+          });
+      if (!t.ok) {
+        fail(t.problem);
+        break;
+      }
+      if (part == 1) whole = t;
+    }
+    if (counts[0] < 0 || counts[1] < 0) continue;
+    row.seconds = whole.seconds;  // with the counter in the way
+    row.peak_mb = whole.peak_mb;
+    char text[200];
+    std::snprintf(text, sizeof text,
+                  "%.2f allocations per line after the first %lld (%lld in all, %lld for the "
+                  "first %lld)",
+                  static_cast<double>(counts[1] - counts[0]) /
+                      static_cast<double>(options.lines - kAllocationBase),
+                  static_cast<long long>(kAllocationBase), static_cast<long long>(counts[1]),
+                  static_cast<long long>(counts[0]), static_cast<long long>(kAllocationBase));
+    row.verdict = text;
+    rows.push_back(row);
+  }
+  return ok;
+}
+
 const TRegisterMeasurement kCombined(
     {"analysis",
      "trelvar -console over a generated combined log (shipped reports, one basic report) vs "
@@ -483,6 +587,12 @@ const TRegisterMeasurement kGzip(
        return Analysis(o, rows, TLogKind::kGzip);
      },
      true});
+
+const TRegisterMeasurement kAllocations(
+    {"allocations",
+     "heap allocations per line of trelvar -console after the first 100000 lines of the combined "
+     "log (counted by the preloaded trelvar-bench-allocs.so)",
+     Allocations});
 
 }  // namespace
 

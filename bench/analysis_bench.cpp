@@ -1,8 +1,11 @@
 // Whole analyses: the built program's one-shot console run over generated
-// logs, once with the shipped report set and once with a single basic
-// report, and the established analysers (analog, webalizer, goaccess) over
-// the same combined log. Each run gets a fresh folder; the best wall time
-// of --repeat runs counts, and the highest peak memory.
+// logs (combined, W3C, and the combined log gzip-compressed), once with the
+// shipped report set and once with a single basic report, and the
+// established analysers over the same logs: analog, the peer of the goal
+// verdict, over each of them; webalizer and goaccess over the combined log.
+// For gzip input `zcat FILE | wc -l` gives the floor. Each run gets a fresh
+// folder; the best wall time of --repeat runs counts, and the highest peak
+// memory.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -13,6 +16,8 @@
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include <zlib.h>
 
 #include "analysis_log_generator.h"
 #include "bench_registry.h"
@@ -59,10 +64,51 @@ double FileMb(const std::string& path) {
   return ec ? 0 : static_cast<double>(size) / (1024.0 * 1024.0);
 }
 
-// The generated log of `layout`, made once a run in the work folder.
-std::string GeneratedLog(const TBenchOptions& options, TAnalysisLogLayout layout) {
-  const bool w3c = layout == TAnalysisLogLayout::kW3cExtended;
-  const std::string path = options.work_dir + (w3c ? "analysis-w3c.log" : "analysis-combined.log");
+enum class TLogKind { kCombined, kW3c, kGzip };
+
+const char* KindName(TLogKind kind) {
+  return kind == TLogKind::kCombined ? "combined" : kind == TLogKind::kW3c ? "W3C" : "gzip";
+}
+
+// `plain` compressed into `packed` as gzip does by default (level 6).
+bool Compress(const std::string& plain, const std::string& packed) {
+  std::ifstream in(plain, std::ios::binary);
+  gzFile out = gzopen(packed.c_str(), "wb6");
+  if (!in || out == nullptr) {
+    if (out != nullptr) gzclose(out);
+    return false;
+  }
+  std::vector<char> buffer(1 << 20);
+  bool ok = true;
+  while (ok && in) {
+    in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+    const auto got = static_cast<unsigned>(in.gcount());
+    if (got > 0) ok = gzwrite(out, buffer.data(), got) == static_cast<int>(got);
+  }
+  return gzclose(out) == Z_OK && ok && !in.bad();
+}
+
+// The generated log of `kind` for this pass's size, made once a run in the
+// work folder; the gzip log is the combined one compressed.
+std::string GeneratedLog(const TBenchOptions& options, TLogKind kind) {
+  const std::string size = "-" + std::to_string(options.lines);
+  if (kind == TLogKind::kGzip) {
+    const std::string plain = GeneratedLog(options, TLogKind::kCombined);
+    if (plain.empty()) return "";
+    const std::string path = plain + ".gz";
+    if (std::filesystem::exists(path)) return path;
+    std::cerr << "compressing " << plain << " ...\n";
+    if (!Compress(plain, path)) {
+      std::cerr << "cannot write " << path << "\n";
+      return "";
+    }
+    return path;
+  }
+  const bool w3c = kind == TLogKind::kW3c;
+  const TAnalysisLogLayout layout =
+      w3c ? TAnalysisLogLayout::kW3cExtended : TAnalysisLogLayout::kApacheCombined;
+  const std::string path =
+      options.work_dir + (w3c ? "analysis-w3c" : "analysis-combined") + size + ".log";
   if (std::filesystem::exists(path)) return path;
   std::cerr << "writing " << options.lines << (w3c ? " W3C" : " combined") << " log lines to "
             << path << " ...\n";
@@ -160,7 +206,8 @@ TTiming Time(const TBenchOptions& options, const std::string& tag,
 // One analysis by the built program in `folder` as its data folder.
 std::string RunTrelvar(const std::string& program_folder, const std::string& log, int64_t lines,
                        bool shipped, bool recognise, const std::string& folder,
-                       TChildResult& result, std::string& note) {
+                       TChildResult& result, std::string& note,
+                       const std::vector<std::pair<std::string, std::string>>& extra_env = {}) {
   std::string main_ini;
   if (!ReadText(program_folder + "Default/main.ini", main_ini))
     return "cannot read " + program_folder + "Default/main.ini";
@@ -184,6 +231,7 @@ std::string RunTrelvar(const std::string& program_folder, const std::string& log
   data_dir.pop_back();  // the program adds the "/"
   // The C locale keeps the texts English, which the check below reads.
   request.set_env = {{"TRELVAR_DATA_DIR", data_dir}, {"LC_ALL", "C"}};
+  request.set_env.insert(request.set_env.end(), extra_env.begin(), extra_env.end());
   // A web server's variable would make it answer as CGI; a display would
   // let it open a browser.
   request.unset_env = {"SERVER_SOFTWARE", "DISPLAY", "WAYLAND_DISPLAY"};
@@ -213,8 +261,10 @@ std::string RunTrelvar(const std::string& program_folder, const std::string& log
 
 struct TTool {
   const char* name;
+  bool every_kind;  // runs over every log kind, else over the combined log only
   // Prepares `folder` and returns the command line.
-  std::function<std::vector<std::string>(const std::string& log, const std::string& folder)>
+  std::function<std::vector<std::string>(const std::string& log, TLogKind kind,
+                                         const std::string& folder)>
       command;
   // The number of requests the tool says it read, -1 when it does not say.
   std::function<int64_t(const std::string& folder, const std::string& console)> counted;
@@ -222,11 +272,14 @@ struct TTool {
 
 const std::vector<TTool>& Tools() {
   static const std::vector<TTool> tools = {
-      {"analog",
-       [](const std::string& log, const std::string& folder) {
-         // Only this file: -G leaves the system's configuration out.
-         WriteText(folder + "analog.cfg", "LOGFORMAT COMBINED\nLOGFILE " + log + "\nOUTFILE " +
-                                              folder + "analog.html\n");
+      {"analog", true,
+       [](const std::string& log, TLogKind kind, const std::string& folder) {
+         // Only this file: -G leaves the system's configuration out. A W3C
+         // log names its fields in its header, which analog reads.
+         std::string config = kind == TLogKind::kW3c ? "" : "LOGFORMAT COMBINED\n";
+         if (kind == TLogKind::kGzip) config += "UNCOMPRESS *.gz \"gzip -cd\"\n";
+         WriteText(folder + "analog.cfg",
+                   config + "LOGFILE " + log + "\nOUTFILE " + folder + "analog.html\n");
          return std::vector<std::string>{"analog", "-G", "+g" + folder + "analog.cfg"};
        },
        [](const std::string& folder, const std::string&) -> int64_t {
@@ -238,8 +291,8 @@ const std::vector<TTool>& Tools() {
          if (good < 0) return -1;
          return good + std::max<int64_t>(failed, 0) + std::max<int64_t>(redirected, 0);
        }},
-      {"webalizer",
-       [](const std::string& log, const std::string& folder) {
+      {"webalizer", false,
+       [](const std::string& log, TLogKind, const std::string& folder) {
          // A webalizer.conf in the working folder replaces the system's.
          WriteText(folder + "webalizer.conf",
                    "LogType clf\nHostName www.trelvar-sample.com\nIncremental no\n"
@@ -255,8 +308,8 @@ const std::vector<TTool>& Tools() {
          if (!NonEmptyFile(folder + "webalizer/index.html")) return -1;
          return NumberBefore(console, " records");
        }},
-      {"goaccess",
-       [](const std::string& log, const std::string& folder) {
+      {"goaccess", false,
+       [](const std::string& log, TLogKind, const std::string& folder) {
          return std::vector<std::string>{"goaccess", log, "--log-format=COMBINED", "-o",
                                          folder + "goaccess.html", "--no-global-config",
                                          "--no-progress"};
@@ -278,11 +331,44 @@ std::string Verdict(double lines_per_second, double goal, double peak_mb, double
   return text;
 }
 
-bool Analysis(const TBenchOptions& options, std::vector<TBenchRow>& rows, bool w3c) {
-  const std::string measurement = w3c ? "analysis-w3c" : "analysis";
-  const std::string log =
-      GeneratedLog(options, w3c ? TAnalysisLogLayout::kW3cExtended
-                                : TAnalysisLogLayout::kApacheCombined);
+TBenchRow Row(const std::string& measurement, const std::string& subject, const std::string& log,
+              int64_t lines, TLogKind kind, const char* role) {
+  TBenchRow row;
+  row.measurement = measurement;
+  row.subject = subject;
+  row.size_mb = FileMb(log);
+  row.items = lines;
+  row.throughput = true;
+  row.log_kind = KindName(kind);
+  row.role = role;
+  return row;
+}
+
+// `zcat FILE | wc -l`: the least any analysis of gzip input can take.
+bool Floor(const TBenchOptions& options, const std::string& measurement, const std::string& log,
+           std::vector<TBenchRow>& rows) {
+  TBenchRow row = Row(measurement, "zcat | wc -l (floor)", log, options.lines, TLogKind::kGzip,
+                      "floor");
+  std::string out;
+  const double seconds =
+      BestOf(options.repeat, [&] { out = RunCommand("zcat " + ShellQuote(log) + " | wc -l"); });
+  const int64_t counted = std::atoll(out.c_str());
+  if (counted != options.lines) {
+    row.verdict = "FAILED: zcat | wc -l counted " + std::to_string(counted) + " lines";
+    rows.push_back(row);
+    return false;
+  }
+  row.seconds = seconds;
+  row.verdict = "the floor of gzip input";
+  rows.push_back(row);
+  return true;
+}
+
+bool Analysis(const TBenchOptions& options, std::vector<TBenchRow>& rows, TLogKind kind) {
+  const std::string measurement = kind == TLogKind::kCombined ? "analysis"
+                                  : kind == TLogKind::kW3c    ? "analysis-w3c"
+                                                              : "analysis-gzip";
+  const std::string log = GeneratedLog(options, kind);
   if (log.empty()) return false;
   const std::string program_folder = OwnFolder();
   if (FindProgram(program_folder + "trelvar").empty()) {
@@ -292,24 +378,22 @@ bool Analysis(const TBenchOptions& options, std::vector<TBenchRow>& rows, bool w
   }
   // The memory goals are set for a million lines; larger logs may use more.
   const double scale = std::max(1.0, static_cast<double>(options.lines) / kPeakGoalLines);
+  const std::string size = "-" + std::to_string(options.lines);
 
-  bool ok = true;
+  bool ok = kind != TLogKind::kGzip || Floor(options, measurement, log, rows);
   double ours[2] = {0, 0};  // shipped set, basic report
   for (int basic = 0; basic < 2; ++basic) {
-    const std::string tag = measurement + (basic != 0 ? "-basic" : "-shipped");
+    const std::string tag = measurement + size + (basic != 0 ? "-basic" : "-shipped");
     std::cerr << "  trelvar " << (basic != 0 ? "with one basic report" : "with the shipped reports")
               << " ...\n";
     const TTiming t =
         Time(options, tag, [&](const std::string& folder, TChildResult& result, std::string& note) {
-          return RunTrelvar(program_folder, log, options.lines, basic == 0, w3c, folder, result,
-                            note);
+          return RunTrelvar(program_folder, log, options.lines, basic == 0,
+                            kind == TLogKind::kW3c, folder, result, note);
         });
-    TBenchRow row;
-    row.measurement = measurement;
-    row.subject = basic != 0 ? "trelvar, 1 basic report" : "trelvar, shipped reports";
-    row.size_mb = FileMb(log);
-    row.items = options.lines;
-    row.throughput = true;
+    TBenchRow row = Row(measurement,
+                        basic != 0 ? "trelvar, 1 basic report" : "trelvar, shipped reports", log,
+                        options.lines, kind, basic != 0 ? "basic" : "shipped");
     if (!t.ok) {
       row.verdict = "FAILED: " + t.problem;
       ok = false;
@@ -323,29 +407,27 @@ bool Analysis(const TBenchOptions& options, std::vector<TBenchRow>& rows, bool w
     }
     rows.push_back(row);
   }
-  if (w3c) return ok;
 
   for (const TTool& tool : Tools()) {
     if (std::find(options.tools.begin(), options.tools.end(), tool.name) == options.tools.end())
       continue;
-    TBenchRow row;
-    row.measurement = measurement;
-    row.subject = tool.name;
-    row.size_mb = FileMb(log);
-    row.items = options.lines;
-    row.throughput = true;
+    if (kind != TLogKind::kCombined && !tool.every_kind) continue;
+    // analog is the peer of the goal verdict.
+    TBenchRow row = Row(measurement, tool.name, log, options.lines, kind,
+                        std::string(tool.name) == "analog" ? "peer" : "");
     if (FindProgram(tool.name).empty()) {
       row.verdict = "not installed";
+      row.not_installed = true;
       rows.push_back(row);
       continue;
     }
     std::cerr << "  " << tool.name << " ...\n";
     const std::string absolute_log = std::filesystem::absolute(log).string();
     const TTiming t = Time(
-        options, measurement + "-" + tool.name,
+        options, measurement + size + "-" + tool.name,
         [&](const std::string& folder, TChildResult& result, std::string& note) -> std::string {
           TChildRequest request;
-          request.argv = tool.command(absolute_log, folder);
+          request.argv = tool.command(absolute_log, kind, folder);
           request.cwd = folder;
           request.output_path = folder + "console.txt";
           result = RunChild(request);
@@ -367,11 +449,114 @@ bool Analysis(const TBenchOptions& options, std::vector<TBenchRow>& rows, bool w
       row.seconds = t.seconds;
       row.peak_mb = t.peak_mb;
       char text[160];
-      std::snprintf(text, sizeof text, "ours/theirs: shipped %.2f, basic %.2f (%s)",
-                    ours[0] > 0 ? ours[0] / t.seconds : 0.0,
-                    ours[1] > 0 ? ours[1] / t.seconds : 0.0, t.note.c_str());
+      // The direction of the verdict's ratios: above 1 when we are faster.
+      std::snprintf(text, sizeof text, "theirs/ours: shipped %.2f, basic %.2f (%s)",
+                    ours[0] > 0 ? t.seconds / ours[0] : 0.0,
+                    ours[1] > 0 ? t.seconds / ours[1] : 0.0, t.note.c_str());
       row.verdict = text;
     }
+    rows.push_back(row);
+  }
+  return ok;
+}
+
+// The first `lines` lines of `log` (CR LF ended) into `prefix`.
+bool WritePrefix(const std::string& log, int64_t lines, const std::string& prefix) {
+  std::ifstream in(log, std::ios::binary);
+  std::ofstream out(prefix, std::ios::binary | std::ios::trunc);
+  std::string line;
+  for (int64_t i = 0; i < lines && std::getline(in, line); ++i) out << line << '\n';
+  return in && static_cast<bool>(out.flush());
+}
+
+// The sum of the counts the preloaded counter appended to `path` (one line
+// a process), -1 when there is none.
+int64_t AllocationCount(const std::string& path) {
+  std::string text;
+  if (!ReadText(path, text) || text.empty()) return -1;
+  std::istringstream lines(text);
+  int64_t total = 0, pid = 0, count = 0;
+  while (lines >> pid >> count) total += count;
+  return total;
+}
+
+// Heap allocations per line after the first kAllocationBase lines: the
+// counted allocations of a whole run over the combined log less those of a
+// run over its first kAllocationBase lines, over the lines between. Both
+// runs write their reports, so the figure also holds what the larger report
+// data costs; the program has no counter of its own for the pass alone.
+constexpr int64_t kAllocationBase = 100000;
+
+bool Allocations(const TBenchOptions& options, std::vector<TBenchRow>& rows) {
+  const std::string program_folder = OwnFolder();
+  const std::string counter = program_folder + "trelvar-bench-allocs.so";
+  const std::string size = "-" + std::to_string(options.lines);
+  bool ok = true;
+  for (int basic = 0; basic < 2; ++basic) {
+    TBenchRow row;
+    row.measurement = "allocations";
+    row.subject = basic != 0 ? "trelvar, 1 basic report" : "trelvar, shipped reports";
+    row.items = options.lines;
+    row.throughput = true;
+    auto fail = [&](const std::string& problem) {
+      row.verdict = "FAILED: " + problem;
+      rows.push_back(row);
+      ok = false;
+    };
+    if (options.lines <= kAllocationBase) {
+      fail("needs --lines above " + std::to_string(kAllocationBase));
+      continue;
+    }
+    if (!std::filesystem::exists(counter)) {
+      fail("no " + counter + " (build the target trelvar-bench-allocs)");
+      continue;
+    }
+    const std::string log = GeneratedLog(options, TLogKind::kCombined);
+    if (log.empty()) return false;
+    row.size_mb = FileMb(log);
+    const std::string prefix = log + ".first" + std::to_string(kAllocationBase);
+    if (!std::filesystem::exists(prefix) && !WritePrefix(log, kAllocationBase, prefix)) {
+      fail("cannot write " + prefix);
+      continue;
+    }
+    int64_t counts[2] = {-1, -1};  // the first lines, the whole log
+    TTiming whole;
+    for (int part = 0; part < 2; ++part) {
+      const std::string path = part == 0 ? prefix : log;
+      const int64_t lines = part == 0 ? kAllocationBase : options.lines;
+      TBenchOptions once = options;
+      once.repeat = 1;
+      const std::string tag = "allocations" + size + (basic != 0 ? "-basic-" : "-shipped-") +
+                              std::to_string(lines);
+      const TTiming t = Time(
+          once, tag, [&](const std::string& folder, TChildResult& result, std::string& note) {
+            const std::string count_file = folder + "allocations.txt";
+            std::string problem = RunTrelvar(
+                program_folder, path, lines, basic == 0, false, folder, result, note,
+                {{"LD_PRELOAD", counter}, {"TRELVAR_BENCH_ALLOC_FILE", count_file}});
+            if (problem.empty()) counts[part] = AllocationCount(count_file);
+            if (problem.empty() && counts[part] < 0)
+              problem = "the allocation counter wrote nothing";
+            return problem;
+          });
+      if (!t.ok) {
+        fail(t.problem);
+        break;
+      }
+      if (part == 1) whole = t;
+    }
+    if (counts[0] < 0 || counts[1] < 0) continue;
+    row.seconds = whole.seconds;  // with the counter in the way
+    row.peak_mb = whole.peak_mb;
+    char text[200];
+    std::snprintf(text, sizeof text,
+                  "%.2f allocations per line after the first %lld (%lld in all, %lld for the "
+                  "first %lld)",
+                  static_cast<double>(counts[1] - counts[0]) /
+                      static_cast<double>(options.lines - kAllocationBase),
+                  static_cast<long long>(kAllocationBase), static_cast<long long>(counts[1]),
+                  static_cast<long long>(counts[0]), static_cast<long long>(kAllocationBase));
+    row.verdict = text;
     rows.push_back(row);
   }
   return ok;
@@ -381,12 +566,34 @@ const TRegisterMeasurement kCombined(
     {"analysis",
      "trelvar -console over a generated combined log (shipped reports, one basic report) vs "
      "analog, webalizer, goaccess",
-     [](const TBenchOptions& o, std::vector<TBenchRow>& rows) { return Analysis(o, rows, false); }});
+     [](const TBenchOptions& o, std::vector<TBenchRow>& rows) {
+       return Analysis(o, rows, TLogKind::kCombined);
+     },
+     true});
 
 const TRegisterMeasurement kW3c(
     {"analysis-w3c",
-     "trelvar -console over a generated IIS W3C log, its format recognised from the header",
-     [](const TBenchOptions& o, std::vector<TBenchRow>& rows) { return Analysis(o, rows, true); }});
+     "trelvar -console over a generated IIS W3C log, its format recognised from the header, vs "
+     "analog",
+     [](const TBenchOptions& o, std::vector<TBenchRow>& rows) {
+       return Analysis(o, rows, TLogKind::kW3c);
+     },
+     true});
+
+const TRegisterMeasurement kGzip(
+    {"analysis-gzip",
+     "trelvar -console over the generated combined log gzip-compressed vs analog and the floor "
+     "zcat | wc -l",
+     [](const TBenchOptions& o, std::vector<TBenchRow>& rows) {
+       return Analysis(o, rows, TLogKind::kGzip);
+     },
+     true});
+
+const TRegisterMeasurement kAllocations(
+    {"allocations",
+     "heap allocations per line of trelvar -console after the first 100000 lines of the combined "
+     "log (counted by the preloaded trelvar-bench-allocs.so)",
+     Allocations});
 
 }  // namespace
 

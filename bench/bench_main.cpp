@@ -1,8 +1,10 @@
 // trelvar-bench: runs the named measurements (all without names) and
-// prints a table of seconds and ratios against the reference tools.
+// prints a table of seconds and ratios against the reference tools, then
+// the goal verdict of the analysis measurements against analog.
 //
-//   trelvar-bench [--list] [--size-mb=N] [--lines=N] [--repeat=N] [--plain=FILE]
-//                 [--gzip=FILE] [--tools=LIST] [--dir=FOLDER] [--keep] [measurement ...]
+//   trelvar-bench [--list] [--size-mb=N] [--lines=N[,N...]] [--repeat=N] [--plain=FILE]
+//                 [--gzip=FILE] [--tools=LIST] [--dir=FOLDER] [--keep] [--check]
+//                 [measurement ...]
 //
 // Build it as Release or RelWithDebInfo; a debug or sanitizer build
 // measures the instrumentation.
@@ -15,6 +17,7 @@
 #include <vector>
 
 #include "bench_registry.h"
+#include "bench_verdict.h"
 
 namespace {
 
@@ -22,14 +25,19 @@ void Usage() {
   std::cout << "usage: trelvar-bench [options] [measurement ...]\n"
                "  --list          list the measurements\n"
                "  --size-mb=N     size of generated sample logs (default 256)\n"
-               "  --lines=N       lines of the generated analysis logs (default 1000000)\n"
+               "  --lines=N[,N]   lines of the generated analysis logs (default 1000000);\n"
+               "                  with several sizes the analysis measurements run once for each\n"
+               "                  and the verdict judges linearity\n"
                "  --repeat=N      runs per timing, the best counts (default 3)\n"
                "  --plain=FILE    use FILE as the plain sample log\n"
                "  --gzip=FILE     use FILE as the gzip sample log\n"
                "  --tools=LIST    reference analysers to time, comma-separated\n"
                "                  (default analog,webalizer,goaccess; empty for none)\n"
                "  --dir=FOLDER    where the temporary work folder is made (default $TMPDIR or /tmp)\n"
-               "  --keep          keep the generated files\n";
+               "  --keep          keep the generated files\n"
+               "  --check         exit 1 when a goal of the verdict is missed, 2 when analog is\n"
+               "                  not installed; without measurement names it runs only\n"
+               "                  analysis, analysis-gzip and analysis-w3c\n";
 }
 
 bool Value(const std::string& arg, const std::string& name, std::string& value) {
@@ -96,6 +104,8 @@ std::vector<std::string> SplitList(const std::string& text) {
 int main(int argc, char** argv) {
   bench::TBenchOptions options;
   std::vector<std::string> names;
+  std::vector<int64_t> line_counts;
+  bool check = false;
   std::string base;
   if (const char* tmp = std::getenv("TMPDIR")) base = tmp;
   if (base.empty()) base = "/tmp";
@@ -112,7 +122,16 @@ int main(int argc, char** argv) {
     } else if (Value(arg, "--size-mb", value)) {
       options.size_mb = std::atoll(value.c_str());
     } else if (Value(arg, "--lines", value)) {
-      options.lines = std::atoll(value.c_str());
+      line_counts.clear();
+      for (const std::string& item : SplitList(value)) {
+        const int64_t lines = std::atoll(item.c_str());
+        if (lines < 1) {
+          std::cerr << "--lines: " << item << " is not a number of lines\n";
+          return 2;
+        }
+        if (std::find(line_counts.begin(), line_counts.end(), lines) == line_counts.end())
+          line_counts.push_back(lines);
+      }
     } else if (Value(arg, "--tools", value)) {
       options.tools = SplitList(value);
     } else if (Value(arg, "--repeat", value)) {
@@ -125,6 +144,8 @@ int main(int argc, char** argv) {
       base = value;
     } else if (arg == "--keep") {
       options.keep = true;
+    } else if (arg == "--check") {
+      check = true;
     } else if (!arg.empty() && arg[0] == '-') {
       std::cerr << "unknown option " << arg << "\n";
       Usage();
@@ -137,9 +158,13 @@ int main(int argc, char** argv) {
     }
   }
   if (options.size_mb < 1) options.size_mb = 1;
-  if (options.lines < 1) options.lines = 1;
+  if (line_counts.empty()) line_counts.push_back(options.lines);
   if (names.empty())
-    for (const auto& [name, m] : bench::Measurements()) names.push_back(name);
+    for (const auto& [name, m] : bench::Measurements())
+      if (!check || m.verdict) names.push_back(name);
+  // The verdict is against analog; --check cannot leave it out.
+  if (check && std::find(options.tools.begin(), options.tools.end(), "analog") == options.tools.end())
+    options.tools.push_back("analog");
 
   std::string tmpl = base + "/trelvar-bench-XXXXXX";
   if (mkdtemp(tmpl.data()) == nullptr) {
@@ -150,11 +175,33 @@ int main(int argc, char** argv) {
 
   std::vector<bench::TBenchRow> rows;
   bool ok = true;
-  for (const std::string& name : names) {
-    std::cerr << "measuring " << name << " ...\n";
-    if (!bench::Measurements().at(name).run(options, rows)) ok = false;
+  // Every measurement runs at the first size; those of the verdict at each.
+  for (size_t size = 0; size < line_counts.size(); ++size) {
+    options.lines = line_counts[size];
+    for (const std::string& name : names) {
+      const bench::TMeasurement& m = bench::Measurements().at(name);
+      if (size > 0 && !m.verdict) continue;
+      std::cerr << "measuring " << name;
+      if (m.verdict) std::cerr << " (" << options.lines << " lines)";
+      std::cerr << " ...\n";
+      if (!m.run(options, rows)) ok = false;
+    }
   }
   PrintRows(rows);
+
+  const std::vector<bench::TGoalFigures> figures = bench::GoalFigures(rows);
+  int status = ok ? 0 : 1;
+  if (!figures.empty() || check) {
+    const bench::TVerdict verdict = bench::Judge(figures);
+    std::cout << "\ngoals against analog\n" << bench::FormatVerdict(verdict, "analog");
+    if (check) {
+      status = bench::CheckStatus(verdict);
+      if (figures.empty()) std::cout << "no verdict: no analysis measurement ran\n";
+      std::cout << (status == 0   ? "check: every goal met\n"
+                    : status == 1 ? "check: goals missed (see the verdict column)\n"
+                                  : "check: no verdict\n");
+    }
+  }
 
   if (options.keep) {
     std::cout << "\nfiles kept in " << options.work_dir << "\n";
@@ -162,5 +209,5 @@ int main(int argc, char** argv) {
     std::error_code ec;
     std::filesystem::remove_all(options.work_dir, ec);
   }
-  return ok ? 0 : 1;
+  return status;
 }

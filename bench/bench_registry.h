@@ -21,7 +21,7 @@ struct TBenchOptions {
   int repeat = 3;           // runs per timing; the best counts
   std::map<std::string, std::string> files;  // given sample files by kind ("plain", "gzip")
   bool keep = false;        // leave generated files behind
-  int64_t lines = 1000000;  // request lines of the generated analysis logs
+  int64_t lines = 1000000;  // request lines of the generated analysis logs (this pass's size)
   // Reference analysers the analysis measurement times ("analog", "webalizer",
   // "goaccess"); empty: none.
   std::vector<std::string> tools = {"analog", "webalizer", "goaccess"};
@@ -42,6 +42,12 @@ struct TBenchRow {
   bool throughput = false;
   double peak_mb = 0;
   std::string verdict;      // goals met or missed, ratios, "not installed"
+  // Rows of the analysis measurements that the goal verdict reads: the log
+  // kind ("combined", "W3C", "gzip") and what the row times ("shipped",
+  // "basic", "peer", "floor"); empty for every other row.
+  std::string log_kind;
+  std::string role;
+  bool not_installed = false;  // the program of the row is not on this machine
 };
 
 struct TMeasurement {
@@ -49,6 +55,9 @@ struct TMeasurement {
   std::string description;
   // Returns false when the measurement could not run or its check failed.
   std::function<bool(const TBenchOptions&, std::vector<TBenchRow>&)> run;
+  // Part of the goal verdict: run once for each size of --lines, and by
+  // --check when no measurement is named.
+  bool verdict = false;
 };
 
 std::map<std::string, TMeasurement>& Measurements();

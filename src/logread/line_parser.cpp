@@ -210,6 +210,8 @@ void TLineParser::CheckFit() {
 void TLineParser::BeginScan(const std::string& log_path) {
   chooser_.SetReporter(reporter_);
   chooser_.SetLogPath(log_path);
+  if (env_.settings != nullptr && page_extensions_.List() != env_.settings->web_page_extensions)
+    page_extensions_ = TPageExtensions(env_.settings->web_page_extensions);
   const std::string caption = "Scanning log file(s)  ..";
   if (env_.progress != nullptr) {
     env_.progress->Start(caption, chooser_.TotalKB());
@@ -321,16 +323,8 @@ bool TLineParser::ApplyFilters(TLineParserLogLine& p) {
 
 bool TLineParser::IsPageExtension(const std::string& extension) const {
   if (extension.empty()) return true;
-  // The list is kept in lower case.
-  const std::string ext = LowerCase(extension);
   if (env_.settings == nullptr) return false;
-  // Whole extensions only: ".js" is no page because ".jsp" is one.
-  const std::string& list = env_.settings->web_page_extensions;
-  for (size_t at = list.find(ext); at != std::string::npos; at = list.find(ext, at + 1)) {
-    const size_t end = at + ext.size();
-    if (end == list.size() || list[end] == '.') return true;
-  }
-  return false;
+  return page_extensions_.IsPage(extension);
 }
 
 bool TLineParser::BuildDate(TLineParserLogLine& p) {

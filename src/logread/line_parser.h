@@ -51,6 +51,7 @@
 #include "logread/file_chooser.h"
 #include "logread/line_template.h"
 #include "logread/log_line.h"
+#include "logread/page_extensions.h"
 #include "logread/reject_log.h"
 #include "logread/reverse_dns.h"
 #include "platform/reverse_lookup.h"
@@ -149,6 +150,8 @@ class TLineParser {
   std::string site_template_;
   std::string active_template_;
   TLineTemplate template_;
+  // The settings' page extensions, prepared by BeginScan.
+  TPageExtensions page_extensions_;
   std::string file_name_;  // of the current file, lower-cased
   std::string file_path_;
   std::string format_name_;  // of the current file, for warnings

@@ -8,10 +8,14 @@
 // comparing them; a token takes the text up to the next occurrence of the
 // following literal (the last token takes the rest). An empty value, or a
 // literal that does not occur in the rest, rejects the line. Immutable once
-// compiled; thread-safe for concurrent cutting.
+// compiled; thread-safe for concurrent cutting. The search for each
+// token's end is chosen at compiling (one character: memchr), and the
+// fields' own storage is reused, so cutting allocates nothing once the
+// fields have grown to the usual sizes.
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -40,10 +44,16 @@ class TLineTemplate {
   static int FieldCodeOf(std::string_view token);
 
  private:
+  // What ends a token's value: the rest of the line, the next literal
+  // (of one character or more), or a token right after it (whose empty
+  // literal would always leave an empty value).
+  enum class TEnd : uint8_t { kRest, kToken, kChar, kText };
   struct TElement {
     bool is_token = false;
     std::string literal;
     int field = kFieldNil;
+    TEnd end = TEnd::kRest;  // tokens only
+    std::string separator;   // the next literal, for kChar and kText
   };
   std::vector<TElement> elements_;
   bool uses_month_name_ = false;

@@ -270,16 +270,12 @@ void TMainModePage::Analyze() {
     return;
   }
   TGUISettings& gui = main_.Gui();
-  if (!main_.Context().settings->reverse_dns_lookup && gui.show_dns_lookup_warning_beta) {
-    TfrmTip tip(&main_);
-    bool dont_show_again = false;
-    tip.ShowTip(Tr(2030, "Tip"),
-                Tr(207, "Trelvar can look up the host names of your visitors (reverse DNS). The "
-                        "reports of domains and hosts become richer, but an analysis takes longer. "
-                        "You can switch it on in the options."),
-                dont_show_again);
-    if (dont_show_again) gui.show_dns_lookup_warning_beta = false;
-  }
+  if (!main_.Context().settings->reverse_dns_lookup)
+    TfrmTip::Offer(&main_, Tr(2030, "Tip"),
+                   Tr(207, "Trelvar can look up the host names of your visitors (reverse DNS). The "
+                           "reports of domains and hosts become richer, but an analysis takes "
+                           "longer. You can switch it on in the options."),
+                   gui.show_dns_lookup_warning_beta);
   if (chkShowAdvOpts_->isChecked()) RememberOverrides();
   RunAnalysis(main_, site, false);
 }

@@ -193,15 +193,19 @@ std::string TfrmSiteWizard::NameProblem(const std::string& name) const {
   return {};
 }
 
-std::string TfrmSiteWizard::RecognizeFormat() {
-  const std::string path = Trim(S(edtLogPath_->text()));
+std::string RecognizeSiteLog(TLogFmts& formats, const std::string& path) {
   if (path.empty() || path.find_first_of("*?") != std::string::npos) {
     RunControl().ShowMessage(Translate(226,
                                        "To recognize log format, please, specify full path to concrete "
                                        "log file.\r\nThe recognision cannot be applied to path with mask."));
     return {};
   }
-  const std::string name = RecognizeLogFile(*main_.Context().formats, path, true, false);
+  return RecognizeLogFile(formats, path, true, false);
+}
+
+std::string TfrmSiteWizard::RecognizeFormat() {
+  const std::string name =
+      RecognizeSiteLog(*main_.Context().formats, Trim(S(edtLogPath_->text())));
   if (!name.empty()) FillFormats(name);
   return name;
 }

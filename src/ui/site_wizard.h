@@ -18,9 +18,19 @@ class QComboBox;
 class QLineEdit;
 class QSpinBox;
 
+namespace trelvar {
+class TLogFmts;
+}
+
 namespace trelvar::ui {
 
 class TfrmMainW;
+
+// The format of the log file at `path`, recognised with the catalogue's
+// messages; an empty path or one with a mask is refused with the message
+// that says so. "" when refused or not recognised. The site editor and the
+// wizard share it.
+std::string RecognizeSiteLog(TLogFmts& formats, const std::string& path);
 
 class TfrmSiteWizard : public QWizard {
   Q_OBJECT

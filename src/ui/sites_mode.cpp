@@ -25,7 +25,6 @@
 #include "config/gui_settings.h"
 #include "config/main_settings.h"
 #include "config/translator.h"
-#include "logread/format_recognition.h"
 #include "reports/run_context.h"
 #include "sites/sites_registry.h"
 #include "ui/main_mode.h"
@@ -726,14 +725,8 @@ void TSitesModePage::DuplicateSite() {
 std::string TSitesModePage::RecognizeFormat() {
   TWebSite* site = EditedSite();
   if (site == nullptr) return {};
-  const std::string path = Trim(S(edtLogPath_->text()));
-  if (path.empty() || path.find_first_of("*?") != std::string::npos) {
-    RunControl().ShowMessage(Translate(226,
-                                       "To recognize log format, please, specify full path to concrete "
-                                       "log file.\r\nThe recognision cannot be applied to path with mask."));
-    return {};
-  }
-  const std::string name = RecognizeLogFile(*main_.Context().formats, path, true, false);
+  const std::string name =
+      RecognizeSiteLog(*main_.Context().formats, Trim(S(edtLogPath_->text())));
   if (name.empty()) return {};
   site = EditedSite();  // the message boxes let events run
   if (site == nullptr) return name;
@@ -760,16 +753,11 @@ void TSitesModePage::LogPathChosen(const QString& path, bool is_file) {
   site->log_path = S(path);
   dirty_ = true;
   TGUISettings& gui = main_.Gui();
-  if (gui.show_choose_log_path) {
-    TfrmTip tip(this);
-    bool dont_show = false;
-    tip.ShowTip(Tr(2164, "Log path"),
-                Tr(2152, "The log path may name one file, a folder (all its files are read) or a mask "
-                         "such as access.log* or ex*.log. Several paths can be given, separated by "
-                         "\";\". Files ending in .gz are read as well."),
-                dont_show);
-    if (dont_show) gui.show_choose_log_path = false;
-  }
+  TfrmTip::Offer(this, Tr(2164, "Log path"),
+                 Tr(2152, "The log path may name one file, a folder (all its files are read) or a "
+                          "mask such as access.log* or ex*.log. Several paths can be given, "
+                          "separated by \";\". Files ending in .gz are read as well."),
+                 gui.show_choose_log_path);
   if (!is_file || !gui.ask_for_recognize_format) return;
   bool dont_ask = false;
   TQuestion question;

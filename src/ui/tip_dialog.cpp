@@ -51,4 +51,12 @@ void TfrmTip::ShowTip(const QString& title, const QString& text, bool& dont_show
   dont_show_again = chkDontShow_->isChecked();
 }
 
+void TfrmTip::Offer(QWidget* parent, const QString& title, const QString& text, bool& shown) {
+  if (!shown) return;
+  TfrmTip tip(parent);
+  bool dont_show_again = false;
+  tip.ShowTip(title, text, dont_show_again);
+  if (dont_show_again) shown = false;
+}
+
 }  // namespace trelvar::ui

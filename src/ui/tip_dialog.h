@@ -18,6 +18,9 @@ class TfrmTip : public QDialog {
   // Shows `text` until OK; `dont_show_again` gets the box's state.
   void ShowTip(const QString& title, const QString& text, bool& dont_show_again);
 
+  // Shows a tip while `shown` is on; ticking the box turns it off.
+  static void Offer(QWidget* parent, const QString& title, const QString& text, bool& shown);
+
   QCheckBox& DontShowBox() { return *chkDontShow_; }
 
  private:

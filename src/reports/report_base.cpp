@@ -125,56 +125,6 @@ bool TCustomWReport::AppendSectionHead(bool empty) {
   return empty;
 }
 
-const std::string& TCustomWReport::LineValue(ReportParam param) {
-  const TCurrentLine& c = *ctx_.current;
-  const TLogLine& l = c.line;
-  auto field = [&](int f) -> const std::string& { return c.fields[static_cast<size_t>(f)]; };
-  switch (param) {
-    case ReportParam::kHost: return field(kFieldHost);
-    case ReportParam::kIp: return field(kFieldIp);
-    case ReportParam::kCountry:
-      scratch_ = ctx_.CountryOf(field(kFieldIp));
-      return scratch_;
-    case ReportParam::kHref: return field(kFieldHref);
-    case ReportParam::kSite: return l.request->site;
-    case ReportParam::kPath: return l.request->path;
-    case ReportParam::kReferrer: return field(kFieldReferrer);
-    case ReportParam::kRefSite: return l.referrer->site;
-    case ReportParam::kRefPath: return l.referrer->path;
-    case ReportParam::kRefDomain: return l.referrer->top_level;
-    case ReportParam::kYear: return field(kFieldYear);
-    case ReportParam::kMonth: return field(kFieldMonth);
-    case ReportParam::kDay: return field(kFieldDay);
-    case ReportParam::kHour: return field(kFieldHour);
-    case ReportParam::kMin: return field(kFieldMin);
-    case ReportParam::kSec: return field(kFieldSec);
-    case ReportParam::kMonthName: return field(kFieldMonthName);
-    case ReportParam::kDayOfWeek: return l.day_of_week;
-    case ReportParam::kAgent: return field(kFieldAgent);
-    case ReportParam::kBrowser: return l.browser;
-    case ReportParam::kBrowserVersion:
-      scratch_ = l.browser + " " + l.browser_version;
-      return scratch_;
-    case ReportParam::kPlatform: return l.platform;
-    case ReportParam::kPlatformVersion:
-      scratch_ = l.platform + " " + l.platform_version;
-      return scratch_;
-    case ReportParam::kMethod: return field(kFieldMethod);
-    case ReportParam::kUriQuery: return field(kFieldUriQuery);
-    case ReportParam::kFileExt: return l.request->extension;
-    case ReportParam::kBytes: return field(kFieldBytes);
-    case ReportParam::kCookie: return field(kFieldCookie);
-    case ReportParam::kStatus: return field(kFieldStatus);
-    case ReportParam::kUserName: return field(kFieldUserName);
-    case ReportParam::kUserDomain: return field(kFieldUserDomain);
-    case ReportParam::kUserSite: return field(kFieldUserSite);
-    case ReportParam::kRobot: return RobotName(field(kFieldAgent));
-    default:
-      scratch_.clear();
-      return scratch_;
-  }
-}
-
 const std::string& TCustomWReport::RobotName(const std::string& agent) {
   const uint64_t generation = ctx_.robots.Generation();
   TLastRobot& last = last_robot_;
@@ -261,8 +211,18 @@ bool TCustomFiltredRep::FilterMatches(TReportFilter& f, const std::string& text)
 }
 
 bool TCustomFiltredRep::PassesFilters() {
-  for (TReportFilter& f : filters)
-    if (!FilterMatches(f, LineValue(f.kind))) return false;
+  // A filter answers the same for the same text, so it is asked once per
+  // value; except one that lets each line of its list match only once.
+  TLineValues& values = ctx_.values;
+  for (TReportFilter& f : filters) {
+    if (f.condition == TFilterCondition::IncludedInFileOnce) {
+      if (!FilterMatches(f, values.Text(f.kind))) return false;
+      continue;
+    }
+    int8_t& answer = f.answers.At(values.Number(f.kind), values.Epoch(f.kind));
+    if (answer == 0) answer = FilterMatches(f, values.Text(f.kind)) ? 1 : -1;
+    if (answer < 0) return false;
+  }
   return true;
 }
 
@@ -326,6 +286,7 @@ void TVisitCountingRep::ProcessLine() {
 void TCustomFiltredRep::LoadFilterLists() {
   for (TReportFilter& f : filters) {
     if (!UsesValueFile(f.condition)) continue;
+    f.answers.Clear();
     f.list.emplace();
     if (ctx_.folders == nullptr) continue;
     const std::string path = ctx_.folders->DataPath(f.value);

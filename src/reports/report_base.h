@@ -29,6 +29,7 @@
 
 #include "logread/log_line.h"
 #include "reports/html_page.h"
+#include "reports/line_values.h"
 #include "reports/report_params.h"
 #include "reports/robot_memo.h"
 #include "sites/conditions.h"
@@ -72,6 +73,10 @@ struct TReportContext {
   // The robot catalogue of the run and the robot names of the agents seen
   // (no catalogue: every agent is a person).
   TRobotMemo robots;
+
+  // The current line's values, worked out once for every report; whoever
+  // changes the current line calls its NextLine.
+  TLineValues values{*this};
 };
 
 class TCustomWReport {
@@ -113,9 +118,9 @@ class TCustomWReport {
   std::string CsvPath() const;
   void AddDefinitionLine(const std::string& line) { definition_text += line + "\r\n"; }
 
-  // The value of a parameter in the current line. The reference stays
-  // valid until the next call.
-  const std::string& LineValue(ReportParam param);
+  // The value of a parameter in the current line, valid until the next
+  // line.
+  const std::string& LineValue(ReportParam param) { return ctx_.values.Text(param); }
   // The name of the agent's robot, "" for a person; the last agent's answer
   // is kept here, so the lines of one visit cost a comparison each.
   const std::string& RobotName(const std::string& agent);
@@ -156,7 +161,6 @@ class TCustomWReport {
   int64_t CompactThreshold(int64_t limit) const;
 
   TReportContext& ctx_;
-  std::string scratch_;  // derived values of LineValue
 
  private:
   struct TLastRobot {
@@ -202,6 +206,9 @@ struct TReportFilter {
   std::string value;
   std::string value_lower;  // for URL parameters when URLs ignore case
   std::optional<TValueList> list;
+  // The filter's answers by the number of the line's value: 0 not asked
+  // yet, 1 matches, -1 does not.
+  TByValueNumber<int8_t> answers;
 };
 
 class TCustomFiltredRep : public TCustomWReport {

@@ -337,7 +337,8 @@ void TRepParser::CheckReports() {
 
 void TRepParser::ProcessReports(std::ostream& errors) {
   visits_->SetDone(false);
-  if (summary_.CountLine(*ctx_.current) && !ctx_.robots.RobotOf(ctx_.current->fields[kFieldAgent]).empty())
+  ctx_.values.NextLine();
+  if (summary_.CountLine(*ctx_.current) && !ctx_.values.Text(ReportParam::kRobot).empty())
     summary_.RobotVisit();
   for (size_t i : inline_reports_) {
     TCustomWReport& r = *reports[i];
@@ -367,6 +368,7 @@ TRepParser::TPassOutcome TRepParser::Parse() {
   visits_->Clear();
   summary_.Clear();
   ctx_.fraction_done = 0;
+  ctx_.values.Forget();
 
   // The settings the cache must share; the line times come with the save.
   TCacheHeader header;

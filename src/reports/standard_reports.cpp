@@ -79,6 +79,18 @@ TStandardRow& TStandardRep::AddRow(std::string value) {
   return added;
 }
 
+TStandardRow* TStandardRep::LineRow(ReportParam param) {
+  TLineValues& values = ctx_.values;
+  TStandardRow*& row = by_number_.At(values.Number(param), values.Epoch(param));
+  if (row == nullptr) row = Find(values.Text(param));
+  return row;
+}
+
+void TStandardRep::RememberLineRow(ReportParam param, TStandardRow& row) {
+  TLineValues& values = ctx_.values;
+  by_number_.At(values.Number(param), values.Epoch(param)) = &row;
+}
+
 void TStandardRep::CountValue(const std::string& text) {
   if (text.empty()) return;
   if (TStandardRow* row = Find(text)) {
@@ -91,11 +103,13 @@ void TStandardRep::CountValue(const std::string& text) {
 void TStandardRep::Truncate(size_t keep) {
   if (keep >= rows_.size()) return;
   rows_.resize(keep);
+  by_number_.Clear();
   index_.Clear();
   for (const auto& row : rows_) index_.Insert(row.get());
 }
 
 void TStandardRep::Clear() {
+  by_number_.Clear();
   index_.Clear();
   rows_.clear();
 }

@@ -88,6 +88,10 @@ class TStandardRep : public TReportLevel<TStandardRep, TCustomFiltredRep> {
  protected:
   TStandardRow* Find(std::string_view value);
   TStandardRow& AddRow(std::string value);
+  // The row of the current line's value of `param` (null when it has none
+  // yet), remembered by the value's number; `Remember` keeps a new row.
+  TStandardRow* LineRow(ReportParam param);
+  void RememberLineRow(ReportParam param, TStandardRow& row);
   // Keeps the first `keep` rows and drops the others.
   void Truncate(size_t keep);
 
@@ -104,6 +108,7 @@ class TStandardRep : public TReportLevel<TStandardRep, TCustomFiltredRep> {
  private:
   TRows rows_;
   TRowIndex<TStandardRow> index_;  // rows by value
+  TByValueNumber<TStandardRow*> by_number_;  // rows by the number of a line value
 };
 
 // "basic": counts one parameter of the lines.

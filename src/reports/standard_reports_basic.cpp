@@ -45,15 +45,15 @@ void TPrRep::ProcessLine() {
   // strange bytes field cannot cost, say, a browser report its lines.
   const int64_t bytes = with_kb ? BytesOfField(ctx_.current->fields[kFieldBytes]) : 0;
   const int32_t kb = WholeKilobytes(bytes);
-  const std::string& value = LineValue(param);
-  if (TStandardRow* row = Find(value)) {
+  if (TStandardRow* row = LineRow(param)) {
     if (row->count < std::numeric_limits<int32_t>::max()) ++row->count;
     if (with_kb) {
       row->total_bytes = AddBytes(row->total_bytes, bytes);
       if (kb > row->max_kb) row->max_kb = kb;
     }
   } else {
-    TStandardRow& added = AddRow(value);
+    TStandardRow& added = AddRow(LineValue(param));
+    RememberLineRow(param, added);
     added.count = 1;
     added.total_bytes = bytes;
     added.max_kb = kb;

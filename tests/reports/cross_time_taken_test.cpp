@@ -42,6 +42,7 @@ struct ReportTest : ::testing::Test {
     current.fields[kFieldMin] = "30";
     current.fields[kFieldSec] = second;
     current.line.is_hit = hit;
+    ctx.values.NextLine();
     r.ProcessLine();
   }
 };

@@ -97,18 +97,22 @@ TEST_F(ReportBaseTest, LineValuesAndFilters) {
   EXPECT_EQ(r.LineValue(ReportParam::kTimeTaken), "");
 
   r.LoadParams("filter=agent;includes;bot");
+  ctx.values.NextLine();
   r.ProcessLine();
   EXPECT_EQ(r.count, 0);  // "Bot" is not "bot"
   current.fields[kFieldAgent] = "msnbot";
+  ctx.values.NextLine();
   r.ProcessLine();
   EXPECT_EQ(r.count, 1);
 
   TCountingReport empty(ctx);
   empty.LoadParams("filter=agent;includes;");
+  ctx.values.NextLine();
   empty.ProcessLine();
   EXPECT_EQ(empty.count, 0);
   TCountingReport not_empty(ctx);
   not_empty.LoadParams("filter=agent;not_includes;");
+  ctx.values.NextLine();
   not_empty.ProcessLine();
   EXPECT_EQ(not_empty.count, 1);
 }
@@ -139,11 +143,13 @@ TEST_F(ReportBaseTest, FileFiltersOncePerAnalysis) {
   r.LoadFilterLists();
   for (const char* href : {"/a", "/a", "/b", "/b", "/c"}) {
     current.fields[kFieldHref] = href;
+    ctx.values.NextLine();
     r.ProcessLine();
   }
   EXPECT_EQ(r.count, 2);
   r.LoadFilterLists();  // the next analysis sees the whole file again
   current.fields[kFieldHref] = "/a";
+  ctx.values.NextLine();
   r.ProcessLine();
   EXPECT_EQ(r.count, 3);
 }

@@ -81,6 +81,7 @@ TEST_F(RobotParamTest, LineValueAndLineFilters) {
   int robot_lines = 0;
   for (const TCase& c : cases) {
     current.fields[kFieldAgent] = c.agent;
+    ctx.values.NextLine();
     EXPECT_EQ(people.LineValue(ReportParam::kRobot), c.robot) << c.agent;
     people.ProcessLine();
     only_robots.ProcessLine();
@@ -133,13 +134,15 @@ TEST_F(RobotParamTest, NewCatalogueReplacesRememberedAnswers) {
   TFilterProbe r(ctx);
   current.fields[kFieldAgent] = kGoogle;
   EXPECT_EQ(r.LineValue(ReportParam::kRobot), "Googlebot");
-  // The same agent again after the list changed: the report's own last
-  // answer and the memo's are both stale.
+  // The same agent on the next line after the list changed: the memo's
+  // answer is stale.
   TRobots other;
   other.LoadFromText("Mozilla\r\n");
   ctx.robots.Use(&other);
+  ctx.values.NextLine();
   EXPECT_EQ(r.LineValue(ReportParam::kRobot), "Mozilla");
   ctx.robots.Use(nullptr);
+  ctx.values.NextLine();
   EXPECT_EQ(r.LineValue(ReportParam::kRobot), "");
 }
 

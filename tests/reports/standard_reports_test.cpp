@@ -94,6 +94,7 @@ struct StandardTest : ::testing::Test {
     current.line.request = MakeSplit(l.href);
     current.line.referrer = MakeSplit(l.referrer);
     visits.SetDone(false);
+    ctx.values.NextLine();
     for (TCustomWReport* r : reports) r->ProcessLine();
   }
 };
@@ -907,6 +908,7 @@ TEST_F(OutputTest, CsvFiles) {
   agents.LoadParams("name=Agents\r\nparam=agent\r\nfooter=false\r\npagesonly=false");
   current.Clear();
   current.fields[kFieldAgent] = "Mozilla/4.0+(compatible)";
+  ctx.values.NextLine();
   agents.ProcessLine();
   agents.ExportCsv();
   EXPECT_EQ(test::ReadFile(dir / "Agents.csv"),

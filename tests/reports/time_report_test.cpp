@@ -90,6 +90,7 @@ struct TimeTest : ::testing::Test {
     current.line.is_hit = hit;
     current.line.request = MakeSplit(href);
     visits.SetDone(false);
+    ctx.values.NextLine();
     r.ProcessLine();
   }
   // One request per count on consecutive days from 1 December 2005.

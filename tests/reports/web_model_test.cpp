@@ -213,6 +213,7 @@ struct ModelTest : ::testing::Test {
     current.line.timestamp = EncodeDate(2005, 12, 7) + second / 86400.0;
     current.line.request = MakeSplit(url);
     visits.SetDone(false);
+    ctx.values.NextLine();
     r.ProcessLine();
   }
   // Visits of one client each, 10 seconds a page, finished by a late hit.

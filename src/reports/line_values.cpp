@@ -1,0 +1,205 @@
+// TLineValues: each parameter of the current line worked out once and
+// numbered by its text.
+#include "reports/line_values.h"
+
+#include <functional>
+
+#include "reports/report_base.h"
+
+namespace trelvar {
+
+const std::string& TLineValues::WorkOut(ReportParam param, std::string& own) {
+  const TCurrentLine& c = *ctx_.current;
+  const TLogLine& l = c.line;
+  auto field = [&](int f) -> const std::string& { return c.fields[static_cast<size_t>(f)]; };
+  switch (param) {
+    case ReportParam::kHost: return field(kFieldHost);
+    case ReportParam::kIp: return field(kFieldIp);
+    case ReportParam::kCountry:
+      own = ctx_.CountryOf(field(kFieldIp));
+      return own;
+    case ReportParam::kHref: return field(kFieldHref);
+    case ReportParam::kSite: return l.request->site;
+    case ReportParam::kPath: return l.request->path;
+    case ReportParam::kReferrer: return field(kFieldReferrer);
+    case ReportParam::kRefSite: return l.referrer->site;
+    case ReportParam::kRefPath: return l.referrer->path;
+    case ReportParam::kRefDomain: return l.referrer->top_level;
+    case ReportParam::kYear: return field(kFieldYear);
+    case ReportParam::kMonth: return field(kFieldMonth);
+    case ReportParam::kDay: return field(kFieldDay);
+    case ReportParam::kHour: return field(kFieldHour);
+    case ReportParam::kMin: return field(kFieldMin);
+    case ReportParam::kSec: return field(kFieldSec);
+    case ReportParam::kMonthName: return field(kFieldMonthName);
+    case ReportParam::kDayOfWeek: return l.day_of_week;
+    case ReportParam::kAgent: return field(kFieldAgent);
+    case ReportParam::kBrowser: return l.browser;
+    case ReportParam::kBrowserVersion:
+      own.assign(l.browser).append(1, ' ').append(l.browser_version);
+      return own;
+    case ReportParam::kPlatform: return l.platform;
+    case ReportParam::kPlatformVersion:
+      own.assign(l.platform).append(1, ' ').append(l.platform_version);
+      return own;
+    case ReportParam::kMethod: return field(kFieldMethod);
+    case ReportParam::kUriQuery: return field(kFieldUriQuery);
+    case ReportParam::kFileExt: return l.request->extension;
+    case ReportParam::kBytes: return field(kFieldBytes);
+    case ReportParam::kCookie: return field(kFieldCookie);
+    case ReportParam::kStatus: return field(kFieldStatus);
+    case ReportParam::kUserName: return field(kFieldUserName);
+    case ReportParam::kUserDomain: return field(kFieldUserDomain);
+    case ReportParam::kUserSite: return field(kFieldUserSite);
+    case ReportParam::kRobot: return ctx_.robots.RobotOf(field(kFieldAgent));
+    default:
+      own.clear();
+      return own;
+  }
+}
+
+namespace {
+
+// The parameter whose text a parameter is worked out from alone (itself
+// when it is a field of its own). The line parser splits every URL and
+// detects every agent the same way throughout a pass.
+ReportParam SourceOf(ReportParam param) {
+  using enum ReportParam;
+  switch (param) {
+    case kSite: case kPath: case kFileExt: return kHref;
+    case kRefSite: case kRefPath: case kRefDomain: return kReferrer;
+    case kBrowser: case kBrowserVersion: case kPlatform: case kPlatformVersion: case kRobot:
+      return kAgent;
+    case kCountry: return kIp;
+    default: return param;
+  }
+}
+
+}  // namespace
+
+void TLineValues::NextLine() {
+  ++line_;
+  // A new robot catalogue answers anew.
+  if (const uint64_t g = ctx_.robots.Generation(); g != robots_generation_) {
+    robots_generation_ = g;
+    Empty(ReportParam::kRobot);
+  }
+}
+
+const std::string& TLineValues::WorkOutText(ReportParam param) {
+  TCurrent& c = current_[ParamIndex(param)];
+  if (SourceOf(param) != param) {
+    // Known by its source's number: no working out.
+    c.text = &tables_[ParamIndex(param)].texts[Number(param)];
+  } else {
+    c.text = &WorkOut(param, c.own);
+    c.numbered = false;
+  }
+  c.line = line_;
+  return *c.text;
+}
+
+uint32_t TLineValues::WorkOutNumber(ReportParam param) {
+  TCurrent& c = current_[ParamIndex(param)];
+  const ReportParam source = SourceOf(param);
+  uint32_t number;
+  if (source != param) {
+    const uint32_t of_source = Number(source);
+    TTable& table = tables_[ParamIndex(param)];
+    const uint64_t epoch = tables_[ParamIndex(source)].epoch;
+    if (const uint32_t known = table.by_source.At(of_source, epoch); known != 0) {
+      number = known - 1;
+    } else {
+      std::string own;
+      number = Intern(param, WorkOut(param, own));
+      table.by_source.At(of_source, epoch) = number + 1;
+    }
+    c.text = &table.texts[number];
+  } else {
+    if (c.line != line_) c.text = &WorkOut(param, c.own);
+    const TLogLine& line = ctx_.current->line;
+    const TSplitRef* split = param == ReportParam::kHref       ? &line.request
+                             : param == ReportParam::kReferrer ? &line.referrer
+                                                               : nullptr;
+    // A line without its split (not worked out) is numbered by its text.
+    number = split != nullptr && *split != EmptySplit() ? InternSplit(param, *split, *c.text)
+                                                        : Intern(param, *c.text);
+  }
+  c.line = line_;
+  c.numbered = true;
+  c.number = number;
+  return number;
+}
+
+uint32_t TLineValues::Intern(ReportParam param, const std::string& text) {
+  TTable& table = tables_[ParamIndex(param)];
+  if (table.texts.size() >= kLimit) Empty(param);
+  MakeRoom(table.places, table.texts.size());
+  const uint64_t h = std::hash<std::string_view>{}(text);
+  const size_t mask = table.places.size() - 1;
+  size_t i = Start(h, mask);
+  for (;; i = (i + 1) & mask) {
+    const TPlace& p = table.places[i];
+    if (p.number == 0) break;
+    if (p.key == h && table.texts[p.number - 1] == text) return p.number - 1;
+  }
+  const auto number = static_cast<uint32_t>(table.texts.size());
+  table.texts.push_back(text);
+  table.places[i] = {h, number + 1};
+  return number;
+}
+
+void TLineValues::MakeRoom(std::vector<TPlace>& places, size_t size) {
+  if ((size + 1) * 2 <= places.size()) return;
+  std::vector<TPlace> bigger(places.empty() ? 64 : places.size() * 2);
+  const size_t mask = bigger.size() - 1;
+  for (const TPlace& p : places) {
+    if (p.number == 0) continue;
+    size_t i = Start(p.key, mask);
+    while (bigger[i].number != 0) i = (i + 1) & mask;
+    bigger[i] = p;
+  }
+  places.swap(bigger);
+}
+
+uint32_t TLineValues::InternSplit(ReportParam param, const TSplitRef& split,
+                                  const std::string& text) {
+  TTable& table = tables_[ParamIndex(param)];
+  if (table.texts.size() >= kLimit) Empty(param);
+  MakeRoom(table.split_places, table.splits.size());
+  const auto address = reinterpret_cast<uintptr_t>(split.get());
+  const size_t mask = table.split_places.size() - 1;
+  size_t i = Start(address, mask);
+  for (;; i = (i + 1) & mask) {
+    const TPlace& p = table.split_places[i];
+    if (p.number == 0) break;
+    if (p.key == address) return p.number - 1;
+  }
+  const auto number = static_cast<uint32_t>(table.texts.size());
+  table.texts.push_back(text);
+  table.splits.push_back(split);
+  table.split_places[i] = {address, number + 1};
+  return number;
+}
+
+void TLineValues::Empty(ReportParam param) {
+  TTable& table = tables_[ParamIndex(param)];
+  table.texts.clear();
+  table.places.clear();
+  table.split_places.clear();
+  table.splits.clear();
+  table.by_source.Clear();
+  table.epoch = ++epochs_;
+  // What the current line got of this table is gone with it, and so are
+  // the numbers of the parameters worked out from its texts.
+  current_[ParamIndex(param)].line = 0;
+  for (size_t i = 0; i < kParamCount; ++i)
+    if (SourceOf(ParamAt(i)) == param && ParamAt(i) != param) current_[i].line = 0;
+}
+
+void TLineValues::Forget() {
+  for (size_t i = 0; i < kParamCount; ++i) Empty(ParamAt(i));
+  ++line_;
+}
+
+}  // namespace trelvar

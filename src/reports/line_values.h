@@ -1,0 +1,135 @@
+// TLineValues: the values of the current line that reports count and
+// filter on, worked out once per line and numbered.
+//
+// Many reports read the same parameters of every line (the robot of the
+// agent, the referrer's site, the country of the client...). Each is
+// worked out here the first time a report asks for it after NextLine, and
+// shared by every report until the next line. Each distinct text of a
+// parameter also gets a number, equal for equal texts, so that reports can
+// keep what they know of a value (its row, a filter's answer) in flat
+// tables indexed by the number instead of hashing the text on every line.
+//
+// Numbers are dense from 0, per parameter. A parameter that has numbered
+// kLimit texts forgets them all and starts again, so memory stays bounded
+// on logs with endless distinct values; its Epoch then moves on, and tables
+// kept by number (TByValueNumber) empty themselves. Owned by the report
+// context; the analysis thread only.
+#pragma once
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "logread/log_line.h"
+#include "reports/report_params.h"
+
+namespace trelvar {
+
+struct TReportContext;
+
+// What a report keeps per number of one parameter's values: default
+// values until set, and all of them forgotten when the numbers are.
+template <typename T>
+class TByValueNumber {
+ public:
+  // The entry of `number` in `epoch` (from TLineValues::Epoch).
+  T& At(uint32_t number, uint64_t epoch) {
+    if (epoch != epoch_) {
+      items_.clear();
+      epoch_ = epoch;
+    }
+    if (number >= items_.size()) items_.resize(std::max<size_t>(number + 1, items_.size() * 2));
+    return items_[number];
+  }
+  void Clear() {
+    items_.clear();
+    epoch_ = 0;
+  }
+
+ private:
+  std::vector<T> items_;
+  uint64_t epoch_ = 0;
+};
+
+class TLineValues {
+ public:
+  static constexpr size_t kLimit = 100000;
+
+  explicit TLineValues(TReportContext& ctx) : ctx_(ctx) {}
+  TLineValues(const TLineValues&) = delete;
+  TLineValues& operator=(const TLineValues&) = delete;
+
+  // The context's current line is a new one: the values of the last go.
+  void NextLine();
+  // The text of `param` in the current line; valid until the next line.
+  const std::string& Text(ReportParam param) {
+    const TCurrent& c = current_[ParamIndex(param)];
+    return c.line == line_ ? *c.text : WorkOutText(param);
+  }
+  // The number of that text among the texts of `param` in this epoch.
+  uint32_t Number(ReportParam param) {
+    const TCurrent& c = current_[ParamIndex(param)];
+    return c.line == line_ && c.numbered ? c.number : WorkOutNumber(param);
+  }
+  // Moves on whenever the numbers of `param` are forgotten; never 0.
+  uint64_t Epoch(ReportParam param) const { return tables_[ParamIndex(param)].epoch; }
+  // Forgets every number (a new pass).
+  void Forget();
+
+ private:
+  // One parameter's numbered texts: an open-addressing table of numbers,
+  // at most half full, found by hash and then compared by text. A
+  // parameter worked out from another one's text (the robot from the
+  // agent, the country from the address...) also keeps its number by the
+  // number of that text, so that it costs no hashing of its own.
+  // A place of an open-addressing table: the key (a text's hash, a split's
+  // address) and the number + 1 (0: empty).
+  struct TPlace {
+    uint64_t key = 0;
+    uint32_t number = 0;
+  };
+  struct TTable {
+    std::deque<std::string> texts;  // by number; references stay valid
+    std::vector<TPlace> places;
+    // URLs are also numbered by the split the parser shares among their
+    // lines (held here, so that its address is not reused): no hashing
+    // of the text.
+    std::vector<TPlace> split_places;  // keyed by the split's address
+    std::vector<TSplitRef> splits;
+    uint64_t epoch = 1;
+    TByValueNumber<uint32_t> by_source;  // number + 1 by the source's number
+  };
+  struct TCurrent {
+    uint64_t line = 0;        // the line `text` and `number` belong to
+    const std::string* text = nullptr;
+    std::string own;          // the text when it is not a field of the line
+    bool numbered = false;
+    uint32_t number = 0;
+  };
+
+  const std::string& WorkOutText(ReportParam param);
+  uint32_t WorkOutNumber(ReportParam param);
+  const std::string& WorkOut(ReportParam param, std::string& own);
+  uint32_t Intern(ReportParam param, const std::string& text);
+  uint32_t InternSplit(ReportParam param, const TSplitRef& split, const std::string& text);
+  // Where the search for `key` starts; grows `places` to hold one more
+  // than `size` at most half full.
+  static size_t Start(uint64_t key, size_t mask) {
+    return static_cast<size_t>((key * 0x9E3779B97F4A7C15ULL) >> 32) & mask;
+  }
+  static void MakeRoom(std::vector<TPlace>& places, size_t size);
+  void Empty(ReportParam param);
+
+  TReportContext& ctx_;
+  uint64_t line_ = 1;
+  uint64_t epochs_ = 1;  // the last epoch handed out
+  uint64_t robots_generation_ = 0;  // of the robot memo the robots came from
+  std::array<TCurrent, kParamCount> current_{};
+  std::array<TTable, kParamCount> tables_{};
+};
+
+}  // namespace trelvar

@@ -1,0 +1,88 @@
+// The current line's values: worked out once per line, numbered by text.
+#include "reports/line_values.h"
+
+#include <gtest/gtest.h>
+
+#include "reports/report_base.h"
+#include "sites/robots.h"
+
+namespace trelvar {
+namespace {
+
+class LineValuesTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ctx.current = &current; }
+  void Line(const std::string& href, const std::string& agent, const std::string& ip = "1.2.3.4") {
+    current.fields[kFieldHref] = href;
+    current.fields[kFieldAgent] = agent;
+    current.fields[kFieldIp] = ip;
+    current.line.request = MakeSplit(href);
+    ctx.values.NextLine();
+  }
+  TCurrentLine current;
+  TReportContext ctx;
+};
+
+TEST_F(LineValuesTest, EqualTextsGetEqualNumbersAndSplitsNumberTheirOwnParts) {
+  TLineValues& v = ctx.values;
+  Line("/a/x.htm", "Agent A");
+  const uint32_t a = v.Number(ReportParam::kHref), dir = v.Number(ReportParam::kPath);
+  EXPECT_EQ(v.Text(ReportParam::kPath), "/a/");
+  Line("/b/y.htm", "Agent B");
+  EXPECT_NE(v.Number(ReportParam::kHref), a);
+  EXPECT_NE(v.Number(ReportParam::kPath), dir);
+  // The same URL with a split of its own (another parser memo entry) and
+  // a sibling in the same folder: the folder keeps its number.
+  Line("/a/x.htm", "Agent A");
+  EXPECT_EQ(v.Text(ReportParam::kHref), "/a/x.htm");
+  EXPECT_EQ(v.Number(ReportParam::kPath), dir);
+  Line("/a/z.htm", "Agent A");
+  EXPECT_EQ(v.Number(ReportParam::kPath), dir);
+  EXPECT_EQ(v.Text(ReportParam::kFileExt), ".htm");
+  // A line without a split is numbered by its text.
+  current.fields[kFieldHref] = "/c";
+  current.line.request = EmptySplit();
+  v.NextLine();
+  EXPECT_EQ(v.Text(ReportParam::kHref), "/c");
+  const uint32_t c = v.Number(ReportParam::kHref);
+  v.NextLine();
+  EXPECT_EQ(v.Number(ReportParam::kHref), c);
+}
+
+TEST_F(LineValuesTest, RobotsAnswerAnewWithANewCatalogueAndAfterForget) {
+  TRobots bots;
+  bots.LoadFromText("bot\r\n");
+  ctx.robots.Use(&bots);
+  Line("/", "Some bot 1.0");
+  EXPECT_EQ(ctx.values.Text(ReportParam::kRobot), "bot");
+  TRobots none;
+  ctx.robots.Use(&none);
+  Line("/", "Some bot 1.0");
+  EXPECT_EQ(ctx.values.Text(ReportParam::kRobot), "");
+  ctx.robots.Use(&bots);
+  ctx.values.Forget();
+  Line("/", "Some bot 1.0");
+  EXPECT_EQ(ctx.values.Text(ReportParam::kRobot), "bot");
+}
+
+TEST_F(LineValuesTest, AFullTableStartsAgainInANewEpochWithTheRightTexts) {
+  TLineValues& v = ctx.values;
+  Line("/", "agent 0", "10.0.0.0");
+  const uint64_t first = v.Epoch(ReportParam::kIp);
+  for (size_t i = 0; i <= TLineValues::kLimit; ++i) {
+    const std::string ip = "10.0." + std::to_string(i / 256) + "." + std::to_string(i % 256);
+    Line("/", "agent", ip);
+    ASSERT_LT(v.Number(ReportParam::kIp), TLineValues::kLimit);
+    ASSERT_EQ(v.Text(ReportParam::kIp), ip);
+    ASSERT_EQ(v.Text(ReportParam::kCountry), "N/A");  // no database
+  }
+  EXPECT_NE(v.Epoch(ReportParam::kIp), first);
+  // What a report keeps by number is forgotten with the epoch.
+  TByValueNumber<int> kept;
+  kept.At(3, first) = 7;
+  EXPECT_EQ(kept.At(3, first), 7);
+  EXPECT_EQ(kept.At(3, v.Epoch(ReportParam::kIp)), 0);
+}
+
+}  // namespace
+}  // namespace trelvar

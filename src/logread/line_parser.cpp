@@ -129,6 +129,36 @@ void Own(TLineParserLogLine& p, size_t code, std::string_view value) {
   p.views[code] = field;
 }
 
+// The number of a month's English short name in any letter case (1 for
+// "jan"); 256 for any other text, which no date accepts.
+inline int MonthNumber(std::string_view name) {
+  if (name.size() != 3) return 256;
+  // Setting bit 5 lower-cases a letter; no other character becomes one.
+  const uint32_t key = (static_cast<uint32_t>(static_cast<unsigned char>(name[0])) |
+                        static_cast<uint32_t>(static_cast<unsigned char>(name[1])) << 8 |
+                        static_cast<uint32_t>(static_cast<unsigned char>(name[2])) << 16) |
+                       0x202020u;
+  constexpr auto kKey = [](const char (&m)[4]) {
+    return static_cast<uint32_t>(m[0]) | static_cast<uint32_t>(m[1]) << 8 |
+           static_cast<uint32_t>(m[2]) << 16;
+  };
+  switch (key) {
+    case kKey("jan"): return 1;
+    case kKey("feb"): return 2;
+    case kKey("mar"): return 3;
+    case kKey("apr"): return 4;
+    case kKey("may"): return 5;
+    case kKey("jun"): return 6;
+    case kKey("jul"): return 7;
+    case kKey("aug"): return 8;
+    case kKey("sep"): return 9;
+    case kKey("oct"): return 10;
+    case kKey("nov"): return 11;
+    case kKey("dec"): return 12;
+    default: return 256;
+  }
+}
+
 std::string NumberText(int n) {
   char text[16];
   const auto r = std::to_chars(text, text + sizeof text, n);
@@ -440,7 +470,7 @@ bool TLineParser::BuildDate(TLineParserLogLine& p) {
       Own(p, kFieldDay, Part(file_name_, 6, 2));
     }
     int year = FieldNumber(v[kFieldYear]);
-    int month = template_.UsesMonthName() ? MonthIndex(v[kFieldMonthName]) + 1
+    int month = template_.UsesMonthName() ? MonthNumber(v[kFieldMonthName])
                                           : FieldNumber(v[kFieldMonth]);
     if (year > 99 && year < 200) {  // years since 1900, with a month from 0
       year += 1900;
@@ -458,6 +488,7 @@ bool TLineParser::BuildDate(TLineParserLogLine& p) {
     if (year != last_date_[0] || month != last_date_[1] || day != last_date_[2]) {
       last_day_ = EncodeDate(year, month, day);
       last_date_ = {year, month, day};
+      last_weekday_ = NumberText(DayOfWeek(last_day_));
     }
     TDateTime t = last_day_;
     const int hour = FieldNumber(v[kFieldHour]), min = FieldNumber(v[kFieldMin]),
@@ -493,12 +524,11 @@ bool TLineParser::BuildDate(TLineParserLogLine& p) {
   p.line.is_hit = request.is_page;
   if (!request.split->query.empty()) v[kFieldUriQuery] = request.split->query;
   p.line.referrer = need_referrer_split_ ? SplitCached(v[kFieldReferrer]).split : EmptySplit();
-  const int weekday = DayOfWeek(p.line.timestamp);
-  char weekday_text[16];
-  p.line.day_of_week.assign(
-      weekday_text, static_cast<size_t>(
-                        std::to_chars(weekday_text, weekday_text + sizeof weekday_text, weekday).ptr -
-                        weekday_text));
+  // Without an offset the line lies in the day just encoded.
+  if (env_.settings != nullptr && env_.settings->time_offset != 0)
+    p.line.day_of_week = NumberText(DayOfWeek(p.line.timestamp));
+  else
+    CopyText(p.line.day_of_week, last_weekday_);
   if (need_agent_ && !v[kFieldAgent].empty()) {
     const TAgentInfo& a = AgentCached(v[kFieldAgent]);
     p.line.browser = a.browser;
@@ -566,12 +596,11 @@ TLineParser::TParsed TLineParser::ParseNextLine() {
       Reject(Translate(1006, "Line does not fit the log format"), raw);
       continue;
     }
-    // Dates left at the defaults get their own copies: the defaults change
-    // before a line read ahead is delivered.
-    for (size_t k = 0; k < 3; ++k) {
-      const size_t code = kFieldYear + k;
-      if (p->views[code].data() == default_date_[k].data()) Own(*p, code, default_date_[k]);
-    }
+    // A day left at the default gets its own copy: the defaults change
+    // before a line read ahead is delivered. (Year and month are written
+    // afresh by BuildDate.)
+    if (p->views[kFieldDay].data() == default_date_[2].data())
+      Own(*p, kFieldDay, default_date_[2]);
 
     bool keep;
     try {

@@ -194,6 +194,7 @@ class TLineParser {
   // The last year, month and day encoded, and their date.
   std::array<int, 3> last_date_{-1, -1, -1};
   TDateTime last_day_ = 0;
+  std::string last_weekday_;  // of last_day_, "1" (Sunday) .. "7"
   // The last year and month written as text.
   std::pair<int, std::string> year_text_{-1, ""}, month_text_{-1, ""};
 

@@ -355,6 +355,10 @@ TEST_F(ParserTest, DatesOfValidInvalidAndBoundaryLines) {
       {"32/Dec/2024:10:00:00", 0, "ADDPAR: '2024-12-32' is not a valid date and time"},
       {"07/Dex/2024:10:00:00", 0, "ADDPAR: '2024-256-07' is not a valid date and time"},
       {"07/Dece/2024:10:00:00", 0, "ADDPAR: '2024-256-07' is not a valid date and time"},
+      {"07/De/2024:10:00:00", 0, "ADDPAR: '2024-256-07' is not a valid date and time"},
+      {"07/J@n/2024:10:00:00", 0, "ADDPAR: '2024-256-07' is not a valid date and time"},
+      {"07/J\xc1N/2024:10:00:00", 0, "ADDPAR: '2024-256-07' is not a valid date and time"},
+      {"07/1an/2024:10:00:00", 0, "ADDPAR: '2024-256-07' is not a valid date and time"},
       {"07/Dec/124:10:00:00", 0, "ADDPAR: '2024-13-07' is not a valid date and time"},
       {"07/Dec/2024:24:00:00", 0, "ADDPAR: '24:00:00' is not a valid date and time"},
       {"07/Dec/2024:23:60:00", 0, "ADDPAR: '23:60:00' is not a valid date and time"},
@@ -380,6 +384,21 @@ TEST_F(ParserTest, DatesOfValidInvalidAndBoundaryLines) {
       EXPECT_TRUE(lines.empty());
       EXPECT_EQ(rejected, std::vector<std::string>{c.reason});
     }
+  }
+}
+
+TEST_F(ParserTest, MonthNamesInAnyLetterCase) {
+  const char* const names[] = {"jan", "FEB", "Mar", "aPR", "MaY", "jun",
+                               "JUL", "Aug", "sep", "OcT", "nOV", "DEC"};
+  std::string log;
+  for (const char* name : names)
+    log += std::string("10.0.0.1 - - [15/") + name + "/2024:10:00:00 +0100] \"GET /i.htm HTTP/1.0\" 200 5\r\n";
+  const auto lines = Run(kCommonTemplate, log);
+  ASSERT_EQ(lines.size(), 12u);
+  for (int m = 1; m <= 12; ++m) {
+    EXPECT_EQ(lines[static_cast<size_t>(m - 1)].fields[kFieldMonth], std::to_string(m));
+    EXPECT_EQ(lines[static_cast<size_t>(m - 1)].line.timestamp,
+              EncodeDate(2024, m, 15) + EncodeTime(10, 0, 0));
   }
 }
 
@@ -428,7 +447,9 @@ TEST_F(ParserTest, LinesAtTheLengthLimitsAndTheEdgesOfTheCut) {
     if (c.reason.empty()) {
       ASSERT_EQ(lines.size(), 1u);
       EXPECT_TRUE(rejected.empty());
-      if (c.href != nullptr) EXPECT_EQ(lines[0].fields[kFieldHref], c.href);
+      if (c.href != nullptr) {
+        EXPECT_EQ(lines[0].fields[kFieldHref], c.href);
+      }
       EXPECT_EQ(lines[0].fields[kFieldStatus], c.status);
       EXPECT_EQ(lines[0].line.timestamp, EncodeDate(2024, 12, 7) + EncodeTime(10, 0, 0));
     } else {
@@ -493,7 +514,9 @@ TEST_F(ParserTest, PeriodicLogLinesAreSkippedWhereverTheMarkStands) {
     // A skipped line is no record; any other line is read (and here
     // delivered, or rejected when the mark spoils its fields).
     EXPECT_EQ(parser.Counts().read, c.skipped ? 0 : 1);
-    if (c.skipped) EXPECT_EQ(delivered, 0);
+    if (c.skipped) {
+      EXPECT_EQ(delivered, 0);
+    }
   }
 }
 

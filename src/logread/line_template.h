@@ -10,9 +10,9 @@
 // literal that does not occur in the rest, rejects the line. Immutable once
 // compiled; thread-safe for concurrent cutting. Compiling turns the
 // elements into one step per token (the literal before it is a count of
-// characters to skip; the search for its end is chosen then: one
-// character, memchr). Cutting into views copies nothing: the views point
-// into the line and are valid as long as it is.
+// characters to skip; the search for its end is chosen then, sixteen bytes
+// a step). Cutting into views copies nothing: the views point into the
+// line and are valid as long as it is.
 #pragma once
 
 #include <array>

@@ -86,9 +86,10 @@ struct TLogLine {
 
 // A line between parsing and hand-over. `views` are its field values:
 // they point into the raw line (fields[kFieldRawLine]) where the cut left
-// them, or into `fields` where the parser rewrote a value; the other
-// `fields` are stale storage kept for reuse. The reverse DNS reads the
-// address and writes the user name in `fields`.
+// them, into `fields` where the parser rewrote a value, or into the split
+// of the request (the query) that `line` holds; the other `fields` are
+// stale storage kept for reuse. The reverse DNS reads the address and
+// writes the user name in `fields`, and the views follow at the hand-over.
 struct TLineParserLogLine {
   std::array<std::string, kParsedFieldCount> fields;
   std::array<std::string_view, kParsedFieldCount> views;

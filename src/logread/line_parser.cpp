@@ -159,6 +159,26 @@ inline int MonthNumber(std::string_view name) {
   }
 }
 
+// A hash of a text for the tables of recently used values (its top bits
+// give the slot): of its length and of up to 24 of its bytes (the first,
+// middle and last eight), cheap for long texts; the full text is compared
+// on a hit.
+uint64_t RecentHash(std::string_view text) {
+  const size_t n = text.size();
+  const char* const d = text.data();
+  uint64_t a = n, b = 0, c = 0;
+  if (n >= 8) {
+    std::memcpy(&a, d, 8);
+    std::memcpy(&b, d + n / 2 - 4, 8);
+    std::memcpy(&c, d + n - 8, 8);
+  } else {
+    for (size_t i = 0; i < n; ++i) b = b << 8 | static_cast<unsigned char>(d[i]);
+  }
+  const uint64_t h = (a * 0x9E3779B97F4A7C15ull) ^ (b * 0xC2B2AE3D27D4EB4Full) ^
+                     (c * 0x165667B19E3779F9ull) ^ (n * 0xD6E8FEB86659FD93ull);
+  return (h ^ (h >> 29)) * 0xBF58476D1CE4E5B9ull;
+}
+
 std::string NumberText(int n) {
   char text[16];
   const auto r = std::to_chars(text, text + sizeof text, n);
@@ -370,13 +390,13 @@ void TLineParser::Recycle(TParsed p) {
 void TLineParser::ForgetUrls() {
   url_index_.Clear();
   url_memo_.clear();
-  last_url_[0] = last_url_[1] = nullptr;
+  std::fill(recent_urls_.begin(), recent_urls_.end(), nullptr);
 }
 
 const TLineParser::TSplitMemo& TLineParser::SplitCached(std::string_view url) {
-  // Neighbouring lines often repeat a URL (a referrer above all).
-  for (const TSplitMemo* last : last_url_)
-    if (last != nullptr && last->value == url) return *last;
+  // Most lines repeat a URL used a little before (a referrer above all).
+  const TSplitMemo*& recent = recent_urls_[RecentHash(url) >> (64 - kRecentBits)];
+  if (recent != nullptr && recent->value == url) return *recent;
   const TSplitMemo* memo = url_index_.Find(url);
   if (memo == nullptr) {
     if (url_memo_.size() >= kMemoLimit) ForgetUrls();
@@ -388,19 +408,24 @@ const TLineParser::TSplitMemo& TLineParser::SplitCached(std::string_view url) {
     url_index_.Insert(&added);
     memo = &added;
   }
-  last_url_[1] = last_url_[0];
-  last_url_[0] = memo;
+  // Forgetting the URLs above emptied the slot, which is still in place.
+  recent = memo;
   return *memo;
 }
 
 const TAgentInfo& TLineParser::AgentCached(std::string_view agent) {
-  if (last_agent_ != nullptr && last_agent_->first == agent) return last_agent_->second;
+  const std::pair<const std::string, TAgentInfo>*& recent =
+      recent_agents_[RecentHash(agent) >> (64 - kRecentBits)];
+  if (recent != nullptr && recent->first == agent) return recent->second;
   auto it = agent_cache_.find(agent);
   if (it == agent_cache_.end()) {
-    if (agent_cache_.size() >= kMemoLimit) agent_cache_.clear();
+    if (agent_cache_.size() >= kMemoLimit) {
+      agent_cache_.clear();
+      std::fill(recent_agents_.begin(), recent_agents_.end(), nullptr);
+    }
     it = agent_cache_.emplace(std::string(agent), DetectAgent(std::string(agent))).first;
   }
-  last_agent_ = &*it;
+  recent = &*it;
   return it->second;
 }
 

@@ -220,8 +220,12 @@ class TLineParser {
     size_t operator()(std::string_view v) const { return std::hash<std::string_view>{}(v); }
   };
   std::unordered_map<std::string, TAgentInfo, TTextHash, std::equal_to<>> agent_cache_;
-  const TSplitMemo* last_url_[2] = {nullptr, nullptr};
-  const std::pair<const std::string, TAgentInfo>* last_agent_ = nullptr;
+  // Recently used splits and agents, by a cheap hash of their text.
+  static constexpr int kRecentBits = 12;
+  std::vector<const TSplitMemo*> recent_urls_ =
+      std::vector<const TSplitMemo*>(size_t{1} << kRecentBits);
+  std::vector<const std::pair<const std::string, TAgentInfo>*> recent_agents_ =
+      std::vector<const std::pair<const std::string, TAgentInfo>*>(size_t{1} << kRecentBits);
 };
 
 }  // namespace trelvar

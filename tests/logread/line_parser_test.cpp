@@ -585,5 +585,47 @@ TEST_F(ParserTest, PagesFollowTheExtensionListOfEachScan) {
   EXPECT_EQ(hits(), (std::vector<bool>{true, false}));
 }
 
+TEST_F(ParserTest, ManyInterleavedUrlsAndAgentsEachGetTheirOwnSplitAndBrowser) {
+  // Splits and agents are remembered and found again by a cheap hash of a
+  // few of their bytes: texts alike in those bytes (same length, start,
+  // middle and end) must never be taken for one another.
+  const char* const agents[] = {
+      "Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 Chrome/124.0 Safari/537.36",
+      "Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 Firefox/24.00 Safari/537.36",
+      "Mozilla/5.0 (X11; Linux x86_64; rv:125.0) Gecko/20100101 Firefox/125.0",
+      "Mozilla/5.0 (Macintosh; Intel Mac OS X 10_15_7) AppleWebKit/605.1.15 Version/17.4 Safari/605.1.15",
+      "Googlebot/2.1 (+http://www.google.com/bot.html)", "curl/8.5.0", "Wget/1.21"};
+  std::string log;
+  std::vector<std::string> hrefs;
+  for (int i = 0; i < 3000; ++i) {
+    // Same length, first, middle and last eight bytes in pairs of URLs
+    const int n = i % 1500;
+    // (the 12th character differs, the others sampled are alike).
+    const std::string href = "/catalogue/" + std::string(i < 1500 ? "a" : "b") +
+                             "/section/x" + std::to_string(1000 + n) + "/a-long-product-name/item." +
+                             (n % 3 == 0 ? "htm" : n % 3 == 1 ? "gif" : "php");
+    hrefs.push_back(href);
+    log += "10.0.0.1 - - [07/Dec/2005:13:05:01 +0100] \"GET " + href + " HTTP/1.0\" 200 5 \"-\" \"" +
+           agents[i % 7] + "\"\r\n";
+  }
+  Settings("WebPageExtensions=.htm\r\n");
+  const auto lines = Run("<ip> <nil> <nil> [<day>/<month_>/<year>:<hour>:<min>:<sec> <nil>] "
+                         "\"<method> <href> <version>\" <status> <bytes> \"<referrer>\" \"<agent>\"",
+                         log);
+  ASSERT_EQ(lines.size(), hrefs.size());
+  for (size_t i = 0; i < lines.size(); ++i) {
+    SCOPED_TRACE(hrefs[i]);
+    const TSplitURL expected = SplitUrl(hrefs[i]);
+    EXPECT_EQ(lines[i].line.request->path, expected.path);
+    EXPECT_EQ(lines[i].line.request->document, expected.document);
+    EXPECT_EQ(lines[i].line.is_hit, expected.extension == ".htm");
+    const TAgentInfo agent = DetectAgent(agents[i % 7]);
+    EXPECT_EQ(lines[i].line.browser, agent.browser);
+    EXPECT_EQ(lines[i].line.browser_version, agent.browser_version);
+    EXPECT_EQ(lines[i].line.platform, agent.platform);
+    if (HasFailure()) break;
+  }
+}
+
 }  // namespace
 }  // namespace trelvar

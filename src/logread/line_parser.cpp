@@ -1,6 +1,12 @@
 #include "logread/line_parser.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "base/errors.h"
 #include "base/progress.h"
@@ -19,8 +25,35 @@ namespace {
 // that a log of endless distinct values cannot grow them without bound.
 constexpr size_t kMemoLimit = 200000;
 
-bool StartsWith(const std::string& text, std::string_view prefix) {
-  return text.size() >= prefix.size() && text.compare(0, prefix.size(), prefix) == 0;
+inline bool StartsWith(std::string_view text, std::string_view prefix) {
+  return text.size() >= prefix.size() && std::memcmp(text.data(), prefix.data(), prefix.size()) == 0;
+}
+
+// Whether `text` contains `part` (two characters or more). Where SSE2 is
+// there, sixteen places are tried a step for the first two characters.
+bool ContainsText(std::string_view text, std::string_view part) {
+  const size_t n = part.size();
+  if (text.size() < n) return false;
+  const char* const data = text.data();
+  const size_t last = text.size() - n;  // the last place `part` can begin
+  size_t pos = 0;
+#if defined(__SSE2__)
+  const __m128i first = _mm_set1_epi8(part[0]);
+  const __m128i second = _mm_set1_epi8(part[1]);
+  for (; pos + 16 <= last; pos += 16) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + pos));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + pos + 1));
+    auto mask = static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, second))));
+    for (; mask != 0; mask &= mask - 1) {
+      const size_t at = pos + static_cast<size_t>(__builtin_ctz(mask));
+      if (std::memcmp(data + at, part.data(), n) == 0) return true;
+    }
+  }
+#endif
+  for (; pos <= last; ++pos)
+    if (data[pos] == part[0] && std::memcmp(data + pos, part.data(), n) == 0) return true;
+  return false;
 }
 
 void TrimInPlace(std::string& s) {
@@ -32,27 +65,124 @@ void TrimInPlace(std::string& s) {
   s.erase(0, begin);
 }
 
+[[gnu::noinline]] int GeneralFieldNumber(std::string_view text) { return StrToInt(Trim(text)); }
+
 // The trimmed text as a whole number; raises EConvertError otherwise.
-int FieldNumber(const std::string& text) {
+inline int FieldNumber(std::string_view text) {
   // Plain digits, the usual case, need no general conversion.
   if (!text.empty() && text.size() <= 9) {
     int v = 0;
-    bool digits = true;
     for (char c : text) {
-      if (c < '0' || c > '9') {
-        digits = false;
-        break;
-      }
+      if (c < '0' || c > '9') return GeneralFieldNumber(text);
       v = v * 10 + (c - '0');
     }
-    if (digits) return v;
+    return v;
   }
-  return StrToInt(Trim(text));
+  return GeneralFieldNumber(text);
 }
 
 // Characters `pos` to `pos + n` of `text`, as far as it has them.
-std::string Part(const std::string& text, size_t pos, size_t n) {
-  return pos < text.size() ? text.substr(pos, n) : std::string();
+std::string_view Part(const std::string& text, size_t pos, size_t n) {
+  return pos < text.size() ? std::string_view(text).substr(pos, n) : std::string_view();
+}
+
+// Copies `from` (which must not point into `to`) into `to`, reusing its
+// storage. Most values keep their length from line to line, and then the
+// bytes are simply overwritten.
+[[gnu::always_inline]] inline void CopyText(std::string& to, std::string_view from) {
+  const size_t n = from.size();
+  if (n <= to.size()) {
+    char* const d = to.data();
+    const char* const s = from.data();
+    // Short values are copied in two overlapping words, without a call.
+    if (n >= 16) {
+      std::memcpy(d, s, n);
+    } else if (n >= 8) {
+      uint64_t head, tail;
+      std::memcpy(&head, s, 8);
+      std::memcpy(&tail, s + n - 8, 8);
+      std::memcpy(d, &head, 8);
+      std::memcpy(d + n - 8, &tail, 8);
+    } else if (n >= 4) {
+      uint32_t head, tail;
+      std::memcpy(&head, s, 4);
+      std::memcpy(&tail, s + n - 4, 4);
+      std::memcpy(d, &head, 4);
+      std::memcpy(d + n - 4, &tail, 4);
+    } else if (n > 0) {
+      d[0] = s[0];
+      d[n / 2] = s[n / 2];
+      d[n - 1] = s[n - 1];
+    }
+    if (n < to.size()) to.erase(n);
+    return;
+  }
+  to.clear();
+  to.append(from.data(), n);
+}
+
+// Gives field `code` of `p` its own copy of `value` (which must not point
+// into that field) and points the field's view at it.
+void Own(TLineParserLogLine& p, size_t code, std::string_view value) {
+  std::string& field = p.fields[code];
+  CopyText(field, value);
+  p.views[code] = field;
+}
+
+// The number of a month's English short name in any letter case (1 for
+// "jan"); 256 for any other text, which no date accepts.
+inline int MonthNumber(std::string_view name) {
+  if (name.size() != 3) return 256;
+  // Setting bit 5 lower-cases a letter; no other character becomes one.
+  const uint32_t key = (static_cast<uint32_t>(static_cast<unsigned char>(name[0])) |
+                        static_cast<uint32_t>(static_cast<unsigned char>(name[1])) << 8 |
+                        static_cast<uint32_t>(static_cast<unsigned char>(name[2])) << 16) |
+                       0x202020u;
+  constexpr auto kKey = [](const char (&m)[4]) {
+    return static_cast<uint32_t>(m[0]) | static_cast<uint32_t>(m[1]) << 8 |
+           static_cast<uint32_t>(m[2]) << 16;
+  };
+  switch (key) {
+    case kKey("jan"): return 1;
+    case kKey("feb"): return 2;
+    case kKey("mar"): return 3;
+    case kKey("apr"): return 4;
+    case kKey("may"): return 5;
+    case kKey("jun"): return 6;
+    case kKey("jul"): return 7;
+    case kKey("aug"): return 8;
+    case kKey("sep"): return 9;
+    case kKey("oct"): return 10;
+    case kKey("nov"): return 11;
+    case kKey("dec"): return 12;
+    default: return 256;
+  }
+}
+
+// A hash of a text for the tables of recently used values (its top bits
+// give the slot): of its length and of up to 24 of its bytes (the first,
+// middle and last eight), cheap for long texts; the full text is compared
+// on a hit.
+uint64_t RecentHash(std::string_view text) {
+  const size_t n = text.size();
+  const char* const d = text.data();
+  uint64_t a = n, b = 0, c = 0;
+  if (n >= 8) {
+    std::memcpy(&a, d, 8);
+    std::memcpy(&b, d + n / 2 - 4, 8);
+    std::memcpy(&c, d + n - 8, 8);
+  } else {
+    for (size_t i = 0; i < n; ++i) b = b << 8 | static_cast<unsigned char>(d[i]);
+  }
+  const uint64_t h = (a * 0x9E3779B97F4A7C15ull) ^ (b * 0xC2B2AE3D27D4EB4Full) ^
+                     (c * 0x165667B19E3779F9ull) ^ (n * 0xD6E8FEB86659FD93ull);
+  return (h ^ (h >> 29)) * 0xBF58476D1CE4E5B9ull;
+}
+
+std::string NumberText(int n) {
+  char text[16];
+  const auto r = std::to_chars(text, text + sizeof text, n);
+  return std::string(text, static_cast<size_t>(r.ptr - text));
 }
 
 // Lines that begin with ":" are directives, unless the first field is an
@@ -61,6 +191,9 @@ bool BeginsWithIPv6Address(const std::string& raw) {
   const size_t end = raw.find_first_of(" \t,");
   return IsIPv6Address(std::string_view(raw).substr(0, end));
 }
+
+// The views of a line before it is cut: all empty.
+constexpr std::array<std::string_view, kParsedFieldCount> kNoViews{};
 
 // Of the first lines of a file, this many decide whether its format fits.
 constexpr int64_t kFitSample = 1000;
@@ -180,6 +313,9 @@ void TLineParser::DeliverFileStarts(uint32_t file_no) {
     delivered_file_ = start.no;
     delivered_live_ = start.live;
     if (dns_.Active()) delivered_live_[kFieldUserName] = true;
+    delivered_list_.clear();
+    for (size_t i = 0; i < kCurrentFieldCount; ++i)
+      if (delivered_live_[i]) delivered_list_.push_back(static_cast<uint8_t>(i));
     // Fields the new format does not fill must not keep old values.
     if (env_.current != nullptr)
       for (std::string& f : env_.current->fields) f.clear();
@@ -210,8 +346,11 @@ void TLineParser::CheckFit() {
 void TLineParser::BeginScan(const std::string& log_path) {
   chooser_.SetReporter(reporter_);
   chooser_.SetLogPath(log_path);
-  if (env_.settings != nullptr && page_extensions_.List() != env_.settings->web_page_extensions)
+  if (env_.settings != nullptr && page_extensions_.List() != env_.settings->web_page_extensions) {
     page_extensions_ = TPageExtensions(env_.settings->web_page_extensions);
+    // The remembered URLs know whether they are pages by the old list.
+    ForgetUrls();
+  }
   const std::string caption = "Scanning log file(s)  ..";
   if (env_.progress != nullptr) {
     env_.progress->Start(caption, chooser_.TotalKB());
@@ -248,39 +387,58 @@ void TLineParser::Recycle(TParsed p) {
   if (p != nullptr && free_lines_.size() < 64) free_lines_.push_back(std::move(p));
 }
 
-const TSplitRef& TLineParser::SplitCached(const std::string& url) {
-  // Neighbouring lines often repeat a URL (a referrer above all).
-  for (const TSplitMemo* last : last_url_)
-    if (last != nullptr && last->value == url) return last->split;
+void TLineParser::ForgetUrls() {
+  url_index_.Clear();
+  url_memo_.clear();
+  std::fill(recent_urls_.begin(), recent_urls_.end(), nullptr);
+}
+
+const TLineParser::TSplitMemo& TLineParser::SplitCached(std::string_view url) {
+  // Most lines repeat a URL used a little before (a referrer above all).
+  const TSplitMemo*& recent = recent_urls_[RecentHash(url) >> (64 - kRecentBits)];
+  if (recent != nullptr && recent->value == url) return *recent;
   const TSplitMemo* memo = url_index_.Find(url);
   if (memo == nullptr) {
-    if (url_memo_.size() >= kMemoLimit) {
-      url_index_.Clear();
-      url_memo_.clear();
-      last_url_[0] = last_url_[1] = nullptr;
-    }
-    TSplitMemo& added = url_memo_.emplace_back(TSplitMemo{url, MakeSplit(url)});
+    if (url_memo_.size() >= kMemoLimit) ForgetUrls();
+    std::string value(url);
+    TSplitRef split = MakeSplit(value);
+    const bool is_page = IsPageExtension(split->extension);
+    TSplitMemo& added =
+        url_memo_.emplace_back(TSplitMemo{std::move(value), std::move(split), is_page});
     url_index_.Insert(&added);
     memo = &added;
   }
-  last_url_[1] = last_url_[0];
-  last_url_[0] = memo;
-  return memo->split;
+  // Forgetting the URLs above emptied the slot, which is still in place.
+  recent = memo;
+  return *memo;
 }
 
-const TAgentInfo& TLineParser::AgentCached(const std::string& agent) {
-  if (last_agent_ != nullptr && last_agent_->first == agent) return last_agent_->second;
+const TAgentInfo& TLineParser::AgentCached(std::string_view agent) {
+  const std::pair<const std::string, TAgentInfo>*& recent =
+      recent_agents_[RecentHash(agent) >> (64 - kRecentBits)];
+  if (recent != nullptr && recent->first == agent) return recent->second;
   auto it = agent_cache_.find(agent);
   if (it == agent_cache_.end()) {
-    if (agent_cache_.size() >= kMemoLimit) agent_cache_.clear();
-    it = agent_cache_.emplace(agent, DetectAgent(agent)).first;
+    if (agent_cache_.size() >= kMemoLimit) {
+      agent_cache_.clear();
+      std::fill(recent_agents_.begin(), recent_agents_.end(), nullptr);
+    }
+    it = agent_cache_.emplace(std::string(agent), DetectAgent(std::string(agent))).first;
   }
-  last_agent_ = &*it;
+  recent = &*it;
   return it->second;
 }
 
 bool TLineParser::ApplyFilters(TLineParserLogLine& p) {
-  if (env_.site == nullptr) return true;
+  if (env_.site == nullptr || env_.site->filters.empty()) return true;
+  // Filters work on the fields' own texts; the views follow them after.
+  for (size_t i = 0; i < kParsedFieldCount; ++i) p.fields[i].assign(p.views[i]);
+  struct TRepoint {
+    TLineParserLogLine& p;
+    ~TRepoint() {
+      for (size_t i = 0; i < kParsedFieldCount; ++i) p.views[i] = p.fields[i];
+    }
+  } repoint{p};
   for (TSiteFilter& f : env_.site->filters) {
     std::string& field = p.fields[static_cast<size_t>(f.line_field)];
     if (!ConditionHolds(f.condition, field, f.value,
@@ -328,17 +486,17 @@ bool TLineParser::IsPageExtension(const std::string& extension) const {
 }
 
 bool TLineParser::BuildDate(TLineParserLogLine& p) {
-  auto& f = p.fields;
+  auto& v = p.views;
   try {
-    if (f[kFieldDay].empty() && (StartsWith(file_name_, "ex") || StartsWith(file_name_, "in"))) {
+    if (v[kFieldDay].empty() && (StartsWith(file_name_, "ex") || StartsWith(file_name_, "in"))) {
       // A name too short for a date gives no date, and the line fails.
-      f[kFieldYear] = Part(file_name_, 2, 2);
-      f[kFieldMonth] = Part(file_name_, 4, 2);
-      f[kFieldDay] = Part(file_name_, 6, 2);
+      Own(p, kFieldYear, Part(file_name_, 2, 2));
+      Own(p, kFieldMonth, Part(file_name_, 4, 2));
+      Own(p, kFieldDay, Part(file_name_, 6, 2));
     }
-    if (template_.UsesMonthName()) f[kFieldMonth] = std::to_string(MonthIndex(f[kFieldMonthName]) + 1);
-    int year = FieldNumber(f[kFieldYear]);
-    int month = FieldNumber(f[kFieldMonth]);
+    int year = FieldNumber(v[kFieldYear]);
+    int month = template_.UsesMonthName() ? MonthNumber(v[kFieldMonthName])
+                                          : FieldNumber(v[kFieldMonth]);
     if (year > 99 && year < 200) {  // years since 1900, with a month from 0
       year += 1900;
       ++month;
@@ -346,21 +504,32 @@ bool TLineParser::BuildDate(TLineParserLogLine& p) {
     // Two-digit years: 00 to 69 are this century, 70 to 99 the last.
     if (year < 70) year += 2000;
     else if (year < 100) year += 1900;
-    f[kFieldYear] = std::to_string(year);
-    f[kFieldMonth] = std::to_string(month);
-    TDateTime t = EncodeDate(year, month, FieldNumber(f[kFieldDay]));
-    const int hour = FieldNumber(f[kFieldHour]), min = FieldNumber(f[kFieldMin]),
-              sec = FieldNumber(f[kFieldSec]);
+    if (year != year_text_.first) year_text_ = {year, NumberText(year)};
+    if (month != month_text_.first) month_text_ = {month, NumberText(month)};
+    Own(p, kFieldYear, year_text_.second);
+    Own(p, kFieldMonth, month_text_.second);
+    const int day = FieldNumber(v[kFieldDay]);
+    // Neighbouring lines mostly share their day.
+    if (year != last_date_[0] || month != last_date_[1] || day != last_date_[2]) {
+      last_day_ = EncodeDate(year, month, day);
+      last_date_ = {year, month, day};
+      last_weekday_ = NumberText(DayOfWeek(last_day_));
+    }
+    TDateTime t = last_day_;
+    const int hour = FieldNumber(v[kFieldHour]), min = FieldNumber(v[kFieldMin]),
+              sec = FieldNumber(v[kFieldSec]);
     if (hour < 0 || hour > 23 || min < 0 || min > 59 || sec < 0 || sec > 59)
-      throw EConvertError(InvalidDateTimeMessage(f[kFieldHour] + ":" + f[kFieldMin] + ":" +
-                                                 f[kFieldSec]));
+      throw EConvertError(InvalidDateTimeMessage(std::string(v[kFieldHour]) + ":" +
+                                                 std::string(v[kFieldMin]) + ":" +
+                                                 std::string(v[kFieldSec])));
     t += EncodeTime(hour, min, sec);
     if (env_.settings != nullptr && env_.settings->time_offset != 0) {
       t += env_.settings->time_offset / 1440.0;
       // The offset must not carry a date out of the calendar.
       if (!IsValidDateTime(t))
-        throw EConvertError(InvalidDateTimeMessage(f[kFieldYear] + "-" + f[kFieldMonth] + "-" +
-                                                   f[kFieldDay]));
+        throw EConvertError(InvalidDateTimeMessage(std::string(v[kFieldYear]) + "-" +
+                                                   std::string(v[kFieldMonth]) + "-" +
+                                                   std::string(v[kFieldDay])));
     }
     p.line.timestamp = t;
   } catch (const EConvertError& e) {
@@ -368,15 +537,25 @@ bool TLineParser::BuildDate(TLineParserLogLine& p) {
     return false;
   }
 
-  if (env_.settings != nullptr && !env_.settings->case_sensitive_urls)
-    f[kFieldHref] = LowerCase(f[kFieldHref]);
-  p.line.request = SplitCached(f[kFieldHref]);
-  if (!p.line.request->query.empty()) f[kFieldUriQuery] = p.line.request->query;
-  p.line.referrer = need_referrer_split_ ? SplitCached(f[kFieldReferrer]) : EmptySplit();
-  p.line.is_hit = IsPageExtension(p.line.request->extension);
-  p.line.day_of_week = std::to_string(DayOfWeek(p.line.timestamp));
-  if (need_agent_ && !f[kFieldAgent].empty()) {
-    const TAgentInfo& a = AgentCached(f[kFieldAgent]);
+  if (env_.settings != nullptr && !env_.settings->case_sensitive_urls) {
+    std::string& href = p.fields[kFieldHref];
+    href.assign(v[kFieldHref]);
+    for (char& c : href)
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+    v[kFieldHref] = href;
+  }
+  const TSplitMemo& request = SplitCached(v[kFieldHref]);
+  p.line.request = request.split;
+  p.line.is_hit = request.is_page;
+  if (!request.split->query.empty()) v[kFieldUriQuery] = request.split->query;
+  p.line.referrer = need_referrer_split_ ? SplitCached(v[kFieldReferrer]).split : EmptySplit();
+  // Without an offset the line lies in the day just encoded.
+  if (env_.settings != nullptr && env_.settings->time_offset != 0)
+    p.line.day_of_week = NumberText(DayOfWeek(p.line.timestamp));
+  else
+    CopyText(p.line.day_of_week, last_weekday_);
+  if (need_agent_ && !v[kFieldAgent].empty()) {
+    const TAgentInfo& a = AgentCached(v[kFieldAgent]);
     p.line.browser = a.browser;
     p.line.browser_version = a.browser_version;
     p.line.platform = a.platform;
@@ -402,7 +581,7 @@ TLineParser::TParsed TLineParser::ParseNextLine() {
 
     // A parsed line starts empty: the fields a format does not fill must
     // not keep the values of an earlier line, of this file or another.
-    for (std::string& f : p->fields) f.clear();
+    p->views = kNoViews;
     // Reading may start the next file, which resets the default date.
     std::string& raw = p->fields[kFieldRawLine];
     chooser_.ReadLine(raw);
@@ -416,6 +595,7 @@ TLineParser::TParsed TLineParser::ParseNextLine() {
       }
     }
     TrimInPlace(raw);
+    p->views[kFieldRawLine] = raw;
     if (StartsWith(raw, "#Date: ") && raw.size() >= 17) {
       // The date of the lines that follow (characters 8-11, 13-14, 16-17).
       default_date_[0] = raw.substr(7, 4);
@@ -423,7 +603,7 @@ TLineParser::TParsed TLineParser::ParseNextLine() {
       default_date_[2] = raw.substr(15, 2);
     }
     if (raw.empty() || raw[0] == '#' || StartsWith(raw, "INIT:") ||
-        raw.find("Periodic-Log") != std::string::npos ||
+        ContainsText(raw, "Periodic-Log") ||
         (raw[0] == ':' && !BeginsWithIPv6Address(raw)))
       continue;
     p->file_no = file_no_;
@@ -434,13 +614,18 @@ TLineParser::TParsed TLineParser::ParseNextLine() {
       Reject(Translate(1007, "Line shorter than 33 characters"), raw);
       continue;
     }
-    p->fields[kFieldYear] = default_date_[0];
-    p->fields[kFieldMonth] = default_date_[1];
-    p->fields[kFieldDay] = default_date_[2];
-    if (!template_.Cut(raw, p->fields)) {
+    p->views[kFieldYear] = default_date_[0];
+    p->views[kFieldMonth] = default_date_[1];
+    p->views[kFieldDay] = default_date_[2];
+    if (!template_.Cut(raw, p->views)) {
       Reject(Translate(1006, "Line does not fit the log format"), raw);
       continue;
     }
+    // A day left at the default gets its own copy: the defaults change
+    // before a line read ahead is delivered. (Year and month are written
+    // afresh by BuildDate.)
+    if (p->views[kFieldDay].data() == default_date_[2].data())
+      Own(*p, kFieldDay, default_date_[2]);
 
     bool keep;
     try {
@@ -455,9 +640,9 @@ TLineParser::TParsed TLineParser::ParseNextLine() {
       ++counts_.filtered;
       continue;
     }
-    default_date_[0] = p->fields[kFieldYear];
-    default_date_[1] = p->fields[kFieldMonth];
-    default_date_[2] = p->fields[kFieldDay];
+    CopyText(default_date_[0], p->views[kFieldYear]);
+    CopyText(default_date_[1], p->views[kFieldMonth]);
+    CopyText(default_date_[2], p->views[kFieldDay]);
 
     const TDateTime t = p->line.timestamp;
     if (period_on_ && (t < period_from_ || t > period_to_)) {
@@ -493,6 +678,10 @@ void TLineParser::FillCache() {
         break;
       }
       queued_file_ = p->file_no;
+      // The lookup reads the address and writes the user name in the
+      // line's own fields.
+      p->fields[kFieldIp].assign(p->views[kFieldIp]);
+      p->fields[kFieldUserName].assign(p->views[kFieldUserName]);
       dns_.Admit(std::move(p));
     }
     dns_.CleanCache();
@@ -530,22 +719,22 @@ bool TLineParser::GetLine() {
     }
     if (p->file_no != delivered_file_) DeliverFileStarts(p->file_no);
 
+    auto& views = p->views;
+    if (dns_.Active()) views[kFieldIp] = p->fields[kFieldIp];
+    if (dns_.Active()) views[kFieldUserName] = p->fields[kFieldUserName];
     // User domain and site: the last one and two dot-suffixes of field 17.
-    const std::string& user = p->fields[kFieldUserName];
-    std::string& domain = p->fields[kFieldUserDomain];
-    std::string& site = p->fields[kFieldUserSite];
-    domain.clear();
-    site.clear();
-    if (const size_t last = user.rfind('.'); last != std::string::npos) {
-      domain = user.substr(last);
-      const size_t before = last == 0 ? std::string::npos : user.rfind('.', last - 1);
-      if (before != std::string::npos) site = user.substr(before);
+    const std::string_view user = views[kFieldUserName];
+    views[kFieldUserDomain] = std::string_view();
+    views[kFieldUserSite] = std::string_view();
+    if (const size_t last = user.rfind('.'); last != std::string_view::npos) {
+      views[kFieldUserDomain] = user.substr(last);
+      const size_t before = last == 0 ? std::string_view::npos : user.rfind('.', last - 1);
+      if (before != std::string_view::npos) views[kFieldUserSite] = user.substr(before);
     }
     TCurrentLine& current = *env_.current;
     // Only the fields this line's format can fill are handed over; the
     // others stay empty since its file started.
-    for (size_t i = 0; i < kCurrentFieldCount; ++i)
-      if (delivered_live_[i]) current.fields[i].assign(p->fields[i]);
+    for (const uint8_t i : delivered_list_) CopyText(current.fields[i], views[i]);
     current.line.TakeFrom(p->line);
     Recycle(std::move(p));
     return true;

@@ -43,6 +43,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -142,8 +143,10 @@ class TLineParser {
   void FillCache();
   TParsed NewLine();
   void Recycle(TParsed p);
-  const TSplitRef& SplitCached(const std::string& url);
-  const TAgentInfo& AgentCached(const std::string& agent);
+  struct TSplitMemo;
+  const TSplitMemo& SplitCached(std::string_view url);
+  void ForgetUrls();
+  const TAgentInfo& AgentCached(std::string_view agent);
 
   TEnvironment env_;
   TFileChooser chooser_;
@@ -168,6 +171,7 @@ class TLineParser {
   uint32_t file_no_ = 0;
   uint32_t delivered_file_ = 0;
   std::array<bool, kCurrentFieldCount> delivered_live_{};
+  std::vector<uint8_t> delivered_list_;  // the codes of delivered_live_
 
   // Raw lines of the pass, and of the first lines of the current file.
   TLineCounts counts_;
@@ -187,6 +191,12 @@ class TLineParser {
 
   // The date of lines without date fields: from "#Date: " or the last line.
   std::array<std::string, 3> default_date_;
+  // The last year, month and day encoded, and their date.
+  std::array<int, 3> last_date_{-1, -1, -1};
+  TDateTime last_day_ = 0;
+  std::string last_weekday_;  // of last_day_, "1" (Sunday) .. "7"
+  // The last year and month written as text.
+  std::pair<int, std::string> year_text_{-1, ""}, month_text_{-1, ""};
 
   // The ready and waiting lines, the host-name cache and the DNS workers.
   TReverseDns dns_;
@@ -201,12 +211,21 @@ class TLineParser {
   struct TSplitMemo {
     std::string value;
     TSplitRef split;
+    bool is_page = false;  // its extension is a page's
   };
   std::deque<TSplitMemo> url_memo_;
   TRowIndex<TSplitMemo> url_index_;
-  std::unordered_map<std::string, TAgentInfo> agent_cache_;
-  const TSplitMemo* last_url_[2] = {nullptr, nullptr};
-  const std::pair<const std::string, TAgentInfo>* last_agent_ = nullptr;
+  struct TTextHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view v) const { return std::hash<std::string_view>{}(v); }
+  };
+  std::unordered_map<std::string, TAgentInfo, TTextHash, std::equal_to<>> agent_cache_;
+  // Recently used splits and agents, by a cheap hash of their text.
+  static constexpr int kRecentBits = 12;
+  std::vector<const TSplitMemo*> recent_urls_ =
+      std::vector<const TSplitMemo*>(size_t{1} << kRecentBits);
+  std::vector<const std::pair<const std::string, TAgentInfo>*> recent_agents_ =
+      std::vector<const std::pair<const std::string, TAgentInfo>*>(size_t{1} << kRecentBits);
 };
 
 }  // namespace trelvar

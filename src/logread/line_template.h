@@ -8,10 +8,11 @@
 // comparing them; a token takes the text up to the next occurrence of the
 // following literal (the last token takes the rest). An empty value, or a
 // literal that does not occur in the rest, rejects the line. Immutable once
-// compiled; thread-safe for concurrent cutting. The search for each
-// token's end is chosen at compiling (one character: memchr), and the
-// fields' own storage is reused, so cutting allocates nothing once the
-// fields have grown to the usual sizes.
+// compiled; thread-safe for concurrent cutting. Compiling turns the
+// elements into one step per token (the literal before it is a count of
+// characters to skip; the search for its end is chosen then, sixteen bytes
+// a step). Cutting into views copies nothing: the views point into the
+// line and are valid as long as it is.
 #pragma once
 
 #include <array>
@@ -33,6 +34,9 @@ class TLineTemplate {
   // Cuts `line` into `fields`; false when the line is rejected. Only the
   // fields of the template's tokens are written.
   bool Cut(std::string_view line, std::array<std::string, kParsedFieldCount>& fields) const;
+  // The same cut into views of `line`; only the views of the template's
+  // tokens are written.
+  bool Cut(std::string_view line, std::array<std::string_view, kParsedFieldCount>& views) const;
 
   // The field codes of the tokens, in template order.
   std::vector<int> FieldCodes() const;
@@ -55,7 +59,17 @@ class TLineTemplate {
     TEnd end = TEnd::kRest;  // tokens only
     std::string separator;   // the next literal, for kChar and kText
   };
+  // One token to cut: skip `skip` characters (the literal before it),
+  // then take the value up to its end.
+  struct TStep {
+    size_t skip = 0;
+    uint8_t field = kFieldNil;
+    TEnd end = TEnd::kRest;
+    char separator = 0;           // kChar
+    std::string text;             // kText
+  };
   std::vector<TElement> elements_;
+  std::vector<TStep> steps_;
   bool uses_month_name_ = false;
 };
 

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "base/datetime.h"
 #include "base/web_helpers.h"
@@ -83,8 +84,15 @@ struct TLogLine {
   }
 };
 
+// A line between parsing and hand-over. `views` are its field values:
+// they point into the raw line (fields[kFieldRawLine]) where the cut left
+// them, into `fields` where the parser rewrote a value, or into the split
+// of the request (the query) that `line` holds; the other `fields` are
+// stale storage kept for reuse. The reverse DNS reads the address and
+// writes the user name in `fields`, and the views follow at the hand-over.
 struct TLineParserLogLine {
   std::array<std::string, kParsedFieldCount> fields;
+  std::array<std::string_view, kParsedFieldCount> views;
   TLogLine line;
   bool dns_done = true;  // field 17 holds the resolved name, or none is needed
   int dns_worker = -1;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <map>
 #include <sstream>
 
@@ -326,6 +327,304 @@ TEST_F(ParserTest, RegressionFileChecksWaitForTheNewFilesFirstLine) {
   EXPECT_EQ(starts[1], std::make_pair(std::string("b.log"), size_t{30}));
   EXPECT_EQ(starts[2], std::make_pair(std::string("c.log"), size_t{60}));
   EXPECT_EQ(parser.Counts().read, 90);
+}
+
+// Each line alone: its timestamp when it is accepted, else the reason it
+// was rejected for.
+struct TDateCase {
+  const char* date;  // "dd/Mon/yyyy:hh:nn:ss" of a common-format line
+  TDateTime expected;  // when accepted
+  const char* reason;  // when rejected
+};
+
+TEST_F(ParserTest, DatesOfValidInvalidAndBoundaryLines) {
+  const TDateCase cases[] = {
+      {"31/Dec/2024:23:59:59", EncodeDate(2024, 12, 31) + EncodeTime(23, 59, 59), nullptr},
+      {"01/Jan/2024:00:00:00", EncodeDate(2024, 1, 1), nullptr},
+      {"01/jan/2024:00:00:00", EncodeDate(2024, 1, 1), nullptr},
+      {"01/JAN/2024:00:00:00", EncodeDate(2024, 1, 1), nullptr},
+      {"01/sEP/2024:00:00:00", EncodeDate(2024, 9, 1), nullptr},
+      {"29/Feb/2024:12:00:00", EncodeDate(2024, 2, 29) + EncodeTime(12, 0, 0), nullptr},
+      {"7/Dec/2024:1:2:3", EncodeDate(2024, 12, 7) + EncodeTime(1, 2, 3), nullptr},
+      {"07/Dec/24:10:00:00", EncodeDate(2024, 12, 7) + EncodeTime(10, 0, 0), nullptr},
+      {"07/Dec/99:10:00:00", EncodeDate(1999, 12, 7) + EncodeTime(10, 0, 0), nullptr},
+      {"07/Nov/124:10:00:00", EncodeDate(2024, 12, 7) + EncodeTime(10, 0, 0), nullptr},
+      {"07/Dec/0000002024:10:00:00", EncodeDate(2024, 12, 7) + EncodeTime(10, 0, 0), nullptr},
+      {"29/Feb/2023:12:00:00", 0, "ADDPAR: '2023-02-29' is not a valid date and time"},
+      {"00/Dec/2024:10:00:00", 0, "ADDPAR: '2024-12-00' is not a valid date and time"},
+      {"32/Dec/2024:10:00:00", 0, "ADDPAR: '2024-12-32' is not a valid date and time"},
+      {"07/Dex/2024:10:00:00", 0, "ADDPAR: '2024-256-07' is not a valid date and time"},
+      {"07/Dece/2024:10:00:00", 0, "ADDPAR: '2024-256-07' is not a valid date and time"},
+      {"07/De/2024:10:00:00", 0, "ADDPAR: '2024-256-07' is not a valid date and time"},
+      {"07/J@n/2024:10:00:00", 0, "ADDPAR: '2024-256-07' is not a valid date and time"},
+      {"07/J\xc1N/2024:10:00:00", 0, "ADDPAR: '2024-256-07' is not a valid date and time"},
+      {"07/1an/2024:10:00:00", 0, "ADDPAR: '2024-256-07' is not a valid date and time"},
+      {"07/Dec/124:10:00:00", 0, "ADDPAR: '2024-13-07' is not a valid date and time"},
+      {"07/Dec/2024:24:00:00", 0, "ADDPAR: '24:00:00' is not a valid date and time"},
+      {"07/Dec/2024:23:60:00", 0, "ADDPAR: '23:60:00' is not a valid date and time"},
+      {"07/Dec/2024:23:59:60", 0, "ADDPAR: '23:59:60' is not a valid date and time"},
+      {"x7/Dec/2024:10:00:00", 0, "ADDPAR: 'x7' is not a valid integer value"},
+      {"07/Dec/2024:1O:00:00", 0, "ADDPAR: '1O' is not a valid integer value"},
+      {"07/Dec/20245678901:10:00:00", 0, "ADDPAR: '20245678901' is not a valid integer value"},
+  };
+  for (const TDateCase& c : cases) {
+    SCOPED_TRACE(c.date);
+    TRecordingReporter recorder;
+    use_reporter = &recorder;
+    const auto lines = Run(kCommonTemplate, std::string("10.0.0.1 - - [") + c.date +
+                                                " +0100] \"GET /index.htm HTTP/1.0\" 200 512\r\n");
+    std::vector<std::string> rejected;
+    for (const std::string& s : recorder.said)
+      if (s.rfind("rejected ", 0) == 0) rejected.push_back(s.substr(9, s.find(" | ") - 9));
+    if (c.reason == nullptr) {
+      ASSERT_EQ(lines.size(), 1u);
+      EXPECT_EQ(lines[0].line.timestamp, c.expected);
+      EXPECT_TRUE(rejected.empty());
+    } else {
+      EXPECT_TRUE(lines.empty());
+      EXPECT_EQ(rejected, std::vector<std::string>{c.reason});
+    }
+  }
+}
+
+TEST_F(ParserTest, MonthNamesInAnyLetterCase) {
+  const char* const names[] = {"jan", "FEB", "Mar", "aPR", "MaY", "jun",
+                               "JUL", "Aug", "sep", "OcT", "nOV", "DEC"};
+  std::string log;
+  for (const char* name : names)
+    log += std::string("10.0.0.1 - - [15/") + name + "/2024:10:00:00 +0100] \"GET /i.htm HTTP/1.0\" 200 5\r\n";
+  const auto lines = Run(kCommonTemplate, log);
+  ASSERT_EQ(lines.size(), 12u);
+  for (int m = 1; m <= 12; ++m) {
+    EXPECT_EQ(lines[static_cast<size_t>(m - 1)].fields[kFieldMonth], std::to_string(m));
+    EXPECT_EQ(lines[static_cast<size_t>(m - 1)].line.timestamp,
+              EncodeDate(2024, m, 15) + EncodeTime(10, 0, 0));
+  }
+}
+
+// Each line alone through a template whose date comes first: what is
+// delivered of it (the href and status), or the reason it was rejected for.
+struct TEdgeCase {
+  const char* name;
+  std::string line;
+  const char* href;    // when accepted
+  const char* status;  // when accepted
+  std::string reason;  // when rejected
+};
+
+TEST_F(ParserTest, LinesAtTheLengthLimitsAndTheEdgesOfTheCut) {
+  const std::string t = "<year>-<month>-<day> <hour>:<min>:<sec> <href>|<status>";
+  const std::string date = "2024-12-07 10:00:00 ";
+  const TEdgeCase cases[] = {
+      {"exactly the shortest line", date + "/" + std::string(8, 'a') + "|200", "/aaaaaaaa", "200",
+       ""},
+      {"one character shorter", date + "/" + std::string(7, 'a') + "|200", nullptr, nullptr,
+       "Line shorter than 33 characters"},
+      {"exactly the longest line", date + "/" + std::string(10240 - date.size() - 5, 'a') + "|200",
+       nullptr, "200", ""},
+      {"one character longer", date + "/" + std::string(10241 - date.size() - 5, 'a') + "|200",
+       nullptr, nullptr, "Line longer than 10240 characters (not shown)"},
+      {"the last field at the very end", date + "/the/last/field/is|404", "/the/last/field/is", "404",
+       ""},
+      {"the last field takes the rest", date + "/a/b|404 and more", "/a/b", "404 and more", ""},
+      {"a line that ends after the separator", date + "/only/the/href/here/|",
+       "/only/the/href/here/", "", ""},
+      {"a line that ends inside the date", "2024-12-07 10:" + std::string(30, ' ') + "x", nullptr,
+       nullptr, "Line does not fit the log format"},
+      {"a missing separator", "2024-12-07T10:00:00/no/separator/here/at/all", nullptr, nullptr,
+       "Line does not fit the log format"},
+      {"an empty field", "2024-12-07 10::00 /an/empty/minute/field|200", nullptr, nullptr,
+       "Line does not fit the log format"},
+  };
+  for (const TEdgeCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    TRecordingReporter recorder;
+    use_reporter = &recorder;
+    const auto lines = Run(t, c.line + "\r\n");
+    std::vector<std::string> rejected;
+    for (const std::string& s : recorder.said)
+      if (s.rfind("rejected ", 0) == 0) rejected.push_back(s.substr(9, s.find(" | ") - 9));
+    if (c.reason.empty()) {
+      ASSERT_EQ(lines.size(), 1u);
+      EXPECT_TRUE(rejected.empty());
+      if (c.href != nullptr) {
+        EXPECT_EQ(lines[0].fields[kFieldHref], c.href);
+      }
+      EXPECT_EQ(lines[0].fields[kFieldStatus], c.status);
+      EXPECT_EQ(lines[0].line.timestamp, EncodeDate(2024, 12, 7) + EncodeTime(10, 0, 0));
+    } else {
+      EXPECT_TRUE(lines.empty());
+      EXPECT_EQ(rejected, std::vector<std::string>{c.reason});
+    }
+  }
+}
+
+TEST_F(ParserTest, ValuesOfEveryLengthReplaceThoseOfTheLineBefore) {
+  // The current line's texts are reused from line to line: each value must
+  // replace the one before whole, whether shorter, longer or as long.
+  const std::vector<std::string> users = {
+      "a", "bc", "def", "ghij", "klmnopq", "rstuvwxy", "z12345678901234", "0123456789abcdef",
+      "0123456789abcdefg", std::string(40, 'u'), "xyz", "ab", "Q", "0123456789abcdeX", "ZZZZ"};
+  std::string log;
+  for (const std::string& u : users)
+    log += "10.0.0.1 2005-12-07 10:00:00 " + u + " /page-" + u + ".htm\r\n";
+  const auto lines =
+      Run("<ip> <year>-<month>-<day> <hour>:<min>:<sec> <username> <href>", log);
+  ASSERT_EQ(lines.size(), users.size());
+  for (size_t i = 0; i < users.size(); ++i) {
+    EXPECT_EQ(lines[i].fields[kFieldUserName], users[i]);
+    EXPECT_EQ(lines[i].fields[kFieldHref], "/page-" + users[i] + ".htm");
+  }
+}
+
+TEST_F(ParserTest, PeriodicLogLinesAreSkippedWhereverTheMarkStands) {
+  const std::string good = "10.0.0.1 2005-12-07 10:00:00 /index.htm";
+  const std::string t = "<ip> <year>-<month>-<day> <hour>:<min>:<sec> <href>";
+  struct {
+    std::string line;
+    bool skipped;
+  } cases[] = {
+      {"Periodic-Log " + good, true},
+      {good + " Periodic-Log", true},
+      {good + std::string(5, ' ') + "x Periodic-Log", true},
+      {"0123456789abcdePeriodic-Log " + good, true},
+      {"0123456789abcdefPeriodic-Log " + good, true},
+      {"0123456789abcdefgPeriodic-Log " + good, true},
+      {good + " Periodic-Lo", false},
+      {good + " periodic-log", false},
+      {good + " Periodic_Log", false},
+      {good + " PPeriodic-Lgo Periodic-LoX", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.line);
+    errors.str("");
+    TLineParser::TEnvironment env;
+    Settings("");
+    test::WriteFile(dir / "data/p.log", c.line + "\r\n");
+    env.folders = &folders;
+    env.settings = settings.get();
+    env.current = &current;
+    TLineParser parser(env);
+    parser.SetSiteTemplate(t);
+    parser.ResetTemplate();
+    parser.SetReporter(&reporter);
+    parser.BeginScan("p.log");
+    int delivered = 0;
+    for (int guard = 0; !parser.Finished() && guard < 100; ++guard) delivered += parser.GetLine();
+    // A skipped line is no record; any other line is read (and here
+    // delivered, or rejected when the mark spoils its fields).
+    EXPECT_EQ(parser.Counts().read, c.skipped ? 0 : 1);
+    if (c.skipped) {
+      EXPECT_EQ(delivered, 0);
+    }
+  }
+}
+
+TEST_F(ParserTest, DatesOfHeadersHoldForLinesReadAhead) {
+  // With reverse DNS lines are parsed far ahead of their delivery; a line
+  // without date fields keeps the date of the header above it even when
+  // later headers have changed the date by the time it is delivered.
+  Settings("ReverseDNSLookup=-1\r\nDNSLookupThreads=2\r\n");
+  std::string log;
+  for (int day = 1; day <= 5; ++day) {
+    log += "#Date: 2005-12-0" + std::to_string(day) + " 00:00:00\r\n";
+    for (int i = 0; i < 20; ++i)
+      log += "10:00:" + std::string(i < 10 ? "0" : "") + std::to_string(i) + " 192.168.0." +
+             std::to_string(i % 3) + " GET /d" + std::to_string(day) + ".htm 200\r\n";
+  }
+  test::WriteFile(dir / "data/w3c.log", log);
+  TLineParser::TEnvironment env;
+  env.folders = &folders;
+  env.settings = settings.get();
+  env.current = &current;
+  env.resolver = std::make_shared<TInstantLookup>();
+  TLineParser parser(env);
+  parser.SetSiteTemplate("<hour>:<min>:<sec> <ip> <method> <href> <status>");
+  parser.ResetTemplate();
+  parser.SetReporter(&reporter);
+  parser.SetDnsNeeded(true);
+  parser.BeginScan("w3c.log");
+  ASSERT_TRUE(parser.DnsActive());
+  int delivered = 0;
+  for (int guard = 0; !parser.Finished() && guard < 100000; ++guard) {
+    if (!parser.GetLine()) continue;
+    ++delivered;
+    const int day = current.fields[kFieldHref][2] - '0';
+    EXPECT_EQ(current.fields[kFieldDay], "0" + std::to_string(day));
+    EXPECT_EQ(current.fields[kFieldMonth], "12");
+    EXPECT_EQ(current.fields[kFieldYear], "2005");
+    EXPECT_EQ(std::floor(current.line.timestamp), EncodeDate(2005, 12, day));
+    EXPECT_EQ(current.fields[kFieldUserName], "host-" + current.fields[kFieldIp] + ".example");
+  }
+  EXPECT_EQ(delivered, 100);
+}
+
+TEST_F(ParserTest, PagesFollowTheExtensionListOfEachScan) {
+  // Splits of URLs are remembered from scan to scan; whether a URL is a
+  // page must follow the list of the scan at hand.
+  Settings("WebPageExtensions=.htm\r\n");
+  test::WriteFile(dir / "data/x.log", "10.0.0.1 2005-12-07 10:00:00 /a/page.php\r\n"
+                                      "10.0.0.1 2005-12-07 10:00:01 /a/page.htm\r\n");
+  TLineParser::TEnvironment env;
+  env.folders = &folders;
+  env.settings = settings.get();
+  env.current = &current;
+  TLineParser parser(env);
+  parser.SetSiteTemplate("<ip> <year>-<month>-<day> <hour>:<min>:<sec> <href>");
+  parser.ResetTemplate();
+  parser.SetReporter(&reporter);
+  auto hits = [&] {
+    parser.BeginScan("x.log");
+    std::vector<bool> flags;
+    for (int guard = 0; !parser.Finished() && guard < 100; ++guard)
+      if (parser.GetLine()) flags.push_back(current.line.is_hit);
+    return flags;
+  };
+  EXPECT_EQ(hits(), (std::vector<bool>{false, true}));
+  settings->web_page_extensions = ".php";
+  EXPECT_EQ(hits(), (std::vector<bool>{true, false}));
+}
+
+TEST_F(ParserTest, ManyInterleavedUrlsAndAgentsEachGetTheirOwnSplitAndBrowser) {
+  // Splits and agents are remembered and found again by a cheap hash of a
+  // few of their bytes: texts alike in those bytes (same length, start,
+  // middle and end) must never be taken for one another.
+  const char* const agents[] = {
+      "Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 Chrome/124.0 Safari/537.36",
+      "Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 Firefox/24.00 Safari/537.36",
+      "Mozilla/5.0 (X11; Linux x86_64; rv:125.0) Gecko/20100101 Firefox/125.0",
+      "Mozilla/5.0 (Macintosh; Intel Mac OS X 10_15_7) AppleWebKit/605.1.15 Version/17.4 Safari/605.1.15",
+      "Googlebot/2.1 (+http://www.google.com/bot.html)", "curl/8.5.0", "Wget/1.21"};
+  std::string log;
+  std::vector<std::string> hrefs;
+  for (int i = 0; i < 3000; ++i) {
+    // Same length, first, middle and last eight bytes in pairs of URLs
+    const int n = i % 1500;
+    // (the 12th character differs, the others sampled are alike).
+    const std::string href = "/catalogue/" + std::string(i < 1500 ? "a" : "b") +
+                             "/section/x" + std::to_string(1000 + n) + "/a-long-product-name/item." +
+                             (n % 3 == 0 ? "htm" : n % 3 == 1 ? "gif" : "php");
+    hrefs.push_back(href);
+    log += "10.0.0.1 - - [07/Dec/2005:13:05:01 +0100] \"GET " + href + " HTTP/1.0\" 200 5 \"-\" \"" +
+           agents[i % 7] + "\"\r\n";
+  }
+  Settings("WebPageExtensions=.htm\r\n");
+  const auto lines = Run("<ip> <nil> <nil> [<day>/<month_>/<year>:<hour>:<min>:<sec> <nil>] "
+                         "\"<method> <href> <version>\" <status> <bytes> \"<referrer>\" \"<agent>\"",
+                         log);
+  ASSERT_EQ(lines.size(), hrefs.size());
+  for (size_t i = 0; i < lines.size(); ++i) {
+    SCOPED_TRACE(hrefs[i]);
+    const TSplitURL expected = SplitUrl(hrefs[i]);
+    EXPECT_EQ(lines[i].line.request->path, expected.path);
+    EXPECT_EQ(lines[i].line.request->document, expected.document);
+    EXPECT_EQ(lines[i].line.is_hit, expected.extension == ".htm");
+    const TAgentInfo agent = DetectAgent(agents[i % 7]);
+    EXPECT_EQ(lines[i].line.browser, agent.browser);
+    EXPECT_EQ(lines[i].line.browser_version, agent.browser_version);
+    EXPECT_EQ(lines[i].line.platform, agent.platform);
+    if (HasFailure()) break;
+  }
 }
 
 }  // namespace

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <map>
 #include <string>
+#include <string_view>
 
 namespace trelvar {
 namespace {
@@ -14,7 +16,7 @@ constexpr const char* kUntouched = "untouched";
 struct TCutCase {
   const char* name;
   const char* line_template;
-  const char* line;
+  std::string line;
   bool accepted;
   std::map<int, std::string> fields;  // the fields written, when accepted
 };
@@ -50,6 +52,22 @@ TEST(LineTemplateCut, CutsBySeparatorsOfOneAndSeveralCharacters) {
         {kFieldSec, "09"}, {kFieldMethod, "GET"}, {kFieldHref, "/i.htm"},
         {kFieldVersion, "HTTP/1.1"}, {kFieldStatus, "200"}, {kFieldBytes, "512"},
         {kFieldReferrer, "-"}, {kFieldAgent, "A b"}}},
+      // Values longer than one step of the search, separators on both
+      // sides of a step's end.
+      {"a separator as the 16th character", "<ip> <href>", "abcdefghijklmno p", true,
+       {{kFieldIp, "abcdefghijklmno"}, {kFieldHref, "p"}}},
+      {"a separator as the 17th character", "<ip> <href>", "abcdefghijklmnop q", true,
+       {{kFieldIp, "abcdefghijklmnop"}, {kFieldHref, "q"}}},
+      {"a separator as the 18th character", "<ip> <href>", "abcdefghijklmnopq r", true,
+       {{kFieldIp, "abcdefghijklmnopq"}, {kFieldHref, "r"}}},
+      {"a long value found in the last bytes of the line", "<ip>|<href>",
+       std::string(40, 'a') + "|b", true, {{kFieldIp, std::string(40, 'a')}, {kFieldHref, "b"}}},
+      {"a several-character separator after near misses across a step's end", "<ip>\" <href>",
+       "0123456789abcd\"x\"y\"\" \" /z", true,
+       {{kFieldIp, "0123456789abcd\"x\"y\""}, {kFieldHref, "\" /z"}}},
+      {"a several-character separator ending at the line's end", "<ip>#-#<href>#-#",
+       std::string(20, 'x') + "#-#" + std::string(17, 'y') + "#-#", true,
+       {{kFieldIp, std::string(20, 'x')}, {kFieldHref, std::string(17, 'y')}}},
       // Rejected lines.
       {"a missing one-character separator", "<ip> <href>", "nospaceshere", false, {}},
       {"a missing several-character separator", "<ip> -- <href>", "1.2.3.4 - /x", false, {}},
@@ -60,6 +78,9 @@ TEST(LineTemplateCut, CutsBySeparatorsOfOneAndSeveralCharacters) {
       {"an empty field before a several-character separator", "<ip> <href>--<status>",
        "1.2.3.4 --200", false, {}},
       {"two tokens without a literal between them", "<ip><href>", "1.2.3.4 /x", false, {}},
+      {"a separator's first character only in the last place", "<ip>ab<href>",
+       std::string(31, 'x') + "a", false, {}},
+      {"a long line without the separator", "<ip>|<href>", std::string(100, 'a'), false, {}},
   };
   for (const TCutCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -90,6 +111,30 @@ TEST(LineTemplateCut, ALongerValueAfterAShorterOneIsWhole) {
   ASSERT_TRUE(t.Cut("c-longer-again-than-the-first-one -- /second/longer/path", fields));
   EXPECT_EQ(fields[kFieldIp], "c-longer-again-than-the-first-one");
   EXPECT_EQ(fields[kFieldHref], "/second/longer/path");
+}
+
+TEST(LineTemplateCut, ViewsPointIntoTheLineAndOnlyTheTokensAreWritten) {
+  TLineTemplate t;
+  t.Compile("<ip> [<day>/<month_>/<year>] \"<href>\"");
+  const std::string line = "10.0.0.1 [07/Dec/2005] \"/index.htm\"";
+  std::array<std::string_view, kParsedFieldCount> views;
+  const std::string_view kept = "kept";
+  views.fill(kept);
+  ASSERT_TRUE(t.Cut(line, views));
+  EXPECT_EQ(views[kFieldIp], "10.0.0.1");
+  EXPECT_EQ(views[kFieldDay], "07");
+  EXPECT_EQ(views[kFieldMonthName], "Dec");
+  EXPECT_EQ(views[kFieldYear], "2005");
+  EXPECT_EQ(views[kFieldHref], "/index.htm");
+  EXPECT_EQ(views[kFieldIp].data(), line.data());
+  EXPECT_EQ(views[kFieldHref].data(), line.data() + line.find('/', 20));
+  for (int code : {kFieldNil, kFieldMonth, kFieldAgent, kFieldRawLine})
+    EXPECT_EQ(views[static_cast<size_t>(code)].data(), kept.data()) << code;
+  // A line that ends early leaves the later tokens' views as they were.
+  views.fill(kept);
+  ASSERT_TRUE(t.Cut("10.0.0.1 [", views));
+  EXPECT_EQ(views[kFieldIp], "10.0.0.1");
+  EXPECT_EQ(views[kFieldDay].data(), kept.data());
 }
 
 }  // namespace

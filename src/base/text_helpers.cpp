@@ -81,11 +81,15 @@ bool TryStrToInt64(std::string_view text, int64_t& out) {
   if (i >= text.size()) return false;
   uint64_t value = 0;
   const uint64_t limit = static_cast<uint64_t>(std::numeric_limits<int64_t>::max()) + negative;
+  // Overflow found by the multiplication and addition themselves: every
+  // byte count of every line passes here, and a division per digit is dear.
   for (; i < text.size(); ++i) {
-    int d = base == 16 ? HexDigit(text[i]) : (std::isdigit(static_cast<unsigned char>(text[i])) ? text[i] - '0' : -1);
+    const auto c = static_cast<unsigned char>(text[i]);
+    const int d = base == 16 ? HexDigit(text[i]) : (c >= '0' && c <= '9' ? c - '0' : -1);
     if (d < 0) return false;
-    if (value > (limit - static_cast<uint64_t>(d)) / static_cast<uint64_t>(base)) return false;
-    value = value * static_cast<uint64_t>(base) + static_cast<uint64_t>(d);
+    if (__builtin_mul_overflow(value, static_cast<uint64_t>(base), &value) ||
+        __builtin_add_overflow(value, static_cast<uint64_t>(d), &value) || value > limit)
+      return false;
   }
   out = negative ? static_cast<int64_t>(0 - value) : static_cast<int64_t>(value);
   return true;

@@ -169,21 +169,11 @@ bool TCrossRep::UsesReverseDns() const {
 
 // --- counting ------------------------------------------------------------------
 
-std::string TCrossRep::SearchPhrase() const {
-  if (ctx_.settings == nullptr) return "";
-  const TSplitURL& referrer = *ctx_.current->line.referrer;
-  const std::string raw = ctx_.settings->SearchEngines().SearchPhrase(referrer.site, referrer.query);
-  return raw.empty() ? "" : LowerCase(DecodeUrlText(raw));
-}
-
 std::string TCrossRep::CrossValue(uint8_t code) {
   switch (code) {
-    case kCrossSearchEngines: {
-      const TSplitURL& referrer = *ctx_.current->line.referrer;
-      return ctx_.settings == nullptr ? "" : ctx_.settings->SearchEngines().EngineOf(referrer.site);
-    }
+    case kCrossSearchEngines: return ctx_.values.SearchEngine();
     case kCrossSearchPhrases:
-    case kCrossSearchWords: return SearchPhrase();
+    case kCrossSearchWords: return ctx_.values.SearchPhrase();
     default: return code < kCrossParamCount ? LineValue(kCrossParams[code].line_param) : "";
   }
 }

@@ -103,7 +103,6 @@ class TCrossRep : public TReportOf<TCrossRep, TCustomFiltredRep> {
   bool show_percent = true;
 
  private:
-  std::string SearchPhrase() const;
   void SortChildren(TCrossRepParent& parent) const;
   void SortParents();
   void ReindexParents();

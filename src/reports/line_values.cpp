@@ -4,6 +4,10 @@
 
 #include <functional>
 
+#include "base/text_helpers.h"
+#include "base/web_helpers.h"
+#include "config/main_settings.h"
+#include "config/search_engines.h"
 #include "reports/report_base.h"
 
 namespace trelvar {
@@ -197,7 +201,41 @@ void TLineValues::Empty(ReportParam param) {
     if (SourceOf(ParamAt(i)) == param && ParamAt(i) != param) current_[i].line = 0;
 }
 
+TLineValues::TSearchOf& TLineValues::SearchOfReferrer() {
+  // Other settings (another catalogue of engines) answer anew.
+  if (ctx_.settings != search_settings_) {
+    search_.Clear();
+    search_settings_ = ctx_.settings;
+  }
+  return search_.At(Number(ReportParam::kReferrer), Epoch(ReportParam::kReferrer));
+}
+
+const std::string& TLineValues::SearchPhrase() {
+  TSearchOf& of = SearchOfReferrer();
+  if (!of.phrase_known) {
+    of.phrase_known = true;
+    if (ctx_.settings != nullptr) {
+      const TSplitURL& referrer = *ctx_.current->line.referrer;
+      const std::string raw =
+          ctx_.settings->SearchEngines().SearchPhrase(referrer.site, referrer.query);
+      if (!raw.empty()) of.phrase = LowerCase(DecodeUrlText(raw));
+    }
+  }
+  return of.phrase;
+}
+
+const std::string& TLineValues::SearchEngine() {
+  TSearchOf& of = SearchOfReferrer();
+  if (!of.engine_known) {
+    of.engine_known = true;
+    if (ctx_.settings != nullptr)
+      of.engine = ctx_.settings->SearchEngines().EngineOf(ctx_.current->line.referrer->site);
+  }
+  return of.engine;
+}
+
 void TLineValues::Forget() {
+  search_.Clear();
   for (size_t i = 0; i < kParamCount; ++i) Empty(ParamAt(i));
   ++line_;
 }

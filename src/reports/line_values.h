@@ -29,6 +29,7 @@
 
 namespace trelvar {
 
+class TMainSettings;
 struct TReportContext;
 
 // What a report keeps per number of one parameter's values: default
@@ -80,6 +81,13 @@ class TLineValues {
   // Forgets every number (a new pass).
   void Forget();
 
+  // The search phrase in the referrer's query (for the search engine of
+  // its site, decoded and in lower case; empty when there is none) and the
+  // search engine of its site: worked out once per referrer. Valid until
+  // the next line.
+  const std::string& SearchPhrase();
+  const std::string& SearchEngine();
+
  private:
   // One parameter's numbered texts: an open-addressing table of numbers,
   // at most half full, found by hash and then compared by text. A
@@ -124,7 +132,15 @@ class TLineValues {
   static void MakeRoom(std::vector<TPlace>& places, size_t size);
   void Empty(ReportParam param);
 
+  struct TSearchOf {
+    std::string phrase, engine;
+    bool phrase_known = false, engine_known = false;
+  };
+  TSearchOf& SearchOfReferrer();
+
   TReportContext& ctx_;
+  TByValueNumber<TSearchOf> search_;  // by the referrer's number
+  const TMainSettings* search_settings_ = nullptr;  // whose engines search_ holds
   uint64_t line_ = 1;
   uint64_t epochs_ = 1;  // the last epoch handed out
   uint64_t robots_generation_ = 0;  // of the robot memo the robots came from

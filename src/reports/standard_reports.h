@@ -162,7 +162,7 @@ class TSearchPhrases : public TReportOf<TSearchPhrases, TStandardRep> {
 
  protected:
   // The search phrase of the current line's referrer ("" when none).
-  std::string LinePhrase() const;
+  const std::string& LinePhrase() const;
 };
 
 // "search_words": every word of the search phrases, without double quotes.

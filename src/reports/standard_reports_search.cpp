@@ -60,14 +60,7 @@ TSearchPhrases::TSearchPhrases(TReportContext& ctx) : TReportOf(ctx) {
   column_caption = Translate(306, "Phrase");
 }
 
-std::string TSearchPhrases::LinePhrase() const {
-  if (ctx_.settings == nullptr) return "";
-  const TSplitURL& referrer = *ctx_.current->line.referrer;
-  if (referrer.query.empty()) return "";
-  const std::string raw = ctx_.settings->SearchEngines().SearchPhrase(referrer.site, referrer.query);
-  if (raw.empty()) return "";
-  return LowerCase(DecodeUrlText(raw));
-}
+const std::string& TSearchPhrases::LinePhrase() const { return ctx_.values.SearchPhrase(); }
 
 void TSearchPhrases::ProcessLine() {
   if (!PassesFilters()) return;
@@ -95,7 +88,7 @@ void TSearchEngines::ProcessLine() {
   if (!PassesFilters() || ctx_.settings == nullptr) return;
   const TSplitURL& referrer = *ctx_.current->line.referrer;
   if (referrer.query.empty()) return;
-  CountValue(ctx_.settings->SearchEngines().EngineOf(referrer.site));
+  CountValue(ctx_.values.SearchEngine());
 }
 
 }  // namespace reports

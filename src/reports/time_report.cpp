@@ -155,12 +155,15 @@ const TReportKeys<TCustomTimeReport>& TCustomTimeReport::DefinitionKeys() {
 // --- counting ------------------------------------------------------------------
 
 TTimeBucket& TCustomTimeReport::BucketAt(TDateTime t) {
+  // Every period is made of whole hours or whole days of the millisecond
+  // serial, so a line in the hour or day of the last one is in its bucket;
+  // most lines are, and working the period out is dear.
+  const int64_t unit = FloorDiv(Millisecond(t), duration == kDurationHour ? kMsPerHour : kMsPerDay);
+  if (last_ != nullptr && unit == last_unit_ && duration == last_duration_) return *last_;
   const TTimeBucket period = PeriodOf(duration, t);
   const int64_t key = Millisecond(period.start);
   TTimeBucket* bucket = nullptr;
-  if (last_ != nullptr && Millisecond(last_->start) == key) {
-    bucket = last_;
-  } else if (auto it = by_start_.find(key); it != by_start_.end()) {
+  if (auto it = by_start_.find(key); it != by_start_.end()) {
     bucket = it->second;
   } else {
     auto added = std::make_unique<TTimeBucket>(period);
@@ -169,6 +172,8 @@ TTimeBucket& TCustomTimeReport::BucketAt(TDateTime t) {
     by_start_.emplace(key, bucket);
   }
   last_ = bucket;
+  last_unit_ = unit;
+  last_duration_ = duration;
   return *bucket;
 }
 

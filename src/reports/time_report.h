@@ -112,6 +112,8 @@ class TCustomTimeReport : public TReportOf<TCustomTimeReport, TCustomFiltredRep>
   // Buckets by the millisecond of their start.
   std::unordered_map<int64_t, TTimeBucket*> by_start_;
   TTimeBucket* last_ = nullptr;
+  int64_t last_unit_ = 0;        // the hour or day of the serial last_ was found for
+  uint8_t last_duration_ = 0;
   // Display turned the sums into megabytes or gigabytes already.
   bool scaled_ = false;
 };

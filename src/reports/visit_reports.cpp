@@ -138,14 +138,26 @@ bool TVisPathRep::IsDownload(const std::string& extension) const {
   return ListedExtension(kDownloadExtensions, extension);
 }
 
-bool TVisPathRep::IsPathPage(const TSplitURL& request) {
+bool TVisPathRep::IsPathPage(const TSplitURL& request) const {
   if (request.extension.empty() || request.document.empty()) return true;
   if (ctx_.settings == nullptr) return false;
-  if (ctx_.settings->vis_path_extensions != extensions_source_) {
+  return ListedExtension(extensions_lower_, request.extension);
+}
+
+uint8_t TVisPathRep::LineUrlKind() {
+  if (ctx_.settings != nullptr && ctx_.settings->vis_path_extensions != extensions_source_) {
     extensions_source_ = ctx_.settings->vis_path_extensions;
     extensions_lower_ = LowerCase(extensions_source_);
+    url_kinds_.Clear();
   }
-  return ListedExtension(extensions_lower_, request.extension);
+  uint8_t& kind = url_kinds_.At(ctx_.values.Number(ReportParam::kHref),
+                                ctx_.values.Epoch(ReportParam::kHref));
+  if (kind == 0) {
+    const TSplitURL& request = *ctx_.current->line.request;
+    kind = kKnownUrl | (IsPathPage(request) ? kPathPage : 0) |
+           (IsDownload(request.extension) ? kDownload : 0);
+  }
+  return kind;
 }
 
 TVisPathRep::TOwnVisit* TVisPathRep::FindVisit(const std::string& address, int64_t t_ms) {
@@ -194,8 +206,8 @@ void TVisPathRep::RemoveOldest() {
 
 void TVisPathRep::ProcessLine() {
   const TCurrentLine& c = *ctx_.current;
-  const TSplitURL& request = *c.line.request;
-  if (!IsPathPage(request) || !PassesFilters()) return;
+  const uint8_t url_kind = LineUrlKind();
+  if ((url_kind & kPathPage) == 0 || !PassesFilters()) return;
   const TDateTime t = c.line.timestamp;
   const std::string& address = c.fields[kFieldIp];
   const std::string& url = c.fields[kFieldHref];
@@ -211,7 +223,7 @@ void TVisPathRep::ProcessLine() {
     v = &AddVisit(std::move(visit));
   }
   // A download counts once per visit, pages every time.
-  if (IsDownload(request.extension) && !v->downloads.insert(url).second) return;
+  if ((url_kind & kDownload) != 0 && !v->downloads.insert(url).second) return;
 
   TVisPathTable& visit = v->visit;
   if (!visit.hits.empty()) visit.hits.back().time_spent = t - visit.last_request;

@@ -98,7 +98,10 @@ class TVisPathRep : public TReportOf<TVisPathRep, TCustomFiltredRep> {
   void SetLast(TOwnVisit& v, TDateTime t);
   void RemoveOldest();
   bool IsDownload(const std::string& extension) const;
-  bool IsPathPage(const TSplitURL& request);
+  bool IsPathPage(const TSplitURL& request) const;
+  // kKnownUrl with kPathPage and kDownload of the current line's URL.
+  uint8_t LineUrlKind();
+  static constexpr uint8_t kKnownUrl = 1, kPathPage = 2, kDownload = 4;
 
   // Visits by creation serial; per address the (last request, serial)
   // pairs of its visits, so the visits a time continues are found at once.
@@ -106,6 +109,7 @@ class TVisPathRep : public TReportOf<TVisPathRep, TCustomFiltredRep> {
   std::unordered_map<std::string, std::set<std::pair<int64_t, uint64_t>>> by_address_;
   uint64_t next_serial_ = 0;
   std::string extensions_source_, extensions_lower_;  // the page list, lower-cased once
+  TByValueNumber<uint8_t> url_kinds_;  // LineUrlKind by the URL's number
 };
 
 // One page sequence and how often and how long it was followed.

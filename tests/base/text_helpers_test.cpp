@@ -39,6 +39,35 @@ TEST(TextHelpers, IntegersFollowTheDecimalAndHexRules) {
   }
 }
 
+TEST(TextHelpers, TryStrToInt64HoldsTheWholeRangeAndRefusesBeyondIt) {
+  struct Case {
+    const char* text;
+    bool ok;
+    int64_t value;
+  };
+  const Case cases[] = {
+      {"9223372036854775807", true, INT64_MAX},
+      {"9223372036854775808", false, 0},
+      {"-9223372036854775808", true, INT64_MIN},
+      {"-9223372036854775809", false, 0},
+      {"18446744073709551616", false, 0},  // wraps to 0 in 64 bits
+      {"99999999999999999999", false, 0},
+      {"0x7FFFFFFFFFFFFFFF", true, INT64_MAX},
+      {"0x8000000000000000", false, 0},
+      {"$10", true, 16},
+      {"000000000000000000000012", true, 12},
+      {"12a", false, 0},
+      {"", false, 0},
+  };
+  for (const Case& c : cases) {
+    int64_t v = -1;
+    EXPECT_EQ(TryStrToInt64(c.text, v), c.ok) << c.text;
+    if (c.ok) {
+      EXPECT_EQ(v, c.value) << c.text;
+    }
+  }
+}
+
 TEST(TextHelpers, HexToIntAcceptsOnlyHexDigits) {
   EXPECT_EQ(HexToInt("1f"), 31);
   EXPECT_EQ(HexToInt("FF"), 255);

@@ -3,8 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include "config/folders.h"
+#include "config/main_settings.h"
 #include "reports/report_base.h"
+#include "sites/log_formats.h"
 #include "sites/robots.h"
+#include "test_support.h"
 
 namespace trelvar {
 namespace {
@@ -63,6 +67,43 @@ TEST_F(LineValuesTest, RobotsAnswerAnewWithANewCatalogueAndAfterForget) {
   ctx.values.Forget();
   Line("/", "Some bot 1.0");
   EXPECT_EQ(ctx.values.Text(ReportParam::kRobot), "bot");
+}
+
+TEST_F(LineValuesTest, SearchPhrasesAndEnginesFollowTheReferrerAndTheSettings) {
+  test::TTempDir dir;
+  test::WriteFile(dir / "prog/Default/main.ini", "\r\n");
+  test::WriteFile(dir / "data/main.ini", "SearchEngine=Google;google.;q\r\n");
+  TFolders folders(dir / "prog", dir / "data");
+  TLogFmts formats;
+  TMainSettings google(folders, formats, nullptr);
+  test::WriteFile(dir / "data/main.ini", "SearchEngine=Other;google.;x\r\n");
+  TMainSettings other(folders, formats, nullptr);
+  ctx.settings = &google;
+  auto referred = [&](const std::string& referrer) {
+    current.fields[kFieldReferrer] = referrer;
+    current.line.referrer = MakeSplit(referrer);
+    Line("/", "agent");
+  };
+  // One split shared by several lines, as the parser shares it.
+  referred("http://www.google.com/search?q=Red+%22Shoes%22&x=Blue");
+  const TSplitRef shared = current.line.referrer;
+  EXPECT_EQ(ctx.values.SearchPhrase(), "red \"shoes\"");
+  EXPECT_EQ(ctx.values.SearchEngine(), "Google");
+  referred("http://www.example.com/?q=none");
+  EXPECT_EQ(ctx.values.SearchPhrase(), "");
+  EXPECT_EQ(ctx.values.SearchEngine(), "");
+  current.line.referrer = shared;
+  ctx.values.NextLine();
+  EXPECT_EQ(ctx.values.SearchPhrase(), "red \"shoes\"");
+  // Other engines answer for the same referrer anew, and no settings none.
+  ctx.settings = &other;
+  ctx.values.NextLine();
+  EXPECT_EQ(ctx.values.SearchPhrase(), "blue");
+  EXPECT_EQ(ctx.values.SearchEngine(), "Other");
+  ctx.settings = nullptr;
+  ctx.values.NextLine();
+  EXPECT_EQ(ctx.values.SearchPhrase(), "");
+  EXPECT_EQ(ctx.values.SearchEngine(), "");
 }
 
 TEST_F(LineValuesTest, AFullTableStartsAgainInANewEpochWithTheRightTexts) {

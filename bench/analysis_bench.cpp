@@ -207,13 +207,14 @@ TTiming Time(const TBenchOptions& options, const std::string& tag,
 std::string RunTrelvar(const std::string& program_folder, const std::string& log, int64_t lines,
                        bool shipped, bool recognise, const std::string& folder,
                        TChildResult& result, std::string& note,
-                       const std::vector<std::pair<std::string, std::string>>& extra_env = {}) {
+                       const std::vector<std::pair<std::string, std::string>>& extra_env = {},
+                       const std::string& extra_settings = "") {
   std::string main_ini;
   if (!ReadText(program_folder + "Default/main.ini", main_ini))
     return "cannot read " + program_folder + "Default/main.ini";
   if (!main_ini.empty() && main_ini.back() != '\n') main_ini += "\r\n";
   main_ini += std::string("default_site=Bench\r\nAutoStartBrowser=0\r\nAutoRecognizeLogFormat=") +
-              (recognise ? "-1" : "0") + "\r\n";
+              (recognise ? "-1" : "0") + "\r\n" + extra_settings;
   std::string reports = kBasicReport;
   if (shipped && !ReadText(program_folder + "Default/reports.ini", reports))
     return "cannot read " + program_folder + "Default/reports.ini";
@@ -562,6 +563,78 @@ bool Allocations(const TBenchOptions& options, std::vector<TBenchRow>& rows) {
   return ok;
 }
 
+// The combined log with a URL of its own on every line: "/u<line>" goes
+// before each request's path.
+std::string DistinctUrlLog(const TBenchOptions& options) {
+  const std::string plain = GeneratedLog(options, TLogKind::kCombined);
+  if (plain.empty()) return "";
+  const std::string path = options.work_dir + "analysis-distinct-" +
+                           std::to_string(options.lines) + ".log";
+  if (std::filesystem::exists(path)) return path;
+  std::cerr << "writing " << path << " ...\n";
+  std::ifstream in(plain, std::ios::binary);
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  std::string line;
+  for (int64_t n = 0; std::getline(in, line); ++n) {
+    const size_t request = line.find('"');
+    const size_t blank = request == std::string::npos ? request : line.find(' ', request);
+    if (blank != std::string::npos) line.insert(blank + 1, "/u" + std::to_string(n));
+    out << line << '\n';
+  }
+  if (!in.eof() || !out.flush()) {
+    std::cerr << "cannot write " << path << "\n";
+    return "";
+  }
+  return path;
+}
+
+// Approximate analysis with a distinct URL on every line: its memory must
+// stay flat as the log grows (the tolerance bounds the rows each report
+// keeps), where the exact analysis grows with the URLs.
+bool Approximate(const TBenchOptions& options, std::vector<TBenchRow>& rows) {
+  const std::string program_folder = OwnFolder();
+  struct TRun {
+    int64_t lines;
+    bool approximate;
+  };
+  const int64_t quarter = std::max<int64_t>(options.lines / 4, 1);
+  const TRun runs[] = {{quarter, true}, {options.lines, true}, {options.lines, false}};
+  double approximate_peak[2] = {0, 0};
+  bool ok = true;
+  for (const TRun& r : runs) {
+    TBenchOptions sized = options;
+    sized.lines = r.lines;
+    const std::string log = DistinctUrlLog(sized);
+    if (log.empty()) return false;
+    const char* subject = r.approximate ? "trelvar, shipped, approximate" : "trelvar, shipped, exact";
+    std::cerr << "  " << subject << ", " << r.lines << " distinct URLs ...\n";
+    const TTiming t = Time(
+        sized, "approximate-" + std::to_string(r.lines) + (r.approximate ? "-on" : "-off"),
+        [&](const std::string& folder, TChildResult& result, std::string& note) {
+          return RunTrelvar(program_folder, log, r.lines, true, false, folder, result, note, {},
+                            r.approximate ? "ApproximateAnalysis=-1\r\n" : "");
+        });
+    TBenchRow row = Row("analysis-approximate", subject, log, r.lines, TLogKind::kCombined, "");
+    if (!t.ok) {
+      row.verdict = "FAILED: " + t.problem;
+      ok = false;
+    } else {
+      row.seconds = t.seconds;
+      row.peak_mb = t.peak_mb;
+      if (r.approximate) approximate_peak[r.lines == options.lines ? 1 : 0] = t.peak_mb;
+      char text[160];
+      if (r.approximate && r.lines == options.lines && approximate_peak[0] > 0)
+        std::snprintf(text, sizeof text, "peak %.2fx that of %lld lines (flat: near 1)",
+                      t.peak_mb / approximate_peak[0], static_cast<long long>(quarter));
+      else
+        std::snprintf(text, sizeof text, "%s", t.note.c_str());
+      row.verdict = text;
+    }
+    rows.push_back(row);
+  }
+  return ok;
+}
+
 const TRegisterMeasurement kCombined(
     {"analysis",
      "trelvar -console over a generated combined log (shipped reports, one basic report) vs "
@@ -588,6 +661,12 @@ const TRegisterMeasurement kGzip(
        return Analysis(o, rows, TLogKind::kGzip);
      },
      true});
+
+const TRegisterMeasurement kApproximate(
+    {"analysis-approximate",
+     "trelvar -console with the shipped reports over the combined log with a distinct URL on "
+     "every line: approximate analysis at a quarter and all of the lines, exact at all",
+     Approximate});
 
 const TRegisterMeasurement kAllocations(
     {"allocations",

@@ -55,7 +55,7 @@ void TVisLine::Update() {
       by_last_.push({t_ms, serial});
     }
     open->visit->last_request = t;
-    open->visit->hits.push_back({DecodeUrlText(current_.fields[kFieldHref]), line.request, 0, 0});
+    open->visit->hits.push_back({DecodedHref(), line.request, 0, 0});
 
     // Visits whose last hit lies more than the timeout back are finished,
     // in list order.
@@ -81,6 +81,18 @@ void TVisLine::Update() {
     }
   }
   done_ = true;
+}
+
+const std::string& TVisLine::DecodedHref() {
+  const std::string& raw = current_.fields[kFieldHref];
+  const auto split = reinterpret_cast<uintptr_t>(current_.line.request.get());
+  // The raw text decides: the split only picks the place.
+  TDecoded& d = decoded_[((split >> 4) ^ (split >> 12)) & (decoded_.size() - 1)];
+  if (d.raw != raw) {  // an empty place holds "" decoded, rightly
+    d.raw = raw;
+    d.decoded = DecodeUrlText(raw);
+  }
+  return d.decoded;
 }
 
 std::vector<const TVisPathTable*> TVisLine::OpenVisits() const {

@@ -87,6 +87,15 @@ class TVisLine {
   TVisits finished_;
   uint64_t next_serial_ = 0;
   bool done_ = false;
+
+  // The decoded text of the line's URL. URLs repeat, and decoding is dear:
+  // recent ones are remembered with their raw text, in a place picked by
+  // the split the parser shares among the lines of a URL.
+  const std::string& DecodedHref();
+  struct TDecoded {
+    std::string raw, decoded;
+  };
+  std::vector<TDecoded> decoded_ = std::vector<TDecoded>(4096);
 };
 
 }  // namespace trelvar

@@ -77,6 +77,9 @@ TEST_F(VisitsTest, GapsBelowThirtyMinutesFormOneVisit) {
   const TVisPathTable& v = *visits.OpenVisits()[0];
   ASSERT_EQ(v.hits.size(), 3u);
   EXPECT_EQ(v.hits[0].url, "/a b.htm");
+  // Lines without a split of their own share one place of the decoded
+  // URLs: each still gets its own text.
+  EXPECT_EQ(v.hits[1].url, "/a.htm");
   EXPECT_NEAR(v.hits[0].time_spent, 20.0 / 1440, 1e-9);
   EXPECT_NEAR(v.hits[1].time_spent, 29.0 / 1440, 1e-9);
   EXPECT_EQ(v.hits[2].time_spent, 0);

@@ -312,14 +312,15 @@ void TVisPathRep::LoadFromCache(TReportsCache& cache) {
 
 namespace {
 
-uint64_t SequenceHash(const std::vector<TVisPageTable>& pages) {
+template <typename Page>
+uint64_t SequenceHash(const std::vector<Page>& pages) {
   uint64_t h = pages.size();
-  for (const TVisPageTable& p : pages)
+  for (const Page& p : pages)
     h = (h ^ std::hash<std::string_view>{}(p.url)) * 0x100000001b3ULL + 0x9e3779b97f4a7c15ULL;
   return h;
 }
 
-bool SameSequence(const std::vector<TVisPageTable>& a, const std::vector<TVisPageTable>& b) {
+bool SameSequence(const std::vector<TCommonPathPage>& a, const std::vector<TVisPageTable>& b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i)
     if (a[i].url != b[i].url) return false;
@@ -371,11 +372,12 @@ void TCommonPathRep::AddVisit(const TVisPathTable& visit) {
   }
   auto path = std::make_unique<TCommonPath>();
   path->hash = hash;
+  path->pages.reserve(visit.hits.size());  // a path never grows
   for (const TVisPageTable& hit : visit.hits) {
     // Only positive times are summed: a negative one (lines out of order)
     // would spoil the average of the later visits.
     const bool timed = hit.time_spent > 0;
-    path->pages.push_back({hit.url, nullptr, timed ? hit.time_spent : 0, timed ? 1 : 0});
+    path->pages.push_back({urls_.Intern(hit.url), timed ? hit.time_spent : 0, timed ? 1 : 0});
   }
   if (d > 0) {
     path->total_time = d;
@@ -431,7 +433,7 @@ void TCommonPathRep::Display() {
                  "</p>");
     THtmlTable table(out);
     table.Head({Translate(247, "Time (secs)"), Translate(248, "Page")});
-    for (const TVisPageTable& page : path.pages) {
+    for (const TCommonPathPage& page : path.pages) {
       const std::string time =
           page.timed_count <= 0 ? "-" : Fixed(Seconds(page.time_spent) / page.timed_count);
       out.Line("<TR class=\"OddRaw\"><TD width=\"100\" align=\"right\">" + time +
@@ -445,6 +447,7 @@ void TCommonPathRep::Display() {
 void TCommonPathRep::Clear() {
   index_.clear();
   paths_.clear();
+  urls_.Clear();
   total_visits = 0;
 }
 
@@ -454,7 +457,7 @@ void TCommonPathRep::SaveToCache(TReportsCache& cache) {
     cache.WriteInteger(path->count);
     cache.WriteReal(path->total_time);
     cache.WriteInteger(path->timed_visits);
-    WriteList(cache, path->pages, [&](const TVisPageTable& page) {
+    WriteList(cache, path->pages, [&](const TCommonPathPage& page) {
       cache.WriteString(page.url);
       cache.WriteReal(page.time_spent);
       cache.WriteInteger(page.timed_count);
@@ -472,8 +475,8 @@ void TCommonPathRep::LoadFromCache(TReportsCache& cache) {
       path->total_time = cache.ReadReal(0, TReportsCache::kLongestSpanSum);
       path->timed_visits = cache.ReadCount();
       ReadList(cache, [&] {
-        TVisPageTable page;
-        page.url = cache.ReadString();
+        TCommonPathPage page;
+        page.url = urls_.Intern(cache.ReadString());
         page.time_spent = cache.ReadReal(0, TReportsCache::kLongestSpanSum);
         page.timed_count = cache.ReadCount();
         path->pages.push_back(std::move(page));

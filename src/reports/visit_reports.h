@@ -31,10 +31,12 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
+#include "base/text_pool.h"
 #include "logread/visit_tracker.h"
 #include "reports/report_base.h"
 #include "reports/report_keys.h"
@@ -108,10 +110,17 @@ class TVisPathRep : public TReportOf<TVisPathRep, TCustomFiltredRep> {
   std::string extensions_source_, extensions_lower_;  // the page list, lower-cased once
 };
 
+// One position of a page sequence.
+struct TCommonPathPage {
+  std::string_view url;  // held by the report's pool
+  TDateTime time_spent = 0;  // sum of the positive times
+  int32_t timed_count = 0;
+};
+
 // One page sequence and how often and how long it was followed.
 struct TCommonPath {
   int32_t count = 1;
-  std::vector<TVisPageTable> pages;  // per position: URL, sum of positive times, timed count
+  std::vector<TCommonPathPage> pages;
   TDateTime total_time = 0;          // sum of the positive visit lengths
   int32_t timed_visits = 0;
   uint64_t hash = 0;                 // of the URLs, for the index
@@ -147,6 +156,8 @@ class TCommonPathRep : public TReportOf<TCommonPathRep, TVisitCountingRep> {
 
   TPaths paths_;
   std::unordered_multimap<uint64_t, TCommonPath*> index_;
+  // The URLs of the paths: thousands of paths share a few hundred pages.
+  TTextPool urls_;
 };
 
 }  // namespace trelvar

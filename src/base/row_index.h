@@ -65,7 +65,8 @@ class TRowIndex {
   }
 
   void Grow() {
-    std::vector<TSlot> bigger(slots_.empty() ? 64 : slots_.size() * 2);
+    // Small first: reports keep thousands of short lists with an index each.
+    std::vector<TSlot> bigger(slots_.empty() ? 16 : slots_.size() * 2);
     for (const TSlot& s : slots_)
       if (s.row != nullptr) Place(bigger, s.hash, s.row);
     slots_.swap(bigger);

@@ -19,30 +19,29 @@ size_t TTextPool::SlotOf(std::string_view text, uint64_t hash) const {
   const auto low = static_cast<uint32_t>(hash);
   for (size_t i = hash & mask;; i = (i + 1) & mask) {
     const TSlot& s = slots_[i];
-    if (s.data == nullptr) return i;
-    if (s.hash == low && std::string_view(s.data, s.size) == text) return i;
+    if (s.number == kMissing) return i;
+    if (s.hash == low && texts_[s.number] == text) return i;
   }
 }
 
-std::string_view TTextPool::Find(std::string_view text) const {
-  if (text.empty() || slots_.empty()) return {};
-  const TSlot& s = slots_[SlotOf(text, Hash(text))];
-  return s.data == nullptr ? std::string_view() : std::string_view(s.data, s.size);
+uint32_t TTextPool::Find(std::string_view text) const {
+  if (slots_.empty()) return kMissing;
+  return slots_[SlotOf(text, Hash(text))].number;
 }
 
-std::string_view TTextPool::Intern(std::string_view text) {
-  if (text.empty()) return {};
-  if ((count_ + 1) * 2 > slots_.size()) Grow();
+uint32_t TTextPool::Number(std::string_view text) {
+  if ((texts_.size() + 1) * 4 > slots_.size() * 3) Grow();
   const uint64_t hash = Hash(text);
   TSlot& s = slots_[SlotOf(text, hash)];
-  if (s.data == nullptr) {
-    s = {Store(text), static_cast<uint32_t>(text.size()), static_cast<uint32_t>(hash)};
-    ++count_;
+  if (s.number == kMissing) {
+    s = {static_cast<uint32_t>(texts_.size()), static_cast<uint32_t>(hash)};
+    texts_.emplace_back(Store(text), text.size());
   }
-  return {s.data, s.size};
+  return s.number;
 }
 
 const char* TTextPool::Store(std::string_view text) {
+  if (text.empty()) return "";
   if (text.size() >= kOwnBlock) {
     auto own = std::make_unique<char[]>(text.size());
     std::memcpy(own.get(), text.data(), text.size());
@@ -69,9 +68,9 @@ void TTextPool::Grow() {
   // probe from the low bits of the hash alone, which the slot keeps.
   const size_t mask = slots_.size() - 1;
   for (const TSlot& s : old) {
-    if (s.data == nullptr) continue;
+    if (s.number == kMissing) continue;
     size_t i = s.hash & mask;
-    while (slots_[i].data != nullptr) i = (i + 1) & mask;
+    while (slots_[i].number != kMissing) i = (i + 1) & mask;
     slots_[i] = s;
   }
 }
@@ -79,8 +78,8 @@ void TTextPool::Grow() {
 void TTextPool::Clear() {
   blocks_.clear();
   block_used_ = block_size_ = 0;
+  texts_.clear();
   slots_.clear();
-  count_ = 0;
 }
 
 }  // namespace trelvar

@@ -112,9 +112,9 @@ class TVisPathRep : public TReportOf<TVisPathRep, TCustomFiltredRep> {
 
 // One position of a page sequence.
 struct TCommonPathPage {
-  std::string_view url;  // held by the report's pool
-  TDateTime time_spent = 0;  // sum of the positive times
+  uint32_t url = 0;  // its number in the report's pool
   int32_t timed_count = 0;
+  TDateTime time_spent = 0;  // sum of the positive times
 };
 
 // One page sequence and how often and how long it was followed.
@@ -144,12 +144,14 @@ class TCommonPathRep : public TReportOf<TCommonPathRep, TVisitCountingRep> {
   void LoadFromCache(TReportsCache& cache) override;
   using TPaths = std::vector<std::unique_ptr<TCommonPath>>;
   const TPaths& Paths() const { return paths_; }
+  std::string_view Url(const TCommonPathPage& page) const { return urls_.Text(page.url); }
 
   int32_t limit = 10;
   int32_t total_visits = 0;
 
  private:
   TCommonPath* Find(const TVisPathTable& visit, uint64_t hash) const;
+  bool SameSequence(const TCommonPath& path, const TVisPathTable& visit) const;
   TCommonPath& Append(std::unique_ptr<TCommonPath> path);
   void SortByCount();
   void Reindex();

@@ -83,7 +83,7 @@ void THRefList::Reindex() {
   shift_ = 64;
   if (items_.size() <= kScanned) return;
   size_t size = 16;
-  while (size < items_.size() * 2) size *= 2;  // at most half full
+  while (size * 3 < items_.size() * 4) size *= 2;  // at most three quarters full
   slots_.assign(size, TSlot{});
   shift_ = 64 - std::countr_zero(size);
   for (uint32_t i = 0; i < items_.size(); ++i) Place(i);
@@ -96,7 +96,7 @@ void THRefList::Add(uint32_t id, int32_t count) {
     return;
   }
   items_.push_back({id, count});
-  if (items_.size() * 2 > slots_.size())
+  if (items_.size() * 4 > slots_.size() * 3)
     Reindex();
   else
     Place(static_cast<uint32_t>(items_.size() - 1));

@@ -22,7 +22,8 @@ TEST(TTextPool, EqualTextsShareOneCopyThatOutlivesTheCallersTextAndGrowth) {
     const std::string_view again = pool.Intern(text);
     ASSERT_EQ(again, text);
     ASSERT_EQ(again.data(), first[static_cast<size_t>(i)].data()) << i;
-    ASSERT_EQ(pool.Find(text).data(), again.data());
+    ASSERT_EQ(pool.Text(pool.Find(text)).data(), again.data());
+    ASSERT_EQ(pool.Number(text), static_cast<uint32_t>(i));  // in order of arrival
   }
   EXPECT_EQ(pool.Size(), 20000u);
 }
@@ -40,14 +41,16 @@ TEST(TTextPool, KeepsEmptyLongAndBinaryTextsApart) {
   for (const TCase& c : cases) views.push_back(pool.Intern(c.text));
   for (size_t i = 0; i < std::size(cases); ++i) {
     EXPECT_EQ(views[i], cases[i].text) << i;
-    EXPECT_EQ(pool.Find(cases[i].text), cases[i].text) << i;
+    EXPECT_EQ(pool.Find(cases[i].text), i) << i;
+    EXPECT_EQ(pool.Text(static_cast<uint32_t>(i)), cases[i].text) << i;
   }
-  EXPECT_EQ(pool.Size(), std::size(cases) - 1);  // the empty text is not stored
-  EXPECT_TRUE(pool.Find("never").empty());
+  EXPECT_EQ(pool.Size(), std::size(cases));
+  EXPECT_EQ(pool.Find("never"), TTextPool::kMissing);
   pool.Clear();
   EXPECT_EQ(pool.Size(), 0u);
-  EXPECT_TRUE(pool.Find("a").empty());
+  EXPECT_EQ(pool.Find("a"), TTextPool::kMissing);
   EXPECT_EQ(pool.Intern("a"), "a");
+  EXPECT_EQ(pool.Number("b"), 1u);
 }
 
 }  // namespace

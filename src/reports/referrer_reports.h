@@ -84,7 +84,9 @@ class TIndexedRows {
   size_t size() const { return rows_.size(); }
 
  private:
-  static constexpr size_t kScanLimit = 8;
+  // Most nested lists stay this short; a scan of views costs less than an
+  // index of its own for each of thousands of lists.
+  static constexpr size_t kScanLimit = 16;
   void Reindex() {
     index_.reset();
     if (rows_.size() <= kScanLimit) return;

@@ -3,7 +3,9 @@
 // Reports count every log line into rows found by their value; with tens
 // of thousands of rows a node-based hash map costs a cache miss per node.
 // This index keeps the hash and the row pointer side by side in one array
-// (open addressing, linear probing, at most half full) and compares the
+// (open addressing, linear probing, at most three quarters full: the
+// tables of big reports are a large part of a run's memory; the stored
+// hash keeps the longer probes cheap) and compares the
 // texts only when the hashes agree. The rows own their texts; the index
 // holds pointers and must be cleared or rebuilt when rows go. A value added
 // twice keeps its first row. Not thread-safe.
@@ -31,7 +33,7 @@ class TRowIndex {
   }
 
   void Insert(Row* row) {
-    if ((count_ + 1) * 2 > slots_.size()) Grow();
+    if ((count_ + 1) * 4 > slots_.size() * 3) Grow();
     if (Place(slots_, Hash(Key(*row)), row)) ++count_;
   }
 
@@ -65,7 +67,8 @@ class TRowIndex {
   }
 
   void Grow() {
-    std::vector<TSlot> bigger(slots_.empty() ? 64 : slots_.size() * 2);
+    // Small first: reports keep thousands of short lists with an index each.
+    std::vector<TSlot> bigger(slots_.empty() ? 16 : slots_.size() * 2);
     for (const TSlot& s : slots_)
       if (s.row != nullptr) Place(bigger, s.hash, s.row);
     slots_.swap(bigger);

@@ -57,10 +57,10 @@ const TReportKeys<TRefAn>& TRefAn::DefinitionKeys() {
 }
 
 void TRefAn::AddVisit(const TVisPathTable& visit) {
-  TRefAnRow& row = rows_.FindOrAdd(visit.referrer);
+  TRefAnRow& row = rows_.FindOrAdd(visit.referrer, texts_);
   Increment(row.visits);
   // A page requested twice in one visit counts twice.
-  for (const TVisPageTable& hit : visit.hits) Increment(row.pages.FindOrAdd(hit.url).hits);
+  for (const TVisPageTable& hit : visit.hits) Increment(row.pages.FindOrAdd(hit.url, texts_).hits);
 }
 
 void TRefAn::SortRows() {
@@ -103,7 +103,7 @@ void TRefAn::Display() {
     out.Line("<TD align=\"right\">" + std::to_string(row.visits) + "</TD><TD align=\"right\">" +
                  Fixed(row.share * 100) + "</TD>");
     const std::string wrapped = WrapHtml(row.value, 75, "&/");
-    if (IsSafeLink(row.value))
+    if (IsSafeLink(std::string(row.value)))
       out.Line("<TD><font color=\"green\"><a href=\"" + HtmlEscape(row.value) + "\">" +
                    wrapped + "</a></font>");
     else
@@ -127,7 +127,10 @@ void TRefAn::Display() {
   FinishOwnPage(out, page_file);
 }
 
-void TRefAn::Clear() { rows_.Clear(); }
+void TRefAn::Clear() {
+  rows_.Clear();
+  texts_.Clear();
+}
 
 void TRefAn::SaveToCache(TReportsCache& cache) {
   WriteList(cache, rows_.Rows(), [&](const auto& row) {
@@ -146,11 +149,11 @@ void TRefAn::SaveToCache(TReportsCache& cache) {
 void TRefAn::LoadFromCache(TReportsCache& cache) {
   LoadCleared(*this, [&] {
     ReadList(cache, [&] {
-      TRefAnRow& row = rows_.Add(cache.ReadString());
+      TRefAnRow& row = rows_.Add(cache.ReadString(), texts_);
       row.share = cache.ReadReal(0, 1);  // a part of the whole
       row.visits = cache.ReadCount();
       ReadList(cache, [&] {
-        TRefAnPage& page = row.pages.Add(cache.ReadString());
+        TRefAnPage& page = row.pages.Add(cache.ReadString(), texts_);
         page.hits = cache.ReadCount();
         page.share = cache.ReadReal(0, 1);
         page.extra = cache.ReadInteger();
@@ -174,9 +177,9 @@ std::string TIndirectRefAn::ReferrerKey(const TVisPathTable& visit) {
 void TIndirectRefAn::AddVisit(const TVisPathTable& visit) {
   const std::string key = ReferrerKey(visit);
   for (const TVisPageTable& hit : visit.hits) {
-    TIndirRefAnTable& page = rows_.FindOrAdd(hit.url);
+    TIndirRefAnTable& page = rows_.FindOrAdd(hit.url, texts_);
     Increment(page.hits);
-    Increment(page.referrers.FindOrAdd(key).count);
+    Increment(page.referrers.FindOrAdd(key, texts_).count);
   }
 }
 
@@ -222,7 +225,10 @@ void TIndirectRefAn::Display() {
   FinishOwnPage(out, page_file);
 }
 
-void TIndirectRefAn::Clear() { rows_.Clear(); }
+void TIndirectRefAn::Clear() {
+  rows_.Clear();
+  texts_.Clear();
+}
 
 void TIndirectRefAn::SaveToCache(TReportsCache& cache) {
   WriteList(cache, rows_.Rows(), [&](const auto& page) {
@@ -238,10 +244,10 @@ void TIndirectRefAn::SaveToCache(TReportsCache& cache) {
 void TIndirectRefAn::LoadFromCache(TReportsCache& cache) {
   LoadCleared(*this, [&] {
     ReadList(cache, [&] {
-      TIndirRefAnTable& page = rows_.Add(cache.ReadString());
+      TIndirRefAnTable& page = rows_.Add(cache.ReadString(), texts_);
       page.hits = cache.ReadCount();
       ReadList(cache, [&] {
-        TIndirRefAnReferrer& ref = page.referrers.Add(cache.ReadString());
+        TIndirRefAnReferrer& ref = page.referrers.Add(cache.ReadString(), texts_);
         ref.count = cache.ReadCount();
       });
     });

@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "base/row_index.h"
+#include "base/text_pool.h"
 #include "reports/report_base.h"
 #include "reports/report_keys.h"
 
@@ -35,6 +36,8 @@ namespace trelvar {
 
 // A list of rows that have a text `value`, in insertion order, found by
 // their text: short lists by a scan, longer ones through a hash index.
+// The texts are views into a pool that the report owns, since the same
+// pages and referrers come back in many lists.
 template <typename Row>
 class TIndexedRows {
  public:
@@ -46,9 +49,9 @@ class TIndexedRows {
       if (row->value == value) return row.get();
     return nullptr;
   }
-  Row& Add(std::string value) {
+  Row& Add(std::string_view value, TTextPool& pool) {
     auto row = std::make_unique<Row>();
-    row->value = std::move(value);
+    row->value = pool.Intern(value);
     Row& added = *row;
     rows_.push_back(std::move(row));
     if (index_ != nullptr) index_->Insert(&added);
@@ -56,9 +59,9 @@ class TIndexedRows {
     return added;
   }
   // The value's row, appended when there is none.
-  Row& FindOrAdd(std::string_view value) {
+  Row& FindOrAdd(std::string_view value, TTextPool& pool) {
     if (Row* row = Find(value)) return *row;
-    return Add(std::string(value));
+    return Add(value, pool);
   }
   template <typename Less>
   void StableSort(Less less) {
@@ -81,7 +84,9 @@ class TIndexedRows {
   size_t size() const { return rows_.size(); }
 
  private:
-  static constexpr size_t kScanLimit = 8;
+  // Most nested lists stay this short; a scan of views costs less than an
+  // index of its own for each of thousands of lists.
+  static constexpr size_t kScanLimit = 16;
   void Reindex() {
     index_.reset();
     if (rows_.size() <= kScanLimit) return;
@@ -95,7 +100,7 @@ class TIndexedRows {
 
 // One page requested by the visits of a referrer.
 struct TRefAnPage {
-  std::string value;  // the URL (decoded, as the visit tracker keeps it)
+  std::string_view value;  // the URL (decoded, as the visit tracker keeps it)
   int32_t hits = 0;
   double share = 0;   // computed by Display
   int32_t extra = 0;  // kept 0; carried through the cache
@@ -103,7 +108,7 @@ struct TRefAnPage {
 
 // One referrer and the visits it started.
 struct TRefAnRow {
-  std::string value;  // the referrer, as logged
+  std::string_view value;  // the referrer, as logged
   double share = 0;   // computed by Display
   int32_t visits = 0;
   TIndexedRows<TRefAnPage> pages;
@@ -140,17 +145,18 @@ class TRefAn : public TReportOf<TRefAn, TReferrerVisitRep> {
  private:
   void SortRows();
   TIndexedRows<TRefAnRow> rows_;
+  TTextPool texts_;  // of the rows
 };
 
 // One referrer key of the visits that reached a page.
 struct TIndirRefAnReferrer {
-  std::string value;  // site (lower case), path and document of the referrer
+  std::string_view value;  // site (lower case), path and document of the referrer
   int32_t count = 0;
 };
 
 // One page and the referrers of the visits that reached it.
 struct TIndirRefAnTable {
-  std::string value;  // the page URL (decoded, as the visit tracker keeps it)
+  std::string_view value;  // the page URL (decoded, as the visit tracker keeps it)
   int32_t hits = 0;
   TIndexedRows<TIndirRefAnReferrer> referrers;
 };
@@ -175,6 +181,7 @@ class TIndirectRefAn : public TReportOf<TIndirectRefAn, TReferrerVisitRep> {
 
  private:
   TIndexedRows<TIndirRefAnTable> rows_;
+  TTextPool texts_;  // of the rows
 };
 
 }  // namespace trelvar

@@ -45,7 +45,7 @@ void TReportsCache::WriteReal(double value) {
   written_ += 8;
 }
 
-void TReportsCache::WriteString(const std::string& value) {
+void TReportsCache::WriteString(std::string_view value) {
   WriteInteger(static_cast<int32_t>(value.size()));
   out_ += value;
   written_ += value.size();

@@ -55,7 +55,7 @@ class TReportsCache {
   void WriteByte(uint8_t value);
   void WriteBool(bool value) { WriteByte(value ? 1 : 0); }
   void WriteReal(double value);
-  void WriteString(const std::string& value);
+  void WriteString(std::string_view value);
   // Raise EInOutError when the block or the file ends too soon.
   int32_t ReadInteger();
   uint8_t ReadByte();

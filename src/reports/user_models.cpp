@@ -21,14 +21,15 @@ namespace {
 // Below two patterns no merge has a candidate.
 constexpr size_t kFewestPatterns = 2;
 
-const std::unordered_map<std::string, size_t>& IndexOf(const TUserPattern& p) {
-  if (p.index.size() != p.items.size()) {
-    p.index.clear();
+// The pattern's kept index, made or rebuilt when stale.
+std::unordered_map<std::string_view, size_t>& IndexOf(const TUserPattern& p) {
+  if (p.index == nullptr || p.index->size() != p.items.size()) {
+    p.index = std::make_unique<std::unordered_map<std::string_view, size_t>>();
     p.sum_of_squares = -1;
-    p.index.reserve(p.items.size());
-    for (size_t i = 0; i < p.items.size(); ++i) p.index.emplace(p.items[i].page, i);
+    p.index->reserve(p.items.size());
+    for (size_t i = 0; i < p.items.size(); ++i) p.index->emplace(p.items[i].page, i);
   }
-  return p.index;
+  return *p.index;
 }
 
 double SumOfSquares(const TUserPattern& p) {
@@ -47,21 +48,23 @@ constexpr double kLargestMembership = 1 + 1e-6;
 // suffers (a scale is the pattern's first weight over its current one).
 constexpr double kSmallestScale = 1e-9;
 
-// The page set of a pattern as one text: sorted pages, each with its length
-// first, so that no two sets give the same text.
-std::string PageSetKey(const TUserPattern& p) {
-  std::vector<std::string_view> pages;
+// The page set of a pattern: its pooled pages, which equal texts share, in
+// the order of their addresses.
+std::vector<const char*> PageSet(const TUserPattern& p) {
+  std::vector<const char*> pages;
   pages.reserve(p.items.size());
-  for (const TUserPatternItem& item : p.items) pages.push_back(item.page);
+  for (const TUserPatternItem& item : p.items) pages.push_back(item.page.data());
   std::sort(pages.begin(), pages.end());
   pages.erase(std::unique(pages.begin(), pages.end()), pages.end());
-  std::string key;
-  for (std::string_view page : pages) {
-    key += std::to_string(page.size());
-    key += ':';
-    key += page;
-  }
-  return key;
+  return pages;
+}
+
+// Independent of the order of the pages.
+uint64_t PageSetHash(const std::vector<const char*>& pages) {
+  uint64_t h = pages.size();
+  for (const char* page : pages)
+    h = (h ^ std::hash<const void*>{}(page)) * 0x100000001b3ULL + 0x9e3779b97f4a7c15ULL;
+  return h;
 }
 
 }  // namespace
@@ -105,8 +108,7 @@ void MergePattern(TUserPattern& p, const TUserPattern& q) {
   // Every membership of p is scaled by `keep`: its sum of squares follows
   // by keep², then q's pages replace their own terms.
   double squares = SumOfSquares(p) * keep * keep;
-  IndexOf(p);
-  auto& position = p.index;
+  auto& position = IndexOf(p);
   p.scale *= keep;
   for (size_t i = 0; i < q.items.size(); ++i) {
     auto [it, added] = position.emplace(q.items[i].page, p.items.size());
@@ -124,11 +126,12 @@ void MergePattern(TUserPattern& p, const TUserPattern& q) {
   }
 }
 
-TUserPattern VisitPattern(const TVisPathTable& visit) {
+TUserPattern VisitPattern(const TVisPathTable& visit, TTextPool& pages) {
   TUserPattern p;
   std::unordered_set<std::string_view> seen;
   for (const TVisPageTable& hit : visit.hits)
-    if (seen.insert(hit.url).second) p.items.push_back({hit.url, 1.0});
+    if (seen.insert(hit.url).second) p.items.push_back({pages.Intern(hit.url), 1.0});
+  p.items.shrink_to_fit();
   return p;
 }
 
@@ -158,7 +161,7 @@ void TUserModel::CheckLogFields(const std::vector<int>& fields) {
 
 void TUserModel::AddVisit(const TVisPathTable& visit) {
   ++visits_;
-  auto p = std::make_unique<TUserPattern>(VisitPattern(visit));
+  auto p = std::make_unique<TUserPattern>(VisitPattern(visit, pages_));
   if (patterns_.size() < static_cast<size_t>(std::max(buffer_size, 0)))
     patterns_.push_back(std::move(p));
   else
@@ -230,6 +233,7 @@ void TUserModel::Reduce() {
 void TUserModel::Clear() {
   visits_ = 0;
   patterns_.clear();
+  pages_.Clear();
 }
 
 void TUserModel::WritePage(bool profiles) {
@@ -297,8 +301,8 @@ void TUserModel::LoadFromCache(TReportsCache& cache) {
       weights += p->weight;
       if (weights > visits_) throw EInOutError("Cache block holds more pattern visits than visits");
       ReadList(cache, [&] {
-        std::string page = cache.ReadString();
-        p->items.push_back({std::move(page), cache.ReadReal(0, kLargestMembership)});
+        const std::string_view page = pages_.Intern(cache.ReadString());
+        p->items.push_back({page, cache.ReadReal(0, kLargestMembership)});
       });
       patterns_.push_back(std::move(p));
     });
@@ -309,14 +313,20 @@ void TUserModel::LoadFromCache(TReportsCache& cache) {
 
 void TUserProfile::AddVisit(const TVisPathTable& visit) {
   ++visits_;
-  TUserPattern p = VisitPattern(visit);
-  const std::string key = PageSetKey(p);
-  if (auto it = by_set_.find(key); it != by_set_.end()) {
-    ++it->second->weight;
+  TUserPattern p = VisitPattern(visit, pages_);
+  if (TUserPattern* same = FindProfile(p)) {
+    ++same->weight;
     return;
   }
   patterns_.push_back(std::make_unique<TUserPattern>(std::move(p)));
-  by_set_.emplace(key, patterns_.back().get());
+  by_set_.emplace(PageSetHash(PageSet(*patterns_.back())), patterns_.back().get());
+}
+
+TUserPattern* TUserProfile::FindProfile(const TUserPattern& p) const {
+  const std::vector<const char*> set = PageSet(p);
+  for (auto [it, end] = by_set_.equal_range(PageSetHash(set)); it != end; ++it)
+    if (PageSet(*it->second) == set) return it->second;
+  return nullptr;
 }
 
 void TUserProfile::Clear() {
@@ -326,7 +336,9 @@ void TUserProfile::Clear() {
 
 void TUserProfile::LoadFromCache(TReportsCache& cache) {
   TUserModel::LoadFromCache(cache);
-  for (auto& p : patterns_) by_set_.emplace(PageSetKey(*p), p.get());
+  // A set listed twice is found at its first profile, as counting would.
+  for (auto& p : patterns_)
+    if (FindProfile(*p) == nullptr) by_set_.emplace(PageSetHash(PageSet(*p)), p.get());
 }
 
 void TUserProfile::Display() { WritePage(true); }

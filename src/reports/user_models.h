@@ -21,16 +21,18 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
+#include "base/text_pool.h"
 #include "reports/report_base.h"
 #include "reports/report_keys.h"
 
 namespace trelvar {
 
 struct TUserPatternItem {
-  std::string page;  // the tracker's decoded URL
+  std::string_view page;  // the tracker's decoded URL, held by the report's pool
   double value = 0;  // membership, before the pattern's scale
 };
 
@@ -50,10 +52,11 @@ struct TUserPattern {
   // thousands of pages costs the visit's pages only: the position of every
   // page and the sum of the squared memberships. Both are rebuilt when
   // stale (a pattern changed by anything but MergePattern calls Touch).
-  mutable std::unordered_map<std::string, size_t> index;
+  // Made on first use: most patterns (the profiles) never need one.
+  mutable std::unique_ptr<std::unordered_map<std::string_view, size_t>> index;
   mutable double sum_of_squares = -1;  // negative: not known
   void Touch() const {
-    index.clear();
+    index.reset();
     sum_of_squares = -1;
   }
 };
@@ -62,10 +65,11 @@ struct TUserPattern {
 // by the number of pages in that union.
 double PatternDistance(const TUserPattern& p, const TUserPattern& q);
 // Merges q into p: the weighted mean of both membership vectors, weight
-// added.
+// added. p takes q's page views: both must be of one pool.
 void MergePattern(TUserPattern& p, const TUserPattern& q);
-// The pattern of a visit: its distinct pages in first-occurrence order.
-TUserPattern VisitPattern(const TVisPathTable& visit);
+// The pattern of a visit: its distinct pages in first-occurrence order,
+// interned in `pages`.
+TUserPattern VisitPattern(const TVisPathTable& visit, TTextPool& pages);
 
 class TUserModel : public TReportOf<TUserModel, TVisitCountingRep> {
  public:
@@ -104,6 +108,8 @@ class TUserModel : public TReportOf<TUserModel, TVisitCountingRep> {
 
   int32_t visits_ = 0;
   TPatterns patterns_;
+  // The pages of the patterns: every visit repeats pages of the others.
+  TTextPool pages_;
 };
 
 class TUserProfile : public TReportOf<TUserProfile, TUserModel> {
@@ -118,9 +124,11 @@ class TUserProfile : public TReportOf<TUserProfile, TUserModel> {
   void AddVisit(const TVisPathTable& visit) override;
 
  private:
-  // Profiles by their page set, so a visit costs the same however many
-  // profiles there are.
-  std::unordered_map<std::string, TUserPattern*> by_set_;
+  // Profiles by a hash of their page set, so a visit costs the same
+  // however many profiles there are; equal hashes compare the sets.
+  std::unordered_multimap<uint64_t, TUserPattern*> by_set_;
+  // The profile of the same page set as p, or null.
+  TUserPattern* FindProfile(const TUserPattern& p) const;
 };
 
 }  // namespace trelvar

@@ -324,18 +324,18 @@ void TVisPathRep::LoadFromCache(TReportsCache& cache) {
 
 namespace {
 
-uint64_t SequenceHash(const std::vector<TVisPageTable>& pages) {
-  uint64_t h = pages.size();
-  for (const TVisPageTable& p : pages)
-    h = (h ^ std::hash<std::string_view>{}(p.url)) * 0x100000001b3ULL + 0x9e3779b97f4a7c15ULL;
+// Of the URLs at positions 0 .. size - 1.
+template <typename UrlAt>
+uint64_t SequenceHash(size_t size, UrlAt url_at) {
+  uint64_t h = size;
+  for (size_t i = 0; i < size; ++i)
+    h = (h ^ std::hash<std::string_view>{}(url_at(i))) * 0x100000001b3ULL + 0x9e3779b97f4a7c15ULL;
   return h;
 }
 
-bool SameSequence(const std::vector<TVisPageTable>& a, const std::vector<TVisPageTable>& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (a[i].url != b[i].url) return false;
-  return true;
+uint64_t SequenceHash(const TVisPathTable& visit) {
+  return SequenceHash(visit.hits.size(),
+                      [&](size_t i) -> std::string_view { return visit.hits[i].url; });
 }
 
 }  // namespace
@@ -349,10 +349,17 @@ const TReportKeys<TCommonPathRep>& TCommonPathRep::DefinitionKeys() {
   return keys;
 }
 
+bool TCommonPathRep::SameSequence(const TCommonPath& path, const TVisPathTable& visit) const {
+  if (path.pages.size() != visit.hits.size()) return false;
+  for (size_t i = 0; i < path.pages.size(); ++i)
+    if (Url(path.pages[i]) != visit.hits[i].url) return false;
+  return true;
+}
+
 TCommonPath* TCommonPathRep::Find(const TVisPathTable& visit, uint64_t hash) const {
   auto [from, to] = index_.equal_range(hash);
   for (; from != to; ++from)
-    if (SameSequence(from->second->pages, visit.hits)) return from->second;
+    if (SameSequence(*from->second, visit)) return from->second;
   return nullptr;
 }
 
@@ -366,7 +373,7 @@ TCommonPath& TCommonPathRep::Append(std::unique_ptr<TCommonPath> path) {
 void TCommonPathRep::AddVisit(const TVisPathTable& visit) {
   Increment(total_visits);
   const TDateTime d = TVisLine::VisitDuration(visit);
-  const uint64_t hash = SequenceHash(visit.hits);
+  const uint64_t hash = SequenceHash(visit);
   if (TCommonPath* path = Find(visit, hash)) {
     Increment(path->count);
     for (size_t i = 0; i < visit.hits.size(); ++i) {
@@ -383,11 +390,12 @@ void TCommonPathRep::AddVisit(const TVisPathTable& visit) {
   }
   auto path = std::make_unique<TCommonPath>();
   path->hash = hash;
+  path->pages.reserve(visit.hits.size());  // a path never grows
   for (const TVisPageTable& hit : visit.hits) {
     // Only positive times are summed: a negative one (lines out of order)
     // would spoil the average of the later visits.
     const bool timed = hit.time_spent > 0;
-    path->pages.push_back({hit.url, nullptr, timed ? hit.time_spent : 0, timed ? 1 : 0});
+    path->pages.push_back({urls_.Number(hit.url), timed ? 1 : 0, timed ? hit.time_spent : 0});
   }
   if (d > 0) {
     path->total_time = d;
@@ -443,11 +451,11 @@ void TCommonPathRep::Display() {
                  "</p>");
     THtmlTable table(out);
     table.Head({Translate(247, "Time (secs)"), Translate(248, "Page")});
-    for (const TVisPageTable& page : path.pages) {
+    for (const TCommonPathPage& page : path.pages) {
       const std::string time =
           page.timed_count <= 0 ? "-" : Fixed(Seconds(page.time_spent) / page.timed_count);
       out.Line("<TR class=\"OddRaw\"><TD width=\"100\" align=\"right\">" + time +
-                   "</TD><TD>" + WrapHtml(page.url, 75, "&/") + "</TD></TR>");
+                   "</TD><TD>" + WrapHtml(Url(page), 75, "&/") + "</TD></TR>");
     }
     table.Close();
   }
@@ -457,6 +465,7 @@ void TCommonPathRep::Display() {
 void TCommonPathRep::Clear() {
   index_.clear();
   paths_.clear();
+  urls_.Clear();
   total_visits = 0;
 }
 
@@ -466,8 +475,8 @@ void TCommonPathRep::SaveToCache(TReportsCache& cache) {
     cache.WriteInteger(path->count);
     cache.WriteReal(path->total_time);
     cache.WriteInteger(path->timed_visits);
-    WriteList(cache, path->pages, [&](const TVisPageTable& page) {
-      cache.WriteString(page.url);
+    WriteList(cache, path->pages, [&](const TCommonPathPage& page) {
+      cache.WriteString(Url(page));
       cache.WriteReal(page.time_spent);
       cache.WriteInteger(page.timed_count);
     });
@@ -484,13 +493,14 @@ void TCommonPathRep::LoadFromCache(TReportsCache& cache) {
       path->total_time = cache.ReadReal(0, TReportsCache::kLongestSpanSum);
       path->timed_visits = cache.ReadCount();
       ReadList(cache, [&] {
-        TVisPageTable page;
-        page.url = cache.ReadString();
+        TCommonPathPage page;
+        page.url = urls_.Number(cache.ReadString());
         page.time_spent = cache.ReadReal(0, TReportsCache::kLongestSpanSum);
         page.timed_count = cache.ReadCount();
         path->pages.push_back(std::move(page));
       });
-      path->hash = SequenceHash(path->pages);
+      const TCommonPath& read = *path;
+      path->hash = SequenceHash(read.pages.size(), [&](size_t i) { return Url(read.pages[i]); });
       Append(std::move(path));
     });
     total_visits = total;

@@ -31,10 +31,12 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
+#include "base/text_pool.h"
 #include "logread/visit_tracker.h"
 #include "reports/report_base.h"
 #include "reports/report_keys.h"
@@ -112,10 +114,17 @@ class TVisPathRep : public TReportOf<TVisPathRep, TCustomFiltredRep> {
   TByValueNumber<uint8_t> url_kinds_;  // LineUrlKind by the URL's number
 };
 
+// One position of a page sequence.
+struct TCommonPathPage {
+  uint32_t url = 0;  // its number in the report's pool
+  int32_t timed_count = 0;
+  TDateTime time_spent = 0;  // sum of the positive times
+};
+
 // One page sequence and how often and how long it was followed.
 struct TCommonPath {
   int32_t count = 1;
-  std::vector<TVisPageTable> pages;  // per position: URL, sum of positive times, timed count
+  std::vector<TCommonPathPage> pages;
   TDateTime total_time = 0;          // sum of the positive visit lengths
   int32_t timed_visits = 0;
   uint64_t hash = 0;                 // of the URLs, for the index
@@ -139,18 +148,22 @@ class TCommonPathRep : public TReportOf<TCommonPathRep, TVisitCountingRep> {
   void LoadFromCache(TReportsCache& cache) override;
   using TPaths = std::vector<std::unique_ptr<TCommonPath>>;
   const TPaths& Paths() const { return paths_; }
+  std::string_view Url(const TCommonPathPage& page) const { return urls_.Text(page.url); }
 
   int32_t limit = 10;
   int32_t total_visits = 0;
 
  private:
   TCommonPath* Find(const TVisPathTable& visit, uint64_t hash) const;
+  bool SameSequence(const TCommonPath& path, const TVisPathTable& visit) const;
   TCommonPath& Append(std::unique_ptr<TCommonPath> path);
   void SortByCount();
   void Reindex();
 
   TPaths paths_;
   std::unordered_multimap<uint64_t, TCommonPath*> index_;
+  // The URLs of the paths: thousands of paths share a few hundred pages.
+  TTextPool urls_;
 };
 
 }  // namespace trelvar

@@ -83,20 +83,20 @@ void THRefList::Reindex() {
   shift_ = 64;
   if (items_.size() <= kScanned) return;
   size_t size = 16;
-  while (size < items_.size() * 2) size *= 2;  // at most half full
+  while (size * 3 < items_.size() * 4) size *= 2;  // at most three quarters full
   slots_.assign(size, TSlot{});
   shift_ = 64 - std::countr_zero(size);
   for (uint32_t i = 0; i < items_.size(); ++i) Place(i);
 }
 
-void THRefList::Add(uint32_t id, int32_t count, const TKeyPool& pool) {
+void THRefList::Add(uint32_t id, int32_t count) {
   const size_t at = Position(id);
   if (at < items_.size()) {
     items_[at].count += count;
     return;
   }
-  items_.push_back({pool.Text(id), id, count});
-  if (items_.size() * 2 > slots_.size())
+  items_.push_back({id, count});
+  if (items_.size() * 4 > slots_.size() * 3)
     Reindex();
   else
     Place(static_cast<uint32_t>(items_.size() - 1));
@@ -188,8 +188,8 @@ TWebPage& TWebModel::PageOf(uint32_t key) {
 void TWebModel::AddPage(uint32_t key, uint32_t input, double time, uint32_t output) {
   TWebPage& page = PageOf(key);
   ++page.visits;
-  page.inputs.Add(input, 1, keys_);
-  page.outputs.Add(output, 1, keys_);
+  page.inputs.Add(input, 1);
+  page.outputs.Add(output, 1);
   if (time > 0) {
     page.time_sum += time;
     ++page.timed_count;
@@ -236,7 +236,7 @@ void TWebModel::AddVisit(const TVisPathTable& visit) {
     AddPage(k[i].page, k[i - 1].link, hits[i].time_spent, k[i + 1].link);
     // Every later page of the visit: n² / 2 counts, by number only.
     THRefList& later = page_of_key_[k[i].page]->later;
-    for (size_t j = i + 1; j < n; ++j) later.Add(k[j].page, 1, keys_);
+    for (size_t j = i + 1; j < n; ++j) later.Add(k[j].page, 1);
   }
   AddPage(k[n - 1].page, k[n - 2].link, 0, exit);
 }
@@ -273,7 +273,7 @@ std::string TWebModel::GuessNextPage(const std::string& page, int count, bool us
   if (m == 0) return not_found;
   size_t r = 0;
   if (ctx_.random != nullptr) r = std::uniform_int_distribution<size_t>(0, m - 1)(*ctx_.random);
-  const std::string_view key = list[r].value;
+  const std::string_view key = keys_.Text(list[r].id);
   return key == kExitKey ? not_found : std::string(key);
 }
 
@@ -313,7 +313,7 @@ void TWebModel::WritePageFile(TWebPage& page) {
     const std::string cell = outputs ? "<TD>" : "<TD align=\"right\">";
     for (size_t i = 0; i < std::min(shown, hrefs.Size()); ++i) {
       const TCustomHRef& r = hrefs[i];
-      const std::string key(r.value);
+      const std::string key(keys_.Text(r.id));
       const std::string row = table.NextRow() + "<TD width=\"100%\">";
       if (outputs || (!key.empty() && key[0] == '/'))
         out.Line(row + "<a href=\"" + HtmlEscape(LinkFile(key, outputs)) + "\">" +
@@ -376,7 +376,7 @@ void TWebModel::SaveToCache(TReportsCache& cache) {
     cache.WriteReal(p->time_sum);
     for (const THRefList* list : {&p->inputs, &p->outputs, &p->later}) {
       WriteList(cache, list->Items(), [&](const TCustomHRef& record) {
-        cache.WriteString(std::string(record.value));
+        cache.WriteString(keys_.Text(record.id));
         cache.WriteInteger(record.count);
       });
     }
@@ -398,7 +398,7 @@ void TWebModel::LoadFromCache(TReportsCache& cache) {
       for (THRefList* list : {&page.inputs, &page.outputs, &page.later}) {
         ReadList(cache, [&] {
           const uint32_t id = keys_.Intern(cache.ReadString());
-          list->Add(id, cache.ReadCount(), keys_);
+          list->Add(id, cache.ReadCount());
         });
       }
     });

@@ -62,10 +62,10 @@ class TKeyPool {
   std::unordered_map<std::string_view, uint32_t> ids_;
 };
 
-// One counted key of a page's list.
+// One counted key of a page's list: its number in the model's TKeyPool
+// (lists hold hundreds of thousands of records; the pool has the text).
 struct TCustomHRef {
-  std::string_view value;  // the key, held by the model's TKeyPool
-  uint32_t id = 0;         // its number in that pool
+  uint32_t id = 0;
   int32_t count = 0;
 };
 
@@ -76,7 +76,7 @@ struct TCustomHRef {
 class THRefList {
  public:
   // Adds `count` to the record of the pooled key `id`, or appends one.
-  void Add(uint32_t id, int32_t count, const TKeyPool& pool);
+  void Add(uint32_t id, int32_t count);
   // Stable, by count descending.
   void SortByCount();
   // Keeps the first `keep` records.

@@ -121,6 +121,34 @@ TEST_F(UserModelTest, RegressionLargeModelCountsKeepTheirBuffer) {
   EXPECT_EQ(big.Patterns().size(), 3u);  // room for every visit
 }
 
+TEST_F(UserModelTest, ProfilesCountEqualPageSetsTogetherAndKeepTheirPagesAfterTheVisit) {
+  struct TCase {
+    std::vector<std::string> pages;
+    size_t profile;  // the profile, in order of first appearance, that counts it
+  } cases[] = {
+      {{"/a", "/b"}, 0},        {{"/b", "/a"}, 0}, {{"/a", "/b", "/a"}, 0},
+      {{"/a"}, 1},              {{"/a", "/a"}, 1}, {{"/a", "/c"}, 2},
+      {{"/c", "/a", "/c"}, 2},  {{"/b"}, 3},       {{"/a", "/b", "/c"}, 4},
+      {{"/ab"}, 5},  // not the pages "/a" and "b" run together
+  };
+  TUserProfile profiles(ctx);
+  std::vector<int32_t> weights;
+  for (const TCase& c : cases) {
+    // Built and dropped here: the profile must keep copies of its pages.
+    profiles.AddVisit(Visit(c.pages));
+    if (weights.size() <= c.profile) weights.resize(c.profile + 1);
+    ++weights[c.profile];
+  }
+  ASSERT_EQ(profiles.Patterns().size(), weights.size());
+  for (size_t i = 0; i < weights.size(); ++i)
+    EXPECT_EQ(profiles.Patterns()[i]->weight, weights[i]) << i;
+  const TUserPattern& last = *profiles.Patterns()[4];
+  ASSERT_EQ(last.items.size(), 3u);
+  EXPECT_EQ(last.items[0].page, "/a");
+  EXPECT_EQ(last.items[2].page, "/c");
+  EXPECT_EQ(profiles.Patterns()[5]->items[0].page, "/ab");
+}
+
 TEST_F(UserModelTest, FullBufferMergesIntoTheNearestPattern) {
   TUserModel m(ctx);
   m.LoadParams("model_count=1");  // buffer of 5

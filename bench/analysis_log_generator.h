@@ -31,7 +31,7 @@ enum class TAnalysisLogLayout {
 bool WriteAnalysisLog(const std::string& path, int64_t lines, TAnalysisLogLayout layout);
 
 // The number of distinct clients the model uses for a log of `lines` lines
-// (40 000 for a million lines).
+// (40 000 for a million lines and for more).
 int64_t AnalysisLogClients(int64_t lines);
 
 }  // namespace bench

@@ -48,6 +48,10 @@ void TVisLine::Update() {
       v->platform = line.platform;
       v->platform_version = line.platform_version;
       v->day_of_week = line.day_of_week;
+      if (robot_finder_.name) {
+        v->robot_generation = robot_finder_.generation();
+        v->robot = &robot_finder_.name(v->agent);
+      }
       v->hits.reserve(8);  // most visits are short; growing copies every hit
       serial = next_serial_++;
       open = &open_.emplace(serial, TOpen{std::move(v), t_ms}).first->second;

@@ -41,6 +41,10 @@ struct TVisPathTable {
   std::string browser, browser_version, platform, platform_version;
   std::string day_of_week;
   std::vector<TVisPageTable> hits;
+  // The agent's robot name as the tracker's robot finder gave it when the
+  // visit began, with the finder's generation; null when it was not asked.
+  const std::string* robot = nullptr;
+  uint64_t robot_generation = 0;
 };
 
 class TVisLine {
@@ -48,6 +52,15 @@ class TVisLine {
   static constexpr TDateTime kTimeout = 1.0 / 48;  // 30 minutes
 
   explicit TVisLine(const TCurrentLine& current) : current_(current) {}
+
+  // Who names the robot of a new visit's agent (a name valid while the
+  // generation stays), so that the visit reports need not each look it
+  // up per visit.
+  struct TRobotFinder {
+    std::function<const std::string&(const std::string& agent)> name;
+    std::function<uint64_t()> generation;
+  };
+  void SetRobotFinder(TRobotFinder finder) { robot_finder_ = std::move(finder); }
 
   // Brings the tracker up to date for the current line.
   void Update();
@@ -85,6 +98,7 @@ class TVisLine {
   std::priority_queue<TStamp, std::vector<TStamp>, std::greater<TStamp>> by_last_;
   std::unordered_map<std::string, std::vector<std::pair<uint64_t, TOpen*>>> by_address_;
   TVisits finished_;
+  TRobotFinder robot_finder_;
   uint64_t next_serial_ = 0;
   bool done_ = false;
 

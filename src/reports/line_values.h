@@ -59,6 +59,7 @@ class TByValueNumber {
 class TLineValues {
  public:
   static constexpr size_t kLimit = 100000;
+  static constexpr uint32_t kNoNumber = UINT32_MAX;
 
   explicit TLineValues(TReportContext& ctx) : ctx_(ctx) {}
   TLineValues(const TLineValues&) = delete;
@@ -110,6 +111,7 @@ class TLineValues {
     std::vector<TSplitRef> splits;
     uint64_t epoch = 1;
     TByValueNumber<uint32_t> by_source;  // number + 1 by the source's number
+    uint32_t last = kNoNumber;  // the number Intern gave last
   };
   struct TCurrent {
     uint64_t line = 0;        // the line `text` and `number` belong to

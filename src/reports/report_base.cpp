@@ -235,7 +235,10 @@ bool TCustomFiltredRep::PassesVisitFilters(const TVisPathTable& visit) {
     }
     // The robot is the visit's, the same for every hit: tested once.
     if (f.kind == kRobot) {
-      if (visit.hits.empty() || !FilterMatches(f, RobotName(visit.agent))) return false;
+      if (visit.hits.empty()) return false;
+      const bool named =
+          visit.robot != nullptr && visit.robot_generation == ctx_.robots.Generation();
+      if (!FilterMatches(f, named ? *visit.robot : RobotName(visit.agent))) return false;
       continue;
     }
     bool matched = false;

@@ -58,6 +58,10 @@ TRepParser::TRepParser(TRunContext& app) : app_(app) {
   ctx_.random = &app.random;
   ctx_.page_head = kHeadHtml;
   visits_ = std::make_unique<TVisLine>(app.current_line);
+  visits_->SetRobotFinder({[this](const std::string& agent) -> const std::string& {
+                             return ctx_.robots.RobotOf(agent);
+                           },
+                           [this] { return ctx_.robots.Generation(); }});
   ctx_.visits = visits_.get();
   const std::string db = FindGeoIpDatabase(app.folders.Program());
   if (!db.empty()) {

@@ -110,6 +110,37 @@ TEST_F(RobotParamTest, VisitFiltersTestTheVisitsAgent) {
   EXPECT_FALSE(people.PassesVisitFilters(Visit(kFirefox, 0)));
 }
 
+TEST_F(RobotParamTest, VisitsNamedByTheTrackerKeepTheirNameWhileTheCatalogueStays) {
+  // The tracker names a new visit's robot through the memo once.
+  TVisLine tracker(current);
+  tracker.SetRobotFinder({[&](const std::string& agent) -> const std::string& {
+                            return ctx.robots.RobotOf(agent);
+                          },
+                          [&] { return ctx.robots.Generation(); }});
+  current.fields[kFieldIp] = "10.0.0.9";
+  current.fields[kFieldAgent] = kGoogle;
+  current.line.is_hit = true;
+  current.line.timestamp = 38000;
+  tracker.Update();
+  const TVisPathTable& seen = *tracker.OpenVisits().at(0);
+  ASSERT_NE(seen.robot, nullptr);
+  EXPECT_EQ(*seen.robot, "Googlebot");
+
+  TFilterProbe people(ctx);
+  people.LoadParams("filter=robot;equals;");
+  EXPECT_FALSE(people.PassesVisitFilters(seen));
+  // The stored name counts, not the agent, while the catalogue stays...
+  TVisPathTable named = Visit(kFirefox, 2);
+  named.robot = seen.robot;
+  named.robot_generation = seen.robot_generation;
+  EXPECT_FALSE(people.PassesVisitFilters(named));
+  // ...and a new catalogue makes it stale: the agent is asked again.
+  TRobots other;
+  other.LoadFromText("Googlebot\r\n");
+  ctx.robots.Use(&other);
+  EXPECT_TRUE(people.PassesVisitFilters(named));
+}
+
 TEST_F(RobotParamTest, WhichVisitFiltersNeedTheCurrentLine) {
   struct TCase {
     const char* filter;

@@ -1,9 +1,8 @@
 #include "automation/ftp_client.h"
 
-#include <curl/curl.h>
+#include "automation/curl_library.h"
 
 #include <cstdio>
-#include <mutex>
 #include <vector>
 
 #include "base/errors.h"
@@ -11,8 +10,6 @@
 namespace trelvar {
 
 namespace {
-
-std::once_flag g_curl_init;
 
 // The text of an exception for a status line.
 std::string ExceptionText(const std::exception& e) {
@@ -35,18 +32,17 @@ struct TFtpClient::TCurl {
   CURLM* multi = nullptr;
   CURL* handle = nullptr;
   TCurl() {
-    std::call_once(g_curl_init, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-    multi = curl_multi_init();
-    handle = curl_easy_init();
+    multi = Curl().multi_init();
+    handle = Curl().easy_init();
     if (multi == nullptr || handle == nullptr) {
-      curl_easy_cleanup(handle);
-      curl_multi_cleanup(multi);
+      Curl().easy_cleanup(handle);
+      Curl().multi_cleanup(multi);
       throw EInvalidOperation("The FTP library cannot start a session");
     }
   }
   ~TCurl() {
-    curl_easy_cleanup(handle);
-    curl_multi_cleanup(multi);  // closes the connection (QUIT)
+    Curl().easy_cleanup(handle);
+    Curl().multi_cleanup(multi);  // closes the connection (QUIT)
   }
 };
 
@@ -61,7 +57,7 @@ struct TFtpClient::TTransfer {
 
   ~TTransfer() {
     if (file != nullptr) std::fclose(file);
-    curl_slist_free_all(quote);
+    if (quote != nullptr) Curl().slist_free_all(quote);
   }
   bool Open(const std::string& local_path, bool append) {
     path = local_path;
@@ -160,10 +156,10 @@ std::string TFtpClient::Url(const std::string& path, bool folder) const {
   for (size_t i = 0; i < parts.size(); ++i) {
     if (i > 0) url += "/";
     char* escaped =
-        curl_easy_escape(curl_->handle, parts[i].data(), static_cast<int>(parts[i].size()));
+        Curl().easy_escape(curl_->handle, parts[i].data(), static_cast<int>(parts[i].size()));
     if (escaped == nullptr) throw EConvertError("'" + parts[i] + "' cannot be put in an FTP address");
     url += escaped;
-    curl_free(escaped);
+    Curl().free(escaped);
   }
   if (folder && !parts.empty()) url += "/";
   return url;
@@ -171,32 +167,32 @@ std::string TFtpClient::Url(const std::string& path, bool folder) const {
 
 void TFtpClient::Prepare(TTransfer& t) {
   CURL* h = curl_->handle;
-  curl_easy_reset(h);
-  curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "ftp");
+  Curl().easy_reset(h);
+  Curl().easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+  Curl().easy_setopt(h, CURLOPT_PROTOCOLS_STR, "ftp");
   if (!settings_.user.empty()) {
-    curl_easy_setopt(h, CURLOPT_USERNAME, settings_.user.c_str());
-    curl_easy_setopt(h, CURLOPT_PASSWORD, settings_.password.c_str());
+    Curl().easy_setopt(h, CURLOPT_USERNAME, settings_.user.c_str());
+    Curl().easy_setopt(h, CURLOPT_PASSWORD, settings_.password.c_str());
   }
-  curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, settings_.connect_timeout_seconds);
-  curl_easy_setopt(h, CURLOPT_ACCEPTTIMEOUT_MS, settings_.connect_timeout_seconds * 1000L);
-  curl_easy_setopt(h, CURLOPT_SERVER_RESPONSE_TIMEOUT, settings_.stall_timeout_seconds);
-  curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
-  curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, settings_.stall_timeout_seconds);
+  Curl().easy_setopt(h, CURLOPT_CONNECTTIMEOUT, settings_.connect_timeout_seconds);
+  Curl().easy_setopt(h, CURLOPT_ACCEPTTIMEOUT_MS, settings_.connect_timeout_seconds * 1000L);
+  Curl().easy_setopt(h, CURLOPT_SERVER_RESPONSE_TIMEOUT, settings_.stall_timeout_seconds);
+  Curl().easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
+  Curl().easy_setopt(h, CURLOPT_LOW_SPEED_TIME, settings_.stall_timeout_seconds);
   // Active mode: the server connects back to the address of the control
   // connection.
-  if (!settings_.passive) curl_easy_setopt(h, CURLOPT_FTPPORT, "-");
-  curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &TFtpCallbacks::Header);
-  curl_easy_setopt(h, CURLOPT_HEADERDATA, this);
-  curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &TFtpCallbacks::Write);
-  curl_easy_setopt(h, CURLOPT_WRITEDATA, &t);
-  curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
-  curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &TFtpCallbacks::Progress);
-  curl_easy_setopt(h, CURLOPT_XFERINFODATA, this);
-  if (t.no_body) curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
+  if (!settings_.passive) Curl().easy_setopt(h, CURLOPT_FTPPORT, "-");
+  Curl().easy_setopt(h, CURLOPT_HEADERFUNCTION, &TFtpCallbacks::Header);
+  Curl().easy_setopt(h, CURLOPT_HEADERDATA, this);
+  Curl().easy_setopt(h, CURLOPT_WRITEFUNCTION, &TFtpCallbacks::Write);
+  Curl().easy_setopt(h, CURLOPT_WRITEDATA, &t);
+  Curl().easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
+  Curl().easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &TFtpCallbacks::Progress);
+  Curl().easy_setopt(h, CURLOPT_XFERINFODATA, this);
+  if (t.no_body) Curl().easy_setopt(h, CURLOPT_NOBODY, 1L);
   if (t.resume_from >= 0)
-    curl_easy_setopt(h, CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(t.resume_from));
-  if (t.quote != nullptr) curl_easy_setopt(h, CURLOPT_QUOTE, t.quote);
+    Curl().easy_setopt(h, CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(t.resume_from));
+  if (t.quote != nullptr) Curl().easy_setopt(h, CURLOPT_QUOTE, t.quote);
 }
 
 TFtpReply TFtpClient::Perform(TFtpRequest request, const std::string& url, TTransfer& t) {
@@ -210,22 +206,22 @@ TFtpReply TFtpClient::Perform(TFtpRequest request, const std::string& url, TTran
   CURL* h = curl_->handle;
   Prepare(t);
   char error[CURL_ERROR_SIZE] = "";
-  curl_easy_setopt(h, CURLOPT_ERRORBUFFER, error);
-  curl_easy_setopt(h, CURLOPT_URL, url.c_str());
+  Curl().easy_setopt(h, CURLOPT_ERRORBUFFER, error);
+  Curl().easy_setopt(h, CURLOPT_URL, url.c_str());
   reply_line_.clear();
   handler_error_.clear();
 
   const auto rc = static_cast<CURLcode>(Drive());
-  curl_easy_setopt(h, CURLOPT_ERRORBUFFER, nullptr);
+  Curl().easy_setopt(h, CURLOPT_ERRORBUFFER, nullptr);
   const bool written = t.Finish();
 
   long code = 0;
-  curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &code);
+  Curl().easy_getinfo(h, CURLINFO_RESPONSE_CODE, &code);
   if (!reply_line_.empty()) {
     reply.code = static_cast<int>(code);
     reply.message = reply_line_.size() > 4 ? reply_line_.substr(4) : "";
   }
-  const std::string why = error[0] != '\0' ? error : curl_easy_strerror(rc);
+  const std::string why = error[0] != '\0' ? error : Curl().easy_strerror(rc);
 
   if (!handler_error_.empty()) {
     reply.failure = TFtpFailure::Failed;
@@ -236,7 +232,7 @@ TFtpReply TFtpClient::Perform(TFtpRequest request, const std::string& url, TTran
   } else if (rc == CURLE_OK) {
     if (request == TFtpRequest::Size) {
       curl_off_t size = -1;
-      curl_easy_getinfo(h, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &size);
+      Curl().easy_getinfo(h, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &size);
       reply.size = static_cast<int64_t>(size);
     }
   } else if (rc == CURLE_ABORTED_BY_CALLBACK) {
@@ -266,17 +262,17 @@ TFtpReply TFtpClient::Perform(TFtpRequest request, const std::string& url, TTran
 int TFtpClient::Drive() {
   CURLM* m = curl_->multi;
   CURL* h = curl_->handle;
-  if (curl_multi_add_handle(m, h) != CURLM_OK) return CURLE_FAILED_INIT;
+  if (Curl().multi_add_handle(m, h) != CURLM_OK) return CURLE_FAILED_INIT;
   CURLcode rc = CURLE_OK;
   for (;;) {
     int running = 0;
-    if (curl_multi_perform(m, &running) != CURLM_OK) {
+    if (Curl().multi_perform(m, &running) != CURLM_OK) {
       rc = CURLE_FAILED_INIT;
       break;
     }
     bool done = false;
     int left = 0;
-    while (CURLMsg* msg = curl_multi_info_read(m, &left))
+    while (CURLMsg* msg = Curl().multi_info_read(m, &left))
       if (msg->msg == CURLMSG_DONE && msg->easy_handle == h) {
         rc = msg->data.result;
         done = true;
@@ -287,10 +283,10 @@ int TFtpClient::Drive() {
       rc = CURLE_ABORTED_BY_CALLBACK;
       break;
     }
-    curl_multi_poll(m, nullptr, 0, kStepMs, nullptr);
+    Curl().multi_poll(m, nullptr, 0, kStepMs, nullptr);
   }
   // Removing an unfinished transfer closes its connection.
-  curl_multi_remove_handle(m, h);
+  Curl().multi_remove_handle(m, h);
   return rc;
 }
 
@@ -356,7 +352,7 @@ TFtpReply TFtpClient::Quit() {
   if (!curl_) curl_ = std::make_unique<TCurl>();
   TTransfer t;
   t.no_body = true;
-  t.quote = curl_slist_append(nullptr, "QUIT");
+  t.quote = Curl().slist_append(nullptr, "QUIT");
   TFtpReply reply = Perform(TFtpRequest::Quit, Url("", true), t);
   // The server answers 221 and closes the connection, which libcurl, still
   // reading, takes for an error.

@@ -1,14 +1,12 @@
 #include "automation/mail_sender.h"
 
-#include <curl/curl.h>
-
 #include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <memory>
-#include <mutex>
 #include <random>
 
+#include "automation/curl_library.h"
 #include "automation/mail_message.h"
 #include "base/run_control.h"
 #include "base/text_helpers.h"
@@ -32,11 +30,6 @@ constexpr long kReplyTimeout = 60;
 constexpr long kStallTime = 60;
 constexpr long kSessionBase = 60;
 constexpr long kSlowBytesPerSecond = 4096;
-
-void InitCurlOnce() {
-  static std::once_flag once;
-  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
 
 std::string RandomHex(size_t digits) {
   static std::random_device device;
@@ -121,8 +114,8 @@ int LetEventsRun(void*, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
 }
 
 struct TCurlFree {
-  void operator()(CURL* c) const { curl_easy_cleanup(c); }
-  void operator()(curl_slist* l) const { curl_slist_free_all(l); }
+  void operator()(CURL* c) const { Curl().easy_cleanup(c); }
+  void operator()(curl_slist* l) const { Curl().slist_free_all(l); }
 };
 
 // A name or address that goes into the URL as a host and nothing else
@@ -143,10 +136,10 @@ std::string UrlHost(const std::string& host) {
 }
 
 std::string UrlEscape(CURL* curl, const std::string& text) {
-  char* escaped = curl_easy_escape(curl, text.c_str(), static_cast<int>(text.size()));
+  char* escaped = Curl().easy_escape(curl, text.c_str(), static_cast<int>(text.size()));
   if (escaped == nullptr) return "";
   std::string out = escaped;
-  curl_free(escaped);
+  Curl().free(escaped);
   return out;
 }
 
@@ -206,54 +199,55 @@ bool SendArchive(const TMainSettings& settings, const std::string& recipient_tex
   session.message = ComposeMail(parts);
   parts.attachment.clear();
 
-  InitCurlOnce();
-  std::unique_ptr<CURL, TCurlFree> curl(curl_easy_init());
-  if (!curl) return fail(curl_easy_strerror(CURLE_FAILED_INIT));
+  std::string no_curl;
+  if (LoadCurl(no_curl) == nullptr) return fail(no_curl);
+  std::unique_ptr<CURL, TCurlFree> curl(Curl().easy_init());
+  if (!curl) return fail(Curl().easy_strerror(CURLE_FAILED_INIT));
   CURL* c = curl.get();
   const std::string url = "smtp://" + UrlHost(server) + ":" + std::to_string(settings.smtp_port) +
                           "/" + UrlEscape(c, Trim(settings.mail_user_id));
   const std::string mail_from = "<" + sender + ">";
   std::unique_ptr<curl_slist, TCurlFree> rcpt(
-      curl_slist_append(nullptr, ("<" + recipient + ">").c_str()));
+      Curl().slist_append(nullptr, ("<" + recipient + ">").c_str()));
   char error[CURL_ERROR_SIZE] = "";
   const long session_time =
       kSessionBase + static_cast<long>(session.message.size() / kSlowBytesPerSecond);
 
-  curl_easy_setopt(c, CURLOPT_URL, url.c_str());
-  curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "smtp");
-  curl_easy_setopt(c, CURLOPT_MAIL_FROM, mail_from.c_str());
-  curl_easy_setopt(c, CURLOPT_MAIL_RCPT, rcpt.get());
-  curl_easy_setopt(c, CURLOPT_UPLOAD, 1L);
-  curl_easy_setopt(c, CURLOPT_READFUNCTION, ReadMessage);
-  curl_easy_setopt(c, CURLOPT_READDATA, &session);
-  curl_easy_setopt(c, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(session.message.size()));
-  curl_easy_setopt(c, CURLOPT_ERRORBUFFER, error);
-  curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, kConnectTimeout);
-  curl_easy_setopt(c, CURLOPT_SERVER_RESPONSE_TIMEOUT, kReplyTimeout);
-  curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
-  curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, kStallTime);
-  curl_easy_setopt(c, CURLOPT_TIMEOUT, session_time);
+  Curl().easy_setopt(c, CURLOPT_URL, url.c_str());
+  Curl().easy_setopt(c, CURLOPT_PROTOCOLS_STR, "smtp");
+  Curl().easy_setopt(c, CURLOPT_MAIL_FROM, mail_from.c_str());
+  Curl().easy_setopt(c, CURLOPT_MAIL_RCPT, rcpt.get());
+  Curl().easy_setopt(c, CURLOPT_UPLOAD, 1L);
+  Curl().easy_setopt(c, CURLOPT_READFUNCTION, ReadMessage);
+  Curl().easy_setopt(c, CURLOPT_READDATA, &session);
+  Curl().easy_setopt(c, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(session.message.size()));
+  Curl().easy_setopt(c, CURLOPT_ERRORBUFFER, error);
+  Curl().easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
+  Curl().easy_setopt(c, CURLOPT_CONNECTTIMEOUT, kConnectTimeout);
+  Curl().easy_setopt(c, CURLOPT_SERVER_RESPONSE_TIMEOUT, kReplyTimeout);
+  Curl().easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
+  Curl().easy_setopt(c, CURLOPT_LOW_SPEED_TIME, kStallTime);
+  Curl().easy_setopt(c, CURLOPT_TIMEOUT, session_time);
   // The debug hook is where curl hands over the server's replies.
-  curl_easy_setopt(c, CURLOPT_VERBOSE, 1L);
-  curl_easy_setopt(c, CURLOPT_DEBUGFUNCTION, HearReply);
-  curl_easy_setopt(c, CURLOPT_DEBUGDATA, &session);
-  curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
-  curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, LetEventsRun);
+  Curl().easy_setopt(c, CURLOPT_VERBOSE, 1L);
+  Curl().easy_setopt(c, CURLOPT_DEBUGFUNCTION, HearReply);
+  Curl().easy_setopt(c, CURLOPT_DEBUGDATA, &session);
+  Curl().easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
+  Curl().easy_setopt(c, CURLOPT_XFERINFOFUNCTION, LetEventsRun);
   const bool with_password = !settings.mail_password.empty();
   if (with_password) {
     // All or nothing: a server without STARTTLS ends the session before
     // the password could be sent.
-    curl_easy_setopt(c, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_ALL));
-    curl_easy_setopt(c, CURLOPT_USERNAME, settings.mail_user_id.c_str());
-    curl_easy_setopt(c, CURLOPT_PASSWORD, settings.mail_password.c_str());
+    Curl().easy_setopt(c, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_ALL));
+    Curl().easy_setopt(c, CURLOPT_USERNAME, settings.mail_user_id.c_str());
+    Curl().easy_setopt(c, CURLOPT_PASSWORD, settings.mail_password.c_str());
   } else {
-    curl_easy_setopt(c, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_NONE));
+    Curl().easy_setopt(c, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_NONE));
   }
 
-  const CURLcode rc = curl_easy_perform(c);
+  const CURLcode rc = Curl().easy_perform(c);
   if (rc == CURLE_OK) return true;
-  cause = Shown(error[0] != '\0' ? std::string(error) : std::string(curl_easy_strerror(rc)));
+  cause = Shown(error[0] != '\0' ? std::string(error) : std::string(Curl().easy_strerror(rc)));
   if (rc == CURLE_USE_SSL_FAILED && with_password)
     cause = Translate(1119,
                       "the password is sent only over an encrypted connection, and the server "

@@ -39,6 +39,17 @@ TEST(OneShotRun, ConsoleRunSeedsTheDataFolderAndAnalysesTheDefaultSite) {
   EXPECT_EQ(r.out.rfind("Trelvar\n", 0), 0u);
 }
 
+TEST(OneShotRun, AnalysisLoadsNoNetworkLibrary) {
+  // libcurl and its TLS, Kerberos and LDAP libraries are for downloads and
+  // mail only; the dynamic loader lists every library it opens.
+  test::TTempDir data;
+  auto r = RunProgram(kBinary, {"-console"}, Env(data, {{"LD_DEBUG", "files"}}));
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.err.find("file=libgd.so"), std::string::npos) << r.err.substr(0, 2000);
+  for (const char* library : {"libcurl", "libssl", "libkrb5", "libldap"})
+    EXPECT_EQ(r.err.find(library), std::string::npos) << library;
+}
+
 TEST(OneShotRun, UnknownOrMissingSiteEndsWithAnErrorLine) {
   test::TTempDir data;
   auto r = RunProgram(kBinary, {"-console", "-analyze:No Such Site"}, Env(data));

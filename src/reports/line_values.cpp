@@ -83,6 +83,8 @@ ReportParam SourceOf(ReportParam param) {
 
 void TLineValues::NextLine() {
   ++line_;
+  // Between lines, so that no phrase handed out is held.
+  if (search_texts_.size() >= kLimit) ForgetSearches();
   // A new robot catalogue answers anew.
   if (const uint64_t g = ctx_.robots.Generation(); g != robots_generation_) {
     robots_generation_ = g;
@@ -126,7 +128,7 @@ uint32_t TLineValues::WorkOutNumber(ReportParam param) {
                              : param == ReportParam::kReferrer ? &line.referrer
                                                                : nullptr;
     // A line without its split (not worked out) is numbered by its text.
-    number = split != nullptr && *split != EmptySplit() ? InternSplit(param, *split, *c.text)
+    number = split != nullptr && *split != EmptySplit() ? InternSplit(param, *split)
                                                         : Intern(param, *c.text);
   }
   c.line = line_;
@@ -142,7 +144,7 @@ uint32_t TLineValues::Intern(ReportParam param, const std::string& text) {
   if (table.last < table.texts.size() && table.texts[table.last] == text) return table.last;
   if (table.texts.size() >= kLimit) Empty(param);
   MakeRoom(table.places, table.texts.size());
-  const uint64_t h = std::hash<std::string_view>{}(text);
+  const uint32_t h = High(Mix(std::hash<std::string_view>{}(text)));
   const size_t mask = table.places.size() - 1;
   size_t i = Start(h, mask);
   for (;; i = (i + 1) & mask) {
@@ -169,23 +171,23 @@ void TLineValues::MakeRoom(std::vector<TPlace>& places, size_t size) {
   places.swap(bigger);
 }
 
-uint32_t TLineValues::InternSplit(ReportParam param, const TSplitRef& split,
-                                  const std::string& text) {
+uint32_t TLineValues::InternSplit(ReportParam param, const TSplitRef& split) {
   TTable& table = tables_[ParamIndex(param)];
   if (table.texts.size() >= kLimit) Empty(param);
   MakeRoom(table.split_places, table.splits.size());
-  const auto address = reinterpret_cast<uintptr_t>(split.get());
+  const uint32_t h = High(Mix(reinterpret_cast<uintptr_t>(split.get())));
   const size_t mask = table.split_places.size() - 1;
-  size_t i = Start(address, mask);
+  size_t i = Start(h, mask);
   for (;; i = (i + 1) & mask) {
     const TPlace& p = table.split_places[i];
     if (p.number == 0) break;
-    if (p.key == address) return p.number - 1;
+    if (p.key == h && table.splits[p.number - 1] == split) return p.number - 1;
   }
   const auto number = static_cast<uint32_t>(table.texts.size());
-  table.texts.push_back(text);
-  table.splits.push_back(split);
-  table.split_places[i] = {address, number + 1};
+  table.texts.emplace_back();
+  table.splits.resize(number + 1);
+  table.splits[number] = split;
+  table.split_places[i] = {h, number + 1};
   return number;
 }
 
@@ -214,32 +216,46 @@ TLineValues::TSearchOf& TLineValues::SearchOfReferrer() {
   return search_.At(Number(ReportParam::kReferrer), Epoch(ReportParam::kReferrer));
 }
 
+const std::string& TLineValues::SearchText(uint32_t& place, std::string text) {
+  auto it = search_places_.find(text);
+  if (it == search_places_.end()) {
+    const std::string& kept = search_texts_.emplace_back(std::move(text));
+    it = search_places_.emplace(kept, static_cast<uint32_t>(search_texts_.size() - 1)).first;
+  }
+  place = it->second;
+  return search_texts_[place];
+}
+
 const std::string& TLineValues::SearchPhrase() {
   TSearchOf& of = SearchOfReferrer();
-  if (!of.phrase_known) {
-    of.phrase_known = true;
-    if (ctx_.settings != nullptr) {
-      const TSplitURL& referrer = *ctx_.current->line.referrer;
-      const std::string raw =
-          ctx_.settings->SearchEngines().SearchPhrase(referrer.site, referrer.query);
-      if (!raw.empty()) of.phrase = LowerCase(DecodeUrlText(raw));
-    }
+  if (of.phrase != kUnknown) return search_texts_[of.phrase];
+  std::string phrase;
+  if (ctx_.settings != nullptr) {
+    const TSplitURL& referrer = *ctx_.current->line.referrer;
+    const std::string raw =
+        ctx_.settings->SearchEngines().SearchPhrase(referrer.site, referrer.query);
+    if (!raw.empty()) phrase = LowerCase(DecodeUrlText(raw));
   }
-  return of.phrase;
+  return SearchText(of.phrase, std::move(phrase));
 }
 
 const std::string& TLineValues::SearchEngine() {
   TSearchOf& of = SearchOfReferrer();
-  if (!of.engine_known) {
-    of.engine_known = true;
-    if (ctx_.settings != nullptr)
-      of.engine = ctx_.settings->SearchEngines().EngineOf(ctx_.current->line.referrer->site);
-  }
-  return of.engine;
+  if (of.engine != kUnknown) return search_texts_[of.engine];
+  std::string engine;
+  if (ctx_.settings != nullptr)
+    engine = ctx_.settings->SearchEngines().EngineOf(ctx_.current->line.referrer->site);
+  return SearchText(of.engine, std::move(engine));
+}
+
+void TLineValues::ForgetSearches() {
+  search_.Clear();
+  search_places_.clear();
+  search_texts_.clear();
 }
 
 void TLineValues::Forget() {
-  search_.Clear();
+  ForgetSearches();
   for (size_t i = 0; i < kParamCount; ++i) Empty(ParamAt(i));
   ++line_;
 }

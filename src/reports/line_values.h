@@ -22,6 +22,7 @@
 #include <deque>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "logread/log_line.h"
@@ -95,14 +96,17 @@ class TLineValues {
   // parameter worked out from another one's text (the robot from the
   // agent, the country from the address...) also keeps its number by the
   // number of that text, so that it costs no hashing of its own.
-  // A place of an open-addressing table: the key (a text's hash, a split's
-  // address) and the number + 1 (0: empty).
+  // A place of an open-addressing table: the high half of the key's hash
+  // (of a text, of a split's address), which spares most comparisons, and
+  // the number + 1 (0: empty).
   struct TPlace {
-    uint64_t key = 0;
+    uint32_t key = 0;
     uint32_t number = 0;
   };
   struct TTable {
-    std::deque<std::string> texts;  // by number; references stay valid
+    // By number; references stay valid. Texts numbered by their split are
+    // never compared, so they are kept empty.
+    std::deque<std::string> texts;
     std::vector<TPlace> places;
     // URLs are also numbered by the split the parser shares among their
     // lines (held here, so that its address is not reused): no hashing
@@ -125,23 +129,31 @@ class TLineValues {
   uint32_t WorkOutNumber(ReportParam param);
   const std::string& WorkOut(ReportParam param, std::string& own);
   uint32_t Intern(ReportParam param, const std::string& text);
-  uint32_t InternSplit(ReportParam param, const TSplitRef& split, const std::string& text);
-  // Where the search for `key` starts; grows `places` to hold one more
-  // than `size` at most half full.
-  static size_t Start(uint64_t key, size_t mask) {
-    return static_cast<size_t>((key * 0x9E3779B97F4A7C15ULL) >> 32) & mask;
-  }
+  uint32_t InternSplit(ReportParam param, const TSplitRef& split);
+  // The mixed hash of a key: its low bits pick the place where the search
+  // starts, its high half is kept in the place.
+  static uint64_t Mix(uint64_t key) { return key * 0x9E3779B97F4A7C15ULL; }
+  static uint32_t High(uint64_t mixed) { return static_cast<uint32_t>(mixed >> 32); }
+  // Where the search for a key starts.
+  static size_t Start(uint32_t key, size_t mask) { return key & mask; }
+  // Grows `places` to hold one more than `size` at most half full.
   static void MakeRoom(std::vector<TPlace>& places, size_t size);
   void Empty(ReportParam param);
 
+  // A referrer's search phrase and engine, as places in search_texts_
+  // (kUnknown until worked out): thousands of referrers share a few texts.
+  static constexpr uint32_t kUnknown = UINT32_MAX;
   struct TSearchOf {
-    std::string phrase, engine;
-    bool phrase_known = false, engine_known = false;
+    uint32_t phrase = kUnknown, engine = kUnknown;
   };
+  const std::string& SearchText(uint32_t& place, std::string text);
+  void ForgetSearches();
   TSearchOf& SearchOfReferrer();
 
   TReportContext& ctx_;
   TByValueNumber<TSearchOf> search_;  // by the referrer's number
+  std::deque<std::string> search_texts_;  // distinct phrases and engines
+  std::unordered_map<std::string_view, uint32_t> search_places_;  // into search_texts_
   const TMainSettings* search_settings_ = nullptr;  // whose engines search_ holds
   uint64_t line_ = 1;
   uint64_t epochs_ = 1;  // the last epoch handed out

@@ -106,6 +106,35 @@ TEST_F(LineValuesTest, SearchPhrasesAndEnginesFollowTheReferrerAndTheSettings) {
   EXPECT_EQ(ctx.values.SearchEngine(), "");
 }
 
+TEST_F(LineValuesTest, EndlessDistinctPhrasesStayRightWhenTheirTextsAreForgotten) {
+  test::TTempDir dir;
+  test::WriteFile(dir / "prog/Default/main.ini", "\r\n");
+  test::WriteFile(dir / "data/main.ini", "SearchEngine=Google;google.;q\r\n");
+  TFolders folders(dir / "prog", dir / "data");
+  TLogFmts formats;
+  TMainSettings google(folders, formats, nullptr);
+  ctx.settings = &google;
+  auto referred = [&](const std::string& referrer) {
+    current.fields[kFieldReferrer] = referrer;
+    current.line.referrer = MakeSplit(referrer);
+    Line("/", "agent");
+  };
+  referred("http://www.google.com/search?q=first");
+  const TSplitRef first = current.line.referrer;
+  EXPECT_EQ(ctx.values.SearchPhrase(), "first");
+  for (size_t i = 0; i < TLineValues::kLimit; ++i) {
+    const std::string word = "w" + std::to_string(i);
+    referred("http://www.google.com/search?q=" + word);
+    const std::string& phrase = ctx.values.SearchPhrase();
+    ASSERT_EQ(ctx.values.SearchEngine(), "Google");
+    ASSERT_EQ(phrase, word);  // still held after the engine was worked out
+  }
+  current.fields[kFieldReferrer] = "http://www.google.com/search?q=first";
+  current.line.referrer = first;
+  Line("/", "agent");
+  EXPECT_EQ(ctx.values.SearchPhrase(), "first");
+}
+
 TEST_F(LineValuesTest, AFullTableStartsAgainInANewEpochWithTheRightTexts) {
   TLineValues& v = ctx.values;
   Line("/", "agent 0", "10.0.0.0");

@@ -4,7 +4,6 @@
 #include <cmath>
 #include <limits>
 #include <unordered_map>
-#include <unordered_set>
 
 #include "base/errors.h"
 #include "base/text_helpers.h"
@@ -41,6 +40,9 @@ double SumOfSquares(const TUserPattern& p) {
   return p.sum_of_squares;
 }
 
+// Patterns of up to this many pages are searched by a scan.
+constexpr size_t kScanLimit = 16;
+
 // Memberships are means of 0 and 1; merging may round them a little above 1.
 constexpr double kLargestMembership = 1 + 1e-6;
 
@@ -76,17 +78,29 @@ double PatternDistance(const TUserPattern& p, const TUserPattern& q) {
   // is its sum of squares less those of the common pages.
   const TUserPattern& small = p.items.size() <= q.items.size() ? p : q;
   const TUserPattern& large = &small == &p ? q : p;
-  const auto& in_large = IndexOf(large);
+  // A short pattern is scanned: no index to build for a visit's pattern.
+  const bool scan = large.items.size() <= kScanLimit;
+  const auto* in_large = scan ? nullptr : &IndexOf(large);
   double s = 0, common_squares = 0;
   size_t common = 0;
   for (size_t i = 0; i < small.items.size(); ++i) {
     const double value = small.Value(i);
-    auto it = in_large.find(small.items[i].page);
-    if (it == in_large.end()) {
+    const std::string_view page = small.items[i].page;
+    size_t at = large.items.size();
+    if (scan) {
+      for (size_t j = 0; j < large.items.size(); ++j)
+        if (large.items[j].page == page) {
+          at = j;
+          break;
+        }
+    } else if (auto it = in_large->find(page); it != in_large->end()) {
+      at = it->second;
+    }
+    if (at == large.items.size()) {
       s += value * value;
       continue;
     }
-    const double other = large.Value(it->second);
+    const double other = large.Value(at);
     s += (value - other) * (value - other);
     common_squares += other * other;
     ++common;
@@ -127,11 +141,19 @@ void MergePattern(TUserPattern& p, const TUserPattern& q) {
 }
 
 TUserPattern VisitPattern(const TVisPathTable& visit, TTextPool& pages) {
+  // Pooled pages share their text, so a repeated page is a repeated
+  // address; a visit has a handful of pages, so a scan finds them.
+  thread_local std::vector<const char*> seen;
+  seen.clear();
   TUserPattern p;
-  std::unordered_set<std::string_view> seen;
-  for (const TVisPageTable& hit : visit.hits)
-    if (seen.insert(hit.url).second) p.items.push_back({pages.Intern(hit.url), 1.0});
-  p.items.shrink_to_fit();
+  p.items.reserve(visit.hits.size());
+  for (const TVisPageTable& hit : visit.hits) {
+    const std::string_view page = pages.Intern(hit.url);
+    if (std::find(seen.begin(), seen.end(), page.data()) != seen.end()) continue;
+    seen.push_back(page.data());
+    p.items.push_back({page, 1.0});
+  }
+  if (p.items.size() < p.items.capacity()) p.items.shrink_to_fit();
   return p;
 }
 

@@ -187,12 +187,53 @@ TVisPathRep::TOwnVisit& TVisPathRep::AddVisit(TVisPathTable visit) {
   return added;
 }
 
+TVisPathRep::TOwnVisit& TVisPathRep::StartVisit(const TCurrentLine& c, TDateTime t) {
+  if (spare_.empty()) {
+    TVisPathTable visit;
+    visit.address = c.fields[kFieldIp];
+    visit.referrer = c.fields[kFieldReferrer];
+    visit.first_request = visit.last_request = t;
+    visit.agent = c.fields[kFieldAgent];
+    visit.user_name = c.fields[kFieldUserName];
+    visit.hits.reserve(8);  // most visits are short; growing copies every hit
+    return AddVisit(std::move(visit));
+  }
+  // The visit removed last lends its node and its texts' storage.
+  auto node = std::move(spare_);
+  TOwnVisit& v = *node.mapped();
+  TVisPathTable& visit = v.visit;
+  std::string address = std::move(visit.address), referrer = std::move(visit.referrer),
+              agent = std::move(visit.agent), user_name = std::move(visit.user_name);
+  std::vector<TVisPageTable> hits = std::move(visit.hits);
+  visit = TVisPathTable();
+  visit.address = std::move(address.assign(c.fields[kFieldIp]));
+  visit.referrer = std::move(referrer.assign(c.fields[kFieldReferrer]));
+  visit.agent = std::move(agent.assign(c.fields[kFieldAgent]));
+  visit.user_name = std::move(user_name.assign(c.fields[kFieldUserName]));
+  hits.clear();
+  visit.hits = std::move(hits);
+  visit.first_request = visit.last_request = t;
+  v.downloads.clear();
+  v.serial = next_serial_++;
+  v.last_ms = ToMs(t);
+  by_address_[visit.address].insert({v.last_ms, v.serial});
+  node.key() = v.serial;
+  visits_.insert(std::move(node));
+  return v;
+}
+
 void TVisPathRep::SetLast(TOwnVisit& v, TDateTime t) {
   auto& set = by_address_[v.visit.address];
-  set.erase({v.last_ms, v.serial});
+  // The entry's node moves to its new place: no allocation per line.
+  auto node = set.extract({v.last_ms, v.serial});
   v.visit.last_request = t;
   v.last_ms = ToMs(t);
-  set.insert({v.last_ms, v.serial});
+  if (node.empty()) {
+    set.insert({v.last_ms, v.serial});
+  } else {
+    node.value() = {v.last_ms, v.serial};
+    set.insert(std::move(node));
+  }
 }
 
 void TVisPathRep::RemoveOldest() {
@@ -201,7 +242,7 @@ void TVisPathRep::RemoveOldest() {
   auto it = by_address_.find(v.visit.address);
   it->second.erase({v.last_ms, v.serial});
   if (it->second.empty()) by_address_.erase(it);
-  visits_.erase(oldest);
+  spare_ = visits_.extract(oldest);
 }
 
 void TVisPathRep::ProcessLine() {
@@ -213,15 +254,7 @@ void TVisPathRep::ProcessLine() {
   const std::string& url = c.fields[kFieldHref];
 
   TOwnVisit* v = FindVisit(address, ToMs(t));
-  if (v == nullptr) {
-    TVisPathTable visit;
-    visit.address = address;
-    visit.referrer = c.fields[kFieldReferrer];
-    visit.first_request = visit.last_request = t;
-    visit.agent = c.fields[kFieldAgent];
-    visit.user_name = c.fields[kFieldUserName];
-    v = &AddVisit(std::move(visit));
-  }
+  if (v == nullptr) v = &StartVisit(c, t);
   // A download counts once per visit, pages every time.
   if ((url_kind & kDownload) != 0 && !v->downloads.insert(url).second) return;
 
@@ -277,6 +310,7 @@ void TVisPathRep::Display() {
 void TVisPathRep::Clear() {
   visits_.clear();
   by_address_.clear();
+  spare_ = {};
 }
 
 void TVisPathRep::SaveToCache(TReportsCache& cache) {

@@ -97,6 +97,8 @@ class TVisPathRep : public TReportOf<TVisPathRep, TCustomFiltredRep> {
   // continues, or null.
   TOwnVisit* FindVisit(const std::string& address, int64_t t_ms);
   TOwnVisit& AddVisit(TVisPathTable visit);
+  // A new visit of the current line's client, begun at `t`.
+  TOwnVisit& StartVisit(const TCurrentLine& c, TDateTime t);
   void SetLast(TOwnVisit& v, TDateTime t);
   void RemoveOldest();
   bool IsDownload(const std::string& extension) const;
@@ -110,6 +112,7 @@ class TVisPathRep : public TReportOf<TVisPathRep, TCustomFiltredRep> {
   std::map<uint64_t, std::unique_ptr<TOwnVisit>> visits_;
   std::unordered_map<std::string, std::set<std::pair<int64_t, uint64_t>>> by_address_;
   uint64_t next_serial_ = 0;
+  decltype(visits_)::node_type spare_;  // the visit removed last, for the next one
   std::string extensions_source_, extensions_lower_;  // the page list, lower-cased once
   TByValueNumber<uint8_t> url_kinds_;  // LineUrlKind by the URL's number
 };

@@ -126,6 +126,26 @@ TEST(VisitorPaths, TrimmingKeepsTheNewestWhenSortedByTime) {
   }
 }
 
+TEST(VisitorPaths, AVisitAfterARemovedOneKeepsNothingOfIt) {
+  // The removed visit's storage serves the next one: none of its texts,
+  // pages or downloads may show there.
+  Analysis a("Apache combined", kNoBar, Report("visitor_path", "Paths", "limit=1\r\n"));
+  RunOn(a, Hit("10.0.0.1", "10:00:00", "/f.zip", "http://ref.example/x.htm", "bob", "Agent%20A") +
+               Hit("10.0.0.1", "10:01:00", "/a.htm") + Hit("10.0.0.3", "10:01:30", "/c.htm") +
+               Hit("10.0.0.2", "10:02:00", "/f.zip") + Hit("10.0.0.2", "10:03:00", "/f.zip") +
+               Hit("10.0.0.2", "10:04:00", "/b.htm"));
+  const std::string page = ReadFile(a.out + "vis_paths.htm");
+  const std::string row = "<TR class=\"OddRaw\"><TD>";
+  const std::string expected =
+      "<TR class=\"RowHeader\"><TD>Visitor\r\n<font color=\"blue\">\r\n"
+      "10.0.0.2</font> came at 2005-12-07 10:02:00<br>\r\nwith agent <I>Lynx</I><br>\r\n"
+      "from <font color=\"green\">-</font> and visited pages:</TD><TD>&nbsp;</TD></TR>\r\n" +
+      row + "/f.zip</TD><TD align=\"right\">120.00</TD></TR>\r\n" + row +
+      "/b.htm</TD><TD align=\"right\">0.00</TD></TR>\r\n</P>\r\n</TABLE></P>\r\n";
+  EXPECT_NE(page.find(expected), std::string::npos) << page;
+  EXPECT_EQ(Visitors(page), std::vector<std::string>{"10.0.0.2"});
+}
+
 TEST(VisitorPaths, LogTextIsEscapedAndLongUrlsWrap) {
   const std::string zs(80, 'z');
   Analysis a("Apache combined", "", Report("visitor_path", "Paths"));

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <system_error>
 
 #include "base/errors.h"
 #include "base/text_helpers.h"
@@ -22,6 +23,8 @@ namespace {
 constexpr size_t kPlainBufferSize = 256 * 1024;
 constexpr size_t kGzipBufferSize = 256 * 1024;
 constexpr size_t kGzipInputSize = 64 * 1024;
+// Inflated blocks the inflater may hold ready ahead of the lines.
+constexpr size_t kGzipBlocksAhead = 4;
 
 }  // namespace
 
@@ -75,6 +78,11 @@ void TFileParser::Filled(size_t count) {
   begin_ = 0;
   end_ = std::min(count, buffer_.size());
   next_cr_ = next_lf_ = -1;
+}
+
+void TFileParser::TakeBuffer(std::vector<char>& bytes, size_t count) {
+  buffer_.swap(bytes);
+  Filled(count);
 }
 
 bool TFileParser::FillBuffer() {
@@ -217,7 +225,8 @@ void TZlibFileParser::Open(const std::string& path) {
   SetPath(path);
   ResetBuffer();
   SetAtEnd(false);
-  transparent_ = input_done_ = member_done_ = finished_ = error_pending_ = false;
+  transparent_ = input_done_ = member_done_ = finished_ = false;
+  position_ = 0;
   if (!File().Open(path)) {
     SetAtEnd(true);
     throw EInOutError(CannotOpenFileMessage(path));
@@ -235,16 +244,36 @@ void TZlibFileParser::Open(const std::string& path) {
 
   // A file without the gzip magic is plain text under a ".gz" name and is
   // passed through, as zlib's own gzip reader does.
-  if (!NeedInput()) return;
+  if (!NeedInput()) {
+    StreamError();
+    return;
+  }
   z_stream& zs = *stream_;
   if (zs.avail_in == 0) {
     finished_ = true;
-  } else if (zs.avail_in < 2 || zs.next_in[0] != 0x1f || zs.next_in[1] != 0x8b) {
-    transparent_ = true;
+    return;
+  }
+  if (zs.avail_in < 2 || zs.next_in[0] != 0x1f || zs.next_in[1] != 0x8b) transparent_ = true;
+  ended_ = stop_ = false;
+  end_ = TEnd::kMore;
+  try {
+    inflater_ = std::thread([this] { Run(); });
+  } catch (const std::system_error&) {
+    // No thread to be had: FillBuffer inflates in place.
   }
 }
 
 void TZlibFileParser::Close() {
+  if (inflater_.joinable()) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stop_ = true;
+    }
+    taken_.notify_all();
+    inflater_.join();
+  }
+  for (TBlock& block : ready_) spare_.push_back(std::move(block));
+  ready_.clear();
   if (inflating_) inflateEnd(stream_.get());
   inflating_ = false;
   TFileParser::Close();
@@ -252,14 +281,14 @@ void TZlibFileParser::Close() {
 
 int64_t TZlibFileParser::Size() const { return File().Size(); }
 
-int64_t TZlibFileParser::Position() const {
-  // Bytes of the compressed file taken by the inflater so far.
-  return File().Position() - static_cast<int64_t>(inflating_ ? stream_->avail_in : 0);
+int64_t TZlibFileParser::Position() const { return position_; }
+
+int64_t TZlibFileParser::InputPosition() const {
+  return File().Position() - static_cast<int64_t>(stream_->avail_in);
 }
 
 bool TZlibFileParser::StreamError() {
   finished_ = true;
-  error_pending_ = false;
   SetDamaged();
   SetAtEnd(true);
   return true;
@@ -269,50 +298,74 @@ bool TZlibFileParser::NeedInput() {
   z_stream& zs = *stream_;
   if (zs.avail_in > 0 || input_done_) return true;
   const int64_t n = File().Read(input_.data(), input_.size());
-  if (n < 0) {
-    StreamError();
-    return false;
-  }
+  if (n < 0) return false;
   if (n == 0) input_done_ = true;
   zs.next_in = reinterpret_cast<Bytef*>(input_.data());
   zs.avail_in = static_cast<uInt>(n);
   return true;
 }
 
-bool TZlibFileParser::FillBuffer() {
-  if (!Opened() || finished_) return true;
-  if (error_pending_) return StreamError();
-  z_stream& zs = *stream_;
-  char* out = Buffer();
-  const size_t capacity = BufferCapacity();
-
-  if (transparent_) {
-    if (!NeedInput()) return true;
-    if (zs.avail_in == 0) {
-      finished_ = true;
-      return true;
+void TZlibFileParser::Run() {
+  for (;;) {
+    TBlock block;
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      taken_.wait(lock, [&] { return stop_ || ready_.size() < kGzipBlocksAhead; });
+      if (stop_) return;
+      if (!spare_.empty()) {
+        block = std::move(spare_.back());
+        spare_.pop_back();
+      }
     }
+    TEnd end = TEnd::kDamaged;
+    block.count = 0;
+    try {
+      block.bytes.resize(kGzipBufferSize);
+      end = Inflate(block.bytes.data(), block.bytes.size(), block.count);
+    } catch (const std::exception&) {
+      // No memory for the block: the file ends there, as damaged.
+    }
+    block.position = InputPosition();
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (block.count > 0) ready_.push_back(std::move(block));
+    if (end != TEnd::kMore) {
+      ended_ = true;
+      end_ = end;
+      end_position_ = InputPosition();
+    }
+    filled_.notify_one();
+    if (ended_) return;
+  }
+}
+
+TZlibFileParser::TEnd TZlibFileParser::Inflate(char* out, size_t capacity, size_t& produced) {
+  produced = 0;
+  z_stream& zs = *stream_;
+  if (transparent_) {
+    if (!NeedInput()) return TEnd::kDamaged;
+    if (zs.avail_in == 0) return TEnd::kClean;
     const size_t n = std::min<size_t>(zs.avail_in, capacity);
     std::memcpy(out, zs.next_in, n);
     zs.next_in += n;
     zs.avail_in -= static_cast<uInt>(n);
-    Filled(n);
-    return false;
+    produced = n;
+    return TEnd::kMore;
   }
 
   zs.next_out = reinterpret_cast<Bytef*>(out);
   zs.avail_out = static_cast<uInt>(capacity);
+  TEnd end = TEnd::kMore;
   for (;;) {
-    if (!NeedInput()) return true;
+    if (!NeedInput()) {
+      end = TEnd::kDamaged;
+      break;
+    }
     if (member_done_) {
       // After a complete member: another member, or the end. Bytes that
       // are not a gzip header (padding, garbage) are ignored.
-      if (zs.avail_in == 0) {
-        finished_ = true;
-        break;
-      }
-      if (zs.next_in[0] != 0x1f || (zs.avail_in >= 2 && zs.next_in[1] != 0x8b)) {
-        finished_ = true;
+      if (zs.avail_in == 0 || zs.next_in[0] != 0x1f ||
+          (zs.avail_in >= 2 && zs.next_in[1] != 0x8b)) {
+        end = TEnd::kClean;
         break;
       }
       inflateReset(&zs);
@@ -325,22 +378,52 @@ bool TZlibFileParser::FillBuffer() {
       // No room or no input. Without input at the end of the file the
       // stream is cut short.
       if (zs.avail_out != 0 && zs.avail_in == 0 && input_done_) {
-        error_pending_ = true;
+        end = TEnd::kDamaged;
         break;
       }
     } else {
-      error_pending_ = true;
+      end = TEnd::kDamaged;
       break;
     }
     if (zs.avail_out == 0) break;
   }
-  const size_t produced = capacity - zs.avail_out;
-  if (produced == 0) {
-    if (error_pending_) return StreamError();
+  produced = capacity - zs.avail_out;
+  return end;
+}
+
+bool TZlibFileParser::FillBuffer() {
+  if (!Opened() || finished_) return true;
+  if (!inflater_.joinable()) {
+    // Inflating on this thread: the bytes before an end first, the end at
+    // the next call.
+    size_t produced = 0;
+    const TEnd end = ended_ ? end_ : Inflate(Buffer(), BufferCapacity(), produced);
+    position_ = InputPosition();
+    if (produced > 0) {
+      ended_ = end != TEnd::kMore;
+      end_ = end;
+      Filled(produced);
+      return false;
+    }
     finished_ = true;
+    return end == TEnd::kDamaged ? StreamError() : true;
+  }
+  std::unique_lock<std::mutex> lock(mutex_);
+  filled_.wait(lock, [&] { return !ready_.empty() || ended_; });
+  if (ready_.empty()) {
+    // The bytes before the end are all out: the stream's end, or its error.
+    finished_ = true;
+    position_ = end_position_;
+    if (end_ == TEnd::kDamaged) return StreamError();
     return true;
   }
-  Filled(produced);
+  TBlock block = std::move(ready_.front());
+  ready_.pop_front();
+  TakeBuffer(block.bytes, block.count);
+  position_ = block.position;
+  spare_.push_back(std::move(block));
+  lock.unlock();
+  taken_.notify_one();
   return false;
 }
 

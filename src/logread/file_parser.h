@@ -15,14 +15,22 @@
 //
 // Failure: a file that cannot be opened raises EInOutError ("Cannot open
 // file ..."), a read error EInOutError. A damaged or truncated gzip stream
-// ends that file and marks it Damaged, so that its owner can say so and
-// how much of it was read; the reader itself writes nothing. Not
-// thread-safe.
+// (or a read error in it) ends that file and marks it Damaged, so that its
+// owner can say so and how much of it was read; the reader itself writes
+// nothing. Not thread-safe.
+//
+// The gzip reader inflates on a thread of its own, a few blocks ahead of
+// the lines handed out, so that inflating and analysing share two cores;
+// the thread lives from Open to Close.
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/files.h"
@@ -74,6 +82,9 @@ class TFileParser {
   char* Buffer() { return buffer_.data(); }
   size_t BufferCapacity() const { return buffer_.size(); }
   void Filled(size_t count);
+  // Takes `bytes` (count of them filled) as the buffer, handing back the
+  // buffer before in its place.
+  void TakeBuffer(std::vector<char>& bytes, size_t count);
   // Starts a new file: empties the buffer, forgets a CR waiting for its LF
   // and the counts and damage of the file before.
   void ResetBuffer();
@@ -120,10 +131,26 @@ class TZlibFileParser : public TFileParser {
   bool FillBuffer() override;
 
  private:
-  // Ends the file with the stream error line.
-  bool StreamError();
-  // Reads the next block of the compressed file when the last is used up.
+  // How the stream goes on after the bytes of one Inflate call.
+  enum class TEnd { kMore, kClean, kDamaged };
+  // One inflated block, and the compressed bytes taken in when it was done.
+  struct TBlock {
+    std::vector<char> bytes;
+    size_t count = 0;
+    int64_t position = 0;
+  };
+
+  // The inflater thread: fills blocks until the stream ends or Close.
+  void Run();
+  // Inflates up to `capacity` bytes into `out`; only the inflater thread
+  // calls it once Open has returned.
+  TEnd Inflate(char* out, size_t capacity, size_t& produced);
+  // Reads the next block of the compressed file when the last is used up;
+  // false on a read error.
   bool NeedInput();
+  int64_t InputPosition() const;
+  // Ends the file as damaged (on the reading thread).
+  bool StreamError();
 
   std::unique_ptr<z_stream_s> stream_;
   std::vector<char> input_;
@@ -131,8 +158,20 @@ class TZlibFileParser : public TFileParser {
   bool transparent_ = false;  // no gzip header: the bytes are passed through
   bool input_done_ = false;   // the file has no more bytes
   bool member_done_ = false;  // the last gzip member ended cleanly
-  bool finished_ = false;     // nothing more will come
-  bool error_pending_ = false;  // reported once the bytes before it are out
+  bool finished_ = false;     // nothing more will come (known at Open)
+  int64_t position_ = 0;      // compressed bytes behind the lines handed out
+
+  // Shared by the reading thread and the inflater, under mutex_.
+  std::mutex mutex_;
+  std::condition_variable filled_;  // a block or the end is ready
+  std::condition_variable taken_;   // a block was taken, or stop
+  std::deque<TBlock> ready_;
+  std::vector<TBlock> spare_;
+  bool ended_ = false;  // the inflater is done: end_ and end_position_ hold
+  TEnd end_ = TEnd::kMore;
+  int64_t end_position_ = 0;
+  bool stop_ = false;
+  std::thread inflater_;
 };
 
 // True when the file is read with the gzip reader: its extension is ".gz"

@@ -231,6 +231,44 @@ TEST(ZlibFileParser, MembersPlainTextEmptyFilesAndTrailingBytes) {
   EXPECT_EQ(host.stdout_text, "");
 }
 
+TEST(ZlibFileParser, InflatingAheadKeepsOrderPositionAndStopsAtClose) {
+  // Many blocks of inflated text, so that the inflater runs ahead and
+  // waits; a reader closed while it waits, reused, then read to the end.
+  std::string text;
+  for (int i = 0; i < 200000; ++i)
+    text += "10.0." + std::to_string(i % 250) + ".1 GET /page" + std::to_string(i) + ".htm\n";
+  const std::string gz = test::Gzip(text);
+  test::TTempDir dir;
+  test::WriteFile(dir / "big.gz", gz);
+  test::WriteFile(dir / "small.gz", test::Gzip("one\ntwo\n"));
+
+  TZlibFileParser reader;
+  reader.Open(dir / "big.gz");
+  EXPECT_EQ(reader.ReadLine(), "10.0.0.1 GET /page0.htm");
+  reader.Close();  // the inflater is waiting for room
+  EXPECT_TRUE(reader.AtEnd());
+  EXPECT_EQ(ReadAll(reader, dir / "small.gz"), (std::vector<std::string>{"one", "two", ""}));
+
+  reader.Open(dir / "big.gz");
+  std::string line;
+  int64_t count = 0, last_position = 0;
+  bool in_order = true, position_forward = true;
+  while (!reader.AtEnd()) {
+    reader.ReadLine(line);
+    if (reader.AtEnd() && line.empty()) break;
+    in_order = in_order && line == "10.0." + std::to_string(count % 250) + ".1 GET /page" +
+                                       std::to_string(count) + ".htm";
+    position_forward = position_forward && reader.Position() >= last_position;
+    last_position = reader.Position();
+    ++count;
+  }
+  EXPECT_EQ(count, 200000);
+  EXPECT_TRUE(in_order);
+  EXPECT_TRUE(position_forward);
+  EXPECT_FALSE(reader.Damaged());
+  EXPECT_EQ(reader.Position(), static_cast<int64_t>(gz.size()));
+}
+
 TEST(ZlibFileParser, UnreadableFileRaisesAsAPlainOneDoes) {
   test::TTempDir dir;
   TZlibFileParser reader;

@@ -47,7 +47,8 @@ TLocalTime LocalTimeOfUnix(int64_t seconds, int milliseconds = 0);
 // (DISPLAY / WAYLAND_DISPLAY unset). True when the handler was started.
 bool OpenWithDefaultHandler(const std::string& path);
 
-// Milliseconds of a steady clock, for measuring spans.
+// Milliseconds of a steady clock, for measuring spans; it moves in steps
+// of a few milliseconds.
 int64_t MonotonicMilliseconds();
 // The seed of a run's random numbers: the number in TRELVAR_RANDOM_SEED
 // when it holds one (so that tests and before/after comparisons get the

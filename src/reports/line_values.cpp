@@ -158,13 +158,14 @@ uint32_t TLineValues::Intern(ReportParam param, const std::string& text) {
   return table.last = number;
 }
 
-void TLineValues::MakeRoom(std::vector<TPlace>& places, size_t size) {
+template <typename Place>
+void TLineValues::MakeRoom(std::vector<Place>& places, size_t size) {
   if ((size + 1) * 2 <= places.size()) return;
-  std::vector<TPlace> bigger(places.empty() ? 64 : places.size() * 2);
+  std::vector<Place> bigger(places.empty() ? 64 : places.size() * 2);
   const size_t mask = bigger.size() - 1;
-  for (const TPlace& p : places) {
+  for (const Place& p : places) {
     if (p.number == 0) continue;
-    size_t i = Start(p.key, mask);
+    size_t i = Start(p.Hash(), mask);
     while (bigger[i].number != 0) i = (i + 1) & mask;
     bigger[i] = p;
   }
@@ -175,19 +176,18 @@ uint32_t TLineValues::InternSplit(ReportParam param, const TSplitRef& split) {
   TTable& table = tables_[ParamIndex(param)];
   if (table.texts.size() >= kLimit) Empty(param);
   MakeRoom(table.split_places, table.splits.size());
-  const uint32_t h = High(Mix(reinterpret_cast<uintptr_t>(split.get())));
+  const auto address = reinterpret_cast<uintptr_t>(split.get());
   const size_t mask = table.split_places.size() - 1;
-  size_t i = Start(h, mask);
+  size_t i = Start(High(Mix(address)), mask);
   for (;; i = (i + 1) & mask) {
-    const TPlace& p = table.split_places[i];
+    const TSplitPlace& p = table.split_places[i];
     if (p.number == 0) break;
-    if (p.key == h && table.splits[p.number - 1] == split) return p.number - 1;
+    if (p.address == address) return p.number - 1;
   }
   const auto number = static_cast<uint32_t>(table.texts.size());
   table.texts.emplace_back();
-  table.splits.resize(number + 1);
-  table.splits[number] = split;
-  table.split_places[i] = {h, number + 1};
+  table.splits.push_back(split);
+  table.split_places[i] = {address, number + 1};
   return number;
 }
 

@@ -96,12 +96,19 @@ class TLineValues {
   // parameter worked out from another one's text (the robot from the
   // agent, the country from the address...) also keeps its number by the
   // number of that text, so that it costs no hashing of its own.
-  // A place of an open-addressing table: the high half of the key's hash
-  // (of a text, of a split's address), which spares most comparisons, and
-  // the number + 1 (0: empty).
+  // A place of an open-addressing table of texts: the high half of the
+  // text's hash, which spares most comparisons, and the number + 1 (0:
+  // empty).
   struct TPlace {
     uint32_t key = 0;
     uint32_t number = 0;
+    uint32_t Hash() const { return key; }
+  };
+  // The same for splits, by their whole address: one look per line.
+  struct TSplitPlace {
+    uint64_t address = 0;
+    uint32_t number = 0;
+    uint32_t Hash() const { return High(Mix(address)); }
   };
   struct TTable {
     // By number; references stay valid. Texts numbered by their split are
@@ -111,7 +118,7 @@ class TLineValues {
     // URLs are also numbered by the split the parser shares among their
     // lines (held here, so that its address is not reused): no hashing
     // of the text.
-    std::vector<TPlace> split_places;  // keyed by the split's address
+    std::vector<TSplitPlace> split_places;
     std::vector<TSplitRef> splits;
     uint64_t epoch = 1;
     TByValueNumber<uint32_t> by_source;  // number + 1 by the source's number
@@ -137,7 +144,8 @@ class TLineValues {
   // Where the search for a key starts.
   static size_t Start(uint32_t key, size_t mask) { return key & mask; }
   // Grows `places` to hold one more than `size` at most half full.
-  static void MakeRoom(std::vector<TPlace>& places, size_t size);
+  template <typename Place>
+  static void MakeRoom(std::vector<Place>& places, size_t size);
   void Empty(ReportParam param);
 
   // A referrer's search phrase and engine, as places in search_texts_

@@ -413,8 +413,8 @@ const TLineParser::TSplitMemo& TLineParser::SplitCached(std::string_view url) {
   return *memo;
 }
 
-const TAgentInfo& TLineParser::AgentCached(std::string_view agent) {
-  const std::pair<const std::string, TAgentInfo>*& recent =
+const TLineParser::TAgentMemo& TLineParser::AgentCached(std::string_view agent) {
+  const std::pair<const std::string, TAgentMemo>*& recent =
       recent_agents_[RecentHash(agent) >> (64 - kRecentBits)];
   if (recent != nullptr && recent->first == agent) return recent->second;
   auto it = agent_cache_.find(agent);
@@ -423,7 +423,10 @@ const TAgentInfo& TLineParser::AgentCached(std::string_view agent) {
       agent_cache_.clear();
       std::fill(recent_agents_.begin(), recent_agents_.end(), nullptr);
     }
-    it = agent_cache_.emplace(std::string(agent), DetectAgent(std::string(agent))).first;
+    it = agent_cache_
+             .emplace(std::string(agent),
+                      TAgentMemo{DetectAgent(std::string(agent)), ++last_agent_serial_})
+             .first;
   }
   recent = &*it;
   return it->second;
@@ -555,12 +558,15 @@ bool TLineParser::BuildDate(TLineParserLogLine& p) {
   else
     CopyText(p.line.day_of_week, last_weekday_);
   if (need_agent_ && !v[kFieldAgent].empty()) {
-    const TAgentInfo& a = AgentCached(v[kFieldAgent]);
+    const TAgentMemo& memo = AgentCached(v[kFieldAgent]);
+    const TAgentInfo& a = memo.info;
+    p.line.agent_serial = memo.serial;
     p.line.browser = a.browser;
     p.line.browser_version = a.browser_version;
     p.line.platform = a.platform;
     p.line.platform_version = a.platform_version;
   } else {
+    p.line.agent_serial = 0;
     p.line.browser.clear();
     p.line.browser_version.clear();
     p.line.platform.clear();

@@ -146,7 +146,11 @@ class TLineParser {
   struct TSplitMemo;
   const TSplitMemo& SplitCached(std::string_view url);
   void ForgetUrls();
-  const TAgentInfo& AgentCached(std::string_view agent);
+  struct TAgentMemo {
+    TAgentInfo info;
+    uint64_t serial = 0;
+  };
+  const TAgentMemo& AgentCached(std::string_view agent);
 
   TEnvironment env_;
   TFileChooser chooser_;
@@ -219,13 +223,14 @@ class TLineParser {
     using is_transparent = void;
     size_t operator()(std::string_view v) const { return std::hash<std::string_view>{}(v); }
   };
-  std::unordered_map<std::string, TAgentInfo, TTextHash, std::equal_to<>> agent_cache_;
+  std::unordered_map<std::string, TAgentMemo, TTextHash, std::equal_to<>> agent_cache_;
+  uint64_t last_agent_serial_ = 0;  // never reused, also after the memo forgets
   // Recently used splits and agents, by a cheap hash of their text.
   static constexpr int kRecentBits = 12;
   std::vector<const TSplitMemo*> recent_urls_ =
       std::vector<const TSplitMemo*>(size_t{1} << kRecentBits);
-  std::vector<const std::pair<const std::string, TAgentInfo>*> recent_agents_ =
-      std::vector<const std::pair<const std::string, TAgentInfo>*>(size_t{1} << kRecentBits);
+  std::vector<const std::pair<const std::string, TAgentMemo>*> recent_agents_ =
+      std::vector<const std::pair<const std::string, TAgentMemo>*>(size_t{1} << kRecentBits);
 };
 
 }  // namespace trelvar

@@ -67,6 +67,10 @@ struct TLogLine {
   std::string browser_version;  // the major version number ("129")
   std::string platform;
   std::string platform_version;
+  // The parser's number of the agent's text, equal for equal texts while
+  // its memo holds them and never given to another text; 0 when the agent
+  // was not looked at.
+  uint64_t agent_serial = 0;
 
   // Takes over the values of `other`, reusing this line's storage (short
   // texts copy faster than they swap). The splits are swapped: counting
@@ -81,6 +85,7 @@ struct TLogLine {
     browser_version.assign(other.browser_version);
     platform.assign(other.platform);
     platform_version.assign(other.platform_version);
+    agent_serial = other.agent_serial;
   }
 };
 

@@ -127,9 +127,14 @@ uint32_t TLineValues::WorkOutNumber(ReportParam param) {
     const TSplitRef* split = param == ReportParam::kHref       ? &line.request
                              : param == ReportParam::kReferrer ? &line.referrer
                                                                : nullptr;
-    // A line without its split (not worked out) is numbered by its text.
-    number = split != nullptr && *split != EmptySplit() ? InternSplit(param, *split)
-                                                        : Intern(param, *c.text);
+    // A line without its split or agent serial (not worked out) is
+    // numbered by its text.
+    if (split != nullptr && *split != EmptySplit())
+      number = InternKey(param, reinterpret_cast<uintptr_t>(split->get()), split);
+    else if (param == ReportParam::kAgent && line.agent_serial != 0)
+      number = InternKey(param, line.agent_serial, nullptr);
+    else
+      number = Intern(param, *c.text);
   }
   c.line = line_;
   c.numbered = true;
@@ -172,22 +177,21 @@ void TLineValues::MakeRoom(std::vector<Place>& places, size_t size) {
   places.swap(bigger);
 }
 
-uint32_t TLineValues::InternSplit(ReportParam param, const TSplitRef& split) {
+uint32_t TLineValues::InternKey(ReportParam param, uint64_t key, const TSplitRef* split) {
   TTable& table = tables_[ParamIndex(param)];
   if (table.texts.size() >= kLimit) Empty(param);
-  MakeRoom(table.split_places, table.splits.size());
-  const auto address = reinterpret_cast<uintptr_t>(split.get());
-  const size_t mask = table.split_places.size() - 1;
-  size_t i = Start(High(Mix(address)), mask);
+  MakeRoom(table.key_places, table.texts.size());
+  const size_t mask = table.key_places.size() - 1;
+  size_t i = Start(High(Mix(key)), mask);
   for (;; i = (i + 1) & mask) {
-    const TSplitPlace& p = table.split_places[i];
+    const TKeyPlace& p = table.key_places[i];
     if (p.number == 0) break;
-    if (p.address == address) return p.number - 1;
+    if (p.key == key) return p.number - 1;
   }
   const auto number = static_cast<uint32_t>(table.texts.size());
   table.texts.emplace_back();
-  table.splits.push_back(split);
-  table.split_places[i] = {address, number + 1};
+  if (split != nullptr) table.splits.push_back(*split);
+  table.key_places[i] = {key, number + 1};
   return number;
 }
 
@@ -195,7 +199,7 @@ void TLineValues::Empty(ReportParam param) {
   TTable& table = tables_[ParamIndex(param)];
   table.texts.clear();
   table.places.clear();
-  table.split_places.clear();
+  table.key_places.clear();
   table.splits.clear();
   table.by_source.Clear();
   table.last = kNoNumber;

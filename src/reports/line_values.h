@@ -104,21 +104,22 @@ class TLineValues {
     uint32_t number = 0;
     uint32_t Hash() const { return key; }
   };
-  // The same for splits, by their whole address: one look per line.
-  struct TSplitPlace {
-    uint64_t address = 0;
+  // The same for values known by a whole key (a split's address, the
+  // parser's agent serial): one look per line.
+  struct TKeyPlace {
+    uint64_t key = 0;
     uint32_t number = 0;
-    uint32_t Hash() const { return High(Mix(address)); }
+    uint32_t Hash() const { return High(Mix(key)); }
   };
   struct TTable {
-    // By number; references stay valid. Texts numbered by their split are
-    // never compared, so they are kept empty.
+    // By number; references stay valid. Texts numbered by a key are never
+    // compared, so they are kept empty.
     std::deque<std::string> texts;
     std::vector<TPlace> places;
     // URLs are also numbered by the split the parser shares among their
-    // lines (held here, so that its address is not reused): no hashing
-    // of the text.
-    std::vector<TSplitPlace> split_places;
+    // lines (held here, so that its address is not reused), agents by the
+    // parser's serial: no hashing of the text.
+    std::vector<TKeyPlace> key_places;
     std::vector<TSplitRef> splits;
     uint64_t epoch = 1;
     TByValueNumber<uint32_t> by_source;  // number + 1 by the source's number
@@ -136,7 +137,9 @@ class TLineValues {
   uint32_t WorkOutNumber(ReportParam param);
   const std::string& WorkOut(ReportParam param, std::string& own);
   uint32_t Intern(ReportParam param, const std::string& text);
-  uint32_t InternSplit(ReportParam param, const TSplitRef& split);
+  // Numbers a value by its key; a split is held, so that its address is
+  // not given to another one.
+  uint32_t InternKey(ReportParam param, uint64_t key, const TSplitRef* split);
   // The mixed hash of a key: its low bits pick the place where the search
   // starts, its high half is kept in the place.
   static uint64_t Mix(uint64_t key) { return key * 0x9E3779B97F4A7C15ULL; }

@@ -53,6 +53,37 @@ TEST_F(LineValuesTest, EqualTextsGetEqualNumbersAndSplitsNumberTheirOwnParts) {
   EXPECT_EQ(v.Number(ReportParam::kHref), c);
 }
 
+TEST_F(LineValuesTest, AgentsAreNumberedByTheParsersSerialAndTheirPartsByText) {
+  TLineValues& v = ctx.values;
+  auto agent = [&](const std::string& text, uint64_t serial, const std::string& browser) {
+    current.line.agent_serial = serial;
+    current.line.browser = browser;
+    Line("/", text);
+  };
+  agent("Mozilla/5.0 One", 7, "Firefox");
+  const uint32_t one = v.Number(ReportParam::kAgent);
+  const uint32_t firefox = v.Number(ReportParam::kBrowser);
+  agent("Mozilla/5.0 Two", 9, "Firefox");
+  const uint32_t two = v.Number(ReportParam::kAgent);
+  EXPECT_NE(two, one);
+  EXPECT_EQ(v.Text(ReportParam::kAgent), "Mozilla/5.0 Two");
+  EXPECT_EQ(v.Number(ReportParam::kBrowser), firefox);  // another agent, the same browser
+  agent("Mozilla/5.0 One", 7, "Firefox");
+  EXPECT_EQ(v.Number(ReportParam::kAgent), one);
+  // The parser's memo forgot the text and gave it a new serial: another
+  // number, but the same browser.
+  agent("Mozilla/5.0 One", 12, "Firefox");
+  EXPECT_NE(v.Number(ReportParam::kAgent), one);
+  EXPECT_EQ(v.Text(ReportParam::kBrowser), "Firefox");
+  EXPECT_EQ(v.Number(ReportParam::kBrowser), firefox);
+  // Without a serial the text numbers it.
+  agent("Lynx", 0, "Lynx");
+  const uint32_t lynx = v.Number(ReportParam::kAgent);
+  agent("Lynx", 0, "Lynx");
+  EXPECT_EQ(v.Number(ReportParam::kAgent), lynx);
+  EXPECT_EQ(v.Text(ReportParam::kBrowser), "Lynx");
+}
+
 TEST_F(LineValuesTest, RobotsAnswerAnewWithANewCatalogueAndAfterForget) {
   TRobots bots;
   bots.LoadFromText("bot\r\n");

@@ -14,14 +14,9 @@
 
 namespace trelvar {
 
-const char* TReportContext::CountryOf(const std::string& address) {
+const char* TReportContext::CountryOf(const std::string& address) const {
   if (geoip == nullptr) return "N/A";
-  auto it = country_memo.find(address);
-  if (it != country_memo.end()) return it->second;
-  if (country_memo.size() >= 200000) country_memo.clear();
-  const char* name = TGeoIP::NameOfIndex(geoip->AddressIndex(address));
-  country_memo.emplace(address, name);
-  return name;
+  return TGeoIP::NameOfIndex(geoip->AddressIndex(address));
 }
 
 TCustomWReport::TCustomWReport(TReportContext& ctx) : ctx_(ctx) {}

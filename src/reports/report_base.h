@@ -24,7 +24,6 @@
 #include <random>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "logread/log_line.h"
@@ -65,10 +64,10 @@ struct TReportContext {
   std::string page_head;
   std::string page_foot = "</BODY></HTML>";
 
-  // The country of a client address ("N/A" without a database); repeated
-  // addresses are looked up once.
-  const char* CountryOf(const std::string& address);
-  std::unordered_map<std::string, const char*> country_memo;
+  // The country of a client address ("N/A" without a database). Not
+  // remembered: the line values ask once per distinct client, and a look
+  // in the database's tree costs about what a look in a memo would.
+  const char* CountryOf(const std::string& address) const;
 
   // The robot catalogue of the run and the robot names of the agents seen
   // (no catalogue: every agent is a person).

@@ -36,7 +36,7 @@ void TVisLine::Update() {
         by_last_.push({t_ms, serial});
       }
     } else {
-      auto v = std::make_unique<TVisPathTable>();
+      auto v = std::make_shared<TVisPathTable>();
       v->address = address;
       v->referrer = current_.fields[kFieldReferrer];
       v->referrer_split = line.referrer;
@@ -63,7 +63,8 @@ void TVisLine::Update() {
 
     // Visits whose last hit lies more than the timeout back are finished,
     // in list order.
-    std::vector<uint64_t> expired;
+    std::vector<uint64_t>& expired = expired_;
+    expired.clear();
     while (!by_last_.empty() && t_ms - by_last_.top().first > kTimeoutMs) {
       const auto [stamp, serial] = by_last_.top();
       by_last_.pop();

@@ -87,7 +87,9 @@ class TVisLine {
   // address and by last request (in milliseconds, so that a gap of exactly
   // 30 minutes is exactly the timeout).
   struct TOpen {
-    std::unique_ptr<TVisPathTable> visit;
+    // Shared from the start: a finished visit is handed on without a
+    // second allocation for its count.
+    std::shared_ptr<TVisPathTable> visit;
     int64_t last_ms = 0;
   };
   using TStamp = std::pair<int64_t, uint64_t>;  // (last request, serial)
@@ -98,6 +100,7 @@ class TVisLine {
   std::priority_queue<TStamp, std::vector<TStamp>, std::greater<TStamp>> by_last_;
   std::unordered_map<std::string, std::vector<std::pair<uint64_t, TOpen*>>> by_address_;
   TVisits finished_;
+  std::vector<uint64_t> expired_;  // serials finishing at this line, kept for its storage
   TRobotFinder robot_finder_;
   uint64_t next_serial_ = 0;
   bool done_ = false;

@@ -1,7 +1,6 @@
 #include "automation/curl_library.h"
 
 #include <memory>
-#include <mutex>
 
 #include "base/errors.h"
 #include "platform/shared_library.h"
@@ -69,20 +68,24 @@ TLoaded Load() {
   return loaded;
 }
 
+const TLoaded& Loaded() {
+  // Never unloaded: libcurl keeps global state past its last handle.
+  static const TLoaded* loaded = new TLoaded(Load());
+  return *loaded;
+}
+
 }  // namespace
 
 const TCurlApi* LoadCurl(std::string& error) {
-  // Never unloaded: libcurl keeps global state past its last handle.
-  static const TLoaded* loaded = new TLoaded(Load());
-  error = loaded->error;
-  return loaded->error.empty() ? &loaded->api : nullptr;
+  const TLoaded& loaded = Loaded();
+  error = loaded.error;
+  return loaded.error.empty() ? &loaded.api : nullptr;
 }
 
 const TCurlApi& Curl() {
-  std::string error;
-  const TCurlApi* api = LoadCurl(error);
-  if (api == nullptr) throw EInvalidOperation(error);
-  return *api;
+  const TLoaded& loaded = Loaded();
+  if (!loaded.error.empty()) throw EInvalidOperation(loaded.error);
+  return loaded.api;
 }
 
 }  // namespace trelvar

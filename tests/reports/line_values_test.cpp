@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <vector>
+
 #include "config/folders.h"
 #include "config/main_settings.h"
 #include "reports/report_base.h"
@@ -23,8 +26,27 @@ class LineValuesTest : public ::testing::Test {
     current.line.request = MakeSplit(href);
     ctx.values.NextLine();
   }
+  // A line with this referrer and its own split.
+  void Referred(const std::string& referrer) {
+    current.fields[kFieldReferrer] = referrer;
+    current.line.referrer = MakeSplit(referrer);
+    Line("/", "agent");
+  }
+  // Settings whose main.ini holds `line`; they live as long as the test.
+  const TMainSettings* SettingsWith(const std::string& line) {
+    test::WriteFile(dir_ / "prog/Default/main.ini", "\r\n");
+    test::WriteFile(dir_ / "data/main.ini", line + "\r\n");
+    return settings_.emplace_back(std::make_unique<TMainSettings>(folders_, formats_, nullptr))
+        .get();
+  }
   TCurrentLine current;
   TReportContext ctx;
+
+ private:
+  test::TTempDir dir_;
+  TFolders folders_{dir_ / "prog", dir_ / "data"};
+  TLogFmts formats_;
+  std::vector<std::unique_ptr<TMainSettings>> settings_;
 };
 
 TEST_F(LineValuesTest, EqualTextsGetEqualNumbersAndSplitsNumberTheirOwnParts) {
@@ -101,33 +123,22 @@ TEST_F(LineValuesTest, RobotsAnswerAnewWithANewCatalogueAndAfterForget) {
 }
 
 TEST_F(LineValuesTest, SearchPhrasesAndEnginesFollowTheReferrerAndTheSettings) {
-  test::TTempDir dir;
-  test::WriteFile(dir / "prog/Default/main.ini", "\r\n");
-  test::WriteFile(dir / "data/main.ini", "SearchEngine=Google;google.;q\r\n");
-  TFolders folders(dir / "prog", dir / "data");
-  TLogFmts formats;
-  TMainSettings google(folders, formats, nullptr);
-  test::WriteFile(dir / "data/main.ini", "SearchEngine=Other;google.;x\r\n");
-  TMainSettings other(folders, formats, nullptr);
-  ctx.settings = &google;
-  auto referred = [&](const std::string& referrer) {
-    current.fields[kFieldReferrer] = referrer;
-    current.line.referrer = MakeSplit(referrer);
-    Line("/", "agent");
-  };
+  const TMainSettings* google = SettingsWith("SearchEngine=Google;google.;q");
+  const TMainSettings* other = SettingsWith("SearchEngine=Other;google.;x");
+  ctx.settings = google;
   // One split shared by several lines, as the parser shares it.
-  referred("http://www.google.com/search?q=Red+%22Shoes%22&x=Blue");
+  Referred("http://www.google.com/search?q=Red+%22Shoes%22&x=Blue");
   const TSplitRef shared = current.line.referrer;
   EXPECT_EQ(ctx.values.SearchPhrase(), "red \"shoes\"");
   EXPECT_EQ(ctx.values.SearchEngine(), "Google");
-  referred("http://www.example.com/?q=none");
+  Referred("http://www.example.com/?q=none");
   EXPECT_EQ(ctx.values.SearchPhrase(), "");
   EXPECT_EQ(ctx.values.SearchEngine(), "");
   current.line.referrer = shared;
   ctx.values.NextLine();
   EXPECT_EQ(ctx.values.SearchPhrase(), "red \"shoes\"");
   // Other engines answer for the same referrer anew, and no settings none.
-  ctx.settings = &other;
+  ctx.settings = other;
   ctx.values.NextLine();
   EXPECT_EQ(ctx.values.SearchPhrase(), "blue");
   EXPECT_EQ(ctx.values.SearchEngine(), "Other");
@@ -138,24 +149,13 @@ TEST_F(LineValuesTest, SearchPhrasesAndEnginesFollowTheReferrerAndTheSettings) {
 }
 
 TEST_F(LineValuesTest, EndlessDistinctPhrasesStayRightWhenTheirTextsAreForgotten) {
-  test::TTempDir dir;
-  test::WriteFile(dir / "prog/Default/main.ini", "\r\n");
-  test::WriteFile(dir / "data/main.ini", "SearchEngine=Google;google.;q\r\n");
-  TFolders folders(dir / "prog", dir / "data");
-  TLogFmts formats;
-  TMainSettings google(folders, formats, nullptr);
-  ctx.settings = &google;
-  auto referred = [&](const std::string& referrer) {
-    current.fields[kFieldReferrer] = referrer;
-    current.line.referrer = MakeSplit(referrer);
-    Line("/", "agent");
-  };
-  referred("http://www.google.com/search?q=first");
+  ctx.settings = SettingsWith("SearchEngine=Google;google.;q");
+  Referred("http://www.google.com/search?q=first");
   const TSplitRef first = current.line.referrer;
   EXPECT_EQ(ctx.values.SearchPhrase(), "first");
   for (size_t i = 0; i < TLineValues::kLimit; ++i) {
     const std::string word = "w" + std::to_string(i);
-    referred("http://www.google.com/search?q=" + word);
+    Referred("http://www.google.com/search?q=" + word);
     const std::string& phrase = ctx.values.SearchPhrase();
     ASSERT_EQ(ctx.values.SearchEngine(), "Google");
     ASSERT_EQ(phrase, word);  // still held after the engine was worked out

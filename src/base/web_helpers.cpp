@@ -1,5 +1,6 @@
 #include "base/web_helpers.h"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <cmath>
@@ -48,42 +49,36 @@ std::string UrlLastPart(std::string_view text) {
 }
 
 TSplitURL SplitUrl(std::string text) {
-  TSplitURL u;
   if (Contains(text, kDownloadSiteHost)) text += 'a';
+  // The query goes first, so that a "//" or "/" in it cuts nothing.
+  const size_t query = std::min(text.find('?'), text.size());
+  const std::string_view before(text.data(), query);
+  const size_t scheme = before.find("//");
+  const size_t host = scheme == std::string_view::npos ? 0 : scheme + 2;
+  const size_t site_end = std::min(before.find('/', host), query);
+  for (size_t i = 0; i < site_end; ++i)
+    if (text[i] >= 'A' && text[i] <= 'Z') text[i] = static_cast<char>(text[i] + 32);
 
-  if (size_t q = text.find('?'); q != std::string::npos) {
-    u.query = text.substr(q);
-    text.erase(q);
-  }
-  if (size_t s = text.find("//"); s != std::string::npos) {
-    u.site = text.substr(0, s + 2);
-    text.erase(0, s + 2);
-  }
-  if (size_t slash = text.find('/'); slash != std::string::npos) {
-    u.site += text.substr(0, slash);
-    text.erase(0, slash);
-  } else {
-    u.site += text;
-    text.clear();
-  }
-  u.site = LowerCase(u.site);
+  const std::string_view rest = before.substr(site_end);
+  const size_t last = rest.rfind('/');
+  const size_t document = last == std::string_view::npos ? site_end : site_end + last + 1;
+  const size_t dot = before.substr(document).rfind('.');
 
-  size_t last = text.rfind('/');
-  if (last != std::string::npos) {
-    u.path = text.substr(0, last + 1);
-    u.document = text.substr(last + 1);
-  } else {
-    u.document = text;
-  }
-  if (size_t dot = u.document.rfind('.'); dot != std::string::npos)
-    u.extension = u.document.substr(dot);
+  const std::string_view site = before.substr(0, site_end);
+  const size_t site_dot = site.rfind('.');
+  const size_t top_level = site_dot == std::string_view::npos ? 0 : site_dot + 1;
+  const size_t colon = site.substr(top_level).rfind(':');
 
-  size_t dot = u.site.rfind('.');
-  u.top_level = dot == std::string::npos ? u.site : u.site.substr(dot + 1);
-  if (size_t colon = u.top_level.rfind(':'); colon != std::string::npos) {
-    u.port = u.top_level.substr(colon + 1);
-    u.top_level.erase(colon);
-  }
+  TSplitURL u;
+  u.path_ = static_cast<uint32_t>(site_end);
+  u.document_ = static_cast<uint32_t>(document);
+  u.query_ = static_cast<uint32_t>(query);
+  u.extension_ = static_cast<uint32_t>(dot == std::string_view::npos ? query : document + dot);
+  u.top_level_ = static_cast<uint32_t>(top_level);
+  const bool has_port = colon != std::string_view::npos;
+  u.top_level_end_ = static_cast<uint32_t>(has_port ? top_level + colon : site_end);
+  u.port_ = static_cast<uint32_t>(has_port ? top_level + colon + 1 : site_end);
+  u.text_ = std::move(text);
   return u;
 }
 

@@ -22,14 +22,35 @@ std::string DecodeUrlText(std::string text);
 // Everything after the last "/".
 std::string UrlLastPart(std::string_view text);
 
-struct TSplitURL {
-  std::string site;       // scheme "//" host[:port], lower-cased
-  std::string path;       // up to and including the last "/"
-  std::string document;   // after the last "/"
-  std::string query;      // from the first "?", "?" included
-  std::string extension;  // of the document, with its dot
-  std::string top_level;  // the site after its last "." without the port
-  std::string port;
+// A URL cut into its parts. The parts are pieces of one text the split
+// owns (the lower-cased site, then the rest of the URL as given), so a
+// split costs one string however many parts are read; copies stay valid.
+class TSplitURL {
+ public:
+  // scheme "//" host[:port], lower-cased
+  std::string_view site() const { return Part(0, path_); }
+  // up to and including the last "/"
+  std::string_view path() const { return Part(path_, document_); }
+  // after the last "/"
+  std::string_view document() const { return Part(document_, query_); }
+  // from the first "?", "?" included
+  std::string_view query() const { return Part(query_, text_.size()); }
+  // of the document, with its dot
+  std::string_view extension() const { return Part(extension_, query_); }
+  // the site after its last "." without the port
+  std::string_view top_level() const { return Part(top_level_, top_level_end_); }
+  std::string_view port() const { return Part(port_, path_); }
+  // Site, path and document: the URL without its query.
+  std::string_view WithoutQuery() const { return Part(0, query_); }
+
+ private:
+  friend TSplitURL SplitUrl(std::string text);
+  std::string_view Part(size_t from, size_t to) const {
+    return std::string_view(text_).substr(from, to - from);
+  }
+  std::string text_;
+  uint32_t path_ = 0, document_ = 0, query_ = 0, extension_ = 0;
+  uint32_t top_level_ = 0, top_level_end_ = 0, port_ = 0;
 };
 TSplitURL SplitUrl(std::string text);
 

@@ -402,7 +402,7 @@ const TLineParser::TSplitMemo& TLineParser::SplitCached(std::string_view url) {
     if (url_memo_.size() >= kMemoLimit) ForgetUrls();
     std::string value(url);
     TSplitRef split = MakeSplit(value);
-    const bool is_page = IsPageExtension(split->extension);
+    const bool is_page = IsPageExtension(split->extension());
     TSplitMemo& added =
         url_memo_.emplace_back(TSplitMemo{std::move(value), std::move(split), is_page});
     url_index_.Insert(&added);
@@ -482,7 +482,7 @@ bool TLineParser::ApplyFilters(TLineParserLogLine& p) {
   return true;
 }
 
-bool TLineParser::IsPageExtension(const std::string& extension) const {
+bool TLineParser::IsPageExtension(std::string_view extension) const {
   if (extension.empty()) return true;
   if (env_.settings == nullptr) return false;
   return page_extensions_.IsPage(extension);
@@ -550,7 +550,7 @@ bool TLineParser::BuildDate(TLineParserLogLine& p) {
   const TSplitMemo& request = SplitCached(v[kFieldHref]);
   p.line.request = request.split;
   p.line.is_hit = request.is_page;
-  if (!request.split->query.empty()) v[kFieldUriQuery] = request.split->query;
+  if (!request.split->query().empty()) v[kFieldUriQuery] = request.split->query();
   p.line.referrer = need_referrer_split_ ? SplitCached(v[kFieldReferrer]).split : EmptySplit();
   // Without an offset the line lies in the day just encoded.
   if (env_.settings != nullptr && env_.settings->time_offset != 0)

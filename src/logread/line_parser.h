@@ -139,7 +139,7 @@ class TLineParser {
   TParsed ParseNextLine();
   bool ApplyFilters(TLineParserLogLine& p);
   bool BuildDate(TLineParserLogLine& p);
-  bool IsPageExtension(const std::string& ext) const;
+  bool IsPageExtension(std::string_view ext) const;
   void FillCache();
   TParsed NewLine();
   void Recycle(TParsed p);

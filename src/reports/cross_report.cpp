@@ -200,7 +200,7 @@ void TCrossRep::ProcessLine() {
   if (pages_only && !ctx_.current->line.is_hit) return;
   if (!PassesFilters()) return;
   if ((IsSearchParam(parent_param) || IsSearchParam(child_param)) &&
-      ctx_.current->line.referrer->query.empty())
+      ctx_.current->line.referrer->query().empty())
     return;
   const std::string p = CrossValue(parent_param);
   const std::string c = CrossValue(child_param);

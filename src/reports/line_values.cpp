@@ -23,12 +23,12 @@ const std::string& TLineValues::WorkOut(ReportParam param, std::string& own) {
       own = ctx_.CountryOf(field(kFieldIp));
       return own;
     case ReportParam::kHref: return field(kFieldHref);
-    case ReportParam::kSite: return l.request->site;
-    case ReportParam::kPath: return l.request->path;
+    case ReportParam::kSite: return own.assign(l.request->site());
+    case ReportParam::kPath: return own.assign(l.request->path());
     case ReportParam::kReferrer: return field(kFieldReferrer);
-    case ReportParam::kRefSite: return l.referrer->site;
-    case ReportParam::kRefPath: return l.referrer->path;
-    case ReportParam::kRefDomain: return l.referrer->top_level;
+    case ReportParam::kRefSite: return own.assign(l.referrer->site());
+    case ReportParam::kRefPath: return own.assign(l.referrer->path());
+    case ReportParam::kRefDomain: return own.assign(l.referrer->top_level());
     case ReportParam::kYear: return field(kFieldYear);
     case ReportParam::kMonth: return field(kFieldMonth);
     case ReportParam::kDay: return field(kFieldDay);
@@ -48,7 +48,7 @@ const std::string& TLineValues::WorkOut(ReportParam param, std::string& own) {
       return own;
     case ReportParam::kMethod: return field(kFieldMethod);
     case ReportParam::kUriQuery: return field(kFieldUriQuery);
-    case ReportParam::kFileExt: return l.request->extension;
+    case ReportParam::kFileExt: return own.assign(l.request->extension());
     case ReportParam::kBytes: return field(kFieldBytes);
     case ReportParam::kCookie: return field(kFieldCookie);
     case ReportParam::kStatus: return field(kFieldStatus);
@@ -237,7 +237,7 @@ const std::string& TLineValues::SearchPhrase() {
   if (ctx_.settings != nullptr) {
     const TSplitURL& referrer = *ctx_.current->line.referrer;
     const std::string raw =
-        ctx_.settings->SearchEngines().SearchPhrase(referrer.site, referrer.query);
+        ctx_.settings->SearchEngines().SearchPhrase(referrer.site(), referrer.query());
     if (!raw.empty()) phrase = LowerCase(DecodeUrlText(raw));
   }
   return SearchText(of.phrase, std::move(phrase));
@@ -248,7 +248,7 @@ const std::string& TLineValues::SearchEngine() {
   if (of.engine != kUnknown) return search_texts_[of.engine];
   std::string engine;
   if (ctx_.settings != nullptr)
-    engine = ctx_.settings->SearchEngines().EngineOf(ctx_.current->line.referrer->site);
+    engine = ctx_.settings->SearchEngines().EngineOf(ctx_.current->line.referrer->site());
   return SearchText(of.engine, std::move(engine));
 }
 

@@ -169,9 +169,8 @@ std::string TIndirectRefAn::ReferrerKey(const TVisPathTable& visit) {
   // it out when no report reads referrer parts.
   const TSplitRef& split = visit.referrer_split;
   if (split != nullptr && (split != EmptySplit() || visit.referrer.empty()))
-    return split->site + split->path + split->document;
-  const TSplitURL own = SplitUrl(visit.referrer);
-  return own.site + own.path + own.document;
+    return std::string(split->WithoutQuery());
+  return std::string(SplitUrl(visit.referrer).WithoutQuery());
 }
 
 void TIndirectRefAn::AddVisit(const TVisPathTable& visit) {

@@ -242,13 +242,13 @@ bool TCustomFiltredRep::PassesVisitFilters(const TVisPathTable& visit) {
       switch (f.kind) {
         case kHost: case kIp: value = visit.address; break;
         case kHref: value = hit.url; break;
-        case kSite: value = hit.split->site; break;
-        case kPath: value = hit.split->path; break;
+        case kSite: value = hit.split->site(); break;
+        case kPath: value = hit.split->path(); break;
         case kReferrer: value = visit.referrer; break;
-        case kRefSite: value = visit.referrer_split->site; break;
-        case kRefPath: value = visit.referrer_split->path; break;
-        case kRefDomain: value = visit.referrer_split->top_level; break;
-        case kFileExt: value = visit.referrer_split->extension; break;
+        case kRefSite: value = visit.referrer_split->site(); break;
+        case kRefPath: value = visit.referrer_split->path(); break;
+        case kRefDomain: value = visit.referrer_split->top_level(); break;
+        case kFileExt: value = visit.referrer_split->extension(); break;
         case kDayOfWeek: value = visit.day_of_week; break;
         case kAgent: value = visit.agent; break;
         case kBrowser: value = visit.browser; break;

@@ -87,7 +87,7 @@ namespace reports {
 void TSearchEngines::ProcessLine() {
   if (!PassesFilters() || ctx_.settings == nullptr) return;
   const TSplitURL& referrer = *ctx_.current->line.referrer;
-  if (referrer.query.empty()) return;
+  if (referrer.query().empty()) return;
   CountValue(ctx_.values.SearchEngine());
 }
 

@@ -28,13 +28,12 @@ void Increment(int32_t& n) {
   if (n < std::numeric_limits<int32_t>::max()) ++n;
 }
 
-// A count read from the cache: never negative.
 // Whether the extension is one of the "."-separated extensions of the
 // list, whole and without regard to case (".js" is not listed by ".jsp").
-bool ListedExtension(const std::string& list_lower, const std::string& extension) {
+bool ListedExtension(std::string_view list_lower, std::string_view extension) {
   if (extension.empty()) return false;
   const std::string ext = LowerCase(extension);
-  for (size_t at = list_lower.find(ext); at != std::string::npos;
+  for (size_t at = list_lower.find(ext); at != std::string_view::npos;
        at = list_lower.find(ext, at + 1)) {
     const size_t end = at + ext.size();
     if (end == list_lower.size() || list_lower[end] == '.') return true;
@@ -134,14 +133,14 @@ void TVisPathRep::CheckLogFields(const std::vector<int>& fields) {
   }
 }
 
-bool TVisPathRep::IsDownload(const std::string& extension) const {
+bool TVisPathRep::IsDownload(std::string_view extension) const {
   return ListedExtension(kDownloadExtensions, extension);
 }
 
 bool TVisPathRep::IsPathPage(const TSplitURL& request) const {
-  if (request.extension.empty() || request.document.empty()) return true;
+  if (request.extension().empty() || request.document().empty()) return true;
   if (ctx_.settings == nullptr) return false;
-  return ListedExtension(extensions_lower_, request.extension);
+  return ListedExtension(extensions_lower_, request.extension());
 }
 
 uint8_t TVisPathRep::LineUrlKind() {
@@ -155,7 +154,7 @@ uint8_t TVisPathRep::LineUrlKind() {
   if (kind == 0) {
     const TSplitURL& request = *ctx_.current->line.request;
     kind = kKnownUrl | (IsPathPage(request) ? kPathPage : 0) |
-           (IsDownload(request.extension) ? kDownload : 0);
+           (IsDownload(request.extension()) ? kDownload : 0);
   }
   return kind;
 }
@@ -180,7 +179,7 @@ TVisPathRep::TOwnVisit& TVisPathRep::AddVisit(TVisPathTable visit) {
   v->serial = next_serial_++;
   v->last_ms = ToMs(v->visit.last_request);
   for (const TVisPageTable& hit : v->visit.hits)
-    if (IsDownload(SplitUrl(hit.url).extension)) v->downloads.insert(hit.url);
+    if (IsDownload(SplitUrl(hit.url).extension())) v->downloads.insert(hit.url);
   by_address_[v->visit.address].insert({v->last_ms, v->serial});
   TOwnVisit& added = *v;
   visits_.emplace(added.serial, std::move(v));
@@ -293,10 +292,10 @@ void TVisPathRep::Display() {
     page.Line(Translate(348, "with agent") + " <I>" + HtmlEscape(DecodeUrlText(visit->agent)) +
                  "</I><br>");
     const TSplitURL referrer = SplitUrl(visit->referrer);
-    page.Line(Translate(349, "from") + " <font color=\"green\">" + HtmlEscape(referrer.site) +
-                 "</font>" +
-                 WrapHtml(DecodeUrlText(referrer.path + referrer.document + referrer.query), 70,
-                          "&-/=_") +
+    const std::string after_site =
+        std::string(referrer.path()).append(referrer.document()).append(referrer.query());
+    page.Line(Translate(349, "from") + " <font color=\"green\">" + HtmlEscape(referrer.site()) +
+                 "</font>" + WrapHtml(DecodeUrlText(after_site), 70, "&-/=_") +
                  " " + Translate(350, "and visited pages:") + "</TD><TD>&nbsp;</TD></TR>");
     for (const TVisPageTable& hit : visit->hits)
       page.Line("<TR class=\"OddRaw\"><TD>" + WrapHtml(hit.url, 70, "&-/=_") +

@@ -101,7 +101,7 @@ class TVisPathRep : public TReportOf<TVisPathRep, TCustomFiltredRep> {
   TOwnVisit& StartVisit(const TCurrentLine& c, TDateTime t);
   void SetLast(TOwnVisit& v, TDateTime t);
   void RemoveOldest();
-  bool IsDownload(const std::string& extension) const;
+  bool IsDownload(std::string_view extension) const;
   bool IsPathPage(const TSplitURL& request) const;
   // kKnownUrl with kPathPage and kDownload of the current line's URL.
   uint8_t LineUrlKind();

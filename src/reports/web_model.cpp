@@ -128,7 +128,7 @@ void TWebModel::CheckLogFields(const std::vector<int>& fields) {
 
 std::string TWebModel::PageKey(const std::string& url, bool file_rule) {
   const TSplitURL u = SplitUrl(url);
-  std::string key = LowerCase(u.site + u.path + u.document);
+  std::string key = LowerCase(u.WithoutQuery());
   return file_rule ? FileRule(key) : key;
 }
 
@@ -347,8 +347,9 @@ void TWebModel::Display() {
   for (const auto& p : pages_) {
     TWebPage& page = *p;
     const TSplitURL u = SplitUrl(page.value);
-    const std::string shown = RemoveChar(u.site + u.path, kBoldMark[0]) + kBoldMark +
-                              RemoveChar(u.document, kBoldMark[0]);
+    const std::string shown =
+        RemoveChar(std::string(u.site()).append(u.path()), kBoldMark[0]) + kBoldMark +
+        RemoveChar(u.document(), kBoldMark[0]);
     const std::string wrapped = ReplaceAll(kBoldMark, "<b>", WrapHtml(shown, 70, "&-/=_"));
     out.Line(table.NextRow() + "<TD>");
     out.Line("<A HREF=\"" + HtmlEscape(page.page_file) + "\">" + wrapped + "</b>" +

@@ -6,6 +6,8 @@
 #include <random>
 #include <vector>
 
+#include "base/text_helpers.h"
+
 namespace trelvar {
 namespace {
 
@@ -40,39 +42,103 @@ TEST(DecodeUrlText, HostileInputEnds) {
 
 TEST(SplitUrl, FullUrlWithPortPathAndQuery) {
   TSplitURL u = SplitUrl("HTTP://WWW.Example.COM:8080/a/b/c.html?x=1");
-  EXPECT_EQ(u.site, "http://www.example.com:8080");
-  EXPECT_EQ(u.path, "/a/b/");
-  EXPECT_EQ(u.document, "c.html");
-  EXPECT_EQ(u.query, "?x=1");
-  EXPECT_EQ(u.extension, ".html");
-  EXPECT_EQ(u.top_level, "com");
-  EXPECT_EQ(u.port, "8080");
+  EXPECT_EQ(u.site(), "http://www.example.com:8080");
+  EXPECT_EQ(u.path(), "/a/b/");
+  EXPECT_EQ(u.document(), "c.html");
+  EXPECT_EQ(u.query(), "?x=1");
+  EXPECT_EQ(u.extension(), ".html");
+  EXPECT_EQ(u.top_level(), "com");
+  EXPECT_EQ(u.port(), "8080");
 }
 
 TEST(SplitUrl, PathsBareNamesAndSpecialHost) {
   TSplitURL u = SplitUrl("/Dir/Index.HTM");
-  EXPECT_EQ(u.site, "");
-  EXPECT_EQ(u.path, "/Dir/");
-  EXPECT_EQ(u.document, "Index.HTM");
-  EXPECT_EQ(u.extension, ".HTM");
+  EXPECT_EQ(u.site(), "");
+  EXPECT_EQ(u.path(), "/Dir/");
+  EXPECT_EQ(u.document(), "Index.HTM");
+  EXPECT_EQ(u.extension(), ".HTM");
 
   u = SplitUrl("www.example.org");  // a bare name is the site
-  EXPECT_EQ(u.site, "www.example.org");
-  EXPECT_EQ(u.path, "");
-  EXPECT_EQ(u.document, "");
-  EXPECT_EQ(u.top_level, "org");
+  EXPECT_EQ(u.site(), "www.example.org");
+  EXPECT_EQ(u.path(), "");
+  EXPECT_EQ(u.document(), "");
+  EXPECT_EQ(u.top_level(), "org");
 
   u = SplitUrl("http://localhost/?q=a/b");
-  EXPECT_EQ(u.site, "http://localhost");
-  EXPECT_EQ(u.path, "/");
-  EXPECT_EQ(u.query, "?q=a/b");
+  EXPECT_EQ(u.site(), "http://localhost");
+  EXPECT_EQ(u.path(), "/");
+  EXPECT_EQ(u.query(), "?q=a/b");
   // Without a dot the whole site is the top-level part, cut at its ":".
-  EXPECT_EQ(u.top_level, "http");
-  EXPECT_EQ(SplitUrl("http://localhost:8080/").port, "8080");
+  EXPECT_EQ(u.top_level(), "http");
+  EXPECT_EQ(SplitUrl("http://localhost:8080/").port(), "8080");
 
   u = SplitUrl("http://" + std::string(kDownloadSiteHost) + "/files/");
-  EXPECT_EQ(u.document, "a");
-  EXPECT_EQ(u.path, "/files/");
+  EXPECT_EQ(u.document(), "a");
+  EXPECT_EQ(u.path(), "/files/");
+}
+
+// The parts as plain string cutting gives them, piece by piece.
+std::vector<std::string> CutByStrings(std::string text) {
+  if (text.find(kDownloadSiteHost) != std::string::npos) text += 'a';
+  std::string site, path, document, query, extension, top_level, port;
+  if (size_t q = text.find('?'); q != std::string::npos) {
+    query = text.substr(q);
+    text.erase(q);
+  }
+  if (size_t s = text.find("//"); s != std::string::npos) {
+    site = text.substr(0, s + 2);
+    text.erase(0, s + 2);
+  }
+  const size_t slash = text.find('/');
+  site += text.substr(0, slash);
+  text.erase(0, slash == std::string::npos ? text.size() : slash);
+  site = LowerCase(site);
+  const size_t last = text.rfind('/');
+  if (last != std::string::npos) path = text.substr(0, last + 1);
+  document = last == std::string::npos ? text : text.substr(last + 1);
+  if (size_t dot = document.rfind('.'); dot != std::string::npos) extension = document.substr(dot);
+  const size_t dot = site.rfind('.');
+  top_level = dot == std::string::npos ? site : site.substr(dot + 1);
+  if (size_t colon = top_level.rfind(':'); colon != std::string::npos) {
+    port = top_level.substr(colon + 1);
+    top_level.erase(colon);
+  }
+  return {site, path, document, query, extension, top_level, port};
+}
+
+std::vector<std::string> Parts(const TSplitURL& u) {
+  return {std::string(u.site()),      std::string(u.path()),      std::string(u.document()),
+          std::string(u.query()),     std::string(u.extension()), std::string(u.top_level()),
+          std::string(u.port())};
+}
+
+TEST(SplitUrl, PartsOfOddUrlsAreThoseOfCuttingTheTextApart) {
+  const std::string download = "http://" + std::string(kDownloadSiteHost);
+  std::vector<std::string> urls = {"",         "/",           "//",
+                                   "?",        "?/",          ".",
+                                   ":",        "a",           "A.B:C/D.E?F.G/H",
+                                   "//Host",   "//Host:80",   "HTTP://a.b.c:8/d/e.f/g?h//i",
+                                   "x//y/z",   "/a//b/c.d.e", download,
+                                   download + "/x.zip?y"};
+  // Random texts over the characters that cut.
+  uint32_t seed = 12345;
+  const std::string_view alphabet = "/?.:aZ";
+  for (int n = 0; n < 5000; ++n) {
+    std::string text;
+    for (int len = static_cast<int>(n % 14); len > 0; --len) {
+      seed = seed * 1664525 + 1013904223;
+      text += alphabet[(seed >> 16) % alphabet.size()];
+    }
+    urls.push_back(text);
+  }
+  for (const std::string& url : urls) EXPECT_EQ(Parts(SplitUrl(url)), CutByStrings(url)) << url;
+
+  // A copy keeps its parts when the original is replaced.
+  TSplitURL u = SplitUrl("http://Example.COM:81/dir/page.htm?q=1");
+  const TSplitURL copy = u;
+  u = SplitUrl("/other");
+  EXPECT_EQ(Parts(copy), CutByStrings("http://Example.COM:81/dir/page.htm?q=1"));
+  EXPECT_EQ(copy.WithoutQuery(), "http://example.com:81/dir/page.htm");
 }
 
 TEST(WebTexts, MonthsDaysAndStatus) {

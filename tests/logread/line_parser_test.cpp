@@ -111,9 +111,9 @@ TEST_F(ParserTest, CombinedStyleLine) {
   EXPECT_EQ(l.line.timestamp, EncodeDate(2005, 12, 7) + EncodeTime(13, 5, 1));
   EXPECT_EQ(l.fields[kFieldHref], "/a/b.htm?x=1");
   EXPECT_EQ(l.fields[kFieldUriQuery], "?x=1");
-  EXPECT_EQ(l.line.request->site, "");
-  EXPECT_EQ(l.line.request->path, "/a/");
-  EXPECT_EQ(l.line.request->extension, ".htm");
+  EXPECT_EQ(l.line.request->site(), "");
+  EXPECT_EQ(l.line.request->path(), "/a/");
+  EXPECT_EQ(l.line.request->extension(), ".htm");
   EXPECT_TRUE(l.line.is_hit);
   EXPECT_EQ(l.line.day_of_week, "4");  // a Wednesday
   EXPECT_EQ(l.fields[kFieldBytes], "512");
@@ -616,9 +616,9 @@ TEST_F(ParserTest, ManyInterleavedUrlsAndAgentsEachGetTheirOwnSplitAndBrowser) {
   for (size_t i = 0; i < lines.size(); ++i) {
     SCOPED_TRACE(hrefs[i]);
     const TSplitURL expected = SplitUrl(hrefs[i]);
-    EXPECT_EQ(lines[i].line.request->path, expected.path);
-    EXPECT_EQ(lines[i].line.request->document, expected.document);
-    EXPECT_EQ(lines[i].line.is_hit, expected.extension == ".htm");
+    EXPECT_EQ(lines[i].line.request->path(), expected.path());
+    EXPECT_EQ(lines[i].line.request->document(), expected.document());
+    EXPECT_EQ(lines[i].line.is_hit, expected.extension() == ".htm");
     const TAgentInfo agent = DetectAgent(agents[i % 7]);
     EXPECT_EQ(lines[i].line.browser, agent.browser);
     EXPECT_EQ(lines[i].line.browser_version, agent.browser_version);

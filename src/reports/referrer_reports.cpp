@@ -76,11 +76,11 @@ void TRefAn::Compact() {
   const bool many = keep_refs > 0 && static_cast<int64_t>(rows_.size()) >= keep_refs;
   if (many) SortRows();
   if (keep_pages > 0) {
-    for (const auto& row : rows_.Rows()) {
-      if (static_cast<int64_t>(row->pages.size()) < keep_pages) continue;
-      row->pages.StableSort(
+    for (TRefAnRow& row : rows_.Rows()) {
+      if (static_cast<int64_t>(row.pages.size()) < keep_pages) continue;
+      row.pages.StableSort(
           [](const TRefAnPage& a, const TRefAnPage& b) { return a.hits > b.hits; });
-      row->pages.Truncate(static_cast<size_t>(keep_pages / 10));
+      row.pages.Truncate(static_cast<size_t>(keep_pages / 10));
     }
   }
   if (many) rows_.Truncate(static_cast<size_t>(keep_refs / 10));
@@ -88,9 +88,9 @@ void TRefAn::Compact() {
 
 void TRefAn::Display() {
   int64_t visits = 0;
-  for (const auto& row : rows_.Rows()) visits += row->visits;
+  for (const auto& row : rows_.Rows()) visits += row.visits;
   if (visits > 0)
-    for (const auto& row : rows_.Rows()) row->share = static_cast<double>(row->visits) / visits;
+    for (TRefAnRow& row : rows_.Rows()) row.share = static_cast<double>(row.visits) / visits;
   SortRows();
 
   TPageSink out = BeginLinkedPage();
@@ -98,7 +98,7 @@ void TRefAn::Display() {
   table.Head({Translate(287, "Hits"), Translate(288, "Percent"), Translate(248, "Page")});
   const size_t shown = Shown(rows_.size(), max_ref_count);
   for (size_t i = 0; i < shown; ++i) {
-    TRefAnRow& row = *rows_.Rows()[i];
+    TRefAnRow& row = rows_.Rows()[i];
     out.Line("<TR class=\"RowHeader\">");
     out.Line("<TD align=\"right\">" + std::to_string(row.visits) + "</TD><TD align=\"right\">" +
                  Fixed(row.share * 100) + "</TD>");
@@ -110,14 +110,13 @@ void TRefAn::Display() {
       out.Line("<TD><font color=\"green\">" + wrapped + "</font>");
 
     int64_t hits = 0;
-    for (const auto& page : row.pages.Rows()) hits += page->hits;
+    for (const auto& page : row.pages.Rows()) hits += page.hits;
     if (hits > 0)
-      for (const auto& page : row.pages.Rows())
-        page->share = static_cast<double>(page->hits) / hits;
+      for (TRefAnPage& page : row.pages.Rows()) page.share = static_cast<double>(page.hits) / hits;
     row.pages.StableSort([](const TRefAnPage& a, const TRefAnPage& b) { return a.hits > b.hits; });
     const size_t pages = Shown(row.pages.size(), max_href_count);
     for (size_t p = 0; p < pages; ++p) {
-      const TRefAnPage& page = *row.pages.Rows()[p];
+      const TRefAnPage& page = row.pages.Rows()[p];
       out.Line("<TR class=\"OddRaw\"><TD align=\"right\">" + std::to_string(page.hits) +
                    "</TD><TD align=\"right\">" + Fixed(page.share * 100) + "%</TD>" + "<TD>" +
                    HtmlEscape(page.value) + "</TD></TR>");
@@ -134,14 +133,14 @@ void TRefAn::Clear() {
 
 void TRefAn::SaveToCache(TReportsCache& cache) {
   WriteList(cache, rows_.Rows(), [&](const auto& row) {
-    cache.WriteString(row->value);
-    cache.WriteReal(row->share);
-    cache.WriteInteger(row->visits);
-    WriteList(cache, row->pages.Rows(), [&](const auto& page) {
-      cache.WriteString(page->value);
-      cache.WriteInteger(page->hits);
-      cache.WriteReal(page->share);
-      cache.WriteInteger(page->extra);
+    cache.WriteString(row.value);
+    cache.WriteReal(row.share);
+    cache.WriteInteger(row.visits);
+    WriteList(cache, row.pages.Rows(), [&](const auto& page) {
+      cache.WriteString(page.value);
+      cache.WriteInteger(page.hits);
+      cache.WriteReal(page.share);
+      cache.WriteInteger(page.extra);
     });
   });
 }
@@ -189,12 +188,12 @@ void TIndirectRefAn::Compact() {
   };
   const bool many = static_cast<int64_t>(rows_.size()) >= keep;
   if (many) rows_.StableSort(by_hits);
-  for (const auto& page : rows_.Rows()) {
-    if (static_cast<int64_t>(page->referrers.size()) < keep) continue;
-    page->referrers.StableSort([](const TIndirRefAnReferrer& a, const TIndirRefAnReferrer& b) {
+  for (TIndirRefAnTable& page : rows_.Rows()) {
+    if (static_cast<int64_t>(page.referrers.size()) < keep) continue;
+    page.referrers.StableSort([](const TIndirRefAnReferrer& a, const TIndirRefAnReferrer& b) {
       return a.count > b.count;
     });
-    page->referrers.Truncate(static_cast<size_t>(keep / 10));
+    page.referrers.Truncate(static_cast<size_t>(keep / 10));
   }
   if (many) rows_.Truncate(static_cast<size_t>(keep / 10));
 }
@@ -207,7 +206,7 @@ void TIndirectRefAn::Display() {
   table.Head({Translate(248, "Page"), Translate(287, "Hits")});
   const size_t shown = Shown(rows_.size(), kLimit);
   for (size_t i = 0; i < shown; ++i) {
-    TIndirRefAnTable& page = *rows_.Rows()[i];
+    TIndirRefAnTable& page = rows_.Rows()[i];
     page.referrers.StableSort([](const TIndirRefAnReferrer& a, const TIndirRefAnReferrer& b) {
       return a.count > b.count;
     });
@@ -215,7 +214,7 @@ void TIndirectRefAn::Display() {
     out.Line("<TD align=\"right\">" + std::to_string(page.hits) + "</TD></TR>");
     const size_t referrers = Shown(page.referrers.size(), kLimit);
     for (size_t r = 0; r < referrers; ++r) {
-      const TIndirRefAnReferrer& ref = *page.referrers.Rows()[r];
+      const TIndirRefAnReferrer& ref = page.referrers.Rows()[r];
       out.Line("<TR class=\"OddRaw\"><TD>" + PathBreakHtml(ref.value) +
                    "</TD><TD align=\"right\">" + std::to_string(ref.count) + "</TD></TR>");
     }
@@ -231,11 +230,11 @@ void TIndirectRefAn::Clear() {
 
 void TIndirectRefAn::SaveToCache(TReportsCache& cache) {
   WriteList(cache, rows_.Rows(), [&](const auto& page) {
-    cache.WriteString(page->value);
-    cache.WriteInteger(page->hits);
-    WriteList(cache, page->referrers.Rows(), [&](const auto& ref) {
-      cache.WriteString(ref->value);
-      cache.WriteInteger(ref->count);
+    cache.WriteString(page.value);
+    cache.WriteInteger(page.hits);
+    WriteList(cache, page.referrers.Rows(), [&](const auto& ref) {
+      cache.WriteString(ref.value);
+      cache.WriteInteger(ref.count);
     });
   });
 }

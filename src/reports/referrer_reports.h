@@ -36,26 +36,28 @@ namespace trelvar {
 
 // A list of rows that have a text `value`, in insertion order, found by
 // their text: short lists by a scan, longer ones through a hash index.
+// The rows are held by value, so a nested list of a few rows costs one
+// block; the index is rebuilt whenever the rows move (growth, sorting).
 // The texts are views into a pool that the report owns, since the same
-// pages and referrers come back in many lists.
+// pages and referrers come back in many lists. A row's value must not be
+// changed through Rows().
 template <typename Row>
 class TIndexedRows {
  public:
-  using TRows = std::vector<std::unique_ptr<Row>>;
+  using TRows = std::vector<Row>;
 
-  Row* Find(std::string_view value) const {
+  Row* Find(std::string_view value) {
     if (index_ != nullptr) return index_->Find(value);
-    for (const auto& row : rows_)
-      if (row->value == value) return row.get();
+    for (Row& row : rows_)
+      if (row.value == value) return &row;
     return nullptr;
   }
   Row& Add(std::string_view value, TTextPool& pool) {
-    auto row = std::make_unique<Row>();
-    row->value = pool.Intern(value);
-    Row& added = *row;
-    rows_.push_back(std::move(row));
-    if (index_ != nullptr) index_->Insert(&added);
-    else if (rows_.size() > kScanLimit) Reindex();
+    const bool moves = rows_.size() == rows_.capacity();
+    Row& added = rows_.emplace_back();
+    added.value = pool.Intern(value);
+    if (moves) Reindex();
+    else if (index_ != nullptr) index_->Insert(&added);
     return added;
   }
   // The value's row, appended when there is none.
@@ -65,21 +67,20 @@ class TIndexedRows {
   }
   template <typename Less>
   void StableSort(Less less) {
-    std::stable_sort(rows_.begin(), rows_.end(),
-                     [&](const std::unique_ptr<Row>& a, const std::unique_ptr<Row>& b) {
-                       return less(*a, *b);
-                     });
+    std::stable_sort(rows_.begin(), rows_.end(), less);
+    Reindex();
   }
   // Keeps the first `keep` rows.
   void Truncate(size_t keep) {
     if (keep >= rows_.size()) return;
-    rows_.resize(keep);
+    rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(keep), rows_.end());
     Reindex();
   }
   void Clear() {
     rows_.clear();
     index_.reset();
   }
+  TRows& Rows() { return rows_; }
   const TRows& Rows() const { return rows_; }
   size_t size() const { return rows_.size(); }
 
@@ -91,7 +92,7 @@ class TIndexedRows {
     index_.reset();
     if (rows_.size() <= kScanLimit) return;
     index_ = std::make_unique<TRowIndex<Row>>();
-    for (const auto& row : rows_) index_->Insert(row.get());
+    for (Row& row : rows_) index_->Insert(&row);
   }
 
   TRows rows_;
@@ -102,8 +103,8 @@ class TIndexedRows {
 struct TRefAnPage {
   std::string_view value;  // the URL (decoded, as the visit tracker keeps it)
   int32_t hits = 0;
-  double share = 0;   // computed by Display
   int32_t extra = 0;  // kept 0; carried through the cache
+  double share = 0;   // computed by Display
 };
 
 // One referrer and the visits it started.

@@ -191,16 +191,16 @@ TEST(ReferrerReports, CompactKeepsTheBestRowsAndTheIndexes) {
     for (int n = 0; n < k; ++n) r.AddVisit(Visit("r200", {"/p" + std::to_string(k)}));
   r.Compact();
   ASSERT_EQ(r.Rows().size(), 20u);
-  const TRefAnRow& best = *r.Rows().Rows().front();
+  const TRefAnRow& best = r.Rows().Rows().front();
   EXPECT_EQ(best.value, "r200");
   ASSERT_EQ(best.pages.size(), 20u);
-  EXPECT_EQ(best.pages.Rows().front()->value, "/a");
-  EXPECT_EQ(best.pages.Rows().back()->hits, 182);
-  EXPECT_EQ(r.Rows().Rows().back()->value, "r181");
+  EXPECT_EQ(best.pages.Rows().front().value, "/a");
+  EXPECT_EQ(best.pages.Rows().back().hits, 182);
+  EXPECT_EQ(r.Rows().Rows().back().value, "r181");
   r.AddVisit(Visit("r181", {"/a"}));
   r.AddVisit(Visit("r1", {"/a"}));
   ASSERT_EQ(r.Rows().size(), 21u);
-  EXPECT_EQ(r.Rows().Rows()[19]->visits, 182);
+  EXPECT_EQ(r.Rows().Rows()[19].visits, 182);
 
   TIndirectRefAn ind(ctx);
   const int many = 200 * 15;
@@ -208,11 +208,11 @@ TEST(ReferrerReports, CompactKeepsTheBestRowsAndTheIndexes) {
   for (int k = 0; k < many; ++k) ind.AddVisit(Visit("http://r" + std::to_string(k) + "/", {"/top"}));
   ind.Compact();
   ASSERT_EQ(ind.Rows().size(), static_cast<size_t>(many / 10));
-  const TIndirRefAnTable& top = *ind.Rows().Rows().front();
+  const TIndirRefAnTable& top = ind.Rows().Rows().front();
   EXPECT_EQ(top.value, "/top");
   EXPECT_EQ(top.referrers.size(), static_cast<size_t>(many / 10));
   ind.AddVisit(Visit("http://r0/", {"/top"}));
-  EXPECT_EQ(top.referrers.Rows().front()->count, 2);
+  EXPECT_EQ(top.referrers.Rows().front().count, 2);
   EXPECT_EQ(top.hits, many + 1);
 }
 

@@ -52,13 +52,13 @@ TEST(RobotReports, VisitReportsCountOnlyTheVisitsTheirFiltersAccept) {
       {"ref_analysis",
        [](TCustomWReport& r) {
          int n = 0;
-         for (const auto& row : dynamic_cast<TRefAn&>(r).Rows().Rows()) n += row->visits;
+         for (const auto& row : dynamic_cast<TRefAn&>(r).Rows().Rows()) n += row.visits;
          return n;
        }},
       {"indirect_ref_analysis",
        [](TCustomWReport& r) {
          int n = 0;  // each test visit has two hits
-         for (const auto& row : dynamic_cast<TIndirectRefAn&>(r).Rows().Rows()) n += row->hits;
+         for (const auto& row : dynamic_cast<TIndirectRefAn&>(r).Rows().Rows()) n += row.hits;
          return n / 2;
        }},
       {"web_model",

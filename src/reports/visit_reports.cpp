@@ -389,18 +389,37 @@ bool TCommonPathRep::SameSequence(const TCommonPath& path, const TVisPathTable& 
   return true;
 }
 
-TCommonPath* TCommonPathRep::Find(const TVisPathTable& visit, uint64_t hash) const {
-  auto [from, to] = index_.equal_range(hash);
-  for (; from != to; ++from)
-    if (SameSequence(*from->second, visit)) return from->second;
+TCommonPath* TCommonPathRep::Find(const TVisPathTable& visit, uint64_t hash) {
+  if (slots_.empty()) return nullptr;
+  const size_t mask = slots_.size() - 1;
+  for (size_t i = hash & mask; slots_[i] != 0; i = (i + 1) & mask) {
+    TCommonPath& path = paths_[slots_[i] - 1];
+    if (path.hash == hash && SameSequence(path, visit)) return &path;
+  }
   return nullptr;
 }
 
-TCommonPath& TCommonPathRep::Append(std::unique_ptr<TCommonPath> path) {
-  TCommonPath& added = *path;
+void TCommonPathRep::Append(TCommonPath path) {
   paths_.push_back(std::move(path));
-  index_.emplace(added.hash, &added);
-  return added;
+  if (paths_.size() * 4 > slots_.size() * 3) {
+    Reindex(std::max<size_t>(16, slots_.size() * 2));
+    return;
+  }
+  const size_t mask = slots_.size() - 1;
+  size_t i = paths_.back().hash & mask;
+  while (slots_[i] != 0) i = (i + 1) & mask;
+  slots_[i] = static_cast<uint32_t>(paths_.size());
+}
+
+void TCommonPathRep::Reindex(size_t slots) {
+  // Paths are placed in list order, so of two equal ones the first is found.
+  slots_.assign(slots, 0);
+  const size_t mask = slots - 1;
+  for (size_t k = 0; k < paths_.size(); ++k) {
+    size_t i = paths_[k].hash & mask;
+    while (slots_[i] != 0) i = (i + 1) & mask;
+    slots_[i] = static_cast<uint32_t>(k + 1);
+  }
 }
 
 void TCommonPathRep::AddVisit(const TVisPathTable& visit) {
@@ -421,32 +440,26 @@ void TCommonPathRep::AddVisit(const TVisPathTable& visit) {
     }
     return;
   }
-  auto path = std::make_unique<TCommonPath>();
-  path->hash = hash;
-  path->pages.reserve(visit.hits.size());  // a path never grows
+  TCommonPath path;
+  path.hash = hash;
+  path.pages.reserve(visit.hits.size());  // a path never grows
   for (const TVisPageTable& hit : visit.hits) {
     // Only positive times are summed: a negative one (lines out of order)
     // would spoil the average of the later visits.
     const bool timed = hit.time_spent > 0;
-    path->pages.push_back({urls_.Number(hit.url), timed ? 1 : 0, timed ? hit.time_spent : 0});
+    path.pages.push_back({urls_.Number(hit.url), timed ? 1 : 0, timed ? hit.time_spent : 0});
   }
   if (d > 0) {
-    path->total_time = d;
-    path->timed_visits = 1;
+    path.total_time = d;
+    path.timed_visits = 1;
   }
   Append(std::move(path));
 }
 
 void TCommonPathRep::SortByCount() {
   std::stable_sort(paths_.begin(), paths_.end(),
-                   [](const std::unique_ptr<TCommonPath>& a, const std::unique_ptr<TCommonPath>& b) {
-                     return a->count > b->count;
-                   });
-}
-
-void TCommonPathRep::Reindex() {
-  index_.clear();
-  for (const auto& p : paths_) index_.emplace(p->hash, p.get());
+                   [](const TCommonPath& a, const TCommonPath& b) { return a.count > b.count; });
+  Reindex();
 }
 
 void TCommonPathRep::Compact() {
@@ -459,7 +472,7 @@ void TCommonPathRep::Display() {
   AppendDetails("<h2><a href=\"" + page_file + "\">" + report_name + "</a>" + "</h2>");
   const size_t shown = limit > 0 ? std::min(paths_.size(), static_cast<size_t>(limit)) : 0;
   int64_t shown_visits = 0;
-  for (size_t i = 0; i < shown; ++i) shown_visits += paths_[i]->count;
+  for (size_t i = 0; i < shown; ++i) shown_visits += paths_[i].count;
   const double total = total_visits;
 
   TPageSink out = BeginOwnPage();
@@ -474,7 +487,7 @@ void TCommonPathRep::Display() {
   out.Line(displayed + "</p>");
 
   for (size_t k = 0; k < shown; ++k) {
-    const TCommonPath& path = *paths_[k];
+    const TCommonPath& path = paths_[k];
     out.Line("<h2>" + std::to_string(k + 1) + ". " + Translate(254, "Path") + " " + "</h2>");
     std::string visitors = "<p>" + Translate(255, "Visitors:") + " " + std::to_string(path.count);
     if (total_visits > 0) visitors += " (" + Fixed(static_cast<double>(path.count) * 100 / total) + "%)";
@@ -496,7 +509,7 @@ void TCommonPathRep::Display() {
 }
 
 void TCommonPathRep::Clear() {
-  index_.clear();
+  slots_.clear();
   paths_.clear();
   urls_.Clear();
   total_visits = 0;
@@ -504,11 +517,11 @@ void TCommonPathRep::Clear() {
 
 void TCommonPathRep::SaveToCache(TReportsCache& cache) {
   cache.WriteInteger(total_visits);
-  WriteList(cache, paths_, [&](const auto& path) {
-    cache.WriteInteger(path->count);
-    cache.WriteReal(path->total_time);
-    cache.WriteInteger(path->timed_visits);
-    WriteList(cache, path->pages, [&](const TCommonPathPage& page) {
+  WriteList(cache, paths_, [&](const TCommonPath& path) {
+    cache.WriteInteger(path.count);
+    cache.WriteReal(path.total_time);
+    cache.WriteInteger(path.timed_visits);
+    WriteList(cache, path.pages, [&](const TCommonPathPage& page) {
       cache.WriteString(Url(page));
       cache.WriteReal(page.time_spent);
       cache.WriteInteger(page.timed_count);
@@ -520,20 +533,19 @@ void TCommonPathRep::LoadFromCache(TReportsCache& cache) {
   LoadCleared(*this, [&] {
     const int32_t total = cache.ReadCount();
     ReadList(cache, [&] {
-      auto path = std::make_unique<TCommonPath>();
+      TCommonPath path;
       // Only positive times are summed.
-      path->count = cache.ReadCount();
-      path->total_time = cache.ReadReal(0, TReportsCache::kLongestSpanSum);
-      path->timed_visits = cache.ReadCount();
+      path.count = cache.ReadCount();
+      path.total_time = cache.ReadReal(0, TReportsCache::kLongestSpanSum);
+      path.timed_visits = cache.ReadCount();
       ReadList(cache, [&] {
         TCommonPathPage page;
         page.url = urls_.Number(cache.ReadString());
         page.time_spent = cache.ReadReal(0, TReportsCache::kLongestSpanSum);
         page.timed_count = cache.ReadCount();
-        path->pages.push_back(std::move(page));
+        path.pages.push_back(std::move(page));
       });
-      const TCommonPath& read = *path;
-      path->hash = SequenceHash(read.pages.size(), [&](size_t i) { return Url(read.pages[i]); });
+      path.hash = SequenceHash(path.pages.size(), [&](size_t i) { return Url(path.pages[i]); });
       Append(std::move(path));
     });
     total_visits = total;

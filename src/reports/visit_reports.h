@@ -26,6 +26,7 @@
 // EInOutError after emptying the report. Main thread only.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -149,7 +150,7 @@ class TCommonPathRep : public TReportOf<TCommonPathRep, TVisitCountingRep> {
   void Compact() override;
   void SaveToCache(TReportsCache& cache) override;
   void LoadFromCache(TReportsCache& cache) override;
-  using TPaths = std::vector<std::unique_ptr<TCommonPath>>;
+  using TPaths = std::vector<TCommonPath>;
   const TPaths& Paths() const { return paths_; }
   std::string_view Url(const TCommonPathPage& page) const { return urls_.Text(page.url); }
 
@@ -157,14 +158,18 @@ class TCommonPathRep : public TReportOf<TCommonPathRep, TVisitCountingRep> {
   int32_t total_visits = 0;
 
  private:
-  TCommonPath* Find(const TVisPathTable& visit, uint64_t hash) const;
+  TCommonPath* Find(const TVisPathTable& visit, uint64_t hash);
   bool SameSequence(const TCommonPath& path, const TVisPathTable& visit) const;
-  TCommonPath& Append(std::unique_ptr<TCommonPath> path);
+  void Append(TCommonPath path);
   void SortByCount();
-  void Reindex();
+  // Fills the index anew from the paths, with room for `slots` of them.
+  void Reindex(size_t slots);
+  void Reindex() { Reindex(std::max<size_t>(16, slots_.size())); }
 
   TPaths paths_;
-  std::unordered_multimap<uint64_t, TCommonPath*> index_;
+  // The paths by their hash: position + 1 in paths_, 0 for a free slot;
+  // at most three quarters full. Rebuilt whenever paths move.
+  std::vector<uint32_t> slots_;
   // The URLs of the paths: thousands of paths share a few hundred pages.
   TTextPool urls_;
 };

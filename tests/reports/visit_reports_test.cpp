@@ -246,20 +246,20 @@ TEST(CommonPaths, CompactKeepsTheMostFollowedPathsAndPositiveTimes) {
     for (int n = 0; n < k; ++n) r.AddVisit(Visit("-", {"/p" + std::to_string(k), "/q"}, 5));
   r.Compact();
   ASSERT_EQ(r.Paths().size(), 20u);
-  EXPECT_EQ(r.Paths().front()->count, 200);
-  EXPECT_EQ(r.Paths().back()->count, 181);
+  EXPECT_EQ(r.Paths().front().count, 200);
+  EXPECT_EQ(r.Paths().back().count, 181);
   // The index follows: a kept path is found again, a dropped one is new.
   r.AddVisit(Visit("-", {"/p200", "/q"}, 5));
   r.AddVisit(Visit("-", {"/p1", "/q"}, 5));
   ASSERT_EQ(r.Paths().size(), 21u);
-  EXPECT_EQ(r.Paths().front()->count, 201);
+  EXPECT_EQ(r.Paths().front().count, 201);
   EXPECT_EQ(r.total_visits, 200 * 201 / 2 + 2);
 
   // A negative time (lines out of order) is not summed.
   TCommonPathRep times(ctx);
   times.AddVisit(Visit("-", {"/a", "/b"}, -30));
   times.AddVisit(Visit("-", {"/a", "/b"}, 60));
-  const TCommonPath& p = *times.Paths().front();
+  const TCommonPath& p = times.Paths().front();
   EXPECT_EQ(p.pages[0].timed_count, 1);
   EXPECT_DOUBLE_EQ(p.pages[0].time_spent * 86400, 60);
   EXPECT_EQ(p.timed_visits, 1);

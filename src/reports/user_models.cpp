@@ -50,25 +50,6 @@ constexpr double kLargestMembership = 1 + 1e-6;
 // suffers (a scale is the pattern's first weight over its current one).
 constexpr double kSmallestScale = 1e-9;
 
-// The page set of a pattern: its pooled pages, which equal texts share, in
-// the order of their addresses.
-std::vector<const char*> PageSet(const TUserPattern& p) {
-  std::vector<const char*> pages;
-  pages.reserve(p.items.size());
-  for (const TUserPatternItem& item : p.items) pages.push_back(item.page.data());
-  std::sort(pages.begin(), pages.end());
-  pages.erase(std::unique(pages.begin(), pages.end()), pages.end());
-  return pages;
-}
-
-// Independent of the order of the pages.
-uint64_t PageSetHash(const std::vector<const char*>& pages) {
-  uint64_t h = pages.size();
-  for (const char* page : pages)
-    h = (h ^ std::hash<const void*>{}(page)) * 0x100000001b3ULL + 0x9e3779b97f4a7c15ULL;
-  return h;
-}
-
 }  // namespace
 
 double PatternDistance(const TUserPattern& p, const TUserPattern& q) {
@@ -333,36 +314,164 @@ void TUserModel::LoadFromCache(TReportsCache& cache) {
 
 // --- user profiles ---------------------------------------------------------------
 
+void TUserProfile::PagesOfVisit(const TVisPathTable& visit) {
+  visit_pages_.clear();
+  for (const TVisPageTable& hit : visit.hits) {
+    const uint32_t page = pages_.Number(hit.url);
+    if (std::find(visit_pages_.begin(), visit_pages_.end(), page) == visit_pages_.end())
+      visit_pages_.push_back(page);
+  }
+}
+
+void TUserProfile::SortedSet(const TProfile& p, std::vector<uint32_t>& set) const {
+  const auto from = pages_of_.begin() + p.first;
+  set.assign(from, from + p.size);
+  std::sort(set.begin(), set.end());
+  set.erase(std::unique(set.begin(), set.end()), set.end());
+}
+
+uint32_t TUserProfile::SetHash(const std::vector<uint32_t>& set) {
+  uint64_t h = set.size();
+  for (uint32_t page : set) h = (h ^ page) * 0x100000001b3ULL + 0x9e3779b97f4a7c15ULL;
+  // Page numbers are small: mix the high bits down before keeping half.
+  h ^= h >> 31;
+  h *= 0xbf58476d1ce4e5b9ULL;
+  return static_cast<uint32_t>(h >> 32);
+}
+
+TUserProfile::TProfile* TUserProfile::Find(const std::vector<uint32_t>& set, uint32_t hash) {
+  if (slots_.empty()) return nullptr;
+  const size_t mask = slots_.size() - 1;
+  for (size_t i = hash & mask; slots_[i] != 0; i = (i + 1) & mask) {
+    TProfile& p = profiles_[slots_[i] - 1];
+    if (p.hash != hash) continue;
+    SortedSet(p, other_set_);
+    if (other_set_ == set) return &p;
+  }
+  return nullptr;
+}
+
+template <typename Value>
+void TUserProfile::Append(const std::vector<uint32_t>& pages, uint32_t hash, Value value) {
+  TProfile p;
+  p.first = static_cast<uint32_t>(pages_of_.size());
+  p.size = static_cast<uint32_t>(pages.size());
+  p.hash = hash;
+  for (size_t i = 0; i < pages.size(); ++i) {
+    pages_of_.push_back(pages[i]);
+    values_.push_back(value(i));
+  }
+  profiles_.push_back(p);
+  if (profiles_.size() * 4 > slots_.size() * 3) {
+    Reindex(std::max<size_t>(16, slots_.size() * 2));
+    return;
+  }
+  const size_t mask = slots_.size() - 1;
+  size_t i = hash & mask;
+  while (slots_[i] != 0) i = (i + 1) & mask;
+  slots_[i] = static_cast<uint32_t>(profiles_.size());
+}
+
+void TUserProfile::Reindex(size_t slots) {
+  // Placed in list order: of two equal sets (a cache may list one twice)
+  // the first is found, as counting would.
+  slots_.assign(slots, 0);
+  const size_t mask = slots - 1;
+  for (size_t k = 0; k < profiles_.size(); ++k) {
+    size_t i = profiles_[k].hash & mask;
+    while (slots_[i] != 0) i = (i + 1) & mask;
+    slots_[i] = static_cast<uint32_t>(k + 1);
+  }
+}
+
 void TUserProfile::AddVisit(const TVisPathTable& visit) {
   ++visits_;
-  TUserPattern p = VisitPattern(visit, pages_);
-  if (TUserPattern* same = FindProfile(p)) {
+  PagesOfVisit(visit);
+  visit_set_ = visit_pages_;
+  std::sort(visit_set_.begin(), visit_set_.end());
+  const uint32_t hash = SetHash(visit_set_);
+  if (TProfile* same = Find(visit_set_, hash)) {
     ++same->weight;
     return;
   }
-  patterns_.push_back(std::make_unique<TUserPattern>(std::move(p)));
-  by_set_.emplace(PageSetHash(PageSet(*patterns_.back())), patterns_.back().get());
+  Append(visit_pages_, hash, [](size_t) { return 1.0; });
 }
 
-TUserPattern* TUserProfile::FindProfile(const TUserPattern& p) const {
-  const std::vector<const char*> set = PageSet(p);
-  for (auto [it, end] = by_set_.equal_range(PageSetHash(set)); it != end; ++it)
-    if (PageSet(*it->second) == set) return it->second;
-  return nullptr;
+TUserPattern TUserProfile::Profile(size_t i) const {
+  const TProfile& p = profiles_[i];
+  TUserPattern pattern;
+  pattern.weight = p.weight;
+  pattern.items.reserve(p.size);
+  for (size_t k = p.first; k < p.first + p.size; ++k)
+    pattern.items.push_back({pages_.Text(pages_of_[k]), values_[k]});
+  return pattern;
 }
 
 void TUserProfile::Clear() {
   TUserModel::Clear();
-  by_set_.clear();
+  profiles_.clear();
+  pages_of_.clear();
+  values_.clear();
+  slots_.clear();
+}
+
+void TUserProfile::SaveToCache(TReportsCache& cache) {
+  // As the user model writes its patterns.
+  cache.WriteInteger(visits_);
+  WriteList(cache, profiles_, [&](const TProfile& p) {
+    cache.WriteInteger(p.weight);
+    cache.WriteInteger(static_cast<int32_t>(p.size));
+    for (size_t k = p.first; k < p.first + p.size; ++k) {
+      cache.WriteString(pages_.Text(pages_of_[k]));
+      cache.WriteReal(values_[k]);
+    }
+  });
 }
 
 void TUserProfile::LoadFromCache(TReportsCache& cache) {
   TUserModel::LoadFromCache(cache);
-  // A set listed twice is found at its first profile, as counting would.
-  for (auto& p : patterns_)
-    if (FindProfile(*p) == nullptr) by_set_.emplace(PageSetHash(PageSet(*p)), p.get());
+  try {
+    for (const auto& pattern : patterns_) {
+      visit_pages_.clear();
+      for (const TUserPatternItem& item : pattern->items)
+        visit_pages_.push_back(pages_.Number(item.page));
+      visit_set_ = visit_pages_;
+      std::sort(visit_set_.begin(), visit_set_.end());
+      visit_set_.erase(std::unique(visit_set_.begin(), visit_set_.end()), visit_set_.end());
+      Append(visit_pages_, SetHash(visit_set_), [&](size_t i) { return pattern->items[i].value; });
+      profiles_.back().weight = pattern->weight;
+    }
+    patterns_.clear();
+  } catch (...) {
+    Clear();
+    throw;
+  }
 }
 
-void TUserProfile::Display() { WritePage(true); }
+void TUserProfile::Display() {
+  std::stable_sort(profiles_.begin(), profiles_.end(),
+                   [](const TProfile& a, const TProfile& b) { return a.weight > b.weight; });
+  Reindex(std::max<size_t>(16, slots_.size()));
+  // The page is written from patterns of the shown profiles only, which
+  // then keep the order of pages it gave them.
+  const size_t shown = std::min(profiles_.size(), static_cast<size_t>(std::max(model_count, 0)));
+  patterns_.clear();
+  for (size_t k = 0; k < shown; ++k) patterns_.push_back(std::make_unique<TUserPattern>(Profile(k)));
+  try {
+    WritePage(true);
+  } catch (...) {
+    patterns_.clear();
+    throw;
+  }
+  for (size_t k = 0; k < shown; ++k) {
+    const TProfile& p = profiles_[k];
+    const TUserPattern& written = *patterns_[k];
+    for (size_t i = 0; i < p.size; ++i) {
+      pages_of_[p.first + i] = pages_.Number(written.items[i].page);
+      values_[p.first + i] = written.items[i].value;
+    }
+  }
+  patterns_.clear();
+}
 
 }  // namespace trelvar

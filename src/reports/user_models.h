@@ -19,6 +19,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -120,15 +121,44 @@ class TUserProfile : public TReportOf<TUserProfile, TUserModel> {
 
   void Display() override;
   void Clear() override;
+  void SaveToCache(TReportsCache& cache) override;
   void LoadFromCache(TReportsCache& cache) override;
   void AddVisit(const TVisPathTable& visit) override;
 
+  // The profiles in order of their first visit (by weight after Display),
+  // each as a pattern of its own.
+  size_t ProfileCount() const { return profiles_.size(); }
+  TUserPattern Profile(size_t i) const;
+
  private:
-  // Profiles by a hash of their page set, so a visit costs the same
-  // however many profiles there are; equal hashes compare the sets.
-  std::unordered_multimap<uint64_t, TUserPattern*> by_set_;
-  // The profile of the same page set as p, or null.
-  TUserPattern* FindProfile(const TUserPattern& p) const;
+  // Tens of thousands of page sets are kept whole: a profile is a range of
+  // the shared page and membership lists, found through a flat table of
+  // positions by the hash of its page set.
+  struct TProfile {
+    uint32_t first = 0;  // in pages_of_ and values_
+    uint32_t size = 0;
+    int32_t weight = 1;
+    uint32_t hash = 0;  // of the page set
+  };
+  // The distinct pages of the visit, in first-visit order, as numbers of
+  // the pool; and their sorted set.
+  void PagesOfVisit(const TVisPathTable& visit);
+  void SortedSet(const TProfile& p, std::vector<uint32_t>& set) const;
+  static uint32_t SetHash(const std::vector<uint32_t>& set);
+  // The first profile of that sorted set, or null.
+  TProfile* Find(const std::vector<uint32_t>& set, uint32_t hash);
+  // A new profile of weight 1; `value` gives each page's membership.
+  template <typename Value>
+  void Append(const std::vector<uint32_t>& pages, uint32_t hash, Value value);
+  // Places every profile anew in a table of `slots` slots.
+  void Reindex(size_t slots);
+
+  std::deque<TProfile> profiles_;
+  std::deque<uint32_t> pages_of_;  // numbers in the pool
+  std::deque<double> values_;      // memberships: 1 when counted, any from a cache
+  std::vector<uint32_t> slots_;    // position + 1 in profiles_, 0 for a free slot
+  // Scratch of AddVisit.
+  std::vector<uint32_t> visit_pages_, visit_set_, other_set_;
 };
 
 }  // namespace trelvar

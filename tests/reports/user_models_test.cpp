@@ -139,14 +139,43 @@ TEST_F(UserModelTest, ProfilesCountEqualPageSetsTogetherAndKeepTheirPagesAfterTh
     if (weights.size() <= c.profile) weights.resize(c.profile + 1);
     ++weights[c.profile];
   }
-  ASSERT_EQ(profiles.Patterns().size(), weights.size());
+  ASSERT_EQ(profiles.ProfileCount(), weights.size());
   for (size_t i = 0; i < weights.size(); ++i)
-    EXPECT_EQ(profiles.Patterns()[i]->weight, weights[i]) << i;
-  const TUserPattern& last = *profiles.Patterns()[4];
+    EXPECT_EQ(profiles.Profile(i).weight, weights[i]) << i;
+  const TUserPattern last = profiles.Profile(4);
   ASSERT_EQ(last.items.size(), 3u);
   EXPECT_EQ(last.items[0].page, "/a");
   EXPECT_EQ(last.items[2].page, "/c");
-  EXPECT_EQ(profiles.Patterns()[5]->items[0].page, "/ab");
+  EXPECT_EQ(profiles.Profile(5).items[0].page, "/ab");
+}
+
+// Thousands of sets: a visit still counts into its own profile after the
+// table grew and after Display sorted the profiles by weight.
+TEST_F(UserModelTest, ProfilesAreFoundThroughGrowthAndAfterDisplaySortedThem) {
+  TUserProfile profiles(ctx);
+  auto set = [](int k) {
+    return std::vector<std::string>{"/t" + std::to_string(k), "/s" + std::to_string(k % 37)};
+  };
+  for (int k = 0; k < 3000; ++k)
+    for (int n = 0; n <= k % 5; ++n) profiles.AddVisit(Visit(set(k)));
+  ASSERT_EQ(profiles.ProfileCount(), 3000u);
+  profiles.Display();
+  EXPECT_EQ(profiles.Profile(0).weight, 5);
+  EXPECT_EQ(profiles.Profile(2999).weight, 1);
+  // Set 4 had weight 5 and sorts first; the reversed pages are the same set.
+  std::vector<std::string> reversed = set(4);
+  std::swap(reversed[0], reversed[1]);
+  profiles.AddVisit(Visit(reversed));
+  profiles.AddVisit(Visit(set(5)));
+  ASSERT_EQ(profiles.ProfileCount(), 3000u);
+  EXPECT_EQ(profiles.Profile(0).weight, 6);
+  // A shown profile keeps the page order of the page ("/s4" before "/t4"),
+  // the others their visit's.
+  EXPECT_EQ(profiles.Profile(0).items[0].page, "/s4");
+  EXPECT_EQ(profiles.Profile(2999).items[0].page, "/t2995");
+  EXPECT_EQ(profiles.Profile(2401).weight, 2);  // set 5, the second of weight 1
+  profiles.AddVisit(Visit({"/t4"}));  // a part of a set is a set of its own
+  EXPECT_EQ(profiles.ProfileCount(), 3001u);
 }
 
 TEST_F(UserModelTest, FullBufferMergesIntoTheNearestPattern) {
@@ -198,9 +227,9 @@ TEST_F(UserModelTest, CacheBlockRoundTripOfBothReports) {
   }
   // The loaded profiles still find their page sets.
   auto& profiles = static_cast<TUserProfile&>(*loaded[1]);
-  ASSERT_EQ(profiles.Patterns().size(), 2u);
+  ASSERT_EQ(profiles.ProfileCount(), 2u);
   profiles.AddVisit(Visit({"/c", "/c"}));
-  EXPECT_EQ(profiles.Patterns().size(), 2u);
+  EXPECT_EQ(profiles.ProfileCount(), 2u);
 
   // A negative count is an error that leaves the report empty.
   TReportsCache::TReports one;

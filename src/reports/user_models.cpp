@@ -340,15 +340,14 @@ uint32_t TUserProfile::SetHash(const std::vector<uint32_t>& set) {
 }
 
 TUserProfile::TProfile* TUserProfile::Find(const std::vector<uint32_t>& set, uint32_t hash) {
-  if (slots_.empty()) return nullptr;
-  const size_t mask = slots_.size() - 1;
-  for (size_t i = hash & mask; slots_[i] != 0; i = (i + 1) & mask) {
-    TProfile& p = profiles_[slots_[i] - 1];
-    if (p.hash != hash) continue;
-    SortedSet(p, other_set_);
-    if (other_set_ == set) return &p;
-  }
-  return nullptr;
+  // Of two equal sets (a cache may list one twice) the first is found, as
+  // counting would.
+  const ptrdiff_t at = index_.Find(hash, [&](size_t k) {
+    if (profiles_[k].hash != hash) return false;
+    SortedSet(profiles_[k], other_set_);
+    return other_set_ == set;
+  });
+  return at == TPositionIndex::kNone ? nullptr : &profiles_[static_cast<size_t>(at)];
 }
 
 template <typename Value>
@@ -362,26 +361,11 @@ void TUserProfile::Append(const std::vector<uint32_t>& pages, uint32_t hash, Val
     values_.push_back(value(i));
   }
   profiles_.push_back(p);
-  if (profiles_.size() * 4 > slots_.size() * 3) {
-    Reindex(std::max<size_t>(16, slots_.size() * 2));
-    return;
-  }
-  const size_t mask = slots_.size() - 1;
-  size_t i = hash & mask;
-  while (slots_[i] != 0) i = (i + 1) & mask;
-  slots_[i] = static_cast<uint32_t>(profiles_.size());
+  index_.Add(profiles_.size(), [&](size_t k) { return profiles_[k].hash; });
 }
 
-void TUserProfile::Reindex(size_t slots) {
-  // Placed in list order: of two equal sets (a cache may list one twice)
-  // the first is found, as counting would.
-  slots_.assign(slots, 0);
-  const size_t mask = slots - 1;
-  for (size_t k = 0; k < profiles_.size(); ++k) {
-    size_t i = profiles_[k].hash & mask;
-    while (slots_[i] != 0) i = (i + 1) & mask;
-    slots_[i] = static_cast<uint32_t>(k + 1);
-  }
+void TUserProfile::Reindex() {
+  index_.Rebuild(profiles_.size(), [&](size_t k) { return profiles_[k].hash; });
 }
 
 void TUserProfile::AddVisit(const TVisPathTable& visit) {
@@ -412,7 +396,7 @@ void TUserProfile::Clear() {
   profiles_.clear();
   pages_of_.clear();
   values_.clear();
-  slots_.clear();
+  index_.Clear();
 }
 
 void TUserProfile::SaveToCache(TReportsCache& cache) {
@@ -451,7 +435,7 @@ void TUserProfile::LoadFromCache(TReportsCache& cache) {
 void TUserProfile::Display() {
   std::stable_sort(profiles_.begin(), profiles_.end(),
                    [](const TProfile& a, const TProfile& b) { return a.weight > b.weight; });
-  Reindex(std::max<size_t>(16, slots_.size()));
+  Reindex();
   // The page is written from patterns of the shown profiles only, which
   // then keep the order of pages it gave them.
   const size_t shown = std::min(profiles_.size(), static_cast<size_t>(std::max(model_count, 0)));

@@ -26,6 +26,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "base/position_index.h"
 #include "base/text_pool.h"
 #include "reports/report_base.h"
 #include "reports/report_keys.h"
@@ -132,7 +133,7 @@ class TUserProfile : public TReportOf<TUserProfile, TUserModel> {
 
  private:
   // Tens of thousands of page sets are kept whole: a profile is a range of
-  // the shared page and membership lists, found through a flat table of
+  // the shared page and membership lists, found through an index of
   // positions by the hash of its page set.
   struct TProfile {
     uint32_t first = 0;  // in pages_of_ and values_
@@ -150,13 +151,12 @@ class TUserProfile : public TReportOf<TUserProfile, TUserModel> {
   // A new profile of weight 1; `value` gives each page's membership.
   template <typename Value>
   void Append(const std::vector<uint32_t>& pages, uint32_t hash, Value value);
-  // Places every profile anew in a table of `slots` slots.
-  void Reindex(size_t slots);
+  void Reindex();
 
   std::deque<TProfile> profiles_;
   std::deque<uint32_t> pages_of_;  // numbers in the pool
   std::deque<double> values_;      // memberships: 1 when counted, any from a cache
-  std::vector<uint32_t> slots_;    // position + 1 in profiles_, 0 for a free slot
+  TPositionIndex index_;           // of profiles_ by their hash
   // Scratch of AddVisit.
   std::vector<uint32_t> visit_pages_, visit_set_, other_set_;
 };

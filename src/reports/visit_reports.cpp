@@ -390,36 +390,19 @@ bool TCommonPathRep::SameSequence(const TCommonPath& path, const TVisPathTable& 
 }
 
 TCommonPath* TCommonPathRep::Find(const TVisPathTable& visit, uint64_t hash) {
-  if (slots_.empty()) return nullptr;
-  const size_t mask = slots_.size() - 1;
-  for (size_t i = hash & mask; slots_[i] != 0; i = (i + 1) & mask) {
-    TCommonPath& path = paths_[slots_[i] - 1];
-    if (path.hash == hash && SameSequence(path, visit)) return &path;
-  }
-  return nullptr;
+  const ptrdiff_t at = index_.Find(hash, [&](size_t k) {
+    return paths_[k].hash == hash && SameSequence(paths_[k], visit);
+  });
+  return at == TPositionIndex::kNone ? nullptr : &paths_[static_cast<size_t>(at)];
 }
 
 void TCommonPathRep::Append(TCommonPath path) {
   paths_.push_back(std::move(path));
-  if (paths_.size() * 4 > slots_.size() * 3) {
-    Reindex(std::max<size_t>(16, slots_.size() * 2));
-    return;
-  }
-  const size_t mask = slots_.size() - 1;
-  size_t i = paths_.back().hash & mask;
-  while (slots_[i] != 0) i = (i + 1) & mask;
-  slots_[i] = static_cast<uint32_t>(paths_.size());
+  index_.Add(paths_.size(), [&](size_t k) { return paths_[k].hash; });
 }
 
-void TCommonPathRep::Reindex(size_t slots) {
-  // Paths are placed in list order, so of two equal ones the first is found.
-  slots_.assign(slots, 0);
-  const size_t mask = slots - 1;
-  for (size_t k = 0; k < paths_.size(); ++k) {
-    size_t i = paths_[k].hash & mask;
-    while (slots_[i] != 0) i = (i + 1) & mask;
-    slots_[i] = static_cast<uint32_t>(k + 1);
-  }
+void TCommonPathRep::Reindex() {
+  index_.Rebuild(paths_.size(), [&](size_t k) { return paths_[k].hash; });
 }
 
 void TCommonPathRep::AddVisit(const TVisPathTable& visit) {
@@ -509,7 +492,7 @@ void TCommonPathRep::Display() {
 }
 
 void TCommonPathRep::Clear() {
-  slots_.clear();
+  index_.Clear();
   paths_.clear();
   urls_.Clear();
   total_visits = 0;

@@ -26,7 +26,6 @@
 // EInOutError after emptying the report. Main thread only.
 #pragma once
 
-#include <algorithm>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -37,6 +36,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "base/position_index.h"
 #include "base/text_pool.h"
 #include "logread/visit_tracker.h"
 #include "reports/report_base.h"
@@ -162,14 +162,10 @@ class TCommonPathRep : public TReportOf<TCommonPathRep, TVisitCountingRep> {
   bool SameSequence(const TCommonPath& path, const TVisPathTable& visit) const;
   void Append(TCommonPath path);
   void SortByCount();
-  // Fills the index anew from the paths, with room for `slots` of them.
-  void Reindex(size_t slots);
-  void Reindex() { Reindex(std::max<size_t>(16, slots_.size())); }
+  void Reindex();
 
   TPaths paths_;
-  // The paths by their hash: position + 1 in paths_, 0 for a free slot;
-  // at most three quarters full. Rebuilt whenever paths move.
-  std::vector<uint32_t> slots_;
+  TPositionIndex index_;  // of paths_ by their hash
   // The URLs of the paths: thousands of paths share a few hundred pages.
   TTextPool urls_;
 };

@@ -98,6 +98,7 @@ class TUserModel : public TReportOf<TUserModel, TVisitCountingRep> {
   void Reduce();
 
   using TPatterns = std::vector<std::unique_ptr<TUserPattern>>;
+  // The model's patterns; user profiles keep theirs apart (Profile).
   const TPatterns& Patterns() const { return patterns_; }
   int32_t Visits() const { return visits_; }
 

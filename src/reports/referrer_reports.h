@@ -56,7 +56,9 @@ class TIndexedRows {
     const bool moves = rows_.size() == rows_.capacity();
     Row& added = rows_.emplace_back();
     added.value = pool.Intern(value);
-    if (moves) Reindex();
+    // A list emptied or cut keeps its room: it passes the scan limit
+    // without moving.
+    if (moves || (index_ == nullptr && rows_.size() > kScanLimit)) Reindex();
     else if (index_ != nullptr) index_->Insert(&added);
     return added;
   }

@@ -627,5 +627,51 @@ TEST_F(ParserTest, ManyInterleavedUrlsAndAgentsEachGetTheirOwnSplitAndBrowser) {
   }
 }
 
+TEST_F(ParserTest, LinesWaitingForDnsKeepTheirSplitsWhenTheMemoForgets) {
+  // Lines share the splits the parser remembers. With reverse DNS up to a
+  // thousand lines wait for their host names while the parser reads on;
+  // when a log of endless distinct URLs makes it forget its splits, the
+  // waiting lines must still hand over their own.
+  Settings("ReverseDNSLookup=-1\r\nDNSLookupThreads=4\r\n");
+  constexpr int kLines = 120000;  // two distinct URLs each: the memo forgets once
+  std::string log;
+  log.reserve(kLines * 110);
+  for (int i = 0; i < kLines; ++i)
+    log += "10.0." + std::to_string(i % 250) + ".1 - - [07/Dec/2005:13:05:01 +0100] \"GET /p" +
+           std::to_string(i) + ".htm HTTP/1.0\" 200 5 \"http://r/" + std::to_string(i) +
+           "\" \"-\"\r\n";
+  test::WriteFile(dir / "data/access.log", log);
+  TLineParser::TEnvironment env;
+  env.folders = &folders;
+  env.settings = settings.get();
+  env.formats = &formats;
+  env.current = &current;
+  env.resolver = std::make_shared<TInstantLookup>();
+  TLineParser parser(env);
+  parser.SetSiteTemplate(
+      "<ip> <nil> <nil> [<day>/<month_>/<year>:<hour>:<min>:<sec> <nil>] \"<method> <href> "
+      "<version>\" <status> <bytes> \"<referrer>\" \"<agent>\"");
+  parser.ResetTemplate();
+  parser.SetDnsNeeded(true);
+  parser.BeginScan("access.log");
+  ASSERT_TRUE(parser.DnsActive());
+  int delivered = 0, wrong = 0;
+  for (int guard = 0; !parser.Finished() && guard < 10 * kLines; ++guard) {
+    if (!parser.GetLine()) continue;
+    ++delivered;
+    const std::string& href = current.fields[kFieldHref];
+    const std::string number = href.substr(2, href.size() - 6);
+    if (current.line.request->document() != href.substr(1) ||
+        current.line.referrer->document() != number ||
+        current.fields[kFieldReferrer] != "http://r/" + number) {
+      if (wrong++ == 0)
+        ADD_FAILURE() << href << " " << current.line.request->document() << " "
+                      << current.line.referrer->document() << " " << current.fields[kFieldReferrer];
+    }
+  }
+  EXPECT_EQ(delivered, kLines);
+  EXPECT_EQ(wrong, 0);
+}
+
 }  // namespace
 }  // namespace trelvar

@@ -36,6 +36,17 @@ struct ParserTest : ::testing::Test {
     settings = std::make_unique<TMainSettings>(folders, formats, nullptr);
   }
 
+  // A parser's environment of the fixture's folders, settings, formats
+  // and current line.
+  TLineParser::TEnvironment Environment() {
+    TLineParser::TEnvironment env;
+    env.folders = &folders;
+    env.settings = settings.get();
+    env.formats = &formats;
+    env.current = &current;
+    return env;
+  }
+
   // Parses `log` (written to `file`) and returns every delivered line;
   // `log_path` names more files than that one.
   std::vector<TCurrentLine> Run(const std::string& line_template, const std::string& log,
@@ -43,12 +54,8 @@ struct ParserTest : ::testing::Test {
                                 const std::string& log_path = "") {
     if (!settings) Settings("");
     test::WriteFile(dir / ("data/" + file), log);
-    TLineParser::TEnvironment env;
-    env.folders = &folders;
-    env.settings = settings.get();
-    env.formats = &formats;
+    TLineParser::TEnvironment env = Environment();
     env.site = &site;
-    env.current = &current;
     TLineParser parser(env);
     parser.SetSiteTemplate(line_template);
     parser.ResetTemplate();
@@ -293,11 +300,7 @@ TEST_F(ParserTest, RegressionFileChecksWaitForTheNewFilesFirstLine) {
   test::WriteFile(dir / "data/b.log", common);
   test::WriteFile(dir / "data/c.log", combined);
 
-  TLineParser::TEnvironment env;
-  env.folders = &folders;
-  env.settings = settings.get();
-  env.formats = &formats;
-  env.current = &current;
+  TLineParser::TEnvironment env = Environment();
   env.resolver = std::make_shared<TInstantLookup>();
   TLineParser parser(env);
   parser.SetDnsNeeded(true);
@@ -498,13 +501,9 @@ TEST_F(ParserTest, PeriodicLogLinesAreSkippedWhereverTheMarkStands) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.line);
     errors.str("");
-    TLineParser::TEnvironment env;
     Settings("");
     test::WriteFile(dir / "data/p.log", c.line + "\r\n");
-    env.folders = &folders;
-    env.settings = settings.get();
-    env.current = &current;
-    TLineParser parser(env);
+    TLineParser parser(Environment());
     parser.SetSiteTemplate(t);
     parser.ResetTemplate();
     parser.SetReporter(&reporter);
@@ -533,10 +532,7 @@ TEST_F(ParserTest, DatesOfHeadersHoldForLinesReadAhead) {
              std::to_string(i % 3) + " GET /d" + std::to_string(day) + ".htm 200\r\n";
   }
   test::WriteFile(dir / "data/w3c.log", log);
-  TLineParser::TEnvironment env;
-  env.folders = &folders;
-  env.settings = settings.get();
-  env.current = &current;
+  TLineParser::TEnvironment env = Environment();
   env.resolver = std::make_shared<TInstantLookup>();
   TLineParser parser(env);
   parser.SetSiteTemplate("<hour>:<min>:<sec> <ip> <method> <href> <status>");
@@ -565,11 +561,7 @@ TEST_F(ParserTest, PagesFollowTheExtensionListOfEachScan) {
   Settings("WebPageExtensions=.htm\r\n");
   test::WriteFile(dir / "data/x.log", "10.0.0.1 2005-12-07 10:00:00 /a/page.php\r\n"
                                       "10.0.0.1 2005-12-07 10:00:01 /a/page.htm\r\n");
-  TLineParser::TEnvironment env;
-  env.folders = &folders;
-  env.settings = settings.get();
-  env.current = &current;
-  TLineParser parser(env);
+  TLineParser parser(Environment());
   parser.SetSiteTemplate("<ip> <year>-<month>-<day> <hour>:<min>:<sec> <href>");
   parser.ResetTemplate();
   parser.SetReporter(&reporter);
@@ -641,11 +633,7 @@ TEST_F(ParserTest, LinesWaitingForDnsKeepTheirSplitsWhenTheMemoForgets) {
            std::to_string(i) + ".htm HTTP/1.0\" 200 5 \"http://r/" + std::to_string(i) +
            "\" \"-\"\r\n";
   test::WriteFile(dir / "data/access.log", log);
-  TLineParser::TEnvironment env;
-  env.folders = &folders;
-  env.settings = settings.get();
-  env.formats = &formats;
-  env.current = &current;
+  TLineParser::TEnvironment env = Environment();
   env.resolver = std::make_shared<TInstantLookup>();
   TLineParser parser(env);
   parser.SetSiteTemplate(

@@ -313,14 +313,25 @@ void TLineParser::DeliverFileStarts(uint32_t file_no) {
     delivered_file_ = start.no;
     delivered_live_ = start.live;
     if (dns_.Active()) delivered_live_[kFieldUserName] = true;
-    delivered_list_.clear();
-    for (size_t i = 0; i < kCurrentFieldCount; ++i)
-      if (delivered_live_[i]) delivered_list_.push_back(static_cast<uint8_t>(i));
+    ListDelivered();
     // Fields the new format does not fill must not keep old values.
     if (env_.current != nullptr)
       for (std::string& f : env_.current->fields) f.clear();
     if (on_file_start_) on_file_start_(start.path);
   }
+}
+
+void TLineParser::SetNeeds(const TNeeds& needs) {
+  needs_ = needs;
+  // The driver says what it reads when a file starts, after the list of
+  // that file was made.
+  ListDelivered();
+}
+
+void TLineParser::ListDelivered() {
+  delivered_list_.clear();
+  for (size_t i = 0; i < kCurrentFieldCount; ++i)
+    if (delivered_live_[i] && needs_.fields[i]) delivered_list_.push_back(static_cast<uint8_t>(i));
 }
 
 void TLineParser::Reject(std::string_view reason, const std::string& raw) {
@@ -551,13 +562,13 @@ bool TLineParser::BuildDate(TLineParserLogLine& p) {
   p.line.request = request.split;
   p.line.is_hit = request.is_page;
   if (!request.split->query().empty()) v[kFieldUriQuery] = request.split->query();
-  p.line.referrer = need_referrer_split_ ? SplitCached(v[kFieldReferrer]).split : EmptySplit();
+  p.line.referrer = needs_.referrer_split ? SplitCached(v[kFieldReferrer]).split : EmptySplit();
   // Without an offset the line lies in the day just encoded.
   if (env_.settings != nullptr && env_.settings->time_offset != 0)
     p.line.day_of_week = NumberText(DayOfWeek(p.line.timestamp));
   else
     CopyText(p.line.day_of_week, last_weekday_);
-  if (need_agent_ && !v[kFieldAgent].empty()) {
+  if (needs_.agent && !v[kFieldAgent].empty()) {
     const TAgentMemo& memo = AgentCached(v[kFieldAgent]);
     const TAgentInfo& a = memo.info;
     p.line.agent_serial = memo.serial;

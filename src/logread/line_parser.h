@@ -97,12 +97,21 @@ class TLineParser {
   void SetPeriod(bool on, TDateTime from, TDateTime to);
   void SetDoneRange(TDateTime from, TDateTime to);
   void SetDnsNeeded(bool needed) { dns_needed_ = needed; }
-  // Whether anything reads the referrer's split and the browser and
-  // platform of the lines; what nobody reads is not worked out.
-  void SetDerivedNeeds(bool referrer_split, bool agent) {
-    need_referrer_split_ = referrer_split;
-    need_agent_ = agent;
-  }
+  // What the consumers of the delivered lines read: the referrer's split,
+  // the browser and platform, and which fields of the current line. What
+  // nobody reads is not worked out, and fields nobody reads are not handed
+  // over (they stay empty).
+  struct TNeeds {
+    bool referrer_split = true;
+    bool agent = true;
+    std::array<bool, kCurrentFieldCount> fields = AllFields();
+    static std::array<bool, kCurrentFieldCount> AllFields() {
+      std::array<bool, kCurrentFieldCount> all;
+      all.fill(true);
+      return all;
+    }
+  };
+  void SetNeeds(const TNeeds& needs);
   bool DnsNeeded() const { return dns_needed_; }
   // Who hears of the scan (not owned); null restores the parser's own
   // reporter, which lists no line and writes its notices to the output
@@ -175,7 +184,9 @@ class TLineParser {
   uint32_t file_no_ = 0;
   uint32_t delivered_file_ = 0;
   std::array<bool, kCurrentFieldCount> delivered_live_{};
-  std::vector<uint8_t> delivered_list_;  // the codes of delivered_live_
+  // The codes of delivered_live_ that are also needed: what is handed over.
+  std::vector<uint8_t> delivered_list_;
+  void ListDelivered();
 
   // Raw lines of the pass, and of the first lines of the current file.
   TLineCounts counts_;
@@ -189,8 +200,7 @@ class TLineParser {
   TDateTime period_from_ = 0, period_to_ = 0;
   TDateTime done_from_ = 0, done_to_ = 0;
   bool dns_needed_ = false;
-  bool need_referrer_split_ = true;
-  bool need_agent_ = true;
+  TNeeds needs_;
   std::function<void(const std::string&)> on_file_start_;
 
   // The date of lines without date fields: from "#Date: " or the last line.

@@ -62,6 +62,35 @@ const std::string& TLineValues::WorkOut(ReportParam param, std::string& own) {
   }
 }
 
+int TLineValues::FieldRead(ReportParam param) {
+  using enum ReportParam;
+  switch (param) {
+    case kHost: return kFieldHost;
+    case kIp: case kCountry: return kFieldIp;
+    case kHref: case kSite: case kPath: case kFileExt: return kFieldHref;
+    case kReferrer: case kRefSite: case kRefPath: case kRefDomain: return kFieldReferrer;
+    case kYear: return kFieldYear;
+    case kMonth: return kFieldMonth;
+    case kDay: return kFieldDay;
+    case kHour: return kFieldHour;
+    case kMin: return kFieldMin;
+    case kSec: return kFieldSec;
+    case kMonthName: return kFieldMonthName;
+    case kAgent: case kBrowser: case kBrowserVersion: case kPlatform: case kPlatformVersion:
+    case kRobot:
+      return kFieldAgent;
+    case kMethod: return kFieldMethod;
+    case kUriQuery: return kFieldUriQuery;
+    case kBytes: return kFieldBytes;
+    case kCookie: return kFieldCookie;
+    case kStatus: return kFieldStatus;
+    case kUserName: return kFieldUserName;
+    case kUserDomain: return kFieldUserDomain;
+    case kUserSite: return kFieldUserSite;
+    default: return kFieldNone;
+  }
+}
+
 namespace {
 
 // The parameter whose text a parameter is worked out from alone (itself

@@ -82,6 +82,9 @@ class TLineValues {
   uint64_t Epoch(ReportParam param) const { return tables_[ParamIndex(param)].epoch; }
   // Forgets every number (a new pass).
   void Forget();
+  // The field of the current line that the value of `param` is worked out
+  // from; kFieldNone for values of the line's time, split or visit alone.
+  static int FieldRead(ReportParam param);
 
   // The search phrase in the referrer's query (for the search engine of
   // its site, decoded and in lower case; empty when there is none) and the

@@ -315,23 +315,40 @@ void TRepParser::CheckReports() {
     line_parser_->SetDnsNeeded(dns);
     // Basic reports say exactly which line values they read; every other
     // report may read them all.
-    bool referrer = false, agent = false;
+    TLineParser::TNeeds needs;
+    needs.referrer_split = needs.agent = false;
+    needs.fields.fill(false);
     auto reads = [&](ReportParam param) {
       if (param == ReportParam::kRefSite || param == ReportParam::kRefPath ||
           param == ReportParam::kRefDomain)
-        referrer = true;
-      if (param >= ReportParam::kBrowser && param <= ReportParam::kPlatformVersion) agent = true;
+        needs.referrer_split = true;
+      if (param >= ReportParam::kBrowser && param <= ReportParam::kPlatformVersion)
+        needs.agent = true;
+      if (const int field = TLineValues::FieldRead(param); field != kFieldNone)
+        needs.fields[static_cast<size_t>(field)] = true;
     };
+    // The summary counts the bytes, the status and the clients, and asks
+    // for the robot of a line that starts a visit.
+    for (ReportParam param : {ReportParam::kIp, ReportParam::kHost, ReportParam::kBytes,
+                              ReportParam::kStatus, ReportParam::kRobot})
+      reads(param);
     for (auto& r : reports) {
       const auto* basic = dynamic_cast<const TPrRep*>(r.get());
       if (basic == nullptr) {
-        referrer = agent = true;
+        needs = TLineParser::TNeeds();
         break;
       }
       reads(basic->param);
       for (const TReportFilter& f : basic->filters) reads(f.kind);
+      if (basic->CountsKilobytes()) reads(ReportParam::kBytes);
+      // Countries count the visitors of finished visits, which the visit
+      // tracker forms from the line's own fields.
+      if (basic->param == ReportParam::kCountry)
+        for (ReportParam param : {ReportParam::kHref, ReportParam::kReferrer,
+                                  ReportParam::kUserName})
+          reads(param);
     }
-    line_parser_->SetDerivedNeeds(referrer, agent);
+    line_parser_->SetNeeds(needs);
   }
   if (app_.settings->reverse_dns_lookup && !dns)
     OutputLine("<p>" + Translate(369,

@@ -127,10 +127,12 @@ class TPrRep : public TReportOf<TPrRep, TStandardRep> {
   // With approximate analysis: a long row list is cut to its best rows.
   void Compact() override;
 
+  // Whether the rows also sum the bytes field.
+  bool CountsKilobytes() const;
+
   ReportParam param = ReportParam::kHref;
 
  private:
-  bool CountsKilobytes() const;
   void CountFinishedVisitors();
 };
 

@@ -11,6 +11,7 @@
 #include "analysis_run.h"
 #include "base/text_helpers.h"
 #include "logread/gzip_test_support.h"
+#include "platform/files.h"
 #include "test_support.h"
 
 namespace trelvar {
@@ -209,6 +210,54 @@ TEST(RealLogs, DamagedCommonLogCountsEveryGoodLine) {
        at = errors.find("<BR>\r\n<BR>\r\n", at + 1))
     ++listed;
   EXPECT_EQ(listed, 96u);
+}
+
+// The CSV files of a run, by name.
+std::map<std::string, std::string> CsvFiles(const std::string& folder) {
+  std::map<std::string, std::string> files;
+  for (const platform::TFolderEntry& e : platform::ListFolder(folder, "*.csv"))
+    files[e.name] = test::ReadFile(folder + e.name);
+  return files;
+}
+
+TEST(RealLogs, BasicReportsCountTheSameWhateverElseTheSetReads) {
+  // A set of basic reports only gets only the fields they read handed
+  // over; with one other report in the set every field is. Every basic
+  // report, and the summary, must count the same either way.
+  std::string basic;
+  int n = 0;
+  auto add = [&](const std::string& param, const std::string& filter) {
+    basic += "\r\ntype=basic\r\nname=R" + std::to_string(++n) + "\r\ncategoryno=0\r\n"
+             "pagesonly=false\r\nparam=" + param + "\r\n" + filter;
+  };
+  for (const char* param :
+       {"host", "ip", "country", "href", "site", "path", "referrer", "ref_site", "ref_path",
+        "ref_domain", "year", "month", "day", "hour", "min", "sec", "month_", "day_of_week",
+        "agent", "browser", "browser_version", "platform", "platform_version", "method",
+        "uri_query", "file_ext", "bytes", "cooki", "status", "username", "userdomain",
+        "usersite", "robot"})
+    add(param, "");
+  // Filters read values of their own.
+  for (const char* filter :
+       {"robot;equals;", "ref_site;includes;.", "agent;includes;bot", "bytes;not_equals;0",
+        "browser;equals;Chrome", "day;equals;16", "method;equals;GET", "uri_query;includes;=",
+        "status;not_equals;200", "country;not_equals;"})
+    add("href", std::string("filter=") + filter + "\r\n");
+  const std::string other = "\r\ntype=timeonsite\r\nname=Other\r\ncategoryno=0\r\n";
+  for (const auto& [log, format] : {std::pair{"apache_elastic.log.gz", "Apache combined"},
+                                    std::pair{"nasa_aug95_part.log.gz", "NSCA Common"}}) {
+    test::Analysis alone(format, "AutoExportIntoExcel=-1\r\n", basic, kRealLogs + log);
+    test::Analysis with_other(format, "AutoExportIntoExcel=-1\r\n", basic + other,
+                              kRealLogs + log);
+    ASSERT_EQ(alone.Run().status, 0) << log;
+    ASSERT_EQ(with_other.Run().status, 0) << log;
+    std::map<std::string, std::string> counted = CsvFiles(alone.out);
+    std::map<std::string, std::string> reference = CsvFiles(with_other.out);
+    ASSERT_NE(with_other.Details().find(">Other<"), std::string::npos) << log;
+    EXPECT_GE(counted.size(), 30u) << log;
+    for (const auto& [name, text] : reference) EXPECT_EQ(counted[name], text) << log << " " << name;
+    EXPECT_EQ(counted.size(), reference.size()) << log;
+  }
 }
 
 }  // namespace

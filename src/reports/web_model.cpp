@@ -189,7 +189,9 @@ void TWebModel::AddPage(uint32_t key, uint32_t input, double time, uint32_t outp
   TWebPage& page = PageOf(key);
   ++page.visits;
   page.inputs.Add(input, 1);
+  NoteSize(page, page.inputs);
   page.outputs.Add(output, 1);
+  NoteSize(page, page.outputs);
   if (time > 0) {
     page.time_sum += time;
     ++page.timed_count;
@@ -235,8 +237,9 @@ void TWebModel::AddVisit(const TVisPathTable& visit) {
   for (size_t i = 1; i + 1 < n; ++i) {
     AddPage(k[i].page, k[i - 1].link, hits[i].time_spent, k[i + 1].link);
     // Every later page of the visit: n² / 2 counts, by number only.
-    THRefList& later = page_of_key_[k[i].page]->later;
-    for (size_t j = i + 1; j < n; ++j) later.Add(k[j].page, 1);
+    TWebPage& page = *page_of_key_[k[i].page];
+    for (size_t j = i + 1; j < n; ++j) page.later.Add(k[j].page, 1);
+    NoteSize(page, page.later);
   }
   AddPage(k[n - 1].page, k[n - 2].link, 0, exit);
 }
@@ -248,18 +251,34 @@ void TWebModel::Clear() {
   keys_.Clear();
   url_keys_.clear();
   taken_files_.clear();
+  compact_size_ = kNoCompactSize;
+  due_.clear();
+}
+
+void TWebModel::NoteSize(TWebPage& page, const THRefList& list) {
+  if (list.Size() < compact_size_ || page.due) return;
+  page.due = true;
+  due_.push_back(&page);
 }
 
 void TWebModel::Compact() {
   TCustomWReport::Compact();
   const size_t a = static_cast<size_t>(std::max<int64_t>(0, CompactThreshold(10)));
-  for (auto& page : pages_) {
-    for (THRefList* list : {&page->inputs, &page->outputs, &page->later}) {
+  auto cut = [&](TWebPage& page) {
+    page.due = false;
+    for (THRefList* list : {&page.inputs, &page.outputs, &page.later}) {
       if (list->Size() < a) continue;
       list->SortByCount();
       list->Truncate(a / 10);
     }
+  };
+  if (a != compact_size_) {
+    for (auto& page : pages_) cut(*page);
+    compact_size_ = a;
+  } else {
+    for (TWebPage* page : due_) cut(*page);
   }
+  due_.clear();
 }
 
 std::string TWebModel::GuessNextPage(const std::string& page, int count, bool use_later_pages) {
@@ -405,6 +424,7 @@ void TWebModel::LoadFromCache(TReportsCache& cache) {
     });
     has_data_ = count > 0;
   });
+  compact_size_ = kNoCompactSize;  // the loaded lists were not noted
 }
 
 }  // namespace trelvar

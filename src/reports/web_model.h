@@ -114,6 +114,7 @@ struct TWebPage {
   int32_t limit = 10;
   double time_sum = 0;  // days
   int32_t timed_count = 0;
+  bool due = false;  // listed for the next compaction
 };
 
 class TWebModel : public TReportOf<TWebModel, TVisitCountingRep> {
@@ -178,6 +179,14 @@ class TWebModel : public TReportOf<TWebModel, TVisitCountingRep> {
   // Hit URLs already turned into keys; emptied when it grows too large.
   std::unordered_map<std::string, THitKeys> url_keys_;
   std::vector<THitKeys> visit_keys_;  // the current visit's, reused
+  // Compaction cuts only the pages whose lists reached its size since it
+  // last ran: looking at every page every few lines would cost more than
+  // the whole pass on a log of many distinct pages. Unknown (a full look)
+  // before the first compaction and when the size changes.
+  static constexpr size_t kNoCompactSize = SIZE_MAX;
+  size_t compact_size_ = kNoCompactSize;
+  std::vector<TWebPage*> due_;
+  void NoteSize(TWebPage& page, const THRefList& list);
   std::unordered_map<std::string, std::string> taken_files_;  // file name -> key
 };
 

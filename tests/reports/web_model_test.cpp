@@ -306,6 +306,39 @@ TEST_F(ModelTest, CompactCutsLongListsToTheirBest) {
   EXPECT_NE(hub->outputs.Find("/p7", m.Keys()), nullptr);
 }
 
+TEST_F(ModelTest, EveryCompactionCutsEachListThatReachedItsSizeSinceTheLast) {
+  // Compaction looks only at the pages whose lists grew to its size since
+  // it last ran, or at every page when the size changed: a page it missed
+  // would keep a list past the size.
+  settings->approximate_tolerance = -90;  // A = 100 records
+  TWebModel m(ctx);
+  std::mt19937 draw(3);
+  int t = 0;
+  for (int round = 0; round < 30; ++round) {
+    if (round == 20) settings->approximate_tolerance = -95;  // A = 50
+    const size_t a = round < 20 ? 100 : 50;
+    for (int v = 0; v < 40; ++v) {
+      const std::string ip = "10.0." + std::to_string(round) + "." + std::to_string(v);
+      const int pages = 2 + static_cast<int>(draw() % 5);
+      for (int i = 0; i < pages; ++i) {
+        // Five hubs that every visit meets, and pages of their own.
+        const unsigned d = draw() % 10;
+        Hit(m, ip, t += 10, d < 5 ? "/hub" + std::to_string(d) : "/p" + std::to_string(draw()));
+      }
+    }
+    Hit(m, "10.9.9.9", t += 7200, "/closer.htm");
+    m.Compact();
+    size_t longest = 0;
+    for (const auto& p : m.Pages())
+      for (const THRefList* l : {&p->inputs, &p->outputs, &p->later}) {
+        EXPECT_LT(l->Size(), a) << "round " << round << " " << p->value;
+        longest = std::max(longest, l->Size());
+      }
+    // The lists grow past a tenth of the size, then are cut again.
+    if (round >= 10) EXPECT_GE(longest, a / 10) << round;
+  }
+}
+
 TEST_F(ModelTest, RegressionLargeToleranceCutsNoList) {
   // (tolerance + 100) x 10 records went past the largest integer and came
   // out as 0, which cut every list of every page to nothing.

@@ -80,6 +80,7 @@ void TTextPool::Clear() {
   block_used_ = block_size_ = 0;
   texts_.clear();
   slots_.clear();
+  kept_ = 0;
 }
 
 }  // namespace trelvar

@@ -26,7 +26,7 @@
 // is delivered (or, for files without lines, before the next delivered
 // line and at the end), never while the last line of the file before is
 // still being counted; each delivered line carries only the fields its own
-// file's format fills.
+// file's format fills and the driver reads (SetNeeds).
 //
 // Failure: rejected lines (that fit no template, have no valid date, are
 // shorter than 33 or longer than 10240 characters, or whose filters fail)

@@ -84,6 +84,13 @@ void TRefAn::Compact() {
     }
   }
   if (many) rows_.Truncate(static_cast<size_t>(keep_refs / 10));
+  // Equal texts at other places: the indexes, which go by text, hold.
+  texts_.KeepOnlyViews([&](auto&& keep) {
+    for (TRefAnRow& row : rows_.Rows()) {
+      keep(row.value);
+      for (TRefAnPage& page : row.pages.Rows()) keep(page.value);
+    }
+  });
 }
 
 void TRefAn::Display() {
@@ -196,6 +203,12 @@ void TIndirectRefAn::Compact() {
     page.referrers.Truncate(static_cast<size_t>(keep / 10));
   }
   if (many) rows_.Truncate(static_cast<size_t>(keep / 10));
+  texts_.KeepOnlyViews([&](auto&& keep) {
+    for (TIndirRefAnTable& page : rows_.Rows()) {
+      keep(page.value);
+      for (TIndirRefAnReferrer& referrer : page.referrers.Rows()) keep(referrer.value);
+    }
+  });
 }
 
 void TIndirectRefAn::Display() {

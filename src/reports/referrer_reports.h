@@ -40,7 +40,8 @@ namespace trelvar {
 // block; the index is rebuilt whenever the rows move (growth, sorting).
 // The texts are views into a pool that the report owns, since the same
 // pages and referrers come back in many lists. A row's value must not be
-// changed through Rows().
+// changed through Rows(), except to a view of an equal text (when the pool
+// keeps only what the rows hold).
 template <typename Row>
 class TIndexedRows {
  public:

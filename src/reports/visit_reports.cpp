@@ -447,7 +447,12 @@ void TCommonPathRep::SortByCount() {
 
 void TCommonPathRep::Compact() {
   // A limit of 0 shows no path: there is nothing to keep the list for.
-  if (CompactList(paths_, CompactThreshold(limit), [&] { SortByCount(); })) Reindex();
+  if (!CompactList(paths_, CompactThreshold(limit), [&] { SortByCount(); })) return;
+  Reindex();
+  urls_.KeepOnly([&](auto&& renumber) {
+    for (TCommonPath& path : paths_)
+      for (TCommonPathPage& page : path.pages) renumber(page.url);
+  });
 }
 
 void TCommonPathRep::Display() {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <map>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,7 @@ class TCaptureHost : public THeadlessHost {
   void ProcessMessages() override {
     ++process_messages;
     THeadlessHost::ProcessMessages();
+    if (on_events) on_events();
   }
   void PublishProgress(const std::string& percent, const std::string& left) override {
     if (!windowed_) THeadlessHost::PublishProgress(percent, left);
@@ -70,6 +72,8 @@ class TCaptureHost : public THeadlessHost {
   std::vector<bool> enabled_history;
   bool enabled = true;
   int process_messages = 0;
+  // Runs whenever pending events run (where a user's click would land).
+  std::function<void()> on_events;
 
  private:
   TRunMode saved_mode_;

@@ -192,11 +192,31 @@ bool BeginsWithIPv6Address(const std::string& raw) {
   return IsIPv6Address(std::string_view(raw).substr(0, end));
 }
 
+// User domain and site: the last one and two dot-suffixes of the user
+// field.
+void SplitUserName(std::array<std::string_view, kParsedFieldCount>& views) {
+  const std::string_view user = views[kFieldUserName];
+  views[kFieldUserDomain] = std::string_view();
+  views[kFieldUserSite] = std::string_view();
+  if (const size_t last = user.rfind('.'); last != std::string_view::npos) {
+    views[kFieldUserDomain] = user.substr(last);
+    const size_t before = last == 0 ? std::string_view::npos : user.rfind('.', last - 1);
+    if (before != std::string_view::npos) views[kFieldUserSite] = user.substr(before);
+  }
+}
+
 // The views of a line before it is cut: all empty.
 constexpr std::array<std::string_view, kParsedFieldCount> kNoViews{};
 
 // Of the first lines of a file, this many decide whether its format fits.
 constexpr int64_t kFitSample = 1000;
+
+// Parsing ahead: the lines of a batch, the raw lines read for one at most
+// (so that a run of lines that are not delivered still moves the progress
+// and lets a cancel through), and the batches in flight.
+constexpr size_t kAheadLines = 1024;
+constexpr int64_t kAheadRawLines = 4 * kAheadLines;
+constexpr size_t kAheadBatches = 4;
 
 std::string ReplaceAllNoCase(const std::string& text, const std::string& find,
                              const std::string& replacement) {
@@ -247,7 +267,7 @@ TLineParser::TLineParser(const TEnvironment& env)
   });
 }
 
-TLineParser::~TLineParser() = default;
+TLineParser::~TLineParser() { StopParsingAhead(); }
 
 void TLineParser::CompileTemplate() {
   template_.Compile(active_template_);
@@ -268,6 +288,7 @@ void TLineParser::CompileTemplate() {
 void TLineParser::ResetTemplate() {
   active_template_ = site_template_;
   CompileTemplate();
+  delivered_codes_ = template_.FieldCodes();
 }
 
 void TLineParser::SetPeriod(bool on, TDateTime from, TDateTime to) {
@@ -289,7 +310,7 @@ void TLineParser::FileStarting(const std::string& path) {
       env_.formats != nullptr) {
     const std::string name = RecognizeLogFile(*env_.formats, path, true, true);
     if (!name.empty()) {
-      reporter_->Notice("<p>Log file " + path + " recognized as " + name + "</p>");
+      parse_reporter_->Notice("<p>Log file " + path + " recognized as " + name + "</p>");
       active_template_ = env_.formats->GetTemplate(name);
       format_name_ = name;
     }
@@ -303,15 +324,18 @@ void TLineParser::FileStarting(const std::string& path) {
   for (std::string& d : default_date_) d.clear();
   // The driver hears of the file when its first line is delivered: the
   // line before may still be in the queues.
-  file_starts_.push_back({++file_no_, path, live_fields_});
+  TParsedFileStart start{++file_no_, path, live_fields_, template_.FieldCodes()};
+  if (filling_ != nullptr) filling_->starts.push_back(std::move(start));
+  else file_starts_.push_back(std::move(start));
 }
 
 void TLineParser::DeliverFileStarts(uint32_t file_no) {
   while (!file_starts_.empty() && file_starts_.front().no <= file_no) {
-    const TFileStart start = std::move(file_starts_.front());
+    const TParsedFileStart start = std::move(file_starts_.front());
     file_starts_.pop_front();
     delivered_file_ = start.no;
     delivered_live_ = start.live;
+    delivered_codes_ = start.codes;
     if (dns_.Active()) delivered_live_[kFieldUserName] = true;
     ListDelivered();
     // Fields the new format does not fill must not keep old values.
@@ -323,6 +347,8 @@ void TLineParser::DeliverFileStarts(uint32_t file_no) {
 
 void TLineParser::SetNeeds(const TNeeds& needs) {
   needs_ = needs;
+  // The parsing thread keeps what it was started with.
+  if (ahead_ == nullptr) parse_needs_ = needs;
   // The driver says what it reads when a file starts, after the list of
   // that file was made.
   ListDelivered();
@@ -337,7 +363,7 @@ void TLineParser::ListDelivered() {
 void TLineParser::Reject(std::string_view reason, const std::string& raw) {
   ++counts_.rejected;
   ++file_rejected_;
-  reporter_->Rejected(reason, raw);
+  parse_reporter_->Rejected(reason, raw);
 }
 
 void TLineParser::CheckFit() {
@@ -345,7 +371,7 @@ void TLineParser::CheckFit() {
   file_checked_ = true;
   if (file_rejected_ * 2 <= file_read_) return;
   const std::string& format = !format_name_.empty() ? format_name_ : active_template_;
-  reporter_->Notice(
+  parse_reporter_->Notice(
       "<P>" + Translate(1002, "Warning:") + " " +
       FormatText(Translate(1005, "%1 of the first %2 lines of the log file %3 do not fit "
                                  "its log format \"%4\"."),
@@ -355,6 +381,7 @@ void TLineParser::CheckFit() {
 }
 
 void TLineParser::BeginScan(const std::string& log_path) {
+  StopParsingAhead();
   chooser_.SetReporter(reporter_);
   chooser_.SetLogPath(log_path);
   if (env_.settings != nullptr && page_extensions_.List() != env_.settings->web_page_extensions) {
@@ -384,7 +411,63 @@ void TLineParser::BeginScan(const std::string& log_path) {
   }
   // No line is delivered yet: the first file's checks can run at once.
   DeliverFileStarts(file_no_);
+  if (ahead_allowed_ && !dns_.Active()) {
+    ahead_ = std::make_unique<TBatchExchange>(kAheadBatches);
+    ahead_done_ = false;
+    packed_file_ = 0;
+    parse_needs_ = needs_;
+    parse_reporter_ = &recorder_;
+    chooser_.SetReporter(&recorder_);
+    ahead_thread_ = std::thread([this] { ParseAhead(); });
+    return;
+  }
   FillCache();
+}
+
+void TLineParser::ParseAhead() {
+  for (;;) {
+    TParsedBatch* batch = ahead_->TakeEmpty();
+    if (batch == nullptr) return;
+    // Every batch filled up to this one has been delivered.
+    while (!retired_urls_.empty() && retired_urls_.front().first <= batch->fill)
+      retired_urls_.pop_front();
+    batch->Reset();
+    batch->fill = ++fills_;
+    filling_ = batch;
+    recorder_.SetBatch(batch);
+    try {
+      while (batch->lines < kAheadLines) {
+        TParsed p = ParseNextLine();
+        if (p == nullptr) break;
+        Pack(*p, *batch);
+        Recycle(std::move(p));
+      }
+    } catch (const EInOutError&) {
+      batch->error = std::current_exception();
+    } catch (const std::exception&) {
+      // Only the line that failed is lost; the next batch goes on.
+    }
+    batch->last = batch->error != nullptr || chooser_.AllDone() || stop_;
+    batch->progress_kb = chooser_.ProgressKB();
+    batch->path = chooser_.CurrentPath();
+    filling_ = nullptr;
+    recorder_.SetBatch(nullptr);
+    ahead_->HandFull(batch);
+    if (batch->last) return;
+  }
+}
+
+void TLineParser::StopParsingAhead() {
+  if (ahead_ == nullptr) return;
+  stop_ = true;
+  ahead_->Stop();
+  if (ahead_thread_.joinable()) ahead_thread_.join();
+  ahead_.reset();
+  retired_urls_.clear();
+  delivering_ = nullptr;
+  stop_ = false;
+  parse_reporter_ = reporter_;
+  chooser_.SetReporter(reporter_);
 }
 
 TLineParser::TParsed TLineParser::NewLine() {
@@ -400,6 +483,9 @@ void TLineParser::Recycle(TParsed p) {
 
 void TLineParser::ForgetUrls() {
   url_index_.Clear();
+  // Batches out may point at the splits: they are kept until those
+  // batches are back. Moving the memo keeps its splits in place.
+  if (filling_ != nullptr) retired_urls_.push_back({filling_->fill, std::move(url_memo_)});
   url_memo_.clear();
   std::fill(recent_urls_.begin(), recent_urls_.end(), nullptr);
 }
@@ -415,7 +501,12 @@ const TLineParser::TSplitMemo& TLineParser::SplitCached(std::string_view url) {
     TSplitRef split = MakeSplit(value);
     const bool is_page = IsPageExtension(split->extension());
     TSplitMemo& added =
-        url_memo_.emplace_back(TSplitMemo{std::move(value), std::move(split), is_page});
+        url_memo_.emplace_back(TSplitMemo{std::move(value), std::move(split), {}, is_page});
+    const std::string_view query = added.split->query();
+    const std::string_view own = added.value;
+    added.query = own.size() >= query.size() && own.substr(own.size() - query.size()) == query
+                      ? own.substr(own.size() - query.size())
+                      : query;
     url_index_.Insert(&added);
     memo = &added;
   }
@@ -558,17 +649,23 @@ bool TLineParser::BuildDate(TLineParserLogLine& p) {
       if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
     v[kFieldHref] = href;
   }
+  // Parsing ahead, the line points at the memo's splits: counting their
+  // references here and on the driver's thread would be costly. A memo
+  // forgotten meanwhile is kept (ForgetUrls).
   const TSplitMemo& request = SplitCached(v[kFieldHref]);
-  p.line.request = request.split;
+  p.request_ref = &request.split;
+  if (filling_ == nullptr) p.line.request = request.split;
   p.line.is_hit = request.is_page;
-  if (!request.split->query().empty()) v[kFieldUriQuery] = request.split->query();
-  p.line.referrer = needs_.referrer_split ? SplitCached(v[kFieldReferrer]).split : EmptySplit();
+  if (!request.query.empty()) v[kFieldUriQuery] = request.query;
+  p.referrer_ref =
+      parse_needs_.referrer_split ? &SplitCached(v[kFieldReferrer]).split : &EmptySplit();
+  if (filling_ == nullptr) p.line.referrer = *p.referrer_ref;
   // Without an offset the line lies in the day just encoded.
   if (env_.settings != nullptr && env_.settings->time_offset != 0)
     p.line.day_of_week = NumberText(DayOfWeek(p.line.timestamp));
   else
     CopyText(p.line.day_of_week, last_weekday_);
-  if (needs_.agent && !v[kFieldAgent].empty()) {
+  if (parse_needs_.agent && !v[kFieldAgent].empty()) {
     const TAgentMemo& memo = AgentCached(v[kFieldAgent]);
     const TAgentInfo& a = memo.info;
     p.line.agent_serial = memo.serial;
@@ -588,13 +685,21 @@ bool TLineParser::BuildDate(TLineParserLogLine& p) {
 
 TLineParser::TParsed TLineParser::ParseNextLine() {
   TParsed p = NewLine();
+  int64_t raw_lines = 0;
   while (!chooser_.AllDone()) {
-    if (env_.progress != nullptr) {
-      env_.progress->SetPosition(chooser_.ProgressKB());
-      if (env_.progress->FileName() != chooser_.CurrentPath())
-        env_.progress->SetFileName(chooser_.CurrentPath());
+    if (filling_ != nullptr) {
+      // The parsing thread: the driver's thread shows the progress and
+      // hears the user.
+      if (stop_.load(std::memory_order_relaxed) || raw_lines++ == kAheadRawLines) break;
+      p->progress_kb = chooser_.ProgressKB();
+    } else {
+      if (env_.progress != nullptr) {
+        env_.progress->SetPosition(chooser_.ProgressKB());
+        if (env_.progress->FileName() != chooser_.CurrentPath())
+          env_.progress->SetFileName(chooser_.CurrentPath());
+      }
+      if (CancelRequested(env_.progress)) break;
     }
-    if (CancelRequested(env_.progress)) break;
 
     // A parsed line starts empty: the fields a format does not fill must
     // not keep the values of an earlier line, of this file or another.
@@ -710,6 +815,7 @@ void TLineParser::FillCache() {
 }
 
 bool TLineParser::GetLine() {
+  if (ahead_ != nullptr) return GetParsedAhead();
   try {
     // Lines are parsed when asked for, not after the last one is handed
     // out: reading on could start the next file while the reports still
@@ -735,24 +841,7 @@ bool TLineParser::GetLine() {
       return false;
     }
     if (p->file_no != delivered_file_) DeliverFileStarts(p->file_no);
-
-    auto& views = p->views;
-    if (dns_.Active()) views[kFieldIp] = p->fields[kFieldIp];
-    if (dns_.Active()) views[kFieldUserName] = p->fields[kFieldUserName];
-    // User domain and site: the last one and two dot-suffixes of field 17.
-    const std::string_view user = views[kFieldUserName];
-    views[kFieldUserDomain] = std::string_view();
-    views[kFieldUserSite] = std::string_view();
-    if (const size_t last = user.rfind('.'); last != std::string_view::npos) {
-      views[kFieldUserDomain] = user.substr(last);
-      const size_t before = last == 0 ? std::string_view::npos : user.rfind('.', last - 1);
-      if (before != std::string_view::npos) views[kFieldUserSite] = user.substr(before);
-    }
-    TCurrentLine& current = *env_.current;
-    // Only the fields this line's format can fill are handed over; the
-    // others stay empty since its file started.
-    for (const uint8_t i : delivered_list_) CopyText(current.fields[i], views[i]);
-    current.line.TakeFrom(p->line);
+    Deliver(*p);
     Recycle(std::move(p));
     return true;
   } catch (const EInOutError&) {
@@ -762,7 +851,128 @@ bool TLineParser::GetLine() {
   }
 }
 
+bool TLineParser::GetParsedAhead() {
+  try {
+    for (;;) {
+      if (CancelRequested(env_.progress)) return false;
+      if (delivering_ == nullptr) {
+        if (ahead_done_) return false;
+        delivering_ = ahead_->TakeFull();
+        if (delivering_ == nullptr) return false;
+        next_line_ = next_told_ = next_byte_ = 0;
+        for (TParsedFileStart& start : delivering_->starts)
+          file_starts_.push_back(std::move(start));
+      }
+      TParsedBatch& batch = *delivering_;
+      // What was told before the next line was parsed is told first.
+      while (next_told_ < batch.told.size() && batch.told[next_told_].before <= next_line_)
+        Retell(batch.told[next_told_++], *reporter_);
+      if (next_line_ < batch.lines) {
+        ++next_line_;
+        TPackedLine line;
+        std::memcpy(&line, batch.packed.data() + next_byte_, sizeof line);
+        if (env_.progress != nullptr) env_.progress->SetPosition(line.progress_kb);
+        if (line.file_no != delivered_file_) DeliverFileStarts(line.file_no);
+        next_byte_ = DeliverPacked(line, next_byte_ + sizeof line);
+        return true;
+      }
+      // The batch is used up: the next one, or the end of the scan.
+      const bool last = batch.last;
+      const std::exception_ptr error = batch.error;
+      if (env_.progress != nullptr) {
+        env_.progress->SetPosition(batch.progress_kb);
+        if (env_.progress->FileName() != batch.path) env_.progress->SetFileName(batch.path);
+      }
+      delivering_ = nullptr;
+      ahead_->GiveBack(&batch);
+      if (!last) continue;
+      ahead_done_ = true;
+      ahead_thread_.join();
+      retired_urls_.clear();
+      parse_reporter_ = reporter_;
+      chooser_.SetReporter(reporter_);
+      if (error != nullptr) std::rethrow_exception(error);
+      DeliverFileStarts(file_no_);
+      reporter_->ScanFinished();
+      return false;
+    }
+  } catch (const EInOutError&) {
+    throw;  // a log folder that cannot be searched ends the pass
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+void TLineParser::Pack(TLineParserLogLine& p, TParsedBatch& batch) {
+  SplitUserName(p.views);
+  if (p.file_no != packed_file_) {
+    // The fields of this file that are handed over (DeliverFileStarts
+    // lists the same for the driver).
+    packed_file_ = p.file_no;
+    packed_list_.clear();
+    for (size_t i = 0; i < kCurrentFieldCount; ++i)
+      if (live_fields_[i] && parse_needs_.fields[i])
+        packed_list_.push_back(static_cast<uint8_t>(i));
+  }
+  TPackedLine line;
+  line.timestamp = p.line.timestamp;
+  line.request = p.request_ref;
+  line.referrer = p.referrer_ref;
+  line.agent_serial = p.line.agent_serial;
+  line.progress_kb = p.progress_kb;
+  line.file_no = p.file_no;
+  line.is_hit = p.line.is_hit;
+  std::string& text = batch.packed;
+  text.append(reinterpret_cast<const char*>(&line), sizeof line);
+  for (const uint8_t i : packed_list_) PackText(text, i, p.views[i]);
+  PackText(text, kPackedDayOfWeek, p.line.day_of_week);
+  PackText(text, kPackedBrowser, p.line.browser);
+  PackText(text, kPackedBrowserVersion, p.line.browser_version);
+  PackText(text, kPackedPlatform, p.line.platform);
+  PackText(text, kPackedPlatformVersion, p.line.platform_version);
+  text.push_back(static_cast<char>(kPackedEnd));
+  ++batch.lines;
+}
+
+size_t TLineParser::DeliverPacked(const TPackedLine& line, size_t at) {
+  const char* const start = delivering_->packed.data();
+  const char* text = start + at;
+  TCurrentLine& current = *env_.current;
+  TLogLine& l = current.line;
+  l.timestamp = line.timestamp;
+  l.request = *line.request;
+  l.referrer = *line.referrer;
+  l.agent_serial = line.agent_serial;
+  l.is_hit = line.is_hit;
+  std::string* const line_texts[] = {&l.day_of_week, &l.browser, &l.browser_version, &l.platform,
+                                     &l.platform_version};
+  for (;;) {
+    const auto code = static_cast<uint8_t>(*text);
+    if (code == kPackedEnd) break;
+    const size_t n = static_cast<unsigned char>(text[1]) |
+                     static_cast<size_t>(static_cast<unsigned char>(text[2])) << 8;
+    std::string& to =
+        code < kCurrentFieldCount ? current.fields[code] : *line_texts[code - kCurrentFieldCount];
+    CopyText(to, std::string_view(text + 3, n));
+    text += 3 + n;
+  }
+  return static_cast<size_t>(text + 1 - start);
+}
+
+void TLineParser::Deliver(TLineParserLogLine& p) {
+  auto& views = p.views;
+  if (dns_.Active()) views[kFieldIp] = p.fields[kFieldIp];
+  if (dns_.Active()) views[kFieldUserName] = p.fields[kFieldUserName];
+  SplitUserName(views);
+  TCurrentLine& current = *env_.current;
+  // Only the fields this line's format can fill are handed over; the
+  // others stay empty since its file started.
+  for (const uint8_t i : delivered_list_) CopyText(current.fields[i], views[i]);
+  current.line.TakeFrom(p.line);
+}
+
 bool TLineParser::Finished() const {
+  if (ahead_ != nullptr) return ahead_done_;
   return chooser_.AllDone() && dns_.Empty() && held_ == nullptr;
 }
 

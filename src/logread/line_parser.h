@@ -28,6 +28,16 @@
 // still being counted; each delivered line carries only the fields its own
 // file's format fills and the driver reads (SetNeeds).
 //
+// Parsing ahead: without reverse DNS, and where there are two cores or
+// more, BeginScan starts a thread that parses the lines in batches (see
+// parse_ahead.h) while the driver counts those parsed before. What is
+// handed over and told, and when, is the same as when GetLine parses each
+// line itself: the reporter hears, on the driver's thread, of every line
+// and file before the line delivered after it, the progress moves with
+// the lines delivered, and a cancel is seen by GetLine. The parser's
+// counts and chooser are complete once Finished; while the scan runs they
+// belong to the parsing thread.
+//
 // Failure: rejected lines (that fit no template, have no valid date, are
 // shorter than 33 or longer than 10240 characters, or whose filters fail)
 // are listed on the error log with the reason (first 1000, escaped); a
@@ -35,15 +45,17 @@
 // warning that names it and its format. Files that cannot be read are the
 // chooser's input problems (file_chooser.h); a folder that cannot be
 // searched raises EInOutError from BeginScan. Owned by the analysis driver
-// for one pass. Main thread only (the DNS workers share only the state
-// inside TReverseDns).
+// for one pass. Called on the main thread only (the DNS workers share
+// only the state inside TReverseDns, the parsing thread only the batches).
 #pragma once
 
+#include <atomic>
 #include <deque>
 #include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -53,6 +65,7 @@
 #include "logread/line_template.h"
 #include "logread/log_line.h"
 #include "logread/page_extensions.h"
+#include "logread/parse_ahead.h"
 #include "logread/reject_log.h"
 #include "logread/reverse_dns.h"
 #include "platform/reverse_lookup.h"
@@ -91,8 +104,9 @@ class TLineParser {
   const std::string& ActiveTemplate() const { return active_template_; }
   void CompileTemplate();
   void ResetTemplate();
-  // The field codes of the compiled template.
-  std::vector<int> FieldCodes() const { return template_.FieldCodes(); }
+  // The field codes of the template of the file whose lines are being
+  // delivered (before the scan: of the site's template).
+  const std::vector<int>& FieldCodes() const { return delivered_codes_; }
 
   void SetPeriod(bool on, TDateTime from, TDateTime to);
   void SetDoneRange(TDateTime from, TDateTime to);
@@ -100,7 +114,8 @@ class TLineParser {
   // What the consumers of the delivered lines read: the referrer's split,
   // the browser and platform, and which fields of the current line. What
   // nobody reads is not worked out, and fields nobody reads are not handed
-  // over (they stay empty).
+  // over (they stay empty). A scan parsing ahead works out what was
+  // needed when it began.
   struct TNeeds {
     bool referrer_split = true;
     bool agent = true;
@@ -113,11 +128,15 @@ class TLineParser {
   };
   void SetNeeds(const TNeeds& needs);
   bool DnsNeeded() const { return dns_needed_; }
+  // Whether a scan may parse ahead on a thread of its own (see above);
+  // by default where there are two cores or more.
+  void SetParseAhead(bool allowed) { ahead_allowed_ = allowed; }
+  bool ParsingAhead() const { return ahead_ != nullptr; }
   // Who hears of the scan (not owned); null restores the parser's own
   // reporter, which lists no line and writes its notices to the output
   // channel.
   void SetReporter(TLineReporter* reporter) {
-    reporter_ = reporter != nullptr ? reporter : &own_reporter_;
+    reporter_ = parse_reporter_ = reporter != nullptr ? reporter : &own_reporter_;
   }
   // The driver's handler, called after the parser's own per-file work.
   void SetOnFileStart(std::function<void(const std::string& path)> handler) {
@@ -139,6 +158,19 @@ class TLineParser {
  private:
   using TParsed = std::unique_ptr<TLineParserLogLine>;
 
+  // The parsing thread: fills batches until the input ends or the scan
+  // stops.
+  void ParseAhead();
+  void StopParsingAhead();
+  // GetLine when parsing ahead.
+  bool GetParsedAhead();
+  // Hands `p` over into the current line.
+  void Deliver(TLineParserLogLine& p);
+  // Parsing ahead: adds `p` to `batch`; hands a packed line over.
+  void Pack(TLineParserLogLine& p, TParsedBatch& batch);
+  // Hands over `line`, whose texts begin at byte `at` of the batch being
+  // delivered; the byte after them.
+  size_t DeliverPacked(const TPackedLine& line, size_t at);
   void FileStarting(const std::string& path);
   // The per-file handlers of files started up to `file_no`, in order.
   void DeliverFileStarts(uint32_t file_no);
@@ -173,25 +205,14 @@ class TLineParser {
   std::string format_name_;  // of the current file, for warnings
   std::array<bool, kCurrentFieldCount> live_fields_{};
 
-  // Files started while parsing, waiting for their first line to be
-  // delivered; the file of the line delivered last and its fields.
-  struct TFileStart {
-    uint32_t no = 0;
-    std::string path;
-    std::array<bool, kCurrentFieldCount> live{};
-  };
-  std::deque<TFileStart> file_starts_;
-  uint32_t file_no_ = 0;
-  uint32_t delivered_file_ = 0;
-  std::array<bool, kCurrentFieldCount> delivered_live_{};
-  // The codes of delivered_live_ that are also needed: what is handed over.
-  std::vector<uint8_t> delivered_list_;
-  void ListDelivered();
+  uint32_t file_no_ = 0;  // of the file being read
 
   // Raw lines of the pass, and of the first lines of the current file.
   TLineCounts counts_;
-  TRejectLog own_reporter_;
   TLineReporter* reporter_ = &own_reporter_;
+  // Whom the parsing hears: reporter_, or the recorder of the parsing
+  // thread.
+  TLineReporter* parse_reporter_ = &own_reporter_;
   int64_t long_lines_seen_ = 0;
   int64_t file_read_ = 0, file_rejected_ = 0;
   bool file_checked_ = true;
@@ -201,10 +222,30 @@ class TLineParser {
   TDateTime done_from_ = 0, done_to_ = 0;
   bool dns_needed_ = false;
   TNeeds needs_;
+  TNeeds parse_needs_;  // needs_ as the parsing side reads it
   std::function<void(const std::string&)> on_file_start_;
 
+  // The driver's side of the scan, kept off the cache lines the parsing
+  // side writes: the two run on different cores when parsing ahead.
+  // Files started while parsing, waiting for their first line to be
+  // delivered; the file of the line delivered last and its fields.
+  alignas(64) std::deque<TParsedFileStart> file_starts_;
+  uint32_t delivered_file_ = 0;
+  std::array<bool, kCurrentFieldCount> delivered_live_{};
+  std::vector<int> delivered_codes_;
+  // The codes of delivered_live_ that are also needed: what is handed over.
+  std::vector<uint8_t> delivered_list_;
+  void ListDelivered();
+  TRejectLog own_reporter_;
+  // Parsing ahead: the batches, the batch being delivered, its next line
+  // and next told item.
+  std::unique_ptr<TBatchExchange> ahead_;
+  TParsedBatch* delivering_ = nullptr;
+  size_t next_line_ = 0, next_told_ = 0, next_byte_ = 0;
+  bool ahead_done_ = false;
+
   // The date of lines without date fields: from "#Date: " or the last line.
-  std::array<std::string, 3> default_date_;
+  alignas(64) std::array<std::string, 3> default_date_;
   // The last year, month and day encoded, and their date.
   std::array<int, 3> last_date_{-1, -1, -1};
   TDateTime last_day_ = 0;
@@ -220,14 +261,31 @@ class TLineParser {
   uint32_t queued_file_ = 0;
   std::vector<TParsed> free_lines_;  // parsed lines kept for reuse
 
+  // Parsing ahead: the batches, the parsing thread and its recorder, the
+  // batch it fills. stop_ is the driver's word to end.
+  bool ahead_allowed_ = std::thread::hardware_concurrency() >= 2;
+  std::thread ahead_thread_;
+  TToldRecorder recorder_;
+  TParsedBatch* filling_ = nullptr;
+  uint64_t fills_ = 0;
+  uint32_t packed_file_ = 0;  // the file packed_list_ was made for
+  std::vector<uint8_t> packed_list_;
+  std::atomic<bool> stop_{false};
+
   // Repeating URLs and agents are split and detected once.
   // Splits by URL: the memo owns them, the flat index finds them.
   struct TSplitMemo {
     std::string value;
     TSplitRef split;
+    // The split's query, seen from value where it can be: parsing ahead,
+    // the split's own storage is the driver's.
+    std::string_view query;
     bool is_page = false;  // its extension is a page's
   };
   std::deque<TSplitMemo> url_memo_;
+  // Memos forgotten while parsing ahead, with the fill they were forgotten
+  // in: kept until that batch is back.
+  std::deque<std::pair<uint64_t, std::deque<TSplitMemo>>> retired_urls_;
   TRowIndex<TSplitMemo> url_index_;
   struct TTextHash {
     using is_transparent = void;

@@ -102,6 +102,11 @@ struct TLineParserLogLine {
   bool dns_done = true;  // field 17 holds the resolved name, or none is needed
   int dns_worker = -1;
   uint32_t file_no = 0;  // the log file of the pass it comes from, from 1
+  int64_t progress_kb = 0;  // the reading progress when it was read
+  // The splits of `line` in the parser's memo (when parsing ahead, `line`
+  // does not hold them).
+  const TSplitRef* request_ref = nullptr;
+  const TSplitRef* referrer_ref = nullptr;
 };
 
 // What became of the raw lines of a pass: every line read is counted by

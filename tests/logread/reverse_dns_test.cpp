@@ -306,17 +306,6 @@ std::string LogLine(const std::string& address, int n) {
          ".htm HTTP/1.0\" 200 512\r\n";
 }
 
-// A host that runs `on_events` whenever pending events run.
-class TEventHost : public test::TCaptureHost {
- public:
-  using TCaptureHost::TCaptureHost;
-  void ProcessMessages() override {
-    TCaptureHost::ProcessMessages();
-    if (on_events) on_events();
-  }
-  std::function<void()> on_events;
-};
-
 struct DnsParserTest : ::testing::Test {
   test::TTempDir dir;
   TFolders folders{dir / "prog", dir / "data"};
@@ -326,7 +315,7 @@ struct DnsParserTest : ::testing::Test {
   TWebSite site;
   std::ostringstream errors;
   TRejectLog reporter{&errors};
-  TEventHost host{TRunMode::Console};
+  test::TCaptureHost host{TRunMode::Console};
   std::shared_ptr<TGateLookup> lookup = std::make_shared<TGateLookup>();
   std::vector<TCurrentLine> lines;
   // Long enough that no lookup of a loaded machine runs into it.
@@ -467,7 +456,7 @@ TEST_F(DnsParserTest, DestroyingTheParserDetachesRunningWorkers) {
 }
 
 TEST_F(DnsParserTest, ACancelEndsTheWaitInTheWindowedRun) {
-  TEventHost events(TRunMode::Windowed);
+  test::TCaptureHost events(TRunMode::Windowed);
   TfrmProg prog(events);
   progress = &prog;
   events.on_events = [&] {

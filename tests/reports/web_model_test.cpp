@@ -335,7 +335,9 @@ TEST_F(ModelTest, EveryCompactionCutsEachListThatReachedItsSizeSinceTheLast) {
         longest = std::max(longest, l->Size());
       }
     // The lists grow past a tenth of the size, then are cut again.
-    if (round >= 10) EXPECT_GE(longest, a / 10) << round;
+    if (round >= 10) {
+      EXPECT_GE(longest, a / 10) << round;
+    }
   }
 }
 

@@ -1,0 +1,96 @@
+#include "logread/parse_ahead.h"
+
+#include <utility>
+
+namespace trelvar {
+
+void PackText(std::string& bytes, uint8_t code, std::string_view value) {
+  const size_t n = value.size();
+  const char head[3] = {static_cast<char>(code), static_cast<char>(n & 0xFF),
+                        static_cast<char>(n >> 8)};
+  bytes.append(head, 3);
+  bytes.append(value.data(), n);
+}
+
+void TParsedBatch::Reset() {
+  packed.clear();
+  lines = 0;
+  told.clear();
+  starts.clear();
+  last = false;
+  error = nullptr;
+}
+
+TBatchExchange::TBatchExchange(size_t batches) {
+  for (size_t i = 0; i < batches; ++i) {
+    owned_.push_back(std::make_unique<TParsedBatch>());
+    empty_.push_back(owned_.back().get());
+  }
+}
+
+TParsedBatch* TBatchExchange::TakeEmpty() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  changed_.wait(lock, [&] { return stopped_ || !empty_.empty(); });
+  if (stopped_) return nullptr;
+  TParsedBatch* batch = empty_.front();
+  empty_.pop_front();
+  return batch;
+}
+
+void TBatchExchange::HandFull(TParsedBatch* batch) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    full_.push_back(batch);
+  }
+  changed_.notify_all();
+}
+
+TParsedBatch* TBatchExchange::TakeFull() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  changed_.wait(lock, [&] { return stopped_ || !full_.empty(); });
+  if (stopped_) return nullptr;
+  TParsedBatch* batch = full_.front();
+  full_.pop_front();
+  return batch;
+}
+
+void TBatchExchange::GiveBack(TParsedBatch* batch) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    empty_.push_back(batch);
+  }
+  changed_.notify_all();
+}
+
+void TBatchExchange::Stop() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stopped_ = true;
+  }
+  changed_.notify_all();
+}
+
+void TToldRecorder::ScanStarting(const std::string& heading) {
+  batch_->told.push_back(
+      {TParsedBatch::TTold::TKind::kScanStarting, heading, std::string(), batch_->lines});
+}
+
+void TToldRecorder::Notice(const std::string& line) {
+  batch_->told.push_back(
+      {TParsedBatch::TTold::TKind::kNotice, line, std::string(), batch_->lines});
+}
+
+void TToldRecorder::Rejected(std::string_view reason, std::string_view raw) {
+  batch_->told.push_back({TParsedBatch::TTold::TKind::kRejected, std::string(reason),
+                          std::string(raw), batch_->lines});
+}
+
+void Retell(const TParsedBatch::TTold& told, TLineReporter& reporter) {
+  switch (told.kind) {
+    case TParsedBatch::TTold::TKind::kScanStarting: reporter.ScanStarting(told.text); break;
+    case TParsedBatch::TTold::TKind::kNotice: reporter.Notice(told.text); break;
+    case TParsedBatch::TTold::TKind::kRejected: reporter.Rejected(told.text, told.raw); break;
+  }
+}
+
+}  // namespace trelvar

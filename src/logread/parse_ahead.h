@@ -1,0 +1,149 @@
+// The hand-over of lines parsed ahead on a thread of their own.
+//
+// The line parser can cut, filter and date the lines of a scan on a second
+// thread while the driver counts the lines parsed before, so that parsing
+// and counting share two cores. The parsing thread fills a TParsedBatch
+// with a few hundred lines and, beside them, everything the parser told
+// its reporter while parsing them (notices, rejected lines) and the files
+// it started, each with its place among the lines. The driver's thread
+// takes the batch, tells the reporter what was told and hands the lines
+// over in that order, so that whatever the user reads, and every count,
+// comes out as it does when one thread parses and counts in turn.
+//
+// A line crosses as a TPackedLine and its texts, packed one after the
+// other in the batch's bytes: memory written on one core and read on the
+// other is the costly part of the hand-over, so a batch is small and read
+// front to back, and batches are reused in turn (a batch is written again
+// only after the others, when the reader's copies of it are old). Splits
+// are passed by pointer into the parser's memo, which keeps them until
+// every batch that may point at them has come back.
+//
+// TBatchExchange owns the batches and passes them between exactly one
+// parsing thread and one driving thread: full ones in the order they were
+// filled, used ones back for reuse (their storage is filled again, so that
+// the steady state allocates nothing). Its methods are thread-safe; a
+// batch belongs to whichever side took it last.
+// TToldRecorder is the parsing thread's reporter: it writes into the batch
+// being filled.
+#pragma once
+
+#include <array>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "logread/line_reporter.h"
+#include "logread/log_line.h"
+
+namespace trelvar {
+
+// A log file the parser started, for the driver's per-file handler: its
+// number in the scan, its path, the fields its lines can carry and the
+// field codes of its template.
+struct TParsedFileStart {
+  uint32_t no = 0;
+  std::string path;
+  std::array<bool, kCurrentFieldCount> live{};
+  std::vector<int> codes;
+};
+
+// One line of a batch: this record, then its texts, each as a code
+// (kCurrentFieldCount and up: kPackedDayOfWeek ..), a length of two bytes
+// and the bytes; kPackedEnd ends them.
+struct TPackedLine {
+  TDateTime timestamp = 0;
+  const TSplitRef* request = nullptr;
+  const TSplitRef* referrer = nullptr;
+  uint64_t agent_serial = 0;
+  int64_t progress_kb = 0;  // the reading progress when it was read
+  uint32_t file_no = 0;
+  bool is_hit = false;
+};
+enum : uint8_t {
+  kPackedDayOfWeek = kCurrentFieldCount,
+  kPackedBrowser,
+  kPackedBrowserVersion,
+  kPackedPlatform,
+  kPackedPlatformVersion,
+  kPackedEnd = 255,
+};
+// Packs `value` (of at most 65535 bytes) under `code`.
+void PackText(std::string& bytes, uint8_t code, std::string_view value);
+
+struct TParsedBatch {
+  // What the parser told its reporter; `before` is the number of the
+  // batch's lines parsed when it was told.
+  struct TTold {
+    enum class TKind { kScanStarting, kNotice, kRejected } kind = TKind::kNotice;
+    std::string text;  // the heading, the notice or the reason of a rejected line
+    std::string raw;   // the rejected line
+    size_t before = 0;
+  };
+
+  std::string packed;
+  size_t lines = 0;
+  std::vector<TTold> told;
+  std::vector<TParsedFileStart> starts;
+  // The scan ends with this batch; `error` ends it with an exception.
+  bool last = false;
+  std::exception_ptr error;
+  // The reading progress after the batch (kilobytes), and the file then.
+  int64_t progress_kb = 0;
+  std::string path;
+  // The number of the fill, from 1: once a batch comes back, every batch
+  // filled before it has been delivered.
+  uint64_t fill = 0;
+
+  // Empties the batch for the next fill, keeping its storage.
+  void Reset();
+};
+
+class TBatchExchange {
+ public:
+  explicit TBatchExchange(size_t batches);
+  TBatchExchange(const TBatchExchange&) = delete;
+  TBatchExchange& operator=(const TBatchExchange&) = delete;
+
+  // The parsing side: the batch given back longest ago, waiting while all
+  // are full; null once Stop was called.
+  TParsedBatch* TakeEmpty();
+  void HandFull(TParsedBatch* batch);
+  // The driving side: the oldest full batch, waiting for one; null once
+  // Stop was called.
+  TParsedBatch* TakeFull();
+  void GiveBack(TParsedBatch* batch);
+  // Wakes and refuses both sides from now on.
+  void Stop();
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<std::unique_ptr<TParsedBatch>> owned_;
+  std::deque<TParsedBatch*> empty_;
+  std::deque<TParsedBatch*> full_;
+  bool stopped_ = false;
+};
+
+class TToldRecorder : public TLineReporter {
+ public:
+  void SetBatch(TParsedBatch* batch) { batch_ = batch; }
+
+  void ScanStarting(const std::string& heading) override;
+  void Notice(const std::string& line) override;
+  void Rejected(std::string_view reason, std::string_view raw) override;
+  void ScanFinished() override {}
+
+ private:
+  TParsedBatch* batch_ = nullptr;
+};
+
+// Tells `reporter` what `told` records.
+void Retell(const TParsedBatch::TTold& told, TLineReporter& reporter);
+
+}  // namespace trelvar

@@ -10,8 +10,10 @@ namespace {
 // Visits are handed over in bunches, so the lock is taken rarely.
 constexpr size_t kBunch = 256;
 // Bunches waiting at most: the driver waits beyond, so that a slow report
-// cannot make the finished visits pile up in memory.
-constexpr size_t kMostWaiting = 64;
+// cannot make the finished visits pile up in memory. Since the lines are
+// parsed on a thread of their own the driver runs ahead of the visit
+// reports, and a longer queue only filled up (several megabytes of visits).
+constexpr size_t kMostWaiting = 8;
 }  // namespace
 
 TVisitWorker::TVisitWorker(std::vector<TReport> reports)

@@ -870,7 +870,7 @@ bool TLineParser::GetParsedAhead() {
       if (next_line_ < batch.lines) {
         ++next_line_;
         TPackedLine line;
-        std::memcpy(&line, batch.packed.data() + next_byte_, sizeof line);
+        std::memcpy(&line, batch.packed.Data() + next_byte_, sizeof line);
         if (env_.progress != nullptr) env_.progress->SetPosition(line.progress_kb);
         if (line.file_no != delivered_file_) DeliverFileStarts(line.file_no);
         next_byte_ = DeliverPacked(line, next_byte_ + sizeof line);
@@ -922,20 +922,26 @@ void TLineParser::Pack(TLineParserLogLine& p, TParsedBatch& batch) {
   line.progress_kb = p.progress_kb;
   line.file_no = p.file_no;
   line.is_hit = p.line.is_hit;
-  std::string& text = batch.packed;
-  text.append(reinterpret_cast<const char*>(&line), sizeof line);
-  for (const uint8_t i : packed_list_) PackText(text, i, p.views[i]);
-  PackText(text, kPackedDayOfWeek, p.line.day_of_week);
-  PackText(text, kPackedBrowser, p.line.browser);
-  PackText(text, kPackedBrowserVersion, p.line.browser_version);
-  PackText(text, kPackedPlatform, p.line.platform);
-  PackText(text, kPackedPlatformVersion, p.line.platform_version);
-  text.push_back(static_cast<char>(kPackedEnd));
+  // Room for the record, the texts with their heads, and the end.
+  const std::string* const texts[] = {&p.line.day_of_week, &p.line.browser,
+                                      &p.line.browser_version, &p.line.platform,
+                                      &p.line.platform_version};
+  size_t room = sizeof line + 3 * (packed_list_.size() + std::size(texts)) + 1;
+  for (const uint8_t i : packed_list_) room += p.views[i].size();
+  for (const std::string* t : texts) room += t->size();
+  char* to = batch.packed.Room(room);
+  std::memcpy(to, &line, sizeof line);
+  to += sizeof line;
+  for (const uint8_t i : packed_list_) to = PackText(to, i, p.views[i]);
+  for (size_t k = 0; k < std::size(texts); ++k)
+    to = PackText(to, static_cast<uint8_t>(kPackedDayOfWeek + k), *texts[k]);
+  *to++ = static_cast<char>(kPackedEnd);
+  batch.packed.End(to);
   ++batch.lines;
 }
 
 size_t TLineParser::DeliverPacked(const TPackedLine& line, size_t at) {
-  const char* const start = delivering_->packed.data();
+  const char* const start = delivering_->packed.Data();
   const char* text = start + at;
   TCurrentLine& current = *env_.current;
   TLogLine& l = current.line;

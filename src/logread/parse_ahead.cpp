@@ -1,19 +1,23 @@
 #include "logread/parse_ahead.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace trelvar {
 
-void PackText(std::string& bytes, uint8_t code, std::string_view value) {
-  const size_t n = value.size();
-  const char head[3] = {static_cast<char>(code), static_cast<char>(n & 0xFF),
-                        static_cast<char>(n >> 8)};
-  bytes.append(head, 3);
-  bytes.append(value.data(), n);
+char* TPackedBytes::Room(size_t n) {
+  if (size_ + n > capacity_) {
+    const size_t capacity = std::max(capacity_ * 2, size_ + n + 64 * 1024);
+    auto data = std::make_unique<char[]>(capacity);
+    if (size_ > 0) std::memcpy(data.get(), data_.get(), size_);
+    data_ = std::move(data);
+    capacity_ = capacity;
+  }
+  return data_.get() + size_;
 }
 
 void TParsedBatch::Reset() {
-  packed.clear();
+  packed.Clear();
   lines = 0;
   told.clear();
   starts.clear();

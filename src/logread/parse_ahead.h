@@ -29,6 +29,7 @@
 
 #include <array>
 #include <condition_variable>
+#include <cstring>
 #include <cstdint>
 #include <deque>
 #include <exception>
@@ -73,8 +74,34 @@ enum : uint8_t {
   kPackedPlatformVersion,
   kPackedEnd = 255,
 };
-// Packs `value` (of at most 65535 bytes) under `code`.
-void PackText(std::string& bytes, uint8_t code, std::string_view value);
+// Writes `value` (of at most 65535 bytes) under `code` at `to`; the byte
+// after it.
+inline char* PackText(char* to, uint8_t code, std::string_view value) {
+  const size_t n = value.size();
+  to[0] = static_cast<char>(code);
+  to[1] = static_cast<char>(n & 0xFF);
+  to[2] = static_cast<char>(n >> 8);
+  std::memcpy(to + 3, value.data(), n);
+  return to + 3 + n;
+}
+
+// The packed bytes of a batch. A line asks for room for all of its bytes
+// at once and writes them without a check for each; Clear keeps the
+// storage.
+class TPackedBytes {
+ public:
+  // A place for up to `n` more bytes at the end; End then says where the
+  // bytes written there end.
+  char* Room(size_t n);
+  void End(const char* to) { size_ = static_cast<size_t>(to - data_.get()); }
+  void Clear() { size_ = 0; }
+  const char* Data() const { return data_.get(); }
+  size_t Size() const { return size_; }
+
+ private:
+  std::unique_ptr<char[]> data_;
+  size_t size_ = 0, capacity_ = 0;
+};
 
 struct TParsedBatch {
   // What the parser told its reporter; `before` is the number of the
@@ -86,7 +113,7 @@ struct TParsedBatch {
     size_t before = 0;
   };
 
-  std::string packed;
+  TPackedBytes packed;
   size_t lines = 0;
   std::vector<TTold> told;
   std::vector<TParsedFileStart> starts;

@@ -501,7 +501,8 @@ const TLineParser::TSplitMemo& TLineParser::SplitCached(std::string_view url) {
     TSplitRef split = MakeSplit(value);
     const bool is_page = IsPageExtension(split->extension());
     TSplitMemo& added =
-        url_memo_.emplace_back(TSplitMemo{std::move(value), std::move(split), {}, is_page});
+        url_memo_.emplace_back(TSplitMemo{std::move(value), std::move(split),
+                                          ++last_split_serial_, {}, is_page});
     const std::string_view query = added.split->query();
     const std::string_view own = added.value;
     added.query = own.size() >= query.size() && own.substr(own.size() - query.size()) == query
@@ -654,11 +655,18 @@ bool TLineParser::BuildDate(TLineParserLogLine& p) {
   // forgotten meanwhile is kept (ForgetUrls).
   const TSplitMemo& request = SplitCached(v[kFieldHref]);
   p.request_ref = &request.split;
+  p.line.request_serial = request.serial;
   if (filling_ == nullptr) p.line.request = request.split;
   p.line.is_hit = request.is_page;
   if (!request.query.empty()) v[kFieldUriQuery] = request.query;
-  p.referrer_ref =
-      parse_needs_.referrer_split ? &SplitCached(v[kFieldReferrer]).split : &EmptySplit();
+  if (parse_needs_.referrer_split) {
+    const TSplitMemo& referrer = SplitCached(v[kFieldReferrer]);
+    p.referrer_ref = &referrer.split;
+    p.line.referrer_serial = referrer.serial;
+  } else {
+    p.referrer_ref = &EmptySplit();
+    p.line.referrer_serial = 0;
+  }
   if (filling_ == nullptr) p.line.referrer = *p.referrer_ref;
   // Without an offset the line lies in the day just encoded.
   if (env_.settings != nullptr && env_.settings->time_offset != 0)
@@ -919,6 +927,8 @@ void TLineParser::Pack(TLineParserLogLine& p, TParsedBatch& batch) {
   line.request = p.request_ref;
   line.referrer = p.referrer_ref;
   line.agent_serial = p.line.agent_serial;
+  line.request_serial = p.line.request_serial;
+  line.referrer_serial = p.line.referrer_serial;
   line.progress_kb = p.progress_kb;
   line.file_no = p.file_no;
   line.is_hit = p.line.is_hit;
@@ -946,9 +956,14 @@ size_t TLineParser::DeliverPacked(const TPackedLine& line, size_t at) {
   TCurrentLine& current = *env_.current;
   TLogLine& l = current.line;
   l.timestamp = line.timestamp;
-  l.request = *line.request;
+  // A split nobody reads stays empty: taking it here would cost the memo's
+  // cache lines, which the parsing thread writes.
+  if (needs_.request_split) l.request = *line.request;
+  else if (l.request != EmptySplit()) l.request = EmptySplit();
   l.referrer = *line.referrer;
   l.agent_serial = line.agent_serial;
+  l.request_serial = line.request_serial;
+  l.referrer_serial = line.referrer_serial;
   l.is_hit = line.is_hit;
   std::string* const line_texts[] = {&l.day_of_week, &l.browser, &l.browser_version, &l.platform,
                                      &l.platform_version};

@@ -111,12 +111,14 @@ class TLineParser {
   void SetPeriod(bool on, TDateTime from, TDateTime to);
   void SetDoneRange(TDateTime from, TDateTime to);
   void SetDnsNeeded(bool needed) { dns_needed_ = needed; }
-  // What the consumers of the delivered lines read: the referrer's split,
-  // the browser and platform, and which fields of the current line. What
+  // What the consumers of the delivered lines read: the request's split
+  // (beyond its number), the referrer's, the browser and platform, and
+  // which fields of the current line. What
   // nobody reads is not worked out, and fields nobody reads are not handed
   // over (they stay empty). A scan parsing ahead works out what was
   // needed when it began.
   struct TNeeds {
+    bool request_split = true;
     bool referrer_split = true;
     bool agent = true;
     std::array<bool, kCurrentFieldCount> fields = AllFields();
@@ -277,6 +279,7 @@ class TLineParser {
   struct TSplitMemo {
     std::string value;
     TSplitRef split;
+    uint64_t serial = 0;
     // The split's query, seen from value where it can be: parsing ahead,
     // the split's own storage is the driver's.
     std::string_view query;
@@ -293,6 +296,7 @@ class TLineParser {
   };
   std::unordered_map<std::string, TAgentMemo, TTextHash, std::equal_to<>> agent_cache_;
   uint64_t last_agent_serial_ = 0;  // never reused, also after the memo forgets
+  uint64_t last_split_serial_ = 0;  // the same for splits
   // Recently used splits and agents, by a cheap hash of their text.
   static constexpr int kRecentBits = 12;
   std::vector<const TSplitMemo*> recent_urls_ =

@@ -69,8 +69,11 @@ struct TLogLine {
   std::string platform_version;
   // The parser's number of the agent's text, equal for equal texts while
   // its memo holds them and never given to another text; 0 when the agent
-  // was not looked at.
+  // was not looked at. The same for the splits (0: the empty split), which
+  // the driver may leave empty when no report reads them.
   uint64_t agent_serial = 0;
+  uint64_t request_serial = 0;
+  uint64_t referrer_serial = 0;
 
   // Takes over the values of `other`, reusing this line's storage (short
   // texts copy faster than they swap). The splits are swapped: counting
@@ -86,6 +89,8 @@ struct TLogLine {
     platform.assign(other.platform);
     platform_version.assign(other.platform_version);
     agent_serial = other.agent_serial;
+    request_serial = other.request_serial;
+    referrer_serial = other.referrer_serial;
   }
 };
 

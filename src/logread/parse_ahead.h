@@ -62,6 +62,8 @@ struct TPackedLine {
   const TSplitRef* request = nullptr;
   const TSplitRef* referrer = nullptr;
   uint64_t agent_serial = 0;
+  uint64_t request_serial = 0;
+  uint64_t referrer_serial = 0;
   int64_t progress_kb = 0;  // the reading progress when it was read
   uint32_t file_no = 0;
   bool is_hit = false;

@@ -153,17 +153,13 @@ uint32_t TLineValues::WorkOutNumber(ReportParam param) {
   } else {
     if (c.line != line_) c.text = &WorkOut(param, c.own);
     const TLogLine& line = ctx_.current->line;
-    const TSplitRef* split = param == ReportParam::kHref       ? &line.request
-                             : param == ReportParam::kReferrer ? &line.referrer
-                                                               : nullptr;
+    const uint64_t serial = param == ReportParam::kHref       ? line.request_serial
+                            : param == ReportParam::kReferrer ? line.referrer_serial
+                            : param == ReportParam::kAgent    ? line.agent_serial
+                                                              : 0;
     // A line without its split or agent serial (not worked out) is
     // numbered by its text.
-    if (split != nullptr && *split != EmptySplit())
-      number = InternKey(param, reinterpret_cast<uintptr_t>(split->get()), split);
-    else if (param == ReportParam::kAgent && line.agent_serial != 0)
-      number = InternKey(param, line.agent_serial, nullptr);
-    else
-      number = Intern(param, *c.text);
+    number = serial != 0 ? InternKey(param, serial) : Intern(param, *c.text);
   }
   c.line = line_;
   c.numbered = true;
@@ -206,7 +202,7 @@ void TLineValues::MakeRoom(std::vector<Place>& places, size_t size) {
   places.swap(bigger);
 }
 
-uint32_t TLineValues::InternKey(ReportParam param, uint64_t key, const TSplitRef* split) {
+uint32_t TLineValues::InternKey(ReportParam param, uint64_t key) {
   TTable& table = tables_[ParamIndex(param)];
   if (table.texts.size() >= kLimit) Empty(param);
   MakeRoom(table.key_places, table.texts.size());
@@ -219,7 +215,6 @@ uint32_t TLineValues::InternKey(ReportParam param, uint64_t key, const TSplitRef
   }
   const auto number = static_cast<uint32_t>(table.texts.size());
   table.texts.emplace_back();
-  if (split != nullptr) table.splits.push_back(*split);
   table.key_places[i] = {key, number + 1};
   return number;
 }
@@ -229,7 +224,6 @@ void TLineValues::Empty(ReportParam param) {
   table.texts.clear();
   table.places.clear();
   table.key_places.clear();
-  table.splits.clear();
   table.by_source.Clear();
   table.last = kNoNumber;
   table.epoch = ++epochs_;

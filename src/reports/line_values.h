@@ -107,8 +107,8 @@ class TLineValues {
     uint32_t number = 0;
     uint32_t Hash() const { return key; }
   };
-  // The same for values known by a whole key (a split's address, the
-  // parser's agent serial): one look per line.
+  // The same for values known by a whole key (the parser's serial of a
+  // split or an agent): one look per line.
   struct TKeyPlace {
     uint64_t key = 0;
     uint32_t number = 0;
@@ -119,11 +119,9 @@ class TLineValues {
     // compared, so they are kept empty.
     std::deque<std::string> texts;
     std::vector<TPlace> places;
-    // URLs are also numbered by the split the parser shares among their
-    // lines (held here, so that its address is not reused), agents by the
-    // parser's serial: no hashing of the text.
+    // URLs and agents are also numbered by the parser's serials, which it
+    // never gives to another text: no hashing of the text.
     std::vector<TKeyPlace> key_places;
-    std::vector<TSplitRef> splits;
     uint64_t epoch = 1;
     TByValueNumber<uint32_t> by_source;  // number + 1 by the source's number
     uint32_t last = kNoNumber;  // the number Intern gave last
@@ -140,9 +138,8 @@ class TLineValues {
   uint32_t WorkOutNumber(ReportParam param);
   const std::string& WorkOut(ReportParam param, std::string& own);
   uint32_t Intern(ReportParam param, const std::string& text);
-  // Numbers a value by its key; a split is held, so that its address is
-  // not given to another one.
-  uint32_t InternKey(ReportParam param, uint64_t key, const TSplitRef* split);
+  // Numbers a value by its key.
+  uint32_t InternKey(ReportParam param, uint64_t key);
   // The mixed hash of a key: its low bits pick the place where the search
   // starts, its high half is kept in the place.
   static uint64_t Mix(uint64_t key) { return key * 0x9E3779B97F4A7C15ULL; }

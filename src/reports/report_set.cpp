@@ -316,9 +316,12 @@ void TRepParser::CheckReports() {
     // Basic reports say exactly which line values they read; every other
     // report may read them all.
     TLineParser::TNeeds needs;
-    needs.referrer_split = needs.agent = false;
+    needs.request_split = needs.referrer_split = needs.agent = false;
     needs.fields.fill(false);
     auto reads = [&](ReportParam param) {
+      if (param == ReportParam::kSite || param == ReportParam::kPath ||
+          param == ReportParam::kFileExt)
+        needs.request_split = true;
       if (param == ReportParam::kRefSite || param == ReportParam::kRefPath ||
           param == ReportParam::kRefDomain)
         needs.referrer_split = true;
@@ -343,10 +346,12 @@ void TRepParser::CheckReports() {
       if (basic->CountsKilobytes()) reads(ReportParam::kBytes);
       // Countries count the visitors of finished visits, which the visit
       // tracker forms from the line's own fields.
-      if (basic->param == ReportParam::kCountry)
+      if (basic->param == ReportParam::kCountry) {
         for (ReportParam param : {ReportParam::kHref, ReportParam::kReferrer,
                                   ReportParam::kUserName})
           reads(param);
+        needs.request_split = true;
+      }
     }
     line_parser_->SetNeeds(needs);
   }

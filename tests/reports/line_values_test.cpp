@@ -23,13 +23,16 @@ class LineValuesTest : public ::testing::Test {
     current.fields[kFieldHref] = href;
     current.fields[kFieldAgent] = agent;
     current.fields[kFieldIp] = ip;
+    // Each split is another memo entry of the parser, with its serial.
     current.line.request = MakeSplit(href);
+    current.line.request_serial = ++serials_;
     ctx.values.NextLine();
   }
   // A line with this referrer and its own split.
   void Referred(const std::string& referrer) {
     current.fields[kFieldReferrer] = referrer;
     current.line.referrer = MakeSplit(referrer);
+    current.line.referrer_serial = ++serials_;
     Line("/", "agent");
   }
   // Settings whose main.ini holds `line`; they live as long as the test.
@@ -41,6 +44,7 @@ class LineValuesTest : public ::testing::Test {
   }
   TCurrentLine current;
   TReportContext ctx;
+  uint64_t serials_ = 0;
 
  private:
   test::TTempDir dir_;
@@ -65,14 +69,27 @@ TEST_F(LineValuesTest, EqualTextsGetEqualNumbersAndSplitsNumberTheirOwnParts) {
   Line("/a/z.htm", "Agent A");
   EXPECT_EQ(v.Number(ReportParam::kPath), dir);
   EXPECT_EQ(v.Text(ReportParam::kFileExt), ".htm");
-  // A line without a split is numbered by its text.
+  // A line without a split serial is numbered by its text: equal texts
+  // get one number whatever split they carry (the driver may leave the
+  // split empty when nobody reads it).
   current.fields[kFieldHref] = "/c";
   current.line.request = EmptySplit();
+  current.line.request_serial = 0;
   v.NextLine();
   EXPECT_EQ(v.Text(ReportParam::kHref), "/c");
   const uint32_t c = v.Number(ReportParam::kHref);
+  current.line.request = MakeSplit("/c");
   v.NextLine();
   EXPECT_EQ(v.Number(ReportParam::kHref), c);
+  // Serials of the parser number a URL whatever its text: no hashing.
+  current.line.request = EmptySplit();
+  current.line.request_serial = 77;
+  v.NextLine();
+  const uint32_t by_serial = v.Number(ReportParam::kHref);
+  EXPECT_NE(by_serial, c);
+  current.fields[kFieldHref] = "/d";
+  v.NextLine();
+  EXPECT_EQ(v.Number(ReportParam::kHref), by_serial);
 }
 
 TEST_F(LineValuesTest, AgentsAreNumberedByTheParsersSerialAndTheirPartsByText) {
@@ -129,12 +146,14 @@ TEST_F(LineValuesTest, SearchPhrasesAndEnginesFollowTheReferrerAndTheSettings) {
   // One split shared by several lines, as the parser shares it.
   Referred("http://www.google.com/search?q=Red+%22Shoes%22&x=Blue");
   const TSplitRef shared = current.line.referrer;
+  const uint64_t shared_serial = current.line.referrer_serial;
   EXPECT_EQ(ctx.values.SearchPhrase(), "red \"shoes\"");
   EXPECT_EQ(ctx.values.SearchEngine(), "Google");
   Referred("http://www.example.com/?q=none");
   EXPECT_EQ(ctx.values.SearchPhrase(), "");
   EXPECT_EQ(ctx.values.SearchEngine(), "");
   current.line.referrer = shared;
+  current.line.referrer_serial = shared_serial;
   ctx.values.NextLine();
   EXPECT_EQ(ctx.values.SearchPhrase(), "red \"shoes\"");
   // Other engines answer for the same referrer anew, and no settings none.

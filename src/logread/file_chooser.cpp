@@ -170,6 +170,23 @@ void TFileChooser::ReadLine(std::string& line) {
   }
 }
 
+std::string_view TFileChooser::ReadLineView(std::string& spare) {
+  // Past the end of a file, the next file is opened as ReadLine does.
+  if (!all_done_ && reader_ != nullptr && !reader_->AtEnd()) {
+    try {
+      return reader_->ReadLineView(spare);
+    } catch (const EInOutError& e) {
+      // As in ReadLine: a file that fails while it is read ends there.
+      Problem(e.Message());
+      reader_->Close();
+      FinishFile();
+      if (!OpenNext()) all_done_ = true;
+    }
+  }
+  ReadLine(spare);
+  return spare;
+}
+
 std::string TFileChooser::ReadLine() {
   std::string line;
   ReadLine(line);

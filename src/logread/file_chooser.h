@@ -27,6 +27,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/datetime.h"
@@ -57,6 +58,8 @@ class TFileChooser {
   // form); empty once AllDone is set.
   void ReadLine(std::string& line);
   std::string ReadLine();
+  // The same as a view, valid until the next read (see TFileParser).
+  std::string_view ReadLineView(std::string& spare);
 
   // Kilobytes of the finished files plus those read of the current one.
   int64_t ProgressKB() const;

@@ -148,6 +148,29 @@ size_t TFileParser::FindBreak() {
 #endif
 }
 
+std::string_view TFileParser::ReadLineView(std::string& spare) {
+  // The usual case: the line and its break are in the buffer.
+  if (begin_ < end_ && !pending_lf_) {
+    const size_t brk = FindBreak();
+    const size_t count = brk - begin_;
+    if (brk < end_ && count < kMaxLineLength) {
+      const char* const line = buffer_.data() + begin_;
+      begin_ = brk + 1;
+      if (buffer_[brk] == '\r') {
+        if (begin_ < end_) {
+          if (buffer_[begin_] == '\n') ++begin_;
+        } else {
+          pending_lf_ = true;
+        }
+      }
+      if (count > 0) ++lines_read_;
+      return std::string_view(line, count);
+    }
+  }
+  ReadLine(spare);
+  return spare;
+}
+
 void TFileParser::ReadLine(std::string& line) {
   line.clear();
   bool skipping = false;  // inside a line that is too long

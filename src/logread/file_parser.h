@@ -30,6 +30,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -60,6 +61,9 @@ class TFileParser {
   // The next line into `line`, reusing its capacity (the fast form).
   void ReadLine(std::string& line);
   std::string ReadLine();
+  // The next line as a view, valid until the next read: into the buffer
+  // where the line lies wholly in it (no copy), else into `spare`.
+  std::string_view ReadLineView(std::string& spare);
 
   bool AtEnd() const { return at_end_; }
   bool Opened() const { return opened_; }

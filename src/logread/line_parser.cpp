@@ -56,13 +56,13 @@ bool ContainsText(std::string_view text, std::string_view part) {
   return false;
 }
 
-void TrimInPlace(std::string& s) {
+// `s` without the blanks and control characters at either end.
+std::string_view Trimmed(std::string_view s) {
   size_t end = s.size();
   while (end > 0 && static_cast<unsigned char>(s[end - 1]) <= 32) --end;
-  s.erase(end);
   size_t begin = 0;
-  while (begin < s.size() && static_cast<unsigned char>(s[begin]) <= 32) ++begin;
-  s.erase(0, begin);
+  while (begin < end && static_cast<unsigned char>(s[begin]) <= 32) ++begin;
+  return s.substr(begin, end - begin);
 }
 
 [[gnu::noinline]] int GeneralFieldNumber(std::string_view text) { return StrToInt(Trim(text)); }
@@ -187,9 +187,9 @@ std::string NumberText(int n) {
 
 // Lines that begin with ":" are directives, unless the first field is an
 // IPv6 client address ("::1", "::ffff:10.0.0.1").
-bool BeginsWithIPv6Address(const std::string& raw) {
+bool BeginsWithIPv6Address(std::string_view raw) {
   const size_t end = raw.find_first_of(" \t,");
-  return IsIPv6Address(std::string_view(raw).substr(0, end));
+  return IsIPv6Address(raw.substr(0, end));
 }
 
 // User domain and site: the last one and two dot-suffixes of the user
@@ -360,7 +360,7 @@ void TLineParser::ListDelivered() {
     if (delivered_live_[i] && needs_.fields[i]) delivered_list_.push_back(static_cast<uint8_t>(i));
 }
 
-void TLineParser::Reject(std::string_view reason, const std::string& raw) {
+void TLineParser::Reject(std::string_view reason, std::string_view raw) {
   ++counts_.rejected;
   ++file_rejected_;
   parse_reporter_->Rejected(reason, raw);
@@ -639,7 +639,7 @@ bool TLineParser::BuildDate(TLineParserLogLine& p) {
     }
     p.line.timestamp = t;
   } catch (const EConvertError& e) {
-    Reject("ADDPAR: " + e.Message(), p.fields[kFieldRawLine]);
+    Reject("ADDPAR: " + e.Message(), p.views[kFieldRawLine]);
     return false;
   }
 
@@ -713,8 +713,16 @@ TLineParser::TParsed TLineParser::ParseNextLine() {
     // not keep the values of an earlier line, of this file or another.
     p->views = kNoViews;
     // Reading may start the next file, which resets the default date.
-    std::string& raw = p->fields[kFieldRawLine];
-    chooser_.ReadLine(raw);
+    // Parsing ahead, the line is packed before the next read, so it may
+    // stay in the reader's buffer; lines that wait in the queues own it.
+    std::string& own = p->fields[kFieldRawLine];
+    std::string_view raw;
+    if (filling_ != nullptr) {
+      raw = chooser_.ReadLineView(own);
+    } else {
+      chooser_.ReadLine(own);
+      raw = own;
+    }
     if (const int64_t dropped = chooser_.LongLinesDropped(); dropped != long_lines_seen_) {
       for (; long_lines_seen_ < dropped; ++long_lines_seen_) {
         ++counts_.read;
@@ -724,7 +732,7 @@ TLineParser::TParsed TLineParser::ParseNextLine() {
                "");
       }
     }
-    TrimInPlace(raw);
+    raw = Trimmed(raw);
     p->views[kFieldRawLine] = raw;
     if (StartsWith(raw, "#Date: ") && raw.size() >= 17) {
       // The date of the lines that follow (characters 8-11, 13-14, 16-17).

@@ -176,7 +176,7 @@ class TLineParser {
   void FileStarting(const std::string& path);
   // The per-file handlers of files started up to `file_no`, in order.
   void DeliverFileStarts(uint32_t file_no);
-  void Reject(std::string_view reason, const std::string& raw);
+  void Reject(std::string_view reason, std::string_view raw);
   // Warns when most of the first lines of the current file were rejected.
   void CheckFit();
   TParsed ParseNextLine();

@@ -95,10 +95,11 @@ struct TLogLine {
 };
 
 // A line between parsing and hand-over. `views` are its field values:
-// they point into the raw line (fields[kFieldRawLine]) where the cut left
-// them, into `fields` where the parser rewrote a value, or into the split
-// of the request (the query) that `line` holds; the other `fields` are
-// stale storage kept for reuse. The reverse DNS reads the address and
+// they point into the raw line (fields[kFieldRawLine]; parsing ahead, the
+// reader's buffer until the line is packed) where the cut left them, into
+// `fields` where the parser rewrote a value, or into the parser's memo of
+// the request's URL (the query); the other `fields` are stale storage kept
+// for reuse. The reverse DNS reads the address and
 // writes the user name in `fields`, and the views follow at the hand-over.
 struct TLineParserLogLine {
   std::array<std::string, kParsedFieldCount> fields;

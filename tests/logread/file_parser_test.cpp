@@ -34,23 +34,33 @@ std::vector<std::string> ExpectedLines(const std::string& bytes) {
   return lines;
 }
 
-// Every ReadLine until AtEnd; AtEnd must come exactly with the last line.
-std::vector<std::string> ReadAll(TFileParser& reader, const std::string& path) {
+// Every line until AtEnd, as copies or as views; AtEnd must come exactly
+// with the last line, and every line that is not empty is counted.
+std::vector<std::string> ReadAll(TFileParser& reader, const std::string& path,
+                                 bool views = false) {
   reader.Open(path);
   std::vector<std::string> lines;
   std::string line;
+  int64_t not_empty = 0;
   while (!reader.AtEnd()) {
-    reader.ReadLine(line);
-    lines.push_back(line);
+    if (views) {
+      lines.emplace_back(reader.ReadLineView(line));
+    } else {
+      reader.ReadLine(line);
+      lines.push_back(line);
+    }
+    not_empty += !lines.back().empty();
     if (lines.size() > 10000000) break;  // a reader that never ends
   }
+  EXPECT_EQ(reader.LinesRead(), not_empty);
   return lines;
 }
 
 // `damaged`, when given, tells whether the reader found the file damaged.
-std::vector<std::string> ReadFileLines(const std::string& path, bool* damaged = nullptr) {
+std::vector<std::string> ReadFileLines(const std::string& path, bool* damaged = nullptr,
+                                       bool views = false) {
   auto reader = CreateFileParser(path);
-  std::vector<std::string> lines = ReadAll(*reader, path);
+  std::vector<std::string> lines = ReadAll(*reader, path, views);
   if (damaged != nullptr) *damaged = reader->Damaged();
   return lines;
 }
@@ -62,8 +72,13 @@ void ExpectBothReaders(const std::string& text, const std::vector<std::string>& 
   test::WriteFile(dir / "a.log", text);
   test::WriteFile(dir / "a.log.gz", test::Gzip(text));
   test::TCaptureHost host(TRunMode::Web);
-  EXPECT_EQ(ReadFileLines(dir / "a.log"), expected) << what << " (plain)";
-  EXPECT_EQ(ReadFileLines(dir / "a.log.gz"), expected) << what << " (gzip)";
+  for (const bool views : {false, true}) {
+    const std::string as = views ? ", as views" : "";
+    EXPECT_EQ(ReadFileLines(dir / "a.log", nullptr, views), expected)
+        << what << " (plain" << as << ")";
+    EXPECT_EQ(ReadFileLines(dir / "a.log.gz", nullptr, views), expected)
+        << what << " (gzip" << as << ")";
+  }
   EXPECT_EQ(host.stdout_text, "") << what;
 }
 

@@ -3,7 +3,7 @@
 // The line parser can cut, filter and date the lines of a scan on a second
 // thread while the driver counts the lines parsed before, so that parsing
 // and counting share two cores. The parsing thread fills a TParsedBatch
-// with a few hundred lines and, beside them, everything the parser told
+// with about a thousand lines and, beside them, everything the parser told
 // its reporter while parsing them (notices, rejected lines) and the files
 // it started, each with its place among the lines. The driver's thread
 // takes the batch, tells the reporter what was told and hands the lines
@@ -29,8 +29,8 @@
 
 #include <array>
 #include <condition_variable>
-#include <cstring>
 #include <cstdint>
+#include <cstring>
 #include <deque>
 #include <exception>
 #include <memory>

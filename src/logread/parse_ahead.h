@@ -83,7 +83,7 @@ inline char* PackText(char* to, uint8_t code, std::string_view value) {
   to[0] = static_cast<char>(code);
   to[1] = static_cast<char>(n & 0xFF);
   to[2] = static_cast<char>(n >> 8);
-  std::memcpy(to + 3, value.data(), n);
+  if (n > 0) std::memcpy(to + 3, value.data(), n);  // an empty view may have no data
   return to + 3 + n;
 }
 

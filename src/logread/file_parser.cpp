@@ -148,6 +148,16 @@ size_t TFileParser::FindBreak() {
 #endif
 }
 
+void TFileParser::PassBreak(size_t brk) {
+  begin_ = brk + 1;
+  if (buffer_[brk] != '\r') return;
+  if (begin_ < end_) {
+    if (buffer_[begin_] == '\n') ++begin_;
+  } else {
+    pending_lf_ = true;  // its LF may begin the next read
+  }
+}
+
 std::string_view TFileParser::ReadLineView(std::string& spare) {
   // The usual case: the line and its break are in the buffer.
   if (begin_ < end_ && !pending_lf_) {
@@ -155,14 +165,7 @@ std::string_view TFileParser::ReadLineView(std::string& spare) {
     const size_t count = brk - begin_;
     if (brk < end_ && count < kMaxLineLength) {
       const char* const line = buffer_.data() + begin_;
-      begin_ = brk + 1;
-      if (buffer_[brk] == '\r') {
-        if (begin_ < end_) {
-          if (buffer_[begin_] == '\n') ++begin_;
-        } else {
-          pending_lf_ = true;
-        }
-      }
+      PassBreak(brk);
       if (count > 0) ++lines_read_;
       return std::string_view(line, count);
     }
@@ -210,14 +213,7 @@ void TFileParser::ReadLine(std::string& line) {
       continue;
     }
     if (!too_long) line.append(buffer_.data() + begin_, count);
-    begin_ = brk + 1;
-    if (buffer_[brk] == '\r') {
-      if (begin_ < end_) {
-        if (buffer_[begin_] == '\n') ++begin_;
-      } else {
-        pending_lf_ = true;
-      }
-    }
+    PassBreak(brk);
     if (!too_long) {
       if (!line.empty()) ++lines_read_;
       return;

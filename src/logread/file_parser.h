@@ -100,6 +100,9 @@ class TFileParser {
 
  private:
   size_t FindBreak();
+  // Moves past the break at `brk`: a CR LF pair is one break, also when
+  // split between two reads.
+  void PassBreak(size_t brk);
 
   platform::TReadOnlyFile file_;
   size_t buffer_size_;

@@ -966,8 +966,7 @@ size_t TLineParser::DeliverPacked(const TPackedLine& line, size_t at) {
   l.timestamp = line.timestamp;
   // A split nobody reads stays empty: taking it here would cost the memo's
   // cache lines, which the parsing thread writes.
-  if (needs_.request_split) l.request = *line.request;
-  else if (l.request != EmptySplit()) l.request = EmptySplit();
+  l.request = needs_.request_split ? *line.request : EmptySplit();
   l.referrer = *line.referrer;
   l.agent_serial = line.agent_serial;
   l.request_serial = line.request_serial;

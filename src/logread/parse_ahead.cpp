@@ -32,39 +32,27 @@ TBatchExchange::TBatchExchange(size_t batches) {
   }
 }
 
-TParsedBatch* TBatchExchange::TakeEmpty() {
+TParsedBatch* TBatchExchange::Take(std::deque<TParsedBatch*>& from) {
   std::unique_lock<std::mutex> lock(mutex_);
-  changed_.wait(lock, [&] { return stopped_ || !empty_.empty(); });
+  changed_.wait(lock, [&] { return stopped_ || !from.empty(); });
   if (stopped_) return nullptr;
-  TParsedBatch* batch = empty_.front();
-  empty_.pop_front();
+  TParsedBatch* batch = from.front();
+  from.pop_front();
   return batch;
 }
 
-void TBatchExchange::HandFull(TParsedBatch* batch) {
+void TBatchExchange::Put(std::deque<TParsedBatch*>& to, TParsedBatch* batch) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    full_.push_back(batch);
+    to.push_back(batch);
   }
   changed_.notify_all();
 }
 
-TParsedBatch* TBatchExchange::TakeFull() {
-  std::unique_lock<std::mutex> lock(mutex_);
-  changed_.wait(lock, [&] { return stopped_ || !full_.empty(); });
-  if (stopped_) return nullptr;
-  TParsedBatch* batch = full_.front();
-  full_.pop_front();
-  return batch;
-}
-
-void TBatchExchange::GiveBack(TParsedBatch* batch) {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    empty_.push_back(batch);
-  }
-  changed_.notify_all();
-}
+TParsedBatch* TBatchExchange::TakeEmpty() { return Take(empty_); }
+void TBatchExchange::HandFull(TParsedBatch* batch) { Put(full_, batch); }
+TParsedBatch* TBatchExchange::TakeFull() { return Take(full_); }
+void TBatchExchange::GiveBack(TParsedBatch* batch) { Put(empty_, batch); }
 
 void TBatchExchange::Stop() {
   {
@@ -72,11 +60,6 @@ void TBatchExchange::Stop() {
     stopped_ = true;
   }
   changed_.notify_all();
-}
-
-void TToldRecorder::ScanStarting(const std::string& heading) {
-  batch_->told.push_back(
-      {TParsedBatch::TTold::TKind::kScanStarting, heading, std::string(), batch_->lines});
 }
 
 void TToldRecorder::Notice(const std::string& line) {
@@ -91,7 +74,6 @@ void TToldRecorder::Rejected(std::string_view reason, std::string_view raw) {
 
 void Retell(const TParsedBatch::TTold& told, TLineReporter& reporter) {
   switch (told.kind) {
-    case TParsedBatch::TTold::TKind::kScanStarting: reporter.ScanStarting(told.text); break;
     case TParsedBatch::TTold::TKind::kNotice: reporter.Notice(told.text); break;
     case TParsedBatch::TTold::TKind::kRejected: reporter.Rejected(told.text, told.raw); break;
   }

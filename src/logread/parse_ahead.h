@@ -109,8 +109,8 @@ struct TParsedBatch {
   // What the parser told its reporter; `before` is the number of the
   // batch's lines parsed when it was told.
   struct TTold {
-    enum class TKind { kScanStarting, kNotice, kRejected } kind = TKind::kNotice;
-    std::string text;  // the heading, the notice or the reason of a rejected line
+    enum class TKind { kNotice, kRejected } kind = TKind::kNotice;
+    std::string text;  // the notice, or the reason of a rejected line
     std::string raw;   // the rejected line
     size_t before = 0;
   };
@@ -151,6 +151,10 @@ class TBatchExchange {
   void Stop();
 
  private:
+  // The oldest batch of `from`, waiting for one; null once stopped.
+  TParsedBatch* Take(std::deque<TParsedBatch*>& from);
+  void Put(std::deque<TParsedBatch*>& to, TParsedBatch* batch);
+
   std::mutex mutex_;
   std::condition_variable changed_;
   std::vector<std::unique_ptr<TParsedBatch>> owned_;
@@ -163,7 +167,8 @@ class TToldRecorder : public TLineReporter {
  public:
   void SetBatch(TParsedBatch* batch) { batch_ = batch; }
 
-  void ScanStarting(const std::string& heading) override;
+  // Only the driver starts and ends a scan.
+  void ScanStarting(const std::string&) override {}
   void Notice(const std::string& line) override;
   void Rejected(std::string_view reason, std::string_view raw) override;
   void ScanFinished() override {}

@@ -492,6 +492,7 @@ TRepParser::TPassOutcome TRepParser::Parse() {
   parser.reset();
   SettleVisitWorker();
   visit_worker_.reset();
+  visits_->ReleaseSpares();  // the finished visits are back
   for (const std::string& e : visit_errors_) errors << e << "<BR>\r\n";
 
   if (settings.incremental_analysis && result != TPassOutcome::Cancelled) {

@@ -203,7 +203,7 @@ TVisPathRep::TOwnVisit& TVisPathRep::StartVisit(const TCurrentLine& c, TDateTime
   TVisPathTable& visit = v.visit;
   std::string address = std::move(visit.address), referrer = std::move(visit.referrer),
               agent = std::move(visit.agent), user_name = std::move(visit.user_name);
-  std::vector<TVisPageTable> hits = std::move(visit.hits);
+  THitList hits = std::move(visit.hits);
   visit = TVisPathTable();
   visit.address = std::move(address.assign(c.fields[kFieldIp]));
   visit.referrer = std::move(referrer.assign(c.fields[kFieldReferrer]));
@@ -260,7 +260,7 @@ void TVisPathRep::ProcessLine() {
   TVisPathTable& visit = v->visit;
   if (!visit.hits.empty()) visit.hits.back().time_spent = t - visit.last_request;
   SetLast(*v, t);
-  visit.hits.push_back({url, nullptr, 0, 0});
+  visit.hits.Add(url, nullptr);
 
   if (!sort_by_ip)
     while (!visits_.empty() && static_cast<int64_t>(visits_.size()) > limit) RemoveOldest();

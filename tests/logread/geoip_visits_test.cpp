@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "logread/geoip.h"
 #include "logread/visit_tracker.h"
 #include "platform/files.h"
@@ -155,6 +157,100 @@ TEST_F(VisitsTest, RegressionLastTimeSteppingBackAndForthEndsTheVisitOnce) {
   Hit("2.2.2.2", 13, 0);
   ASSERT_EQ(visits.FinishedVisits().size(), 1u);
   EXPECT_EQ(visits.FinishedVisits()[0]->address, "2.2.2.2");
+}
+
+TEST_F(VisitsTest, AVisitReusingAFinishedOnesStorageKeepsNothingOfIt) {
+  const std::string robot = "Crawler";
+  visits.SetRobotFinder({[&](const std::string&) -> const std::string& { return robot; },
+                         [] { return uint64_t{3}; }});
+  current.fields[kFieldAgent] = "Mozilla/5.0 (a long agent text, past any short-text storage)";
+  current.fields[kFieldReferrer] = "http://www.example.com/a/long/referring/page.htm";
+  current.fields[kFieldUserName] = "bob";
+  current.line.browser = "Firefox";
+  current.line.day_of_week = "4";
+  for (int m = 0; m < 12; ++m) Hit("1.1.1.1", 10, m, m % 2 == 0 ? "/a/first/page.htm" : "/b.htm");
+  Hit("2.2.2.2", 11, 0);
+  ASSERT_EQ(visits.FinishedVisits().size(), 1u);
+  const TVisPathTable* first = visits.FinishedVisits()[0].get();
+  EXPECT_EQ(first->robot, &robot);
+  EXPECT_EQ(first->hits.size(), 12u);
+
+  // The next line empties the finished list: the visit is let go and its
+  // storage serves the next visit, which must hold only its own values.
+  visits.SetRobotFinder({});
+  current.fields[kFieldAgent].clear();
+  current.fields[kFieldReferrer].clear();
+  current.fields[kFieldUserName].clear();
+  current.line.browser.clear();
+  current.line.day_of_week = "5";
+  Hit("3.3.3.3", 11, 1, "/c.htm");
+  ASSERT_EQ(visits.OpenCount(), 2u);
+  const TVisPathTable& next = *visits.OpenVisits()[1];
+  EXPECT_EQ(&next, first);  // the storage was reused
+  EXPECT_EQ(next.address, "3.3.3.3");
+  EXPECT_EQ(next.agent, "");
+  EXPECT_EQ(next.referrer, "");
+  EXPECT_EQ(next.user_name, "");
+  EXPECT_EQ(next.browser, "");
+  EXPECT_EQ(next.day_of_week, "5");
+  EXPECT_EQ(next.robot, nullptr);
+  EXPECT_EQ(next.robot_generation, 0u);
+  EXPECT_EQ(next.first_request, current.line.timestamp);
+  ASSERT_EQ(next.hits.size(), 1u);
+  EXPECT_EQ(next.hits[0].url, "/c.htm");
+  EXPECT_EQ(next.hits[0].time_spent, 0);
+  Hit("3.3.3.3", 11, 2, "/d.htm");
+  ASSERT_EQ(next.hits.size(), 2u);
+  EXPECT_EQ(next.hits[1].url, "/d.htm");
+  EXPECT_EQ(next.hits[1].timed_count, 0);
+}
+
+TEST(VisitsLifetime, AVisitHeldPastItsTrackerComesBackSafely) {
+  // A report may let a visit go after the tracker is gone (or from the
+  // visit worker's thread): the storage goes back to a store that lives on.
+  std::shared_ptr<const TVisPathTable> kept;
+  {
+    TCurrentLine current;
+    TVisLine visits(current);
+    for (const auto& [ip, h] : {std::pair{"1.1.1.1", 10}, {"2.2.2.2", 11}}) {
+      current.fields[kFieldIp] = ip;
+      current.fields[kFieldHref] = "/a.htm";
+      current.line.is_hit = true;
+      current.line.timestamp = EncodeDate(2005, 12, 7) + EncodeTime(h, 0, 0, 0);
+      visits.SetDone(false);
+      visits.Update();
+    }
+    ASSERT_EQ(visits.FinishedVisits().size(), 1u);
+    kept = visits.FinishedVisits()[0];
+    visits.ReleaseSpares();
+  }
+  EXPECT_EQ(kept->address, "1.1.1.1");
+  std::thread([held = std::move(kept)]() mutable { held.reset(); }).join();
+}
+
+TEST(HitList, ClearingKeepsStorageButCopiesHoldOnlyTheHits) {
+  THitList hits;
+  for (const char* url : {"/one/long/page/address.htm", "/two.htm", "/three.htm"})
+    hits.Add(url, EmptySplit());
+  const char* kept_text = hits[0].url.data();
+  hits.clear();
+  EXPECT_TRUE(hits.empty());
+  EXPECT_EQ(hits.begin(), hits.end());
+  hits.Add("/short/again/page/addr.htm", EmptySplit());
+  EXPECT_EQ(hits[0].url.data(), kept_text);  // no new storage for the text
+  EXPECT_EQ(hits.back().url, "/short/again/page/addr.htm");
+
+  const THitList copy = hits;
+  ASSERT_EQ(copy.size(), 1u);
+  EXPECT_EQ(std::distance(copy.begin(), copy.end()), 1);
+  THitList assigned{{"/x.htm", EmptySplit(), 2.0, 1}, {"/y.htm", EmptySplit(), 0, 0}};
+  assigned = copy;
+  ASSERT_EQ(assigned.size(), 1u);
+  EXPECT_EQ(assigned[0].url, "/short/again/page/addr.htm");
+  EXPECT_EQ(assigned[0].time_spent, 0);
+  hits.ClearKeeping(0);
+  hits.Add("/z.htm", EmptySplit());
+  EXPECT_EQ(hits.size(), 1u);
 }
 
 }  // namespace

@@ -139,7 +139,7 @@ TEST_F(VisitWorkerTest, ErrorsComeBackWithTheReportIndexAndUnsupportedReportsWai
   idle.is_supported = false;
   auto visit = [](size_t hits) {
     auto v = std::make_shared<TVisPathTable>();
-    v->hits.resize(hits);
+    for (size_t i = 0; i < hits; ++i) v->hits.Add("/a.htm", EmptySplit());
     return std::shared_ptr<const TVisPathTable>(std::move(v));
   };
   TVisitWorker worker({{&picky, 7}, {&idle, 8}});

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <limits>
 
 #include "base/errors.h"
@@ -317,6 +318,22 @@ bool GetEnvText(const std::string& name, std::string& value) {
 
 std::string RowClass(long long index) {
   return index % 2 != 0 ? "class=\"OddRaw\"" : "class=\"EvenRaw\"";
+}
+
+uint64_t RecentTextHash(std::string_view text) {
+  const size_t n = text.size();
+  const char* const d = text.data();
+  uint64_t a = n, b = 0, c = 0;
+  if (n >= 8) {
+    std::memcpy(&a, d, 8);
+    std::memcpy(&b, d + n / 2 - 4, 8);
+    std::memcpy(&c, d + n - 8, 8);
+  } else {
+    for (size_t i = 0; i < n; ++i) b = b << 8 | static_cast<unsigned char>(d[i]);
+  }
+  const uint64_t h = (a * 0x9E3779B97F4A7C15ull) ^ (b * 0xC2B2AE3D27D4EB4Full) ^
+                     (c * 0x165667B19E3779F9ull) ^ (n * 0xD6E8FEB86659FD93ull);
+  return (h ^ (h >> 29)) * 0xBF58476D1CE4E5B9ull;
 }
 
 }  // namespace trelvar

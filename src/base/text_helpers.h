@@ -22,6 +22,11 @@ std::string UpperCase(std::string_view text);
 bool SameText(std::string_view a, std::string_view b);
 bool StartsText(std::string_view prefix, std::string_view text);  // case-insensitive
 bool Contains(std::string_view text, std::string_view part);
+// A hash of a text for small tables of recently used values (its top bits
+// give the slot): of its length and of up to 24 of its bytes (the first,
+// middle and last eight), cheap for long texts; a hit must still compare
+// the whole text.
+uint64_t RecentTextHash(std::string_view text);
 
 // Integers: optional blanks, an optional sign, then decimal digits, or
 // hexadecimal digits after "$" or "0x". Nothing may follow.

@@ -159,26 +159,6 @@ inline int MonthNumber(std::string_view name) {
   }
 }
 
-// A hash of a text for the tables of recently used values (its top bits
-// give the slot): of its length and of up to 24 of its bytes (the first,
-// middle and last eight), cheap for long texts; the full text is compared
-// on a hit.
-uint64_t RecentHash(std::string_view text) {
-  const size_t n = text.size();
-  const char* const d = text.data();
-  uint64_t a = n, b = 0, c = 0;
-  if (n >= 8) {
-    std::memcpy(&a, d, 8);
-    std::memcpy(&b, d + n / 2 - 4, 8);
-    std::memcpy(&c, d + n - 8, 8);
-  } else {
-    for (size_t i = 0; i < n; ++i) b = b << 8 | static_cast<unsigned char>(d[i]);
-  }
-  const uint64_t h = (a * 0x9E3779B97F4A7C15ull) ^ (b * 0xC2B2AE3D27D4EB4Full) ^
-                     (c * 0x165667B19E3779F9ull) ^ (n * 0xD6E8FEB86659FD93ull);
-  return (h ^ (h >> 29)) * 0xBF58476D1CE4E5B9ull;
-}
-
 std::string NumberText(int n) {
   char text[16];
   const auto r = std::to_chars(text, text + sizeof text, n);
@@ -492,7 +472,7 @@ void TLineParser::ForgetUrls() {
 
 const TLineParser::TSplitMemo& TLineParser::SplitCached(std::string_view url) {
   // Most lines repeat a URL used a little before (a referrer above all).
-  const TSplitMemo*& recent = recent_urls_[RecentHash(url) >> (64 - kRecentBits)];
+  const TSplitMemo*& recent = recent_urls_[RecentTextHash(url) >> (64 - kRecentBits)];
   if (recent != nullptr && recent->value == url) return *recent;
   const TSplitMemo* memo = url_index_.Find(url);
   if (memo == nullptr) {
@@ -518,7 +498,7 @@ const TLineParser::TSplitMemo& TLineParser::SplitCached(std::string_view url) {
 
 const TLineParser::TAgentMemo& TLineParser::AgentCached(std::string_view agent) {
   const std::pair<const std::string, TAgentMemo>*& recent =
-      recent_agents_[RecentHash(agent) >> (64 - kRecentBits)];
+      recent_agents_[RecentTextHash(agent) >> (64 - kRecentBits)];
   if (recent != nullptr && recent->first == agent) return recent->second;
   auto it = agent_cache_.find(agent);
   if (it == agent_cache_.end()) {

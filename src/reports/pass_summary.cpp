@@ -52,7 +52,14 @@ std::string Number(int64_t n) { return std::to_string(n); }
 
 }  // namespace
 
-void TPassSummary::Clear() { *this = TPassSummary(); }
+void TPassSummary::Clear() {
+  lines_ = {};
+  counted_ = hits_ = pages_ = visits_ = robot_visits_ = bytes_ = 0;
+  status_ = {};
+  clients_ = {};  // afresh: the order of a saved summary follows the buckets
+  recent_ = {};
+  missing_earlier_ = false;
+}
 
 bool TPassSummary::CountLine(const TCurrentLine& line) {
   ++hits_;
@@ -72,15 +79,18 @@ bool TPassSummary::CountLine(const TCurrentLine& line) {
   const std::string& client =
       !line.fields[kFieldIp].empty() ? line.fields[kFieldIp] : line.fields[kFieldHost];
   if (client.empty()) return false;
-  auto [it, added] = clients_.try_emplace(client, kNoVisit);
+  auto*& recent = recent_[RecentTextHash(client) >> (64 - kRecentBits)];
+  if (recent == nullptr || recent->first != client)
+    recent = &*clients_.try_emplace(client, kNoVisit).first;
   if (!line.line.is_hit) return false;
   ++pages_;
   // A page hit 30 minutes or more after the client's last one (or its
   // first) starts a visit; an earlier time goes on with it, as in the
   // tracker.
   const int64_t t = std::llround(line.line.timestamp * 86400000.0);
-  const bool starts = it->second == kNoVisit || t - it->second >= 30 * 60 * 1000;
-  it->second = t;
+  int64_t& last = recent->second;
+  const bool starts = last == kNoVisit || t - last >= 30 * 60 * 1000;
+  last = t;
   if (starts) ++visits_;
   return starts;
 }

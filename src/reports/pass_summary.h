@@ -31,6 +31,11 @@ namespace trelvar {
 
 class TPassSummary {
  public:
+  TPassSummary() = default;
+  // Not copied: the table of recent clients points into the owner's map.
+  TPassSummary(const TPassSummary&) = delete;
+  TPassSummary& operator=(const TPassSummary&) = delete;
+
   void Clear();
   // One line the reports counted; true when it starts a visit, which the
   // caller then tells apart with RobotVisit when a robot made it.
@@ -73,6 +78,11 @@ class TPassSummary {
   // milliseconds (kNoVisit before its first, or when kept from a cache).
   static constexpr int64_t kNoVisit = INT64_MIN;
   std::unordered_map<std::string, int64_t> clients_;
+  // Clients seen a little before, by RecentTextHash: most lines come from
+  // one of them, found without hashing the whole text or walking a bucket.
+  // Entries of clients_ stay in place until it is emptied.
+  static constexpr int kRecentBits = 12;
+  std::array<std::pair<const std::string, int64_t>*, size_t{1} << kRecentBits> recent_{};
   bool missing_earlier_ = false;  // a cache was used, but its summary not
 };
 

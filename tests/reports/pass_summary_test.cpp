@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "base/datetime.h"
 #include "platform/files.h"
 #include "test_support.h"
@@ -75,6 +77,32 @@ TEST(PassSummary, CountsWhatWasCounted) {
   const std::string csv = s.Csv("a", "b");
   EXPECT_EQ(csv.rfind("Summary\r\nTime range;a - b\r\nLines read;4570\r\n", 0), 0u) << csv;
   EXPECT_NE(csv.find("\r\nKilobytes sent;227\r\n"), std::string::npos);
+}
+
+TEST(PassSummary, ManyClientsSharingPlacesOfTheRecentTableCountApart) {
+  // More clients than the table of recent ones has places, each coming
+  // back in turn: every client and every visit is counted as a plain
+  // model counts them, before and after the summary is cleared.
+  TPassSummary s;
+  for (int round = 0; round < 2; ++round) {
+    std::map<std::string, double> last;
+    int64_t visits = 0, started = 0;
+    uint32_t seed = 17 + round;
+    for (int i = 0; i < 60000; ++i) {
+      seed = seed * 1103515245u + 12345u;
+      const std::string ip = "10." + std::to_string(seed >> 24) + ".0." + std::to_string(i % 23);
+      const double minutes = i / 100.0;
+      auto [it, added] = last.try_emplace(ip, minutes);
+      if (added || minutes - it->second >= 30) ++visits;
+      it->second = minutes;
+      started += s.CountLine(Line(ip, "200", "1", true, minutes));
+    }
+    EXPECT_EQ(s.Addresses(), last.size());
+    EXPECT_EQ(started, visits);
+    EXPECT_EQ(s.Visits(), visits);
+    s.Clear();
+    EXPECT_EQ(s.Addresses(), 0u);
+  }
 }
 
 TEST(PassSummary, KeptFiguresAddUpAndDamagedFilesAreRefused) {

@@ -180,7 +180,7 @@ TVisPathRep::TOwnVisit& TVisPathRep::AddVisit(TVisPathTable visit) {
   v->last_ms = ToMs(v->visit.last_request);
   for (const TVisPageTable& hit : v->visit.hits)
     if (IsDownload(SplitUrl(hit.url).extension())) v->downloads.insert(hit.url);
-  by_address_[v->visit.address].insert({v->last_ms, v->serial});
+  IndexVisit(*v);
   TOwnVisit& added = *v;
   visits_.emplace(added.serial, std::move(v));
   return added;
@@ -215,7 +215,7 @@ TVisPathRep::TOwnVisit& TVisPathRep::StartVisit(const TCurrentLine& c, TDateTime
   v.downloads.clear();
   v.serial = next_serial_++;
   v.last_ms = ToMs(t);
-  by_address_[visit.address].insert({v.last_ms, v.serial});
+  IndexVisit(v);
   node.key() = v.serial;
   visits_.insert(std::move(node));
   return v;
@@ -239,9 +239,27 @@ void TVisPathRep::RemoveOldest() {
   auto oldest = visits_.begin();
   const TOwnVisit& v = *oldest->second;
   auto it = by_address_.find(v.visit.address);
-  it->second.erase({v.last_ms, v.serial});
-  if (it->second.empty()) by_address_.erase(it);
+  spare_entry_ = it->second.extract({v.last_ms, v.serial});
+  if (it->second.empty()) spare_address_ = by_address_.extract(it);
   spare_ = visits_.extract(oldest);
+}
+
+void TVisPathRep::IndexVisit(const TOwnVisit& v) {
+  auto it = by_address_.find(v.visit.address);
+  if (it == by_address_.end()) {
+    if (spare_address_.empty()) {
+      it = by_address_.try_emplace(v.visit.address).first;
+    } else {
+      spare_address_.key().assign(v.visit.address);
+      it = by_address_.insert(std::move(spare_address_)).position;
+    }
+  }
+  if (spare_entry_.empty()) {
+    it->second.insert({v.last_ms, v.serial});
+  } else {
+    spare_entry_.value() = {v.last_ms, v.serial};
+    it->second.insert(std::move(spare_entry_));
+  }
 }
 
 void TVisPathRep::ProcessLine() {
@@ -310,6 +328,8 @@ void TVisPathRep::Clear() {
   visits_.clear();
   by_address_.clear();
   spare_ = {};
+  spare_address_ = {};
+  spare_entry_ = {};
 }
 
 void TVisPathRep::SaveToCache(TReportsCache& cache) {

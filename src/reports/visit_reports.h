@@ -100,6 +100,8 @@ class TVisPathRep : public TReportOf<TVisPathRep, TCustomFiltredRep> {
   TOwnVisit& AddVisit(TVisPathTable visit);
   // A new visit of the current line's client, begun at `t`.
   TOwnVisit& StartVisit(const TCurrentLine& c, TDateTime t);
+  // Enters the visit in the index by address.
+  void IndexVisit(const TOwnVisit& v);
   void SetLast(TOwnVisit& v, TDateTime t);
   void RemoveOldest();
   bool IsDownload(std::string_view extension) const;
@@ -114,6 +116,9 @@ class TVisPathRep : public TReportOf<TVisPathRep, TCustomFiltredRep> {
   std::unordered_map<std::string, std::set<std::pair<int64_t, uint64_t>>> by_address_;
   uint64_t next_serial_ = 0;
   decltype(visits_)::node_type spare_;  // the visit removed last, for the next one
+  // The index entries it left, for the next one's.
+  decltype(by_address_)::node_type spare_address_;
+  std::set<std::pair<int64_t, uint64_t>>::node_type spare_entry_;
   std::string extensions_source_, extensions_lower_;  // the page list, lower-cased once
   TByValueNumber<uint8_t> url_kinds_;  // LineUrlKind by the URL's number
 };

@@ -391,11 +391,15 @@ void TLineParser::BeginScan(const std::string& log_path) {
   }
   // No line is delivered yet: the first file's checks can run at once.
   DeliverFileStarts(file_no_);
+  memo_on_driver_ = false;
+  look_up_ = {};
   if (ahead_allowed_ && !dns_.Active()) {
     ahead_ = std::make_unique<TBatchExchange>(kAheadBatches);
     ahead_done_ = false;
     packed_file_ = 0;
     parse_needs_ = needs_;
+    memo_on_driver_ = needs_.few_reports;
+    look_up_ = {memo_on_driver_, needs_.referrer_split, needs_.fields[kFieldUriQuery]};
     parse_reporter_ = &recorder_;
     chooser_.SetReporter(&recorder_);
     ahead_thread_ = std::thread([this] { ParseAhead(); });
@@ -465,7 +469,8 @@ void TLineParser::ForgetUrls() {
   url_index_.Clear();
   // Batches out may point at the splits: they are kept until those
   // batches are back. Moving the memo keeps its splits in place.
-  if (filling_ != nullptr) retired_urls_.push_back({filling_->fill, std::move(url_memo_)});
+  if (!memo_on_driver_ && filling_ != nullptr)
+    retired_urls_.push_back({filling_->fill, std::move(url_memo_)});
   url_memo_.clear();
   std::fill(recent_urls_.begin(), recent_urls_.end(), nullptr);
 }
@@ -571,6 +576,28 @@ bool TLineParser::IsPageExtension(std::string_view extension) const {
   return page_extensions_.IsPage(extension);
 }
 
+void TLineParser::LookUpUrls(TLineParserLogLine& p) {
+  // Parsing ahead, the line points at the memo's splits: counting their
+  // references here and on the driver's thread would be costly. A memo
+  // forgotten meanwhile is kept (ForgetUrls).
+  auto& v = p.views;
+  const TSplitMemo& request = SplitCached(v[kFieldHref]);
+  p.request_ref = &request.split;
+  p.line.request_serial = request.serial;
+  if (filling_ == nullptr) p.line.request = request.split;
+  p.line.is_hit = request.is_page;
+  if (!request.query.empty()) v[kFieldUriQuery] = request.query;
+  if (parse_needs_.referrer_split) {
+    const TSplitMemo& referrer = SplitCached(v[kFieldReferrer]);
+    p.referrer_ref = &referrer.split;
+    p.line.referrer_serial = referrer.serial;
+  } else {
+    p.referrer_ref = &EmptySplit();
+    p.line.referrer_serial = 0;
+  }
+  if (filling_ == nullptr) p.line.referrer = *p.referrer_ref;
+}
+
 bool TLineParser::BuildDate(TLineParserLogLine& p) {
   auto& v = p.views;
   try {
@@ -630,24 +657,12 @@ bool TLineParser::BuildDate(TLineParserLogLine& p) {
       if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
     v[kFieldHref] = href;
   }
-  // Parsing ahead, the line points at the memo's splits: counting their
-  // references here and on the driver's thread would be costly. A memo
-  // forgotten meanwhile is kept (ForgetUrls).
-  const TSplitMemo& request = SplitCached(v[kFieldHref]);
-  p.request_ref = &request.split;
-  p.line.request_serial = request.serial;
-  if (filling_ == nullptr) p.line.request = request.split;
-  p.line.is_hit = request.is_page;
-  if (!request.query.empty()) v[kFieldUriQuery] = request.query;
-  if (parse_needs_.referrer_split) {
-    const TSplitMemo& referrer = SplitCached(v[kFieldReferrer]);
-    p.referrer_ref = &referrer.split;
-    p.line.referrer_serial = referrer.serial;
+  if (memo_on_driver_) {
+    // The driver looks the URLs up when it takes the line (DeliverPacked).
+    p.request_ref = p.referrer_ref = nullptr;
   } else {
-    p.referrer_ref = &EmptySplit();
-    p.line.referrer_serial = 0;
+    LookUpUrls(p);
   }
-  if (filling_ == nullptr) p.line.referrer = *p.referrer_ref;
   // Without an offset the line lies in the day just encoded.
   if (env_.settings != nullptr && env_.settings->time_offset != 0)
     p.line.day_of_week = NumberText(DayOfWeek(p.line.timestamp));
@@ -907,7 +922,7 @@ void TLineParser::Pack(TLineParserLogLine& p, TParsedBatch& batch) {
     packed_file_ = p.file_no;
     packed_list_.clear();
     for (size_t i = 0; i < kCurrentFieldCount; ++i)
-      if (live_fields_[i] && parse_needs_.fields[i])
+      if ((live_fields_[i] && parse_needs_.fields[i]) || DriverLooksUp(i))
         packed_list_.push_back(static_cast<uint8_t>(i));
   }
   TPackedLine line;
@@ -944,14 +959,16 @@ size_t TLineParser::DeliverPacked(const TPackedLine& line, size_t at) {
   TCurrentLine& current = *env_.current;
   TLogLine& l = current.line;
   l.timestamp = line.timestamp;
-  // A split nobody reads stays empty: taking it here would cost the memo's
-  // cache lines, which the parsing thread writes.
-  l.request = needs_.request_split ? *line.request : EmptySplit();
-  l.referrer = *line.referrer;
+  if (!look_up_.on) {
+    // A split nobody reads stays empty: taking it here would cost the
+    // memo's cache lines, which the parsing thread writes.
+    l.request = needs_.request_split ? *line.request : EmptySplit();
+    l.referrer = *line.referrer;
+    l.request_serial = line.request_serial;
+    l.referrer_serial = line.referrer_serial;
+    l.is_hit = line.is_hit;
+  }
   l.agent_serial = line.agent_serial;
-  l.request_serial = line.request_serial;
-  l.referrer_serial = line.referrer_serial;
-  l.is_hit = line.is_hit;
   std::string* const line_texts[] = {&l.day_of_week, &l.browser, &l.browser_version, &l.platform,
                                      &l.platform_version};
   for (;;) {
@@ -963,6 +980,23 @@ size_t TLineParser::DeliverPacked(const TPackedLine& line, size_t at) {
         code < kCurrentFieldCount ? current.fields[code] : *line_texts[code - kCurrentFieldCount];
     CopyText(to, std::string_view(text + 3, n));
     text += 3 + n;
+  }
+  if (look_up_.on) {
+    // As LookUpUrls does on the parsing thread, from the texts handed over.
+    const TSplitMemo& request = SplitCached(current.fields[kFieldHref]);
+    l.request = needs_.request_split ? request.split : EmptySplit();
+    l.request_serial = request.serial;
+    l.is_hit = request.is_page;
+    if (!request.query.empty() && look_up_.query)
+      current.fields[kFieldUriQuery].assign(request.query);
+    if (look_up_.referrer) {
+      const TSplitMemo& referrer = SplitCached(current.fields[kFieldReferrer]);
+      l.referrer = referrer.split;
+      l.referrer_serial = referrer.serial;
+    } else {
+      l.referrer = EmptySplit();
+      l.referrer_serial = 0;
+    }
   }
   return static_cast<size_t>(text + 1 - start);
 }

@@ -121,6 +121,10 @@ class TLineParser {
     bool request_split = true;
     bool referrer_split = true;
     bool agent = true;
+    // Only a few light reports count: parsing ahead, the driver has the
+    // time to look the URLs up in the memo itself, and the parsing thread,
+    // then the slower one, leaves that to it.
+    bool few_reports = false;
     std::array<bool, kCurrentFieldCount> fields = AllFields();
     static std::array<bool, kCurrentFieldCount> AllFields() {
       std::array<bool, kCurrentFieldCount> all;
@@ -182,6 +186,9 @@ class TLineParser {
   TParsed ParseNextLine();
   bool ApplyFilters(TLineParserLogLine& p);
   bool BuildDate(TLineParserLogLine& p);
+  // The line's splits, their serials, its page flag and its query, from
+  // the URL memo.
+  void LookUpUrls(TLineParserLogLine& p);
   bool IsPageExtension(std::string_view ext) const;
   void FillCache();
   TParsed NewLine();
@@ -225,6 +232,15 @@ class TLineParser {
   bool dns_needed_ = false;
   TNeeds needs_;
   TNeeds parse_needs_;  // needs_ as the parsing side reads it
+  // Parsing ahead, the driver looks the URLs up (set before the parsing
+  // thread starts).
+  bool memo_on_driver_ = false;
+  // Whether field `i` is handed over for the driver's look-up of the URLs,
+  // needed by a report or not.
+  bool DriverLooksUp(size_t i) const {
+    return memo_on_driver_ &&
+           (i == kFieldHref || (i == kFieldReferrer && parse_needs_.referrer_split));
+  }
   std::function<void(const std::string&)> on_file_start_;
 
   // The driver's side of the scan, kept off the cache lines the parsing
@@ -245,6 +261,11 @@ class TLineParser {
   TParsedBatch* delivering_ = nullptr;
   size_t next_line_ = 0, next_told_ = 0, next_byte_ = 0;
   bool ahead_done_ = false;
+  // The driver looks the URLs up (memo_on_driver_, as the driver reads
+  // it), with the referrer's split and the URL's query.
+  struct TDriverLookUp {
+    bool on = false, referrer = false, query = false;
+  } look_up_;
 
   // The date of lines without date fields: from "#Date: " or the last line.
   alignas(64) std::array<std::string, 3> default_date_;

@@ -63,6 +63,7 @@ struct ParseAheadTest : ::testing::Test {
   test::TCaptureHost host{TRunMode::Console};
   bool period_on = false;
   TDateTime period_from = 0, period_to = 0;
+  bool few_reports = false;  // parsing ahead, the driver looks the URLs up
 
   void Settings(const std::string& main_ini) {
     test::WriteFile(dir / "data/main.ini", main_ini);
@@ -83,6 +84,9 @@ struct ParseAheadTest : ::testing::Test {
     parser->ResetTemplate();
     parser->SetReporter(reporter);
     parser->SetParseAhead(ahead);
+    TLineParser::TNeeds needs;
+    needs.few_reports = few_reports;
+    parser->SetNeeds(needs);
     return parser;
   }
 
@@ -208,6 +212,9 @@ TEST_F(ParseAheadTest, LinesAndWhatIsToldComeOutAsWhenParsingLineByLine) {
     const std::string alone = Scan(false, path);
     const std::string ahead = Scan(true, path);
     EXPECT_EQ(FirstDifference(ahead, alone), "");
+    few_reports = true;
+    EXPECT_EQ(FirstDifference(Scan(true, path), alone), "") << "the driver looking URLs up";
+    few_reports = false;
     // The scan did meet every kind of line.
     for (const char* part : {"rejected", "line ", "counts", "problem", "file ", "notice "})
       EXPECT_NE(alone.find(part), std::string::npos) << part;
@@ -232,6 +239,8 @@ TEST_F(ParseAheadTest, FilesOfRecognisedFormatsGiveTheDriverTheirOwnFields) {
   EXPECT_NE(alone.find("recognized as"), std::string::npos);
   EXPECT_NE(alone.find("\nline "), std::string::npos);
   EXPECT_EQ(FirstDifference(Scan(true, path), alone), "");
+  few_reports = true;
+  EXPECT_EQ(FirstDifference(Scan(true, path), alone), "") << "the driver looking URLs up";
 }
 
 TEST_F(ParseAheadTest, SplitsOfForgottenUrlsStayValidForLinesInFlight) {
@@ -243,18 +252,27 @@ TEST_F(ParseAheadTest, SplitsOfForgottenUrlsStayValidForLinesInFlight) {
     log += "10.0.0.1 - - [01/May/2024:10:00:00 +0200] \"GET /p" + std::to_string(i) +
            ".htm?x=" + std::to_string(i) + " HTTP/1.1\" 200 1 \"-\" \"-\"\n";
   test::WriteFile(dir / "data/many.log", log);
-  TTranscript said;
-  auto parser = Parser(true, &said);
-  parser->BeginScan("many.log");
-  int i = 0;
-  for (int guard = 0; !parser->Finished() && guard < 1000000; ++guard) {
-    if (!parser->GetLine()) continue;
-    const std::string href = "/p" + std::to_string(i) + ".htm?x=" + std::to_string(i);
-    ASSERT_EQ(Whole(*current.line.request), href);
-    ASSERT_EQ(current.fields[kFieldUriQuery], "?x=" + std::to_string(i));
-    ++i;
+  // Also where the driver looks the URLs up: it forgets them itself.
+  for (const bool driver : {false, true}) {
+    SCOPED_TRACE(driver);
+    few_reports = driver;
+    TTranscript said;
+    auto parser = Parser(true, &said);
+    parser->BeginScan("many.log");
+    int i = 0;
+    uint64_t last_serial = 0;
+    for (int guard = 0; !parser->Finished() && guard < 1000000; ++guard) {
+      if (!parser->GetLine()) continue;
+      const std::string href = "/p" + std::to_string(i) + ".htm?x=" + std::to_string(i);
+      ASSERT_EQ(Whole(*current.line.request), href);
+      ASSERT_EQ(current.fields[kFieldUriQuery], "?x=" + std::to_string(i));
+      ASSERT_TRUE(current.line.is_hit);
+      ASSERT_GT(current.line.request_serial, last_serial);  // never given twice
+      last_serial = current.line.request_serial;
+      ++i;
+    }
+    EXPECT_EQ(i, 210000);
   }
-  EXPECT_EQ(i, 210000);
 }
 
 TEST_F(ParseAheadTest, ACancelOrAParserGoneEndsTheParsingThread) {

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "config/main_settings.h"
+#include "logread/parser_world.h"
 #include "logread/reject_log.h"
 #include "sites/log_formats.h"
 #include "sites/website.h"
@@ -19,33 +20,10 @@ const char kCommonTemplate[] =
     "<ip> <nil> <nil> [<day>/<month_>/<year>:<hour>:<min>:<sec> <nil>] \"<method> <href> "
     "<version>\" <status> <bytes>";
 
-struct ParserTest : ::testing::Test {
-  test::TTempDir dir;
-  TFolders folders{dir / "prog", dir / "data"};
-  TLogFmts formats;
-  std::unique_ptr<TMainSettings> settings;
-  TCurrentLine current;
-  TWebSite site;
+struct ParserTest : ::testing::Test, test::TParserWorld {
   std::ostringstream errors;
   TRejectLog reporter{&errors};
   TLineReporter* use_reporter = &reporter;
-  test::TCaptureHost host{TRunMode::Console};
-
-  void Settings(const std::string& main_ini) {
-    test::WriteFile(dir / "data/main.ini", "AutoRecognizeLogFormat=0\r\n" + main_ini);
-    settings = std::make_unique<TMainSettings>(folders, formats, nullptr);
-  }
-
-  // A parser's environment of the fixture's folders, settings, formats
-  // and current line.
-  TLineParser::TEnvironment Environment() {
-    TLineParser::TEnvironment env;
-    env.folders = &folders;
-    env.settings = settings.get();
-    env.formats = &formats;
-    env.current = &current;
-    return env;
-  }
 
   // Parses `log` (written to `file`) and returns every delivered line;
   // `log_path` names more files than that one.

@@ -11,6 +11,7 @@
 #include "config/main_settings.h"
 #include "logread/gzip_test_support.h"
 #include "logread/line_parser.h"
+#include "logread/parser_world.h"
 #include "sites/log_formats.h"
 #include "sites/website.h"
 #include "test_support.h"
@@ -53,31 +54,15 @@ struct TTranscript : TLineReporter {
   std::ostringstream text;
 };
 
-struct ParseAheadTest : ::testing::Test {
-  test::TTempDir dir;
-  TFolders folders{dir / "prog", dir / "data"};
-  TLogFmts formats;
-  std::unique_ptr<TMainSettings> settings;
-  TCurrentLine current;
-  TWebSite site;
-  test::TCaptureHost host{TRunMode::Console};
+struct ParseAheadTest : ::testing::Test, test::TParserWorld {
   bool period_on = false;
   TDateTime period_from = 0, period_to = 0;
   bool few_reports = false;  // parsing ahead, the driver looks the URLs up
 
-  void Settings(const std::string& main_ini) {
-    test::WriteFile(dir / "data/main.ini", main_ini);
-    settings = std::make_unique<TMainSettings>(folders, formats, nullptr);
-  }
-
   std::unique_ptr<TLineParser> Parser(bool ahead, TLineReporter* reporter,
                                       TfrmProg* progress = nullptr) {
-    TLineParser::TEnvironment env;
-    env.folders = &folders;
-    env.settings = settings.get();
-    env.formats = &formats;
+    TLineParser::TEnvironment env = Environment();
     env.site = &site;
-    env.current = &current;
     env.progress = progress;
     auto parser = std::make_unique<TLineParser>(env);
     parser->SetSiteTemplate(kCombined);
@@ -196,7 +181,7 @@ TEST_F(ParseAheadTest, LinesAndWhatIsToldComeOutAsWhenParsingLineByLine) {
   for (const unsigned seed : {1u, 2u, 3u}) {
     SCOPED_TRACE(seed);
     std::mt19937 random(seed);
-    Settings("AutoRecognizeLogFormat=0\r\nWebPageExtensions=.htm.php\r\n");
+    Settings("WebPageExtensions=.htm.php\r\n");
     period_on = true;
     period_from = EncodeDate(2024, 5, 1);
     period_to = EncodeDate(2024, 5, 9);
@@ -246,7 +231,7 @@ TEST_F(ParseAheadTest, FilesOfRecognisedFormatsGiveTheDriverTheirOwnFields) {
 TEST_F(ParseAheadTest, SplitsOfForgottenUrlsStayValidForLinesInFlight) {
   // More distinct URLs than the parser remembers: its memo is forgotten
   // while lines pointing into it are still on their way.
-  Settings("AutoRecognizeLogFormat=0\r\n");
+  Settings("");
   std::string log;
   for (int i = 0; i < 210000; ++i)
     log += "10.0.0.1 - - [01/May/2024:10:00:00 +0200] \"GET /p" + std::to_string(i) +
@@ -276,7 +261,7 @@ TEST_F(ParseAheadTest, SplitsOfForgottenUrlsStayValidForLinesInFlight) {
 }
 
 TEST_F(ParseAheadTest, ACancelOrAParserGoneEndsTheParsingThread) {
-  Settings("AutoRecognizeLogFormat=0\r\n");
+  Settings("");
   std::mt19937 random(3);
   test::WriteFile(dir / "data/access.log", RandomLog(random, 20000));
   TTranscript said;

@@ -13,6 +13,7 @@
 #include "base/progress.h"
 #include "config/main_settings.h"
 #include "logread/line_parser.h"
+#include "logread/parser_world.h"
 #include "logread/reject_log.h"
 #include "sites/log_formats.h"
 #include "sites/website.h"
@@ -306,16 +307,9 @@ std::string LogLine(const std::string& address, int n) {
          ".htm HTTP/1.0\" 200 512\r\n";
 }
 
-struct DnsParserTest : ::testing::Test {
-  test::TTempDir dir;
-  TFolders folders{dir / "prog", dir / "data"};
-  TLogFmts formats;
-  std::unique_ptr<TMainSettings> settings;
-  TCurrentLine current;
-  TWebSite site;
+struct DnsParserTest : ::testing::Test, test::TParserWorld {
   std::ostringstream errors;
   TRejectLog reporter{&errors};
-  test::TCaptureHost host{TRunMode::Console};
   std::shared_ptr<TGateLookup> lookup = std::make_shared<TGateLookup>();
   std::vector<TCurrentLine> lines;
   // Long enough that no lookup of a loaded machine runs into it.
@@ -325,20 +319,11 @@ struct DnsParserTest : ::testing::Test {
 
   void TearDown() override { FinishWorkers(lookup); }
 
-  void Settings(const std::string& main_ini) {
-    test::WriteFile(dir / "data/main.ini", "AutoRecognizeLogFormat=0\r\n" + main_ini);
-    settings = std::make_unique<TMainSettings>(folders, formats, nullptr);
-  }
-
   std::unique_ptr<TLineParser> Begin(const std::string& log) {
     if (!settings) Settings("ReverseDNSLookup=-1\r\nDNSLookupThreads=2\r\n");
     test::WriteFile(dir / "data/access.log", log);
-    TLineParser::TEnvironment env;
-    env.folders = &folders;
-    env.settings = settings.get();
-    env.formats = &formats;
+    TLineParser::TEnvironment env = Environment();
     env.site = &site;
-    env.current = &current;
     env.progress = progress;
     env.resolver = lookup;
     env.dns_timeout_ms = timeout_ms;

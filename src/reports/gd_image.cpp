@@ -4,7 +4,7 @@ namespace trelvar {
 
 TGdImage TrueColorImage(const TRgbImage& image) {
   if (image.width <= 0 || image.height <= 0) return nullptr;
-  TGdImage im(gdImageCreateTrueColor(image.width, image.height));
+  TGdImage im(Gd().create_true_color(image.width, image.height));
   if (!im) return nullptr;
   for (int y = 0; y < image.height; ++y)
     for (int x = 0; x < image.width; ++x) {
@@ -17,7 +17,7 @@ TGdImage TrueColorImage(const TRgbImage& image) {
 bool TakeGdBytes(void* data, int size, std::string& out) {
   if (!data) return false;
   out.assign(static_cast<const char*>(data), static_cast<size_t>(size));
-  gdFree(data);
+  Gd().free(data);
   return true;
 }
 

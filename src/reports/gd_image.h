@@ -1,19 +1,19 @@
 // What the libgd encoders of chart images share: a true-colour libgd image
 // made from an RGB raster, freed with its owner, and the taking over of
-// the bytes libgd encodes into. Thread-safe: each image is the caller's.
+// the bytes libgd encodes into. Raises EInvalidOperation when libgd
+// cannot be loaded (gd_library.h). Thread-safe: each image is the caller's.
 #pragma once
-
-#include <gd.h>
 
 #include <memory>
 #include <string>
 
+#include "reports/gd_library.h"
 #include "reports/image_bmp.h"
 
 namespace trelvar {
 
 struct TGdImageFree {
-  void operator()(gdImage* im) const { gdImageDestroy(im); }
+  void operator()(gdImage* im) const { Gd().destroy(im); }
 };
 using TGdImage = std::unique_ptr<gdImage, TGdImageFree>;
 

@@ -12,12 +12,13 @@ bool EncodeGif(const TRgbImage& image, std::string& gif) {
   // are cell centres (white comes out 252,254,252); matching the palette
   // to the pixels each entry stands for brings flat areas back to their
   // exact colour and hides the dither pattern there.
-  gdImageTrueColorToPaletteSetMethod(im.get(), GD_QUANT_JQUANT, 0);
-  TGdImage palette(gdImageCreatePaletteFromTrueColor(im.get(), 1, gdMaxColors));
+  const TGdApi& gd = Gd();
+  gd.set_palette_method(im.get(), GD_QUANT_JQUANT, 0);
+  TGdImage palette(gd.palette_from_true_color(im.get(), 1, gdMaxColors));
   if (!palette) return false;
-  gdImageColorMatch(im.get(), palette.get());
+  gd.color_match(im.get(), palette.get());
   int size = 0;
-  void* data = gdImageGifPtr(palette.get(), &size);
+  void* data = gd.gif_ptr(palette.get(), &size);
   return TakeGdBytes(data, size, gif);
 }
 

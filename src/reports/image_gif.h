@@ -2,7 +2,8 @@
 // reduced to a palette of at most 256 colours by quantisation with
 // Floyd-Steinberg dithering, then written as GIF.
 //
-// EncodeGif returns false when libgd fails (memory). Thread-safe: each call
+// EncodeGif returns false when libgd fails (memory) and raises
+// EInvalidOperation when libgd cannot be loaded. Thread-safe: each call
 // uses its own libgd image.
 #pragma once
 

@@ -8,7 +8,7 @@ bool EncodeJpeg(const TRgbImage& image, std::string& jpeg, int quality) {
   TGdImage im = TrueColorImage(image);
   if (!im) return false;
   int size = 0;
-  void* data = gdImageJpegPtr(im.get(), &size, quality);
+  void* data = Gd().jpeg_ptr(im.get(), &size, quality);
   return TakeGdBytes(data, size, jpeg) && size > 0;
 }
 

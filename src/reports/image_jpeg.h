@@ -1,6 +1,7 @@
 // JPEG encoding of chart images through libgd.
 //
-// EncodeJpeg returns false when libgd fails (memory, an empty image).
+// EncodeJpeg returns false when libgd fails (memory, an empty image) and
+// raises EInvalidOperation when libgd cannot be loaded.
 // Thread-safe: each call uses its own libgd image.
 #pragma once
 

@@ -39,15 +39,27 @@ TEST(OneShotRun, ConsoleRunSeedsTheDataFolderAndAnalysesTheDefaultSite) {
   EXPECT_EQ(r.out.rfind("Trelvar\n", 0), 0u);
 }
 
-TEST(OneShotRun, AnalysisLoadsNoNetworkLibrary) {
+TEST(OneShotRun, AnalysisLoadsNoNetworkLibraryAndTheImageLibraryOnlyForCharts) {
   // libcurl and its TLS, Kerberos and LDAP libraries are for downloads and
-  // mail only; the dynamic loader lists every library it opens.
+  // mail only, libgd and its image formats for the charts' files; the
+  // dynamic loader lists every library it opens.
   test::TTempDir data;
   auto r = RunProgram(kBinary, {"-console"}, Env(data, {{"LD_DEBUG", "files"}}));
   EXPECT_EQ(r.status, 0);
-  EXPECT_NE(r.err.find("file=libgd.so"), std::string::npos) << r.err.substr(0, 2000);
+  // The shipped reports draw charts.
+  EXPECT_NE(r.err.find("file=libgd.so.3 [0];  dynamically loaded by"), std::string::npos)
+      << r.err.substr(0, 2000);
   for (const char* library : {"libcurl", "libssl", "libkrb5", "libldap"})
     EXPECT_EQ(r.err.find(library), std::string::npos) << library;
+
+  // A report set without a chart leaves libgd alone.
+  test::WriteFile(data / "reports.ini",
+                  "category=All\r\ntype=basic\r\nname=Pages\r\nparam=href\r\n"
+                  "show_chart=false\r\n");
+  r = RunProgram(kBinary, {"-console"}, Env(data, {{"LD_DEBUG", "files"}}));
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.err.find("file=libz.so"), std::string::npos) << r.err.substr(0, 2000);
+  EXPECT_EQ(r.err.find("libgd"), std::string::npos);
 }
 
 TEST(OneShotRun, UnknownOrMissingSiteEndsWithAnErrorLine) {

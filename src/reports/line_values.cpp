@@ -205,6 +205,18 @@ void TLineValues::MakeRoom(std::vector<Place>& places, size_t size) {
 uint32_t TLineValues::InternKey(ReportParam param, uint64_t key) {
   TTable& table = tables_[ParamIndex(param)];
   if (table.texts.size() >= kLimit) Empty(param);
+  if (table.key_base == 0) table.key_base = key;
+  if (key >= table.key_base && key - table.key_base < kKeyWindow) {
+    const auto at = static_cast<size_t>(key - table.key_base);
+    if (at >= table.by_key.size())
+      table.by_key.resize(std::min(kKeyWindow, std::max(at + 1, table.by_key.size() * 2)));
+    uint32_t& slot = table.by_key[at];
+    if (slot == 0) {
+      slot = static_cast<uint32_t>(table.texts.size()) + 1;
+      table.texts.emplace_back();
+    }
+    return slot - 1;
+  }
   MakeRoom(table.key_places, table.texts.size());
   const size_t mask = table.key_places.size() - 1;
   size_t i = Start(High(Mix(key)), mask);
@@ -223,6 +235,8 @@ void TLineValues::Empty(ReportParam param) {
   TTable& table = tables_[ParamIndex(param)];
   table.texts.clear();
   table.places.clear();
+  table.by_key.clear();
+  table.key_base = 0;
   table.key_places.clear();
   table.by_source.Clear();
   table.last = kNoNumber;

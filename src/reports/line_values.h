@@ -60,6 +60,8 @@ class TByValueNumber {
 class TLineValues {
  public:
   static constexpr size_t kLimit = 100000;
+  // The most serials of an epoch numbered by place (of a parameter).
+  static constexpr size_t kKeyWindow = 4 * kLimit;
   static constexpr uint32_t kNoNumber = UINT32_MAX;
 
   explicit TLineValues(TReportContext& ctx) : ctx_(ctx) {}
@@ -120,7 +122,12 @@ class TLineValues {
     std::deque<std::string> texts;
     std::vector<TPlace> places;
     // URLs and agents are also numbered by the parser's serials, which it
-    // never gives to another text: no hashing of the text.
+    // never gives to another text: no hashing of the text. Serials come
+    // dense and rising, so most find their number + 1 by place in by_key,
+    // from key_base (the first serial of the epoch; 0 before it) within
+    // kKeyWindow; the others through key_places.
+    std::vector<uint32_t> by_key;
+    uint64_t key_base = 0;
     std::vector<TKeyPlace> key_places;
     uint64_t epoch = 1;
     TByValueNumber<uint32_t> by_source;  // number + 1 by the source's number

@@ -92,6 +92,31 @@ TEST_F(LineValuesTest, EqualTextsGetEqualNumbersAndSplitsNumberTheirOwnParts) {
   EXPECT_EQ(v.Number(ReportParam::kHref), by_serial);
 }
 
+TEST_F(LineValuesTest, SerialsFarApartOrOutOfOrderGetTheirNumbersInTheOrderFirstSeen) {
+  // Most serials are found by their place after the epoch's first one;
+  // those before it or far beyond are found by hash. Either way a serial
+  // keeps its number, and numbers go by first sighting.
+  TLineValues& v = ctx.values;
+  const uint64_t far = 1000 + TLineValues::kKeyWindow + 3;
+  const struct {
+    uint64_t serial;
+    uint32_t number;
+  } lines[] = {{1000, 0}, {1001, 1}, {5, 2}, {far, 3}, {1001, 1}, {5, 2},
+               {far, 3},  {1000, 0}, {999, 4}, {1000 + TLineValues::kKeyWindow - 1, 5}};
+  for (const auto& line : lines) {
+    current.line.request_serial = line.serial;
+    v.NextLine();
+    EXPECT_EQ(v.Number(ReportParam::kHref), line.number) << line.serial;
+  }
+  // A new pass starts from the first serial it meets.
+  v.Forget();
+  for (const uint64_t serial : {uint64_t{3}, uint64_t{1000}, uint64_t{3}}) {
+    current.line.request_serial = serial;
+    v.NextLine();
+    EXPECT_EQ(v.Number(ReportParam::kHref), serial == 3 ? 0u : 1u) << serial;
+  }
+}
+
 TEST_F(LineValuesTest, AgentsAreNumberedByTheParsersSerialAndTheirPartsByText) {
   TLineValues& v = ctx.values;
   auto agent = [&](const std::string& text, uint64_t serial, const std::string& browser) {

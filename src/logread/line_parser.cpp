@@ -1,6 +1,7 @@
 #include "logread/line_parser.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <charconv>
 #include <cstring>
 
@@ -472,13 +473,16 @@ void TLineParser::ForgetUrls() {
   if (!memo_on_driver_ && filling_ != nullptr)
     retired_urls_.push_back({filling_->fill, std::move(url_memo_)});
   url_memo_.clear();
-  std::fill(recent_urls_.begin(), recent_urls_.end(), nullptr);
+  std::fill(recent_urls_.begin(), recent_urls_.end(), TRecentUrl());
 }
 
-const TLineParser::TSplitMemo& TLineParser::SplitCached(std::string_view url) {
+TLineParser::TUrlFound TLineParser::SplitCached(std::string_view url, uint64_t hash) {
   // Most lines repeat a URL used a little before (a referrer above all).
-  const TSplitMemo*& recent = recent_urls_[RecentTextHash(url) >> (64 - kRecentBits)];
-  if (recent != nullptr && recent->value == url) return *recent;
+  TRecentUrl& recent = RecentUrl(hash);
+  if (recent.memo != nullptr &&
+      (recent.size == TRecentUrl::kLong ? recent.memo->value == url
+                                        : std::string_view(recent.text, recent.size) == url))
+    return {recent.memo, recent.serial, recent.is_page, recent.has_query};
   const TSplitMemo* memo = url_index_.Find(url);
   if (memo == nullptr) {
     if (url_memo_.size() >= kMemoLimit) ForgetUrls();
@@ -497,8 +501,17 @@ const TLineParser::TSplitMemo& TLineParser::SplitCached(std::string_view url) {
     memo = &added;
   }
   // Forgetting the URLs above emptied the slot, which is still in place.
-  recent = memo;
-  return *memo;
+  recent.memo = memo;
+  recent.serial = memo->serial;
+  recent.is_page = memo->is_page;
+  recent.has_query = !memo->query.empty();
+  if (url.size() <= sizeof recent.text) {
+    recent.size = static_cast<uint8_t>(url.size());
+    if (!url.empty()) std::memcpy(recent.text, url.data(), url.size());
+  } else {
+    recent.size = TRecentUrl::kLong;
+  }
+  return {memo, recent.serial, recent.is_page, recent.has_query};
 }
 
 const TLineParser::TAgentMemo& TLineParser::AgentCached(std::string_view agent) {
@@ -581,15 +594,15 @@ void TLineParser::LookUpUrls(TLineParserLogLine& p) {
   // references here and on the driver's thread would be costly. A memo
   // forgotten meanwhile is kept (ForgetUrls).
   auto& v = p.views;
-  const TSplitMemo& request = SplitCached(v[kFieldHref]);
-  p.request_ref = &request.split;
+  const TUrlFound request = SplitCached(v[kFieldHref]);
+  p.request_ref = &request.memo->split;
   p.line.request_serial = request.serial;
-  if (filling_ == nullptr) p.line.request = request.split;
+  if (filling_ == nullptr) p.line.request = request.memo->split;
   p.line.is_hit = request.is_page;
-  if (!request.query.empty()) v[kFieldUriQuery] = request.query;
+  if (request.has_query) v[kFieldUriQuery] = request.memo->query;
   if (parse_needs_.referrer_split) {
-    const TSplitMemo& referrer = SplitCached(v[kFieldReferrer]);
-    p.referrer_ref = &referrer.split;
+    const TUrlFound referrer = SplitCached(v[kFieldReferrer]);
+    p.referrer_ref = &referrer.memo->split;
     p.line.referrer_serial = referrer.serial;
   } else {
     p.referrer_ref = &EmptySplit();
@@ -885,6 +898,15 @@ bool TLineParser::GetParsedAhead() {
         if (env_.progress != nullptr) env_.progress->SetPosition(line.progress_kb);
         if (line.file_no != delivered_file_) DeliverFileStarts(line.file_no);
         next_byte_ = DeliverPacked(line, next_byte_ + sizeof line);
+        if (look_up_.on && next_line_ < batch.lines) {
+          // The next line's place among the recent URLs arrives while
+          // this line is counted.
+          uint64_t next_hash;
+          std::memcpy(&next_hash,
+                      batch.packed.Data() + next_byte_ + offsetof(TPackedLine, href_hash),
+                      sizeof next_hash);
+          __builtin_prefetch(&RecentUrl(next_hash));
+        }
         return true;
       }
       // The batch is used up: the next one, or the end of the scan.
@@ -932,6 +954,7 @@ void TLineParser::Pack(TLineParserLogLine& p, TParsedBatch& batch) {
   line.agent_serial = p.line.agent_serial;
   line.request_serial = p.line.request_serial;
   line.referrer_serial = p.line.referrer_serial;
+  if (memo_on_driver_) line.href_hash = RecentTextHash(p.views[kFieldHref]);
   line.progress_kb = p.progress_kb;
   line.file_no = p.file_no;
   line.is_hit = p.line.is_hit;
@@ -983,15 +1006,15 @@ size_t TLineParser::DeliverPacked(const TPackedLine& line, size_t at) {
   }
   if (look_up_.on) {
     // As LookUpUrls does on the parsing thread, from the texts handed over.
-    const TSplitMemo& request = SplitCached(current.fields[kFieldHref]);
-    l.request = needs_.request_split ? request.split : EmptySplit();
+    const TUrlFound request = SplitCached(current.fields[kFieldHref], line.href_hash);
+    l.request = needs_.request_split ? request.memo->split : EmptySplit();
     l.request_serial = request.serial;
     l.is_hit = request.is_page;
-    if (!request.query.empty() && look_up_.query)
-      current.fields[kFieldUriQuery].assign(request.query);
+    if (request.has_query && look_up_.query)
+      current.fields[kFieldUriQuery].assign(request.memo->query);
     if (look_up_.referrer) {
-      const TSplitMemo& referrer = SplitCached(current.fields[kFieldReferrer]);
-      l.referrer = referrer.split;
+      const TUrlFound referrer = SplitCached(current.fields[kFieldReferrer]);
+      l.referrer = referrer.memo->split;
       l.referrer_serial = referrer.serial;
     } else {
       l.referrer = EmptySplit();

@@ -60,6 +60,7 @@
 #include <vector>
 
 #include "base/row_index.h"
+#include "base/text_helpers.h"
 #include "config/folders.h"
 #include "logread/file_chooser.h"
 #include "logread/line_template.h"
@@ -194,7 +195,19 @@ class TLineParser {
   TParsed NewLine();
   void Recycle(TParsed p);
   struct TSplitMemo;
-  const TSplitMemo& SplitCached(std::string_view url);
+  struct TRecentUrl;
+  // What a look-up finds of a URL: its memo, and what every line takes of
+  // it, copied into the table of recent URLs.
+  struct TUrlFound {
+    const TSplitMemo* memo;
+    uint64_t serial;
+    bool is_page;
+    bool has_query;
+  };
+  // `hash` is RecentTextHash(url).
+  TUrlFound SplitCached(std::string_view url, uint64_t hash);
+  TUrlFound SplitCached(std::string_view url) { return SplitCached(url, RecentTextHash(url)); }
+  TRecentUrl& RecentUrl(uint64_t hash) { return recent_urls_[hash >> (64 - kRecentBits)]; }
   void ForgetUrls();
   struct TAgentMemo {
     TAgentInfo info;
@@ -320,8 +333,18 @@ class TLineParser {
   uint64_t last_split_serial_ = 0;  // the same for splits
   // Recently used splits and agents, by a cheap hash of their text.
   static constexpr int kRecentBits = 12;
-  std::vector<const TSplitMemo*> recent_urls_ =
-      std::vector<const TSplitMemo*>(size_t{1} << kRecentBits);
+  // A recent URL keeps, in one cache line, its text when it is short and
+  // what lines take of its memo: most lines of a big log find their URL
+  // there without reading the memo, which lies far apart in memory.
+  struct alignas(64) TRecentUrl {
+    static constexpr uint8_t kLong = 0xFF;  // the text is the memo's only
+    const TSplitMemo* memo = nullptr;
+    uint64_t serial = 0;
+    bool is_page = false, has_query = false;
+    uint8_t size = 0;  // of `text`, or kLong
+    char text[45];
+  };
+  std::vector<TRecentUrl> recent_urls_ = std::vector<TRecentUrl>(size_t{1} << kRecentBits);
   std::vector<const std::pair<const std::string, TAgentMemo>*> recent_agents_ =
       std::vector<const std::pair<const std::string, TAgentMemo>*>(size_t{1} << kRecentBits);
 };

@@ -64,6 +64,9 @@ struct TPackedLine {
   uint64_t agent_serial = 0;
   uint64_t request_serial = 0;
   uint64_t referrer_serial = 0;
+  // RecentTextHash of the URL, when the driver looks it up: the driver
+  // fetches its place in the table of recent URLs a line ahead.
+  uint64_t href_hash = 0;
   int64_t progress_kb = 0;  // the reading progress when it was read
   uint32_t file_no = 0;
   bool is_hit = false;

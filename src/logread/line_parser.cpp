@@ -186,8 +186,19 @@ void SplitUserName(std::array<std::string_view, kParsedFieldCount>& views) {
   }
 }
 
-// The views of a line before it is cut: all empty.
-constexpr std::array<std::string_view, kParsedFieldCount> kNoViews{};
+// Empties every view of a line before it is cut. Copying an empty array
+// compiles to a string store instruction whose start costs more, on every
+// line, than these plain stores.
+void ClearViews(std::array<std::string_view, kParsedFieldCount>& views) {
+  static_assert(kParsedFieldCount % 5 == 0);
+  for (size_t i = 0; i < views.size(); i += 5) {
+    views[i] = {};
+    views[i + 1] = {};
+    views[i + 2] = {};
+    views[i + 3] = {};
+    views[i + 4] = {};
+  }
+}
 
 // Of the first lines of a file, this many decide whether its format fits.
 constexpr int64_t kFitSample = 1000;
@@ -719,7 +730,7 @@ TLineParser::TParsed TLineParser::ParseNextLine() {
 
     // A parsed line starts empty: the fields a format does not fill must
     // not keep the values of an earlier line, of this file or another.
-    p->views = kNoViews;
+    ClearViews(p->views);
     // Reading may start the next file, which resets the default date.
     // Parsing ahead, the line is packed before the next read, so it may
     // stay in the reader's buffer; lines that wait in the queues own it.

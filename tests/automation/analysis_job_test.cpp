@@ -170,8 +170,9 @@ TEST_F(JobTest, ApproximateAnalysisHintAboveTwoMegabytes) {
     ctx.settings->approximate_tolerance = 100;
     EXPECT_TRUE(Analyze(ctx, options, "T").completed);
     ASSERT_EQ(host.questions.size(), c.asked ? 1u : 0u);
-    if (c.asked)
+    if (c.asked) {
       EXPECT_EQ(host.questions[0], "Your log file(s) is 2 MB.\r\nWe suggest approximate analysis.");
+    }
     EXPECT_EQ(ctx.settings->approximate_analysis, c.approximate);
     EXPECT_EQ(ctx.settings->approximate_tolerance, c.approximate ? 1000 : 100);
   }

@@ -412,6 +412,12 @@ void TLineParser::BeginScan(const std::string& log_path) {
     parse_needs_ = needs_;
     memo_on_driver_ = needs_.few_reports;
     look_up_ = {memo_on_driver_, needs_.referrer_split, needs_.fields[kFieldUriQuery]};
+    if (!needs_.agent) {
+      // Nobody reads them, and no line of this scan hands them over.
+      TLogLine& l = env_.current->line;
+      for (std::string* text : {&l.browser, &l.browser_version, &l.platform, &l.platform_version})
+        text->clear();
+    }
     parse_reporter_ = &recorder_;
     chooser_.SetReporter(&recorder_);
     ahead_thread_ = std::thread([this] { ParseAhead(); });
@@ -973,14 +979,17 @@ void TLineParser::Pack(TLineParserLogLine& p, TParsedBatch& batch) {
   const std::string* const texts[] = {&p.line.day_of_week, &p.line.browser,
                                       &p.line.browser_version, &p.line.platform,
                                       &p.line.platform_version};
-  size_t room = sizeof line + 3 * (packed_list_.size() + std::size(texts)) + 1;
+  // Browser and platform, empty when nobody reads the agent, are not
+  // handed over at all (BeginScan emptied the driver's).
+  const size_t text_count = parse_needs_.agent ? std::size(texts) : 1;
+  size_t room = sizeof line + 3 * (packed_list_.size() + text_count) + 1;
   for (const uint8_t i : packed_list_) room += p.views[i].size();
-  for (const std::string* t : texts) room += t->size();
+  for (size_t k = 0; k < text_count; ++k) room += texts[k]->size();
   char* to = batch.packed.Room(room);
   std::memcpy(to, &line, sizeof line);
   to += sizeof line;
   for (const uint8_t i : packed_list_) to = PackText(to, i, p.views[i]);
-  for (size_t k = 0; k < std::size(texts); ++k)
+  for (size_t k = 0; k < text_count; ++k)
     to = PackText(to, static_cast<uint8_t>(kPackedDayOfWeek + k), *texts[k]);
   *to++ = static_cast<char>(kPackedEnd);
   batch.packed.End(to);

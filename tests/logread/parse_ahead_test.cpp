@@ -58,6 +58,7 @@ struct ParseAheadTest : ::testing::Test, test::TParserWorld {
   bool period_on = false;
   TDateTime period_from = 0, period_to = 0;
   bool few_reports = false;  // parsing ahead, the driver looks the URLs up
+  bool agent = true;         // a report reads the browser or platform
 
   std::unique_ptr<TLineParser> Parser(bool ahead, TLineReporter* reporter,
                                       TfrmProg* progress = nullptr) {
@@ -71,6 +72,7 @@ struct ParseAheadTest : ::testing::Test, test::TParserWorld {
     parser->SetParseAhead(ahead);
     TLineParser::TNeeds needs;
     needs.few_reports = few_reports;
+    needs.agent = agent;
     parser->SetNeeds(needs);
     return parser;
   }
@@ -80,6 +82,8 @@ struct ParseAheadTest : ::testing::Test, test::TParserWorld {
   // every value and the progress, and the counts at the end.
   std::string Scan(bool ahead, const std::string& log_path) {
     current.Clear();
+    // What an earlier scan left: a scan that reads no agent empties it.
+    current.line.browser = current.line.platform_version = "stale";
     TTranscript said;
     TfrmProg progress(host);
     auto parser = Parser(ahead, &said, &progress);
@@ -199,6 +203,12 @@ TEST_F(ParseAheadTest, LinesAndWhatIsToldComeOutAsWhenParsingLineByLine) {
     EXPECT_EQ(FirstDifference(ahead, alone), "");
     few_reports = true;
     EXPECT_EQ(FirstDifference(Scan(true, path), alone), "") << "the driver looking URLs up";
+    // Nobody reading the agent: no browser or platform, stale or not.
+    agent = false;
+    const std::string no_agent = Scan(false, path);
+    EXPECT_EQ(no_agent.find("stale"), std::string::npos);
+    EXPECT_EQ(FirstDifference(Scan(true, path), no_agent), "") << "without the agent";
+    agent = true;
     few_reports = false;
     // The scan did meet every kind of line.
     for (const char* part : {"rejected", "line ", "counts", "problem", "file ", "notice "})

@@ -19,15 +19,6 @@ struct TLoaded {
   std::string error;
 };
 
-template <class F>
-bool Bind(const platform::TSharedLibrary& library, const char* name, F& entry,
-          std::string& error) {
-  entry = reinterpret_cast<F>(library.Symbol(name));
-  if (entry == nullptr && error.empty())
-    error = std::string(kCurlLibrary) + " has no " + name;
-  return entry != nullptr;
-}
-
 TLoaded Load() {
   TLoaded loaded;
   std::string reason;
@@ -39,32 +30,35 @@ TLoaded Load() {
   }
   const platform::TSharedLibrary& l = *loaded.library;
   TCurlApi& a = loaded.api;
-  std::string& e = loaded.error;
+  std::string missing;
   decltype(&::curl_global_init) global_init = nullptr;
-  bool ok = Bind(l, "curl_global_init", global_init, e);
-  ok = Bind(l, "curl_version", a.version, e) && ok;
-  ok = Bind(l, "curl_easy_init", a.easy_init, e) && ok;
-  ok = Bind(l, "curl_easy_cleanup", a.easy_cleanup, e) && ok;
-  ok = Bind(l, "curl_easy_reset", a.easy_reset, e) && ok;
-  ok = Bind(l, "curl_easy_setopt", a.easy_setopt, e) && ok;
-  ok = Bind(l, "curl_easy_getinfo", a.easy_getinfo, e) && ok;
-  ok = Bind(l, "curl_easy_perform", a.easy_perform, e) && ok;
-  ok = Bind(l, "curl_easy_strerror", a.easy_strerror, e) && ok;
-  ok = Bind(l, "curl_easy_escape", a.easy_escape, e) && ok;
-  ok = Bind(l, "curl_free", a.free, e) && ok;
-  ok = Bind(l, "curl_slist_append", a.slist_append, e) && ok;
-  ok = Bind(l, "curl_slist_free_all", a.slist_free_all, e) && ok;
-  ok = Bind(l, "curl_multi_init", a.multi_init, e) && ok;
-  ok = Bind(l, "curl_multi_cleanup", a.multi_cleanup, e) && ok;
-  ok = Bind(l, "curl_multi_add_handle", a.multi_add_handle, e) && ok;
-  ok = Bind(l, "curl_multi_remove_handle", a.multi_remove_handle, e) && ok;
-  ok = Bind(l, "curl_multi_perform", a.multi_perform, e) && ok;
-  ok = Bind(l, "curl_multi_info_read", a.multi_info_read, e) && ok;
-  ok = Bind(l, "curl_multi_poll", a.multi_poll, e) && ok;
-  if (!ok) return loaded;
+  l.Bind("curl_global_init", global_init, missing);
+  l.Bind("curl_version", a.version, missing);
+  l.Bind("curl_easy_init", a.easy_init, missing);
+  l.Bind("curl_easy_cleanup", a.easy_cleanup, missing);
+  l.Bind("curl_easy_reset", a.easy_reset, missing);
+  l.Bind("curl_easy_setopt", a.easy_setopt, missing);
+  l.Bind("curl_easy_getinfo", a.easy_getinfo, missing);
+  l.Bind("curl_easy_perform", a.easy_perform, missing);
+  l.Bind("curl_easy_strerror", a.easy_strerror, missing);
+  l.Bind("curl_easy_escape", a.easy_escape, missing);
+  l.Bind("curl_free", a.free, missing);
+  l.Bind("curl_slist_append", a.slist_append, missing);
+  l.Bind("curl_slist_free_all", a.slist_free_all, missing);
+  l.Bind("curl_multi_init", a.multi_init, missing);
+  l.Bind("curl_multi_cleanup", a.multi_cleanup, missing);
+  l.Bind("curl_multi_add_handle", a.multi_add_handle, missing);
+  l.Bind("curl_multi_remove_handle", a.multi_remove_handle, missing);
+  l.Bind("curl_multi_perform", a.multi_perform, missing);
+  l.Bind("curl_multi_info_read", a.multi_info_read, missing);
+  l.Bind("curl_multi_poll", a.multi_poll, missing);
+  if (!missing.empty()) {
+    loaded.error = std::string(kCurlLibrary) + " has no " + missing;
+    return loaded;
+  }
   const CURLcode rc = global_init(CURL_GLOBAL_DEFAULT);
   if (rc != CURLE_OK)
-    e = "The network library cannot start: " + std::string(a.easy_strerror(rc));
+    loaded.error = "The network library cannot start: " + std::string(a.easy_strerror(rc));
   return loaded;
 }
 

@@ -25,6 +25,14 @@ class TSharedLibrary {
 
   // The address of an exported function or object, or nullptr.
   void* Symbol(const std::string& name) const;
+  // Sets `entry` to the exported function `name`. False when there is
+  // none; `missing` then names the first function missing so far.
+  template <class F>
+  bool Bind(const char* name, F& entry, std::string& missing) const {
+    entry = reinterpret_cast<F>(Symbol(name));
+    if (entry == nullptr && missing.empty()) missing = name;
+    return entry != nullptr;
+  }
 
  private:
   explicit TSharedLibrary(void* handle) : handle_(handle) {}

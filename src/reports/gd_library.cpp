@@ -20,14 +20,6 @@ struct TLoaded {
   std::string error;
 };
 
-template <class F>
-bool Bind(const platform::TSharedLibrary& library, const char* name, F& entry,
-          std::string& error) {
-  entry = reinterpret_cast<F>(library.Symbol(name));
-  if (entry == nullptr && error.empty()) error = std::string(kGdLibrary) + " has no " + name;
-  return entry != nullptr;
-}
-
 TLoaded Load() {
   TLoaded loaded;
   std::string reason;
@@ -39,15 +31,16 @@ TLoaded Load() {
   }
   const platform::TSharedLibrary& l = *loaded.library;
   TGdApi& a = loaded.api;
-  std::string& e = loaded.error;
-  Bind(l, "gdImageCreateTrueColor", a.create_true_color, e);
-  Bind(l, "gdImageDestroy", a.destroy, e);
-  Bind(l, "gdFree", a.free, e);
-  Bind(l, "gdImageTrueColorToPaletteSetMethod", a.set_palette_method, e);
-  Bind(l, "gdImageCreatePaletteFromTrueColor", a.palette_from_true_color, e);
-  Bind(l, "gdImageColorMatch", a.color_match, e);
-  Bind(l, "gdImageGifPtr", a.gif_ptr, e);
-  Bind(l, "gdImageJpegPtr", a.jpeg_ptr, e);
+  std::string missing;
+  l.Bind("gdImageCreateTrueColor", a.create_true_color, missing);
+  l.Bind("gdImageDestroy", a.destroy, missing);
+  l.Bind("gdFree", a.free, missing);
+  l.Bind("gdImageTrueColorToPaletteSetMethod", a.set_palette_method, missing);
+  l.Bind("gdImageCreatePaletteFromTrueColor", a.palette_from_true_color, missing);
+  l.Bind("gdImageColorMatch", a.color_match, missing);
+  l.Bind("gdImageGifPtr", a.gif_ptr, missing);
+  l.Bind("gdImageJpegPtr", a.jpeg_ptr, missing);
+  if (!missing.empty()) loaded.error = std::string(kGdLibrary) + " has no " + missing;
   return loaded;
 }
 

@@ -1,8 +1,8 @@
 #include "logread/line_parser.h"
 
 #include <algorithm>
-#include <cstddef>
 #include <charconv>
+#include <cstddef>
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -996,6 +996,16 @@ void TLineParser::Pack(TLineParserLogLine& p, TParsedBatch& batch) {
   ++batch.lines;
 }
 
+namespace {
+
+// Lines in a row mostly carry the same split (the empty one above all):
+// taking it again would count its reference up and down for nothing.
+void TakeSplit(TSplitRef& to, const TSplitRef& from) {
+  if (to != from) to = from;
+}
+
+}  // namespace
+
 size_t TLineParser::DeliverPacked(const TPackedLine& line, size_t at) {
   const char* const start = delivering_->packed.Data();
   const char* text = start + at;
@@ -1005,8 +1015,8 @@ size_t TLineParser::DeliverPacked(const TPackedLine& line, size_t at) {
   if (!look_up_.on) {
     // A split nobody reads stays empty: taking it here would cost the
     // memo's cache lines, which the parsing thread writes.
-    l.request = needs_.request_split ? *line.request : EmptySplit();
-    l.referrer = *line.referrer;
+    TakeSplit(l.request, needs_.request_split ? *line.request : EmptySplit());
+    TakeSplit(l.referrer, *line.referrer);
     l.request_serial = line.request_serial;
     l.referrer_serial = line.referrer_serial;
     l.is_hit = line.is_hit;
@@ -1027,17 +1037,17 @@ size_t TLineParser::DeliverPacked(const TPackedLine& line, size_t at) {
   if (look_up_.on) {
     // As LookUpUrls does on the parsing thread, from the texts handed over.
     const TUrlFound request = SplitCached(current.fields[kFieldHref], line.href_hash);
-    l.request = needs_.request_split ? request.memo->split : EmptySplit();
+    TakeSplit(l.request, needs_.request_split ? request.memo->split : EmptySplit());
     l.request_serial = request.serial;
     l.is_hit = request.is_page;
     if (request.has_query && look_up_.query)
       current.fields[kFieldUriQuery].assign(request.memo->query);
     if (look_up_.referrer) {
       const TUrlFound referrer = SplitCached(current.fields[kFieldReferrer]);
-      l.referrer = referrer.memo->split;
+      TakeSplit(l.referrer, referrer.memo->split);
       l.referrer_serial = referrer.serial;
     } else {
-      l.referrer = EmptySplit();
+      TakeSplit(l.referrer, EmptySplit());
       l.referrer_serial = 0;
     }
   }

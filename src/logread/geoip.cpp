@@ -293,7 +293,29 @@ bool ByteValue(std::string_view piece, uint32_t& value) {
 
 }  // namespace
 
-void TGeoIP::OpenDatabase(const std::string& path) { data_ = ReadFileText(path); }
+void TGeoIP::OpenDatabase(const std::string& path) { OpenData(ReadFileText(path)); }
+
+void TGeoIP::OpenOnFirstUse(std::string path) {
+  data_.clear();
+  deferred_path_ = std::move(path);
+  ready_.store(false, std::memory_order_release);
+}
+
+void TGeoIP::OpenData(std::string data) {
+  data_ = std::move(data);
+  ready_.store(true, std::memory_order_release);
+}
+
+void TGeoIP::ReadDeferred() const {
+  const std::lock_guard<std::mutex> lock(reading_);
+  if (ready_.load(std::memory_order_relaxed)) return;  // another lookup read it
+  try {
+    data_ = ReadFileText(deferred_path_);
+  } catch (const Exception&) {
+    data_.clear();  // an unreadable database is no database
+  }
+  ready_.store(true, std::memory_order_release);
+}
 
 bool TGeoIP::IsValidAddress(std::string_view text) {
   uint32_t v = 0;
@@ -318,11 +340,12 @@ uint32_t TGeoIP::AddressToNumber(std::string_view text) {
 }
 
 int TGeoIP::CountryIndex(uint32_t number) const {
-  const auto* bytes = reinterpret_cast<const unsigned char*>(data_.data());
+  const std::string& data = Data();
+  const auto* bytes = reinterpret_cast<const unsigned char*>(data.data());
   uint32_t node = 0;
   for (int bit = 31; bit >= 0; --bit) {
     const size_t at = static_cast<size_t>(node) * 6 + ((number >> bit) & 1 ? 3 : 0);
-    if (at + 3 > data_.size()) return 0;  // the walk left a damaged file
+    if (at + 3 > data.size()) return 0;  // the walk left a damaged file
     const uint32_t branch = bytes[at] | (bytes[at + 1] << 8) | (bytes[at + 2] << 16);
     if (branch >= kCountryBegin) return static_cast<int>(branch - kCountryBegin);
     node = branch;

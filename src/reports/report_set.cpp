@@ -68,14 +68,12 @@ TRepParser::TRepParser(TRunContext& app) : app_(app) {
                            },
                            [this] { return ctx_.robots.Generation(); }});
   ctx_.visits = visits_.get();
-  const std::string db = FindGeoIpDatabase(app.folders.Program());
+  // Read when a report first asks for a country: most passes of a few
+  // reports never do.
+  std::string db = FindGeoIpDatabase(app.folders.Program());
   if (!db.empty()) {
-    try {
-      geoip_ = std::make_unique<TGeoIP>();
-      geoip_->OpenDatabase(db);
-    } catch (const Exception&) {
-      geoip_.reset();  // an unreadable database is no database
-    }
+    geoip_ = std::make_unique<TGeoIP>();
+    geoip_->OpenOnFirstUse(std::move(db));
   }
   ctx_.geoip = geoip_.get();
   ctx_.robots.Use(&robots_);

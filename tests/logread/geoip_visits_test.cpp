@@ -5,6 +5,7 @@
 #include "logread/geoip.h"
 #include "logread/visit_tracker.h"
 #include "platform/files.h"
+#include "test_support.h"
 
 namespace trelvar {
 namespace {
@@ -53,6 +54,31 @@ TEST(TGeoIP, TheInstalledDatabase) {
   geo.OpenDatabase(path);
   EXPECT_EQ(geo.CountryName("8.8.8.8"), "United States");
   EXPECT_EQ(geo.CountryName("127.0.0.1"), "N/A");
+}
+
+// The database is read at the first lookup, not before: a pass that looks
+// no address up never reads it. Many first lookups at once read it once.
+TEST(TGeoIP, OpenedOnFirstUseReadsTheFileAtTheFirstLookup) {
+  const uint32_t leaf = TGeoIP::kCountryBegin;
+  test::TTempDir dir;
+  const std::string path = dir / "GeoIP.dat";
+  TGeoIP geo;
+  geo.OpenOnFirstUse(path);
+  // Written after the opening: only a deferred read can see it.
+  test::WriteFile(path, Node(leaf + 225, leaf + 56));
+  std::vector<std::string> names(8);
+  std::vector<std::thread> lookups;
+  for (size_t i = 0; i < names.size(); ++i)
+    lookups.emplace_back([&, i] { names[i] = geo.CountryName(i % 2 ? "200.1.1.1" : "1.1.1.1"); });
+  for (std::thread& t : lookups) t.join();
+  for (size_t i = 0; i < names.size(); ++i)
+    EXPECT_EQ(names[i], i % 2 ? "Germany" : "United States") << i;
+
+  // A file that cannot be read is no database: every address is "N/A".
+  TGeoIP missing;
+  missing.OpenOnFirstUse(dir / "missing.dat");
+  EXPECT_EQ(missing.CountryName("200.1.1.1"), "N/A");
+  EXPECT_EQ(missing.CountryName("1.1.1.1"), "N/A");
 }
 
 struct VisitsTest : ::testing::Test {

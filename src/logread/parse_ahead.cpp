@@ -7,8 +7,11 @@ namespace trelvar {
 
 char* TPackedBytes::Room(size_t n) {
   if (size_ + n > capacity_) {
-    const size_t capacity = std::max(capacity_ * 2, size_ + n + 64 * 1024);
-    auto data = std::make_unique<char[]>(capacity);
+    // A batch of common lines fits in the first place, so that it is not
+    // copied while it grows. The place is not zeroed: only the bytes
+    // written are touched, and so paid for.
+    const size_t capacity = std::max({capacity_ * 2, size_ + n + 64 * 1024, kFirstCapacity});
+    auto data = std::make_unique_for_overwrite<char[]>(capacity);
     if (size_ > 0) std::memcpy(data.get(), data_.get(), size_);
     data_ = std::move(data);
     capacity_ = capacity;

@@ -104,6 +104,7 @@ class TPackedBytes {
   size_t Size() const { return size_; }
 
  private:
+  static constexpr size_t kFirstCapacity = size_t{1} << 20;
   std::unique_ptr<char[]> data_;
   size_t size_ = 0, capacity_ = 0;
 };

@@ -184,6 +184,7 @@ void TVisLine::Spare(std::vector<Node>& spare, Node node) {
 
 const std::string& TVisLine::DecodedHref() {
   const std::string& raw = current_.fields[kFieldHref];
+  if (decoded_.empty()) decoded_.resize(kDecodedPlaces);
   const auto split = reinterpret_cast<uintptr_t>(current_.line.request.get());
   // The raw text decides: the split only picks the place.
   TDecoded& d = decoded_[((split >> 4) ^ (split >> 12)) & (decoded_.size() - 1)];

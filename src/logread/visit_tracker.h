@@ -201,12 +201,14 @@ class TVisLine {
 
   // The decoded text of the line's URL. URLs repeat, and decoding is dear:
   // recent ones are remembered with their raw text, in a place picked by
-  // the split the parser shares among the lines of a URL.
+  // the split the parser shares among the lines of a URL. The places are
+  // made at the first use: most passes never decode.
   const std::string& DecodedHref();
   struct TDecoded {
     std::string raw, decoded;
   };
-  std::vector<TDecoded> decoded_ = std::vector<TDecoded>(4096);
+  static constexpr size_t kDecodedPlaces = 4096;
+  std::vector<TDecoded> decoded_;
 };
 
 }  // namespace trelvar

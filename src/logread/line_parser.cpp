@@ -494,6 +494,11 @@ void TLineParser::ForgetUrls() {
 }
 
 TLineParser::TUrlFound TLineParser::SplitCached(std::string_view url, uint64_t hash) {
+  if (url_memo_.size() > recent_urls_.size() && recent_url_bits_ < kRecentUrlBitsMost) {
+    // The places are a cache: the bigger table starts empty.
+    recent_url_bits_ = kRecentUrlBitsMost;
+    recent_urls_.assign(size_t{1} << recent_url_bits_, TRecentUrl());
+  }
   // Most lines repeat a URL used a little before (a referrer above all).
   TRecentUrl& recent = RecentUrl(hash);
   if (recent.memo != nullptr &&

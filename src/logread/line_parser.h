@@ -207,7 +207,7 @@ class TLineParser {
   // `hash` is RecentTextHash(url).
   TUrlFound SplitCached(std::string_view url, uint64_t hash);
   TUrlFound SplitCached(std::string_view url) { return SplitCached(url, RecentTextHash(url)); }
-  TRecentUrl& RecentUrl(uint64_t hash) { return recent_urls_[hash >> (64 - kRecentBits)]; }
+  TRecentUrl& RecentUrl(uint64_t hash) { return recent_urls_[hash >> (64 - recent_url_bits_)]; }
   void ForgetUrls();
   struct TAgentMemo {
     TAgentInfo info;
@@ -344,6 +344,10 @@ class TLineParser {
     uint8_t size = 0;  // of `text`, or kLong
     char text[45];
   };
+  // The table starts small, as most logs have few URLs, and grows once
+  // when the memo holds more URLs than it has places.
+  static constexpr int kRecentUrlBitsMost = 14;
+  int recent_url_bits_ = kRecentBits;
   std::vector<TRecentUrl> recent_urls_ = std::vector<TRecentUrl>(size_t{1} << kRecentBits);
   std::vector<const std::pair<const std::string, TAgentMemo>*> recent_agents_ =
       std::vector<const std::pair<const std::string, TAgentMemo>*>(size_t{1} << kRecentBits);

@@ -494,19 +494,15 @@ void TLineParser::ForgetUrls() {
 }
 
 TLineParser::TUrlFound TLineParser::SplitCached(std::string_view url, uint64_t hash) {
-  if (url_memo_.size() > recent_urls_.size() && recent_url_bits_ < kRecentUrlBitsMost) {
-    // The places are a cache: the bigger table starts empty.
-    recent_url_bits_ = kRecentUrlBitsMost;
-    recent_urls_.assign(size_t{1} << recent_url_bits_, TRecentUrl());
-  }
   // Most lines repeat a URL used a little before (a referrer above all).
-  TRecentUrl& recent = RecentUrl(hash);
-  if (recent.memo != nullptr &&
-      (recent.size == TRecentUrl::kLong ? recent.memo->value == url
-                                        : std::string_view(recent.text, recent.size) == url))
-    return {recent.memo, recent.serial, recent.is_page, recent.has_query};
+  TRecentUrl* recent = &RecentUrl(hash);
+  if (recent->memo != nullptr &&
+      (recent->size == TRecentUrl::kLong ? recent->memo->value == url
+                                         : std::string_view(recent->text, recent->size) == url))
+    return {recent->memo, recent->serial, recent->is_page, recent->has_query};
   const TSplitMemo* memo = url_index_.Find(url);
   if (memo == nullptr) {
+    // Forgetting the URLs empties the table, which stays in place.
     if (url_memo_.size() >= kMemoLimit) ForgetUrls();
     std::string value(url);
     TSplitRef split = MakeSplit(value);
@@ -521,19 +517,24 @@ TLineParser::TUrlFound TLineParser::SplitCached(std::string_view url, uint64_t h
                       : query;
     url_index_.Insert(&added);
     memo = &added;
+    if (url_memo_.size() > recent_urls_.size() && recent_url_bits_ < kRecentUrlBitsMost) {
+      // The places are a cache: the bigger table starts empty.
+      recent_url_bits_ = kRecentUrlBitsMost;
+      recent_urls_.assign(size_t{1} << recent_url_bits_, TRecentUrl());
+      recent = &RecentUrl(hash);
+    }
   }
-  // Forgetting the URLs above emptied the slot, which is still in place.
-  recent.memo = memo;
-  recent.serial = memo->serial;
-  recent.is_page = memo->is_page;
-  recent.has_query = !memo->query.empty();
-  if (url.size() <= sizeof recent.text) {
-    recent.size = static_cast<uint8_t>(url.size());
-    if (!url.empty()) std::memcpy(recent.text, url.data(), url.size());
+  recent->memo = memo;
+  recent->serial = memo->serial;
+  recent->is_page = memo->is_page;
+  recent->has_query = !memo->query.empty();
+  if (url.size() <= sizeof recent->text) {
+    recent->size = static_cast<uint8_t>(url.size());
+    if (!url.empty()) std::memcpy(recent->text, url.data(), url.size());
   } else {
-    recent.size = TRecentUrl::kLong;
+    recent->size = TRecentUrl::kLong;
   }
-  return {memo, recent.serial, recent.is_page, recent.has_query};
+  return {memo, recent->serial, recent->is_page, recent->has_query};
 }
 
 const TLineParser::TAgentMemo& TLineParser::AgentCached(std::string_view agent) {
